@@ -1,0 +1,96 @@
+#include "document/keyframe_list.h"
+
+#include <cmath>
+
+namespace vokra {
+
+const Keyframe* KeyframeList::GetAt(std::int32_t index) const {
+    if (index < 0 || index >= GetCount()) return nullptr;
+    return keys_[static_cast<std::size_t>(index)].get();
+}
+
+void KeyframeList::Find(std::int32_t frame, bool& found, std::int32_t& index) const {
+    std::int32_t lo = 0;
+    std::int32_t hi = GetCount() - 1;
+    found = false;
+    std::int32_t mid = 0;
+    while (lo <= hi && !found) {
+        mid = lo + (hi - lo) / 2;
+        const std::int32_t f = keys_[static_cast<std::size_t>(mid)]->GetFrame();
+        if (frame == f) {
+            found = true;
+        } else if (frame < f) {
+            hi = mid - 1;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    index = found ? mid : lo;
+}
+
+const Keyframe* KeyframeList::FindAtOrAfter(std::int32_t frame) const {
+    bool found;
+    std::int32_t index;
+    Find(frame, found, index);
+    return GetAt(index);
+}
+
+void KeyframeList::SetKey(const Keyframe& key) {
+    // Grow in steps of 1000 slots so that keying a long sound frame by frame reallocates rarely.
+    if (keys_.size() == keys_.capacity()) keys_.reserve(keys_.capacity() + 1000);
+    bool found;
+    std::int32_t index;
+    Find(key.GetFrame(), found, index);
+    if (found) {
+        *keys_[static_cast<std::size_t>(index)] = key;
+    } else {
+        keys_.insert(keys_.begin() + index, std::make_unique<Keyframe>(key));
+    }
+}
+
+void KeyframeList::RemoveKey(std::int32_t frame) {
+    bool found;
+    std::int32_t index;
+    Find(frame, found, index);
+    if (found) keys_.erase(keys_.begin() + index);
+}
+
+void KeyframeList::RemoveAll() {
+    keys_.clear();
+    keys_.shrink_to_fit();
+}
+
+std::int32_t KeyframeList::GetLastFrame() const {
+    return keys_.empty() ? -1 : keys_.back()->GetFrame();
+}
+
+double KeyframeList::GetOpeningAt(double position) const {
+    if (!(position >= 0.0) || keys_.empty()) return 0.0;
+    // Positions beyond the last possible frame hold the last key's opening.
+    if (position >= 2147483647.0) return keys_.back()->GetOpening();
+    const auto f = static_cast<std::int32_t>(position);
+    bool found;
+    std::int32_t i;
+    Find(f, found, i);
+    double x0, y0;
+    const Keyframe* right;
+    if (found) {
+        const Keyframe* key = GetAt(i);
+        if (position == key->GetFrame()) return key->GetOpening();
+        x0 = key->GetFrame();
+        y0 = key->GetOpening();
+        right = GetAt(i + 1);
+        if (!right) return key->GetOpening();
+    } else {
+        const Keyframe* left = GetAt(i - 1);
+        x0 = left ? left->GetFrame() : 0.0;
+        y0 = left ? left->GetOpening() : 0.0;
+        right = GetAt(i);
+        if (!right) return y0;
+    }
+    const double x1 = right->GetFrame();
+    const double y1 = right->GetOpening();
+    return y0 + (y1 - y0) * ((position - x0) / (x1 - x0));
+}
+
+}  // namespace vokra

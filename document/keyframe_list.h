@@ -1,0 +1,40 @@
+#pragma once
+// The document's keys, sorted by frame with at most one per frame. Insertion and removal move
+// pointers, not records, and the pointer array grows 1000 slots at a time.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "document/keyframe.h"
+
+namespace vokra {
+
+class KeyframeList {
+public:
+    KeyframeList() = default;
+    ~KeyframeList() = default;
+    KeyframeList(const KeyframeList&) = delete;
+    KeyframeList& operator=(const KeyframeList&) = delete;
+
+    std::int32_t GetCount() const { return static_cast<std::int32_t>(keys_.size()); }
+    std::int32_t GetCapacity() const { return static_cast<std::int32_t>(keys_.capacity()); }
+    // Null when the index is outside 0..count-1.
+    const Keyframe* GetAt(std::int32_t index) const;
+    // Binary search: the key's index when found, else the insertion point.
+    void Find(std::int32_t frame, bool& found, std::int32_t& index) const;
+    const Keyframe* FindAtOrAfter(std::int32_t frame) const;
+    // Inserts a copy, or overwrites the key already at that frame.
+    void SetKey(const Keyframe& key);
+    void RemoveKey(std::int32_t frame);
+    void RemoveAll();
+    // Frame of the last key; -1 when empty.
+    std::int32_t GetLastFrame() const;
+    // Linear interpolation between neighbouring keys, ramping up from (0, 0.0) before the first
+    // key and holding the last key's opening after it.
+    double GetOpeningAt(double position) const;
+
+private:
+    std::vector<std::unique_ptr<Keyframe>> keys_;
+};
+
+}  // namespace vokra

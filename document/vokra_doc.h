@@ -1,0 +1,111 @@
+#pragma once
+// The application's one document: the frame rate, the keys, the shared timeline record, where the
+// sound and the last envelope file live, and the commands that edit them.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "document/keyframe_list.h"
+#include "panes/timeline_state.h"
+#include "platform/document_base.h"
+
+namespace vokra {
+
+// What the document needs of the two palettes while they are shown (they register themselves).
+class PlaybackPaletteLink {
+public:
+    virtual ~PlaybackPaletteLink() = default;
+    virtual void Refresh(int code) = 0;
+};
+class AutoKeyPaletteLink {
+public:
+    virtual ~AutoKeyPaletteLink() = default;
+    virtual void UpdateRangeLabel(int code) = 0;
+};
+
+// The answer of the frames-per-second dialog.
+struct FpsChoice {
+    double rate = 15.0;
+    std::int32_t preset = 7;
+};
+// Shows the dialog with (preset, rate, custom rate); nothing when cancelled.
+using FpsDialogRunner = std::function<std::optional<FpsChoice>(std::int32_t preset, double rate,
+                                                               double customRate)>;
+
+// Frame rate of a preset index 1..11 (0 is the custom rate and has none here).
+double PresetFrameRate(std::int32_t preset, double customFps);
+constexpr int kPresetCount = 12;
+
+// Update hints.
+enum UpdateHint { kHintAll = 0, kHintVisibleRange = 55, kHintKeepStartEnd = 57 };
+
+class CVokraDoc : public DocumentBase {
+public:
+    CVokraDoc();
+    ~CVokraDoc() override;
+
+    TimelineState& GetTimeRange() { return timeState; }
+    const TimelineState& GetTimeRange() const { return timeState; }
+    KeyframeList& GetKeys() { return keys; }
+    const KeyframeList& GetKeys() const { return keys; }
+    double GetFrameRate() const { return frameRate; }
+    std::int32_t GetFpsPreset() const { return fpsPreset; }
+    double GetCustomFps() const { return customFps; }
+    std::int32_t GetContentGeneration() const { return contentGeneration; }
+    const std::string& GetSoundName() const { return soundName; }
+    const std::string& GetSoundDir() const { return soundDir; }
+    const std::string& GetEnvName() const { return envName; }
+    const std::string& GetEnvDir() const { return envDir; }
+
+    void SetFrameRate(double rate, std::int32_t preset);
+    void UpdateExtent();
+    double SnapToFrameEdge(double position) const;
+    // Insert (0x2D) fills, Delete (0x2E) clears the selection; auto-repeat (flag 0x4000) ignored.
+    int OnKeyCommand(unsigned virtualKey, unsigned repeatCount, unsigned flags);
+    void FillSelection();
+    void DeleteSelection();
+    const Keyframe* GetKeyAfterSelection() const;
+    const Keyframe* GetKeyBeforeSelection() const;
+
+    void SetPlaybackPalette(PlaybackPaletteLink* palette) { playbackPalette = palette; }
+    void SetAutoKeyPalette(AutoKeyPaletteLink* palette) { autoKeyPalette = palette; }
+    PlaybackPaletteLink* GetPlaybackPalette() const { return playbackPalette; }
+    AutoKeyPaletteLink* GetAutoKeyPalette() const { return autoKeyPalette; }
+    void NotifyPalettes(int hint);
+
+    // Commands.
+    void OnLoadSoundFile();                         // 32775
+    void OnWriteEnvelopeFile();                     // 32777
+    void OnSetFramesPerSec(const FpsDialogRunner&);  // 32778
+    void OnSelectAll();                             // 32784
+    // Loads a sound by path as the command does after its dialog (used by the command and tests).
+    void LoadSoundFrom(const std::string& path);
+    // Writes the envelope to a path as the command does after its dialog; false on failure.
+    bool WriteEnvelopeTo(const std::string& path);
+
+    // Framework hooks.
+    void DeleteContents() override;  // the reset
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
+    bool OnSaveDocument(const std::string& path) override;
+    void Serialize(Archive& ar) override;
+
+private:
+    TimelineState timeState;
+    KeyframeList keys;
+    PlaybackPaletteLink* playbackPalette = nullptr;
+    AutoKeyPaletteLink* autoKeyPalette = nullptr;
+    std::string soundName;
+    std::string soundDir;
+    std::string envName;
+    std::string envDir;
+    double frameRate = 15.0;
+    std::int32_t fpsPreset = 7;
+    double customFps = 15.0;
+    std::int32_t contentGeneration = 0;
+
+    friend class VokFile;
+};
+
+}  // namespace vokra

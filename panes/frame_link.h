@@ -1,0 +1,20 @@
+#pragma once
+// What the panes and palettes need of the main frame, reached through the application's main
+// window; null until the main frame exists (then these calls do nothing).
+namespace vokra {
+
+class FrameLink {
+public:
+    virtual ~FrameLink() = default;
+    // Repaint every pane with a pending update, the upper pane first.
+    virtual void PaintPanesNow() = 0;
+    // Move (or hide) the playback marker in both panes.
+    virtual void SetPlaybackMarkers(double position, bool show) = 0;
+    // Post a command to the main window, as a palette's close box does.
+    virtual void PostCommand(int command) = 0;
+};
+
+FrameLink* MainFrameLink();
+void SetMainFrameLink(FrameLink* link);
+
+}  // namespace vokra

@@ -1,0 +1,83 @@
+#pragma once
+// The few document/view framework behaviours the program relies on: a document with views,
+// update hints, a modified flag and a path; New, Open, Save and Save As with the framework's
+// prompts and messages; saving that never destroys the last good file.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/archive.h"
+
+namespace vokra {
+
+class DocumentBase;
+
+class View {
+public:
+    virtual ~View() = default;
+    // Called by UpdateAllViews for every view but the sender.
+    virtual void OnUpdate(View* sender, int hint) = 0;
+};
+
+class DocumentBase {
+public:
+    DocumentBase() = default;
+    virtual ~DocumentBase() = default;
+    DocumentBase(const DocumentBase&) = delete;
+    DocumentBase& operator=(const DocumentBase&) = delete;
+
+    // Path and title. The title is the file name of the path, or "Untitled".
+    const std::string& GetPathName() const { return path_; }
+    void SetPathName(const std::string& path);
+    std::string GetTitle() const;
+
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true);
+
+    void AddView(View* view);
+    void RemoveView(View* view);
+    const std::vector<View*>& GetViews() const { return views_; }
+    void UpdateAllViews(View* sender, int hint = 0);
+
+    // Called whenever the title or the modified flag may have changed (the window title follows).
+    std::function<void()> onStateChanged;
+
+    // Framework hooks, as the old framework called them.
+    virtual void DeleteContents() {}
+    // DeleteContents, no path, not modified.
+    virtual bool OnNewDocument();
+    // DeleteContents, read the file through Serialize; on failure the framework's message, the
+    // document reset again and false. The path is set on success.
+    virtual bool OnOpenDocument(const std::string& path);
+    // Serialize into memory and replace the file only when all of it is written;
+    // "Failed to save document." and false on any failure (the old file is left as it was).
+    virtual bool OnSaveDocument(const std::string& path);
+    virtual void Serialize(Archive& ar) = 0;
+
+private:
+    std::string path_;
+    bool modified_ = false;
+    std::vector<View*> views_;
+};
+
+// The framework's File commands for a single-document program.
+struct DocumentFileType {
+    std::string filter = "Vokra files (*.vok)|*.vok|All Files (*.*)|*.*||";
+    std::string defaultExt = "vok";
+};
+
+// "Save changes to %1?" with Yes/No/Cancel when modified; false when the user cancelled or the
+// save failed.
+bool SaveModified(DocumentBase& doc, const DocumentFileType& type = {});
+bool FileNew(DocumentBase& doc);
+// Asks to save, shows the open dialog, opens. Returns true when a document was opened.
+bool FileOpen(DocumentBase& doc, const DocumentFileType& type = {});
+// Opens a given path (command line, recent files, a dropped file) after asking to save.
+bool OpenDocumentFile(DocumentBase& doc, const std::string& path);
+bool FileSave(DocumentBase& doc, const DocumentFileType& type = {});
+bool FileSaveAs(DocumentBase& doc, const DocumentFileType& type = {});
+
+// Called after every successful open or save with the document's path (the recent-file list).
+void SetDocumentPathListener(std::function<void(const std::string&)> listener);
+
+}  // namespace vokra

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs whatever Debian packages Vokra needs and are missing. Usage: scripts/deps.sh GROUP...
+# Groups: build (compiler, CMake, Qt 6, SDL2), test (GoogleTest), bench (Google Benchmark),
+# fuzz (clang 14 with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots).
+set -euo pipefail
+
+pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev"
+pkgs_test="libgtest-dev libgmock-dev"
+pkgs_bench="libbenchmark-dev"
+pkgs_fuzz="clang-14 libclang-rt-14-dev"
+pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
+
+wanted=""
+for group in "$@"; do
+    var="pkgs_${group}"
+    wanted="$wanted ${!var}"
+done
+
+missing=""
+for p in $wanted; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+else
+    SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing

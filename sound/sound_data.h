@@ -1,0 +1,49 @@
+#pragma once
+// The loaded voice: mono signed 16-bit samples whatever the file held, its count and rate, and the
+// playback of a range of it on the output device. There is one instance, g_sound.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vokra {
+
+class AudioDevice;
+
+class SoundData {
+public:
+    SoundData();
+    ~SoundData();
+    SoundData(const SoundData&) = delete;
+    SoundData& operator=(const SoundData&) = delete;
+
+    // 0 on success, else the code 1..11 of the failure, which has been reported already.
+    std::int32_t Load(const std::string& path);
+    void Unload();
+    bool IsLoaded() const { return m_bLoaded != 0; }
+    std::int32_t GetSampleCount() const { return m_bLoaded ? m_nSampleCount : 0; }
+    std::int32_t GetSampleRate() const { return m_bLoaded ? m_nSampleRate : 0; }
+    const std::int16_t* GetSamples() const { return m_bLoaded ? m_pSamples : nullptr; }
+
+    // Playback of samples first..last inclusive: 0 started or nothing to play, 1 no sound,
+    // 3/4/5 device failures (reported).
+    std::int32_t Play(std::int32_t first, std::int32_t last);
+    void Stop();
+    bool IsPlaying();
+    std::int32_t GetPosition();
+    void FinishIfDone();
+
+private:
+    std::int32_t m_bLoaded = 0;
+    std::int32_t m_nSampleCount = 0;
+    std::int32_t m_nSampleRate = 0;
+    std::int32_t m_nPlayStart = 0;
+    std::int32_t m_nPosition = 0;
+    std::int16_t* m_pSamples = nullptr;
+    std::int32_t m_bPlaying = 0;
+    std::unique_ptr<AudioDevice> m_hWaveOut;
+    std::int64_t m_lastHeard = 0;  // never report a position behind one already reported
+};
+
+extern SoundData g_sound;
+
+}  // namespace vokra
