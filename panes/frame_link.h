@@ -18,3 +18,8 @@ FrameLink* MainFrameLink();
 void SetMainFrameLink(FrameLink* link);
 
 }  // namespace vokra
+
+namespace vokra {
+// Commands the palettes post to the main window from their close boxes.
+enum PaletteCommand { kCmdTogglePlaybackPalette = 32771, kCmdToggleAutoKeyPalette = 32776 };
+}  // namespace vokra
