@@ -4,7 +4,7 @@
 # fuzz (clang 14 with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots).
 set -euo pipefail
 
-pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev"
+pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev fonts-dejavu-core"
 pkgs_test="libgtest-dev libgmock-dev"
 pkgs_bench="libbenchmark-dev"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"

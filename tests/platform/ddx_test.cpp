@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/qt/ddx.h"
 
 namespace vokra {
@@ -10,6 +12,8 @@ struct IntCase {
     bool ok;
     long long value;
 };
+
+void PrintTo(const IntCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class Ddx_ParseLeadingInt : public ::testing::TestWithParam<IntCase> {};
 
