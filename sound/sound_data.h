@@ -42,6 +42,7 @@ private:
     std::int32_t m_bPlaying = 0;
     std::unique_ptr<AudioDevice> m_hWaveOut;
     std::int64_t m_lastHeard = 0;  // never report a position behind one already reported
+    bool m_bForcedDone = false;    // a failed reset counts as done so that Stop's wait ends
 };
 
 extern SoundData g_sound;

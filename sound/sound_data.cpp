@@ -1,0 +1,137 @@
+#include "sound/sound_data.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/audio_device.h"
+#include "platform/message_service.h"
+#include "platform/riff_reader.h"
+#include "sound/wave_reader.h"
+
+namespace vokra {
+
+SoundData g_sound;
+
+SoundData::SoundData() = default;
+
+SoundData::~SoundData() {
+    if (IsPlaying()) Stop();
+    if (m_bLoaded) Unload();
+}
+
+std::int32_t SoundData::Load(const std::string& path) {
+    // The previous sound is gone whatever happens to the new one; playback reads from its buffer,
+    // so it ends first.
+    Stop();
+    Unload();
+
+    RiffReader reader;
+    if (!reader.Open(path)) {
+        AfxMessageBox("Failed to open file");
+        return 1;
+    }
+    WaveReadResult wave = ReadWave(reader);
+    reader.Close();
+    if (wave.code != 0) {
+        AfxMessageBox(wave.message);
+        return wave.code;
+    }
+    m_nSampleRate = wave.sampleRate;
+    m_nSampleCount = wave.sampleCount;
+    m_pSamples = wave.samples;
+    m_bLoaded = 1;
+    return 0;
+}
+
+void SoundData::Unload() {
+    if (!m_bLoaded) return;
+    Stop();
+    std::free(m_pSamples);
+    m_pSamples = nullptr;
+    m_nSampleCount = 0;
+    m_nSampleRate = 0;
+    m_bLoaded = 0;
+}
+
+std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
+    if (!m_bLoaded) return 1;
+    if (m_bPlaying) Stop();
+    if (first < 0) first = 0;
+    if (last >= m_nSampleCount) last = m_nSampleCount - 1;
+    if (last < first) return 0;
+
+    m_nPlayStart = first;
+    m_nPosition = first;
+    m_lastHeard = 0;
+    m_bForcedDone = false;
+
+    m_hWaveOut = CreateAudioDevice();
+    if (!m_hWaveOut || !m_hWaveOut->Open(m_nSampleRate)) {
+        m_hWaveOut.reset();
+        AfxMessageBox("Open sound device failed!");
+        return 3;
+    }
+    if (!m_hWaveOut->Prepare(m_pSamples + first, last - first + 1)) {
+        m_hWaveOut->Close();
+        m_hWaveOut.reset();
+        AfxMessageBox("Play fails - PrepareHeader failed");
+        return 4;
+    }
+    if (!m_hWaveOut->Write()) {
+        m_hWaveOut->Unprepare();
+        m_hWaveOut->Close();
+        m_hWaveOut.reset();
+        AfxMessageBox("Play failed. calling waveOutWrite");
+        return 5;
+    }
+    m_bPlaying = 1;
+    m_nPosition = last;
+    return 0;
+}
+
+void SoundData::FinishIfDone() {
+    if (!m_bPlaying) return;
+    if (!m_bForcedDone && m_hWaveOut && !m_hWaveOut->IsDone()) return;
+    if (m_hWaveOut) {
+        m_hWaveOut->Unprepare();
+        m_hWaveOut->Close();
+        m_hWaveOut.reset();
+    }
+    m_bForcedDone = false;
+    m_bPlaying = 0;
+}
+
+bool SoundData::IsPlaying() {
+    FinishIfDone();
+    return m_bPlaying != 0;
+}
+
+std::int32_t SoundData::GetPosition() {
+    if (!m_bLoaded) return 0;
+    FinishIfDone();
+    if (!m_bPlaying) return m_nPosition;
+    std::int64_t heard = m_hWaveOut->GetPosition();
+    if (heard < 0) return 0;
+    // The range is (m_nPosition - m_nPlayStart + 1) samples long while playing.
+    const std::int64_t length = static_cast<std::int64_t>(m_nPosition) - m_nPlayStart + 1;
+    if (heard > length) heard = length;
+    if (heard < m_lastHeard) heard = m_lastHeard;
+    m_lastHeard = heard;
+    return static_cast<std::int32_t>(heard + m_nPlayStart);
+}
+
+void SoundData::Stop() {
+    if (!IsPlaying()) return;
+    m_nPosition = GetPosition();
+    if (m_bPlaying && !m_hWaveOut->Reset()) m_bForcedDone = true;
+    // A device that acknowledged the reset but never reports done would keep this loop spinning
+    // for ever; after a generous wait it is treated as done.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (IsPlaying()) {
+        if (std::chrono::steady_clock::now() > deadline) m_bForcedDone = true;
+        std::this_thread::yield();
+    }
+}
+
+}  // namespace vokra
