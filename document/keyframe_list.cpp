@@ -55,6 +55,19 @@ void KeyframeList::RemoveKey(std::int32_t frame) {
     if (found) keys_.erase(keys_.begin() + index);
 }
 
+std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
+    if (last < first) return 0;
+    bool found;
+    std::int32_t begin;
+    std::int32_t end;
+    Find(first, found, begin);
+    Find(last, found, end);
+    if (found) ++end;
+    if (end <= begin) return 0;
+    keys_.erase(keys_.begin() + begin, keys_.begin() + end);
+    return end - begin;
+}
+
 void KeyframeList::RemoveAll() {
     keys_.clear();
     keys_.shrink_to_fit();

@@ -26,6 +26,9 @@ public:
     // Inserts a copy, or overwrites the key already at that frame.
     void SetKey(const Keyframe& key);
     void RemoveKey(std::int32_t frame);
+    // Removes every key from frame `first` to frame `last`, both included, in one move of the
+    // later pointers; returns how many keys went.
+    std::int32_t RemoveRange(std::int32_t first, std::int32_t last);
     void RemoveAll();
     // Frame of the last key; -1 when empty.
     std::int32_t GetLastFrame() const;

@@ -21,12 +21,15 @@ public:
     // False when the file could not be written (nothing is reported).
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool WriteInt(const std::string& section, const std::string& key, int value);
+    // Removes a key (the old platform's write of a null value); false when nothing was removed.
+    bool DeleteKey(const std::string& section, const std::string& key);
 
 private:
     std::string path_;
 };
 
-// The application's settings file: see SettingsFilePath in app/. Tests point it at a temporary file.
+// The application's settings file: see SettingsFilePath in app/. Tests point it at a temporary
+// file.
 IniFile& Profile();
 
 }  // namespace vokra

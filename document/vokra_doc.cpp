@@ -1,0 +1,361 @@
+#include "document/vokra_doc.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "document/app_values.h"
+#include "document/envelope_writer.h"
+#include "document/vok_file.h"
+#include "platform/atomic_file.h"
+#include "platform/file_dialog_service.h"
+#include "platform/ini_file.h"
+#include "platform/message_service.h"
+#include "sound/amplitude.h"
+#include "sound/sound_data.h"
+
+namespace vokra {
+namespace {
+
+constexpr const char* kDirectories = "DIRECTORIES";
+constexpr const char* kSettings = "SETTINGS";
+constexpr std::int32_t kDefaultPreset = 7;
+constexpr double kDefaultFps = 15.0;
+constexpr double kWindowsPerSecond = 100.0;
+constexpr unsigned kVkInsert = 0x2D;
+constexpr unsigned kVkDelete = 0x2E;
+constexpr unsigned kRepeatFlag = 0x4000;
+
+// Integer part (toward zero) as a frame number, kept inside the range of a frame.
+std::int32_t FrameOf(double x) {
+    if (!(x > static_cast<double>(INT_MIN))) return INT_MIN;
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<std::int32_t>(x);
+}
+
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+// Splits at the last '/': (folder without the separator, file name).
+void SplitPath(const std::string& path, std::string& dir, std::string& name) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        dir.clear();
+        name = path;
+    } else {
+        dir = path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+std::string Format(std::string text, const std::string& value) {
+    const auto at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+// The process's current directory, stored as the last folder a document was opened or saved in.
+void RememberCurrentDir() {
+    std::vector<char> buf(PATH_MAX + 1);
+    if (!::getcwd(buf.data(), buf.size())) return;
+    g_currentDir = buf.data();
+    Profile().WriteString(kDirectories, "VOKRADIR", g_currentDir);
+}
+
+}  // namespace
+
+double PresetFrameRate(std::int32_t preset, double customFps) {
+    static constexpr double kRates[kPresetCount] = {0.0,    4.0,  7.5,  10.0, 12.0,  12.5,
+                                                    14.985, 15.0, 24.0, 25.0, 29.97, 30.0};
+    if (preset == 0) return customFps;
+    if (preset < 0 || preset >= kPresetCount) return kDefaultFps;
+    return kRates[preset];
+}
+
+CVokraDoc::CVokraDoc() {
+    timeState.SetExtent(-0.5, 10.5);
+    timeState.SetVisibleRange(-0.5, 10.5);
+    timeState.SetAnchor(-0.5);
+    timeState.SetCursor(-0.5);
+}
+
+CVokraDoc::~CVokraDoc() = default;
+
+void CVokraDoc::DeleteContents() {
+    timeState.SetExtent(-0.5, 10.5);
+    timeState.SetVisibleRange(-0.5, 10.5);
+    timeState.SetAnchor(-0.5);
+    timeState.SetCursor(-0.5);
+
+    IniFile& profile = Profile();
+    soundDir = profile.GetString(kDirectories, "WAVEDIR");
+    soundName.clear();
+    envDir = profile.GetString(kDirectories, "ENVDIR");
+    envName.clear();
+    fpsPreset = profile.GetInt(kSettings, "FPS_TYPE", kDefaultPreset);
+    if (fpsPreset < 0 || fpsPreset >= kPresetCount) fpsPreset = kDefaultPreset;
+    customFps = profile.GetInt(kSettings, "FPS_CUSTOM", 15000) / 1000.0;
+    if (customFps < 1.0 || customFps > 100.0) customFps = kDefaultFps;
+    frameRate = PresetFrameRate(fpsPreset, customFps);
+    ++contentGeneration;
+
+    keys.RemoveAll();
+    g_sound.Unload();
+    g_maxAmplitude = 1.0;
+
+    UpdateExtent();
+    timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+    const double start = SnapToFrameEdge(0.0);
+    timeState.SetAnchor(start);
+    timeState.SetCursor(start);
+    UpdateAllViews(nullptr, kHintAll);
+}
+
+bool CVokraDoc::OnNewDocument() {
+    return DocumentBase::OnNewDocument();
+}
+
+bool CVokraDoc::OnOpenDocument(const std::string& path) {
+    if (!DocumentBase::OnOpenDocument(path)) return false;
+    RememberCurrentDir();
+    if (!soundName.empty()) {
+        const std::string full = soundDir + "/" + soundName;
+        // The pictures of the panes depend on the sound, which changes here.
+        ++contentGeneration;
+        if (g_sound.Load(full) != 0) {
+            AfxMessageBox(
+                Format("Vokra cannot locate the associated sound file:\n     %s\n"
+                       "The keyframes will be loaded.\n"
+                       "You may reload the sound file manually.",
+                       full));
+            g_maxAmplitude = 1.0;
+        } else {
+            ComputeMaxAmplitude(g_sound, kWindowsPerSecond);
+        }
+    }
+    UpdateExtent();
+    timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+    timeState.SetAnchor(-0.5);
+    timeState.SetCursor(-0.5);
+    UpdateAllViews(nullptr, kHintAll);
+    return true;
+}
+
+bool CVokraDoc::OnSaveDocument(const std::string& path) {
+    if (!DocumentBase::OnSaveDocument(path)) return false;
+    RememberCurrentDir();
+    return true;
+}
+
+void CVokraDoc::Serialize(Archive& ar) {
+    if (ar.IsStoring()) {
+        VokFile::Write(*this, ar);
+    } else {
+        VokFile::Read(*this, ar);
+    }
+}
+
+void CVokraDoc::UpdateExtent() {
+    double seconds = 0.0;
+    if (g_sound.IsLoaded() && g_sound.GetSampleRate() > 0) {
+        seconds = static_cast<double>(g_sound.GetSampleCount()) / g_sound.GetSampleRate();
+    }
+    double x = frameRate * seconds;
+    // A rate that is not a sane number must not make the timeline endless.
+    if (!(x >= 0.0)) x = 0.0;
+    if (x > static_cast<double>(INT_MAX)) x = static_cast<double>(INT_MAX);
+    double e = std::trunc(x) + 0.5;
+    while (x - 0.5 > e) e += 1.0;
+    double end = 10.5;
+    if (e > end) end = e;
+    const double lastKey = static_cast<double>(keys.GetLastFrame()) + 0.5;
+    if (lastKey > end) end = lastKey;
+    if (timeState.GetExtentMin() == -0.5 && timeState.GetExtentMax() == end) return;
+    timeState.SetExtent(-0.5, end);
+}
+
+double CVokraDoc::SnapToFrameEdge(double position) const {
+    const double min = timeState.GetExtentMin();
+    const double max = timeState.GetExtentMax();
+    if (!(position >= min)) position = min;  // also a position that is not a number
+    if (position > max) position = max;
+    const double whole = std::trunc(position);
+    return position > 0.0 ? whole + 0.5 : whole - 0.5;
+}
+
+void CVokraDoc::SetFrameRate(double rate, std::int32_t preset) {
+    frameRate = rate;
+    fpsPreset = preset;
+    ++contentGeneration;
+    UpdateExtent();
+    timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+    timeState.SetAnchor(timeState.GetExtentMin());
+    timeState.SetCursor(timeState.GetExtentMin());
+    SetModifiedFlag();
+    UpdateAllViews(nullptr, kHintAll);
+}
+
+int CVokraDoc::OnKeyCommand(unsigned virtualKey, unsigned /*repeatCount*/, unsigned flags) {
+    if (virtualKey != kVkInsert && virtualKey != kVkDelete) return 0;
+    // A key held down repeats; one press is one edit.
+    if (flags & kRepeatFlag) return 1;
+    if (virtualKey == kVkInsert) {
+        FillSelection();
+    } else {
+        DeleteSelection();
+    }
+    UpdateAllViews(nullptr, kHintAll);
+    return 1;
+}
+
+void CVokraDoc::FillSelection() {
+    if (!timeState.HasSelection()) return;
+    std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
+    const std::int32_t last = FrameOf(timeState.SelectionEnd());
+    if (first < 0) first = 0;
+    Keyframe key;
+    for (std::int64_t f = first; f <= last; ++f) {
+        key.SetFrame(static_cast<std::int32_t>(f));
+        // Read after every insertion: the frames already filled are the left neighbours.
+        key.SetOpening(static_cast<float>(keys.GetOpeningAt(static_cast<double>(f))));
+        keys.SetKey(key);
+    }
+    SetModifiedFlag();
+}
+
+void CVokraDoc::DeleteSelection() {
+    if (!timeState.HasSelection()) return;
+    const std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
+    const std::int32_t last = FrameOf(timeState.SelectionEnd());
+    if (keys.RemoveRange(first, last) > 0) SetModifiedFlag();
+    UpdateExtent();
+}
+
+const Keyframe* CVokraDoc::GetKeyAfterSelection() const {
+    return keys.FindAtOrAfter(FrameOf(timeState.SelectionEnd() + 1.0));
+}
+
+const Keyframe* CVokraDoc::GetKeyBeforeSelection() const {
+    bool found;
+    std::int32_t index;
+    keys.Find(FrameOf(timeState.SelectionStart() + 1.0), found, index);
+    return keys.GetAt(index - 1);
+}
+
+void CVokraDoc::NotifyPalettes(int hint) {
+    if (playbackPalette) playbackPalette->Refresh(hint);
+    if (autoKeyPalette) autoKeyPalette->UpdateRangeLabel(hint);
+}
+
+void CVokraDoc::OnLoadSoundFile() {
+    ++contentGeneration;
+    FileDialogRequest request;
+    request.save = false;
+    request.filter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||";
+    request.defaultExt = "wav";
+    request.initialName = soundName;
+    request.initialDir = soundDir;
+    request.fileMustExist = true;
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return;
+    LoadSoundFrom(*chosen);
+}
+
+void CVokraDoc::LoadSoundFrom(const std::string& path) {
+    SetModifiedFlag();
+    const std::string full = FullPath(path);
+    const bool loaded = g_sound.Load(full) == 0;
+    // The panes may have drawn the old sound since the command began (while its dialog was up).
+    ++contentGeneration;
+    if (!loaded) {
+        g_maxAmplitude = 1.0;
+    } else {
+        ComputeMaxAmplitude(g_sound, kWindowsPerSecond);
+        SplitPath(full, soundDir, soundName);
+        Profile().WriteString(kDirectories, "WAVEDIR", soundDir);
+    }
+    UpdateExtent();
+    timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+    timeState.SetAnchor(-0.5);
+    timeState.SetCursor(-0.5);
+    UpdateAllViews(nullptr, kHintAll);
+}
+
+void CVokraDoc::OnWriteEnvelopeFile() {
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = "env Files (*.env)|*.env|All Files (*.*)|*.*||";
+    request.defaultExt = "env";
+    request.initialName = envName;
+    request.initialDir = envDir;
+    request.overwritePrompt = true;
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return;
+    WriteEnvelopeTo(*chosen);
+}
+
+bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
+    const std::string full = FullPath(path);
+    // Written beside the old file and renamed over it when complete, so a full disk never
+    // leaves half an envelope or destroys the previous one.
+    AtomicFile file(full);
+    if (!file.Open()) {
+        AfxMessageBox(Format("Could not open/create file %s", full));
+        return false;
+    }
+    SetModifiedFlag();
+    SplitPath(full, envDir, envName);
+    Profile().WriteString(kDirectories, "ENVDIR", envDir);
+
+    std::ostringstream text;
+    const bool ok = WriteEnvelope(keys, text) && file.Write(text.view()) && file.Commit();
+    if (!ok) {
+        file.Discard();
+        AfxMessageBox(Format("Could not write file %s", full));
+        return false;
+    }
+    return true;
+}
+
+void CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
+    if (!runner) return;
+    const auto choice = runner(fpsPreset, frameRate, customFps);
+    if (!choice) return;
+    // The dialog only returns rates it accepted; anything else is not applied.
+    if (!std::isfinite(choice->rate) || choice->rate < 1.0 || choice->rate > 100.0 ||
+        choice->preset < 0 || choice->preset >= kPresetCount) {
+        return;
+    }
+    if (choice->rate != frameRate && keys.GetCount() > 0) {
+        const int answer = AfxMessageBox(
+            "Changing the frames per Second will cause the deletion of all existing "
+            "keyframes.\n\nContinue?",
+            MsgButtons::OkCancel, MsgIcon::Question);
+        if (answer != IDOK) return;
+        keys.RemoveAll();
+    }
+    SetFrameRate(choice->rate, choice->preset);
+    IniFile& profile = Profile();
+    if (choice->preset == 0) {
+        customFps = choice->rate;
+        profile.WriteInt(kSettings, "FPS_CUSTOM", static_cast<int>(customFps * 1000.0 + 0.5));
+    }
+    profile.WriteInt(kSettings, "FPS_TYPE", fpsPreset);
+}
+
+void CVokraDoc::OnSelectAll() {
+    UpdateExtent();
+    timeState.SetAnchor(timeState.GetExtentMin());
+    timeState.SetCursor(timeState.GetExtentMax());
+    timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+    UpdateAllViews(nullptr, kHintAll);
+}
+
+}  // namespace vokra

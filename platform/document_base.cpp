@@ -1,0 +1,280 @@
+#include "platform/document_base.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <new>
+#include <utility>
+
+#include "platform/atomic_file.h"
+#include "platform/file_dialog_service.h"
+#include "platform/message_service.h"
+
+namespace vokra {
+namespace {
+
+constexpr const char* kFailedToOpen = "Failed to open document.";
+constexpr const char* kUnexpectedFormat = "Unexpected file format.";
+constexpr const char* kFailedToSave = "Failed to save document.";
+// No document of ours comes near this; anything larger is not read into memory.
+constexpr off_t kMaxDocumentBytes = off_t{1} << 30;
+
+std::function<void(const std::string&)>& PathListener() {
+    static std::function<void(const std::string&)> listener;
+    return listener;
+}
+
+std::string Replace1(std::string text, const std::string& value) {
+    const auto at = text.find("%1");
+    if (at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+// Documents are known by their full path, as the recent-file list and the title need it.
+std::string FullPath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+enum class ReadResult { Ok, CannotOpen, Failed };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ReadResult::CannotOpen;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadResult::CannotOpen;
+    }
+    if (st.st_size > kMaxDocumentBytes) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
+    ReadResult result = ReadResult::Ok;
+    try {
+        bytes.assign(static_cast<std::size_t>(st.st_size), '\0');
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = ReadResult::Failed;
+                break;
+            }
+            if (n == 0) break;  // shrank while we read: take what is there
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+    } catch (const std::bad_alloc&) {
+        result = ReadResult::Failed;
+    }
+    ::close(fd);
+    return result;
+}
+
+// The old platform's file dialogs made the chosen folder the current directory; the document
+// remembers that folder as the last one used.
+void EnterFolderOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    if (!folder.empty()) (void)::chdir(folder.c_str());
+}
+
+bool OpenWithoutAsking(DocumentBase& doc, const std::string& path) {
+    return doc.OnOpenDocument(path);
+}
+
+}  // namespace
+
+void DocumentBase::SetPathName(const std::string& path) {
+    path_ = FullPath(path);
+    if (onStateChanged) onStateChanged();
+}
+
+std::string DocumentBase::GetTitle() const {
+    if (path_.empty()) return "Untitled";
+    const std::string name = NameOf(path_);
+    return name.empty() ? path_ : name;
+}
+
+void DocumentBase::SetModifiedFlag(bool modified) {
+    const bool changed = modified_ != modified;
+    modified_ = modified;
+    if (changed && onStateChanged) onStateChanged();
+}
+
+void DocumentBase::AddView(View* view) {
+    if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) {
+        views_.push_back(view);
+    }
+}
+
+void DocumentBase::RemoveView(View* view) {
+    views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
+}
+
+void DocumentBase::UpdateAllViews(View* sender, int hint) {
+    // A copy: a view may add or remove views while it updates.
+    const std::vector<View*> views = views_;
+    for (View* view : views) {
+        if (view != sender) view->OnUpdate(sender, hint);
+    }
+}
+
+bool DocumentBase::OnNewDocument() {
+    DeleteContents();
+    path_.clear();
+    modified_ = false;
+    if (onStateChanged) onStateChanged();
+    return true;
+}
+
+bool DocumentBase::OnOpenDocument(const std::string& path) {
+    const std::string full = FullPath(path);
+    std::string bytes;
+    switch (full.empty() ? ReadResult::CannotOpen : ReadWholeFile(full, bytes)) {
+        case ReadResult::CannotOpen:
+            // Nothing was read: the document on screen stays as it was.
+            AfxMessageBox(
+                Replace1("%1\nCannot find this file.\nPlease verify that the correct "
+                         "path and file name are given.",
+                         full.empty() ? path : full));
+            return false;
+        case ReadResult::Failed:
+            AfxMessageBox(kFailedToOpen);
+            return false;
+        case ReadResult::Ok:
+            break;
+    }
+
+    DeleteContents();
+    // An empty file is not read at all: the document opens as reset, under that file's name.
+    ArchiveError error = ArchiveError::None;
+    if (!bytes.empty()) {
+        Archive ar{std::string_view(bytes)};
+        try {
+            Serialize(ar);
+            error = ar.Error();
+        } catch (const std::bad_alloc&) {
+            error = ArchiveError::Generic;
+        }
+    }
+    if (error != ArchiveError::None) {
+        AfxMessageBox(error == ArchiveError::EndOfFile ? kUnexpectedFormat : kFailedToOpen);
+        // What was read so far is thrown away; the user is left with a new, untitled document.
+        DeleteContents();
+        path_.clear();
+        modified_ = false;
+        if (onStateChanged) onStateChanged();
+        return false;
+    }
+    path_ = full;
+    modified_ = false;
+    if (onStateChanged) onStateChanged();
+    if (PathListener()) PathListener()(full);
+    return true;
+}
+
+bool DocumentBase::OnSaveDocument(const std::string& path) {
+    const std::string full = FullPath(path);
+    bool ok = !full.empty();
+    if (ok) {
+        try {
+            Archive ar;
+            Serialize(ar);
+            ok = !ar.Failed() && WriteFileAtomically(full, ar.Bytes());
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    }
+    if (!ok) {
+        AfxMessageBox(kFailedToSave);
+        return false;
+    }
+    path_ = full;
+    modified_ = false;
+    if (onStateChanged) onStateChanged();
+    if (PathListener()) PathListener()(full);
+    return true;
+}
+
+bool SaveModified(DocumentBase& doc, const DocumentFileType& type) {
+    if (!doc.IsModified()) return true;
+    const int answer = AfxMessageBox(Replace1("Save changes to %1?", doc.GetTitle()),
+                                     MsgButtons::YesNoCancel, MsgIcon::Exclamation);
+    if (answer == IDCANCEL) return false;
+    if (answer == IDNO) return true;
+    return FileSave(doc, type);
+}
+
+bool FileNew(DocumentBase& doc) {
+    if (!SaveModified(doc)) return false;
+    return doc.OnNewDocument();
+}
+
+bool FileOpen(DocumentBase& doc, const DocumentFileType& type) {
+    if (!SaveModified(doc, type)) return false;
+    FileDialogRequest request;
+    request.save = false;
+    request.filter = type.filter;
+    request.defaultExt = type.defaultExt;
+    request.fileMustExist = true;
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return false;
+    EnterFolderOf(FullPath(*chosen));
+    return OpenWithoutAsking(doc, *chosen);
+}
+
+bool OpenDocumentFile(DocumentBase& doc, const std::string& path) {
+    if (!SaveModified(doc)) return false;
+    return OpenWithoutAsking(doc, path);
+}
+
+bool FileSave(DocumentBase& doc, const DocumentFileType& type) {
+    // A document without a file, or whose file is read-only, is saved under a new name.
+    if (doc.GetPathName().empty() || IsReadOnlyTarget(doc.GetPathName())) {
+        return FileSaveAs(doc, type);
+    }
+    return doc.OnSaveDocument(doc.GetPathName());
+}
+
+bool FileSaveAs(DocumentBase& doc, const DocumentFileType& type) {
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = type.filter;
+    request.defaultExt = type.defaultExt;
+    request.overwritePrompt = true;
+    if (doc.GetPathName().empty()) {
+        request.initialName =
+            doc.GetTitle() + (type.defaultExt.empty() ? "" : "." + type.defaultExt);
+    } else {
+        request.initialName = NameOf(doc.GetPathName());
+        request.initialDir = FolderOf(doc.GetPathName());
+    }
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return false;
+    EnterFolderOf(FullPath(*chosen));
+    return doc.OnSaveDocument(*chosen);
+}
+
+void SetDocumentPathListener(std::function<void(const std::string&)> listener) {
+    PathListener() = std::move(listener);
+}
+
+}  // namespace vokra
