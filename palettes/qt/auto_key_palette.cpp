@@ -1,0 +1,159 @@
+#include "palettes/qt/auto_key_palette.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+#include "palettes/trunc_int.h"
+#include "panes/frame_link.h"
+#include "platform/help_service.h"
+#include "platform/qt/ddx.h"
+#include "platform/qt/dialog_units.h"
+#include "sound/amplitude.h"
+#include "sound/sound_data.h"
+
+namespace vokra {
+namespace {
+
+QLineEdit* MakeNumberEdit(QWidget* parent, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    return edit;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, Qt::Alignment align) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(align | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace
+
+CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint) {
+    setObjectName(QStringLiteral("AutoKeyPalette"));
+    setWindowTitle(QStringLiteral("AutoKey Palette"));
+    setFont(DialogFont());
+    setModal(false);
+    const DialogUnits du(font());
+
+    m_wndRangeLabel = MakeLabel(this, QStringLiteral("Frames 0 to End"), Qt::AlignLeft);
+    m_wndRangeLabel->setObjectName(QStringLiteral("rangeLabel"));
+    du.Place(m_wndRangeLabel, 7, 7, 145, 8);
+
+    auto* threshold = MakeLabel(this, QStringLiteral("Threshold"), Qt::AlignHCenter);
+    du.Place(threshold, 40, 22, 50, 8);
+    auto* range = MakeLabel(this, QStringLiteral("Range"), Qt::AlignHCenter);
+    du.Place(range, 98, 22, 50, 8);
+    auto* high = MakeLabel(this, QStringLiteral("High"), Qt::AlignRight);
+    du.Place(high, 7, 37, 28, 8);
+    auto* low = MakeLabel(this, QStringLiteral("Low"), Qt::AlignRight);
+    du.Place(low, 7, 57, 28, 8);
+
+    // Created in the keyboard order: High Threshold, High Range, Low Threshold, Low Range.
+    m_editHighThreshold = MakeNumberEdit(this, "highThreshold");
+    du.Place(m_editHighThreshold, 45, 34, 40, 14);
+    m_editHighRange = MakeNumberEdit(this, "highRange");
+    du.Place(m_editHighRange, 103, 34, 40, 14);
+    m_editLowThreshold = MakeNumberEdit(this, "lowThreshold");
+    du.Place(m_editLowThreshold, 45, 54, 40, 14);
+    m_editLowRange = MakeNumberEdit(this, "lowRange");
+    du.Place(m_editLowRange, 103, 54, 40, 14);
+
+    m_btnHelp = new QPushButton(QStringLiteral("&Help"), this);
+    m_btnHelp->setObjectName(QStringLiteral("help"));
+    du.Place(m_btnHelp, 7, 82, 50, 14);
+    m_btnApply = new QPushButton(QStringLiteral("&Apply"), this);
+    m_btnApply->setObjectName(QStringLiteral("apply"));
+    m_btnApply->setDefault(true);
+    du.Place(m_btnApply, 102, 82, 50, 14);
+
+    setTabOrder(m_editHighThreshold, m_editHighRange);
+    setTabOrder(m_editHighRange, m_editLowThreshold);
+    setTabOrder(m_editLowThreshold, m_editLowRange);
+    setTabOrder(m_editLowRange, m_btnHelp);
+    setTabOrder(m_btnHelp, m_btnApply);
+
+    connect(m_btnApply, &QPushButton::clicked, this, [this] { OnApply(); });
+    connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnHelp(); });
+
+    setFixedSize(du.X(159), du.Y(103));
+    DoDataExchange(false);
+    m_editHighThreshold->setFocus();
+}
+
+CAutoKeyPalette::~CAutoKeyPalette() = default;
+
+void CAutoKeyPalette::SetDocument(CVokraDoc* doc) {
+    m_pDoc = doc;
+}
+
+CVokraDoc* CAutoKeyPalette::GetDocument() const {
+    return m_pDoc;
+}
+
+AutoKeySettings CAutoKeyPalette::GetSettings() const {
+    AutoKeySettings s;
+    s.highThreshold = m_nHighThreshold;
+    s.lowThreshold = m_nLowThreshold;
+    s.highRange = m_nHighRange;
+    s.lowRange = m_nLowRange;
+    return s;
+}
+
+bool CAutoKeyPalette::DoDataExchange(bool save) {
+    return DDX_Int(m_editHighRange, m_nHighRange, save, 0, 150) &&
+           DDX_Int(m_editLowRange, m_nLowRange, save, 0, 150) &&
+           DDX_Int(m_editHighThreshold, m_nHighThreshold, save, 0, 100) &&
+           DDX_Int(m_editLowThreshold, m_nLowThreshold, save, 0, 100);
+}
+
+void CAutoKeyPalette::UpdateRangeLabel(int) {
+    if (!m_pDoc) {
+        m_btnApply->setEnabled(false);
+        m_wndRangeLabel->setText(QString());
+        return;
+    }
+    const TimelineState& ts = m_pDoc->GetTimeRange();
+    m_nStartFrame = TruncToInt32(ts.SelectionStart() + 1.0);
+    if (ts.HasSelection()) {
+        m_nEndFrame = TruncToInt32(ts.SelectionEnd());
+        m_wndRangeLabel->setText(
+            QStringLiteral("Frames %1 to %2").arg(m_nStartFrame).arg(m_nEndFrame));
+    } else {
+        m_nEndFrame = TruncToInt32(ts.GetExtentMax());
+        m_wndRangeLabel->setText(QStringLiteral("Frames %1 to End").arg(m_nStartFrame));
+    }
+    m_btnApply->setEnabled(g_sound.IsLoaded());
+}
+
+void CAutoKeyPalette::OnApply() {
+    if (!DoDataExchange(true)) return;
+    if (!g_sound.IsLoaded()) return;
+    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
+    if (!m_pDoc) return;
+    const std::int32_t processed =
+        AutoKeyFrames(g_sound, g_maxAmplitude, m_pDoc->GetFrameRate(), m_nStartFrame, m_nEndFrame,
+                      GetSettings(), m_pDoc->GetKeys());
+    if (processed > 0) m_pDoc->SetModifiedFlag(true);
+    m_pDoc->UpdateAllViews(nullptr, kHintAll);
+    m_pDoc->NotifyPalettes(kHintAll);
+}
+
+void CAutoKeyPalette::OnHelp() {
+    OpenHelpTopic(kHelpAutoKey);
+}
+
+void CAutoKeyPalette::closeEvent(QCloseEvent* event) {
+    // The main frame hides the palette and keeps its toggle state in step.
+    if (FrameLink* frame = MainFrameLink()) frame->PostCommand(kCmdToggleAutoKeyPalette);
+    event->ignore();
+}
+
+}  // namespace vokra
