@@ -1,0 +1,214 @@
+#include "cli/cli_runner.h"
+
+#include <charconv>
+#include <ostream>
+
+#include "cli/cli_options.h"
+#include "document/envelope_writer.h"
+#include "document/vokra_doc.h"
+#include "palettes/auto_key.h"
+#include "palettes/trunc_int.h"
+#include "platform/ini_file.h"
+#include "sound/amplitude.h"
+#include "sound/sound_data.h"
+
+namespace vokra {
+namespace {
+
+constexpr const char* kVersion = "1.0";
+
+int UsageError(std::ostream& err, const std::string& reason) {
+    err << "vokra-cli: " << reason << "\n" << CliUsage();
+    return kCliUsageError;
+}
+
+// A document with the settings' defaults: the tool never reads or writes a settings file, so the
+// same command line gives the same output on every machine.
+void ResetWithoutSettings(CVokraDoc& doc) {
+    Profile().SetPath(std::string());
+    doc.OnNewDocument();
+}
+
+// Reads a document without the program's open steps (no sound is looked for).
+bool ReadDocument(CVokraDoc& doc, const std::string& path) {
+    ResetWithoutSettings(doc);
+    return doc.DocumentBase::OnOpenDocument(path);
+}
+
+bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream& err) {
+    if (WriteEnvelope(doc.GetKeys(), out) && out.flush()) return true;
+    err << "vokra-cli: could not write the envelope to standard output\n";
+    return false;
+}
+
+int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    CVokraDoc doc;
+    ResetWithoutSettings(doc);
+    // The program's loader, checks and messages; it has said why when it fails.
+    doc.LoadSoundFrom(o.input);
+    if (!g_sound.IsLoaded()) return kCliFileError;
+
+    const std::int32_t preset = PresetForRate(o.fps);
+    if (preset == 0) {
+        // The custom rate goes through the frame-rate command, which records it as custom.
+        doc.OnSetFramesPerSec([&](std::int32_t, double, double) {
+            return std::optional<FpsChoice>(FpsChoice{o.fps, 0});
+        });
+    } else {
+        doc.SetFrameRate(o.fps, preset);
+    }
+    doc.UpdateExtent();
+
+    const std::int32_t lastFrame = TruncToInt32(doc.GetTimeRange().GetExtentMax());
+    const std::int32_t first = o.from.value_or(0);
+    const std::int32_t last = o.to.value_or(lastFrame);
+    if (last > lastFrame) {
+        return UsageError(err, "--to " + std::to_string(last) +
+                                   " is past the last frame of the timeline (" +
+                                   std::to_string(lastFrame) + ")");
+    }
+    if (first > last) {
+        return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
+                                   std::to_string(last) + ")");
+    }
+
+    AutoKeySettings settings;
+    settings.highThreshold = o.highThreshold;
+    settings.lowThreshold = o.lowThreshold;
+    settings.highRange = o.highRange;
+    settings.lowRange = o.lowRange;
+    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
+    AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
+                  doc.GetKeys());
+
+    // The envelope first, so that a document written with it records where it went.
+    if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
+    if (!o.vokPath.empty() && !doc.OnSaveDocument(o.vokPath)) return kCliFileError;
+    if (o.envPath.empty() && o.vokPath.empty() && !WriteEnvelopeToStream(doc, out, err)) {
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+int RunExport(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    CVokraDoc doc;
+    if (!ReadDocument(doc, o.input)) return kCliFileError;
+    if (!o.outputPath.empty()) return doc.WriteEnvelopeTo(o.outputPath) ? kCliOk : kCliFileError;
+    return WriteEnvelopeToStream(doc, out, err) ? kCliOk : kCliFileError;
+}
+
+void Field(std::ostream& out, const char* name, const std::string& value) {
+    out << name << ':';
+    if (!value.empty()) out << ' ' << value;
+    out << '\n';
+}
+
+int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    CVokraDoc doc;
+    if (!ReadDocument(doc, o.input)) return kCliFileError;
+    Field(out, "frame rate", ShortestNumber(doc.GetFrameRate()));
+    Field(out, "preset", std::to_string(doc.GetFpsPreset()));
+    Field(out, "custom rate", ShortestNumber(doc.GetCustomFps()));
+    Field(out, "sound folder", doc.GetSoundDir());
+    Field(out, "sound file", doc.GetSoundName());
+    Field(out, "envelope folder", doc.GetEnvDir());
+    Field(out, "envelope file", doc.GetEnvName());
+    const KeyframeList& keys = doc.GetKeys();
+    Field(out, "keys", std::to_string(keys.GetCount()));
+    for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+        const Keyframe* key = keys.GetAt(i);
+        out << key->GetFrame() << ' ' << ShortestNumber(key->GetOpening()) << '\n';
+    }
+    if (!out.flush()) {
+        err << "vokra-cli: could not write to standard output\n";
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+}  // namespace
+
+std::string ShortestNumber(double value) {
+    char buf[64];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
+}
+
+std::string ShortestNumber(float value) {
+    char buf[64];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
+}
+
+std::string CliUsage() {
+    return "usage: vokra-cli autokey SOUND.wav [--fps RATE] [--from FIRST] [--to LAST]\n"
+           "                         [--high-threshold N] [--low-threshold N]\n"
+           "                         [--high-range N] [--low-range N]\n"
+           "                         [--env OUT.env] [--vok OUT.vok]\n"
+           "       vokra-cli export DOC.vok [-o OUT.env]\n"
+           "       vokra-cli info DOC.vok\n"
+           "       vokra-cli --help | --version\n";
+}
+
+std::string CliHelp() {
+    return "vokra-cli " + std::string(kVersion) +
+           " - make and read lip-sync envelopes without the window.\n\n" + CliUsage() +
+           "\n"
+           "Commands:\n"
+           "  autokey SOUND.wav   Load a mono 8- or 16-bit PCM WAVE file and key every frame of\n"
+           "                      the range from its loudness, as the AutoKey palette does.\n"
+           "                      Without --env or --vok the envelope is written to standard\n"
+           "                      output.\n"
+           "  export DOC.vok      Write the envelope of a Vokra document's keys.\n"
+           "  info DOC.vok        Print a document's frame rate, file locations and keys.\n"
+           "\n"
+           "Options of autokey:\n"
+           "  --fps RATE             Frames per second, 1 to 100 (default 15). One of the\n"
+           "                         standard rates 4, 7.5, 10, 12, 12.5, 14.985, 15, 24, 25,\n"
+           "                         29.97 and 30 selects its preset; any other is custom.\n"
+           "  --from FIRST           First frame to key (default 0).\n"
+           "  --to LAST              Last frame to key, at most the last frame of the timeline\n"
+           "                         (the default).\n"
+           "  --high-threshold N     Loudness percent of the loudest 10 ms of the sound at and\n"
+           "                         above which the high range applies, 0 to 100 (default 100).\n"
+           "  --low-threshold N      Loudness percent at and below which the low range applies,\n"
+           "                         0 to 100 (default 0).\n"
+           "  --high-range N         Lip opening percent for loud frames, 0 to 150 (default 100).\n"
+           "  --low-range N          Lip opening percent for quiet frames, 0 to 150 (default 0).\n"
+           "  --env OUT.env          Write the envelope file.\n"
+           "  --vok OUT.vok          Write a Vokra document with the sound, the keys and, with\n"
+           "                         --env, the envelope file's location.\n"
+           "\n"
+           "Options of export:\n"
+           "  -o, --output OUT.env   Write the envelope to a file instead of standard output.\n"
+           "\n"
+           "  -h, --help             Show this help.\n"
+           "  --version              Show the version.\n"
+           "\n"
+           "Options take their value as the next argument or after '='; '--' ends the options.\n"
+           "Exit status: 0 on success, 1 when a file cannot be read or written, 2 for a usage\n"
+           "error.\n";
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const CliParseResult parsed = ParseCliArguments(args);
+    if (!parsed.ok()) return UsageError(err, parsed.error);
+    const CliOptions& o = parsed.options;
+    switch (o.command) {
+        case CliCommand::Help:
+            out << CliHelp();
+            return kCliOk;
+        case CliCommand::Version:
+            out << "vokra-cli " << kVersion << "\n";
+            return kCliOk;
+        case CliCommand::AutoKey:
+            return RunAutoKey(o, out, err);
+        case CliCommand::Export:
+            return RunExport(o, out, err);
+        case CliCommand::Info:
+            return RunInfo(o, out, err);
+    }
+    return kCliUsageError;
+}
+
+}  // namespace vokra
