@@ -1,0 +1,47 @@
+#pragma once
+// The lower timeline pane: the document's keys as an opening envelope (0 at the bottom, 150 % at
+// the top, a grey guide at 100 %) with a frames ruler and the timeline's scroll bar. Keys of the
+// selected frames are dragged up and down together (shown moved during the drag, written at the
+// release); Insert and Delete fill and clear the selected frames through the document.
+#include "panes/qt/msb_view.h"
+
+namespace vokra {
+
+class KeyframeList;
+
+class EnvView : public MSBView {
+    Q_OBJECT
+public:
+    explicit EnvView(CVokraDoc* doc, QWidget* parent = nullptr);
+
+    TimelineState& GetTimelineState() override;
+    double SnapPosition(double x) override;
+    // Invalidates the pane and passes the hint on to the shown palettes.
+    void OnUpdate(View* sender, int hint) override;
+
+    // The envelope's opening at world x as shown, with the drag offset on the selected keys.
+    double DisplayedOpeningAt(double x) const;
+
+    bool IsKeyDragging() const { return keyDragging != 0; }
+    double KeyDragOffset() const { return keyDragOffset; }
+    double KeyDragOffsetMin() const { return keyDragOffsetMin; }
+    double KeyDragOffsetMax() const { return keyDragOffsetMax; }
+
+    void OnLButtonDown(KeyState keys, Point point) override;
+    void OnMouseMove(KeyState keys, Point point) override;
+    void OnLButtonUp(KeyState keys, Point point) override;
+    void OnKeyDown(unsigned virtualKey, unsigned repeatCount, unsigned flags,
+                   KeyState keys) override;
+
+protected:
+    void Draw(DrawContext& dc) override;
+    void DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeList& keys);
+
+    int keyDragging = 0;
+    Point keyDragStart{};
+    double keyDragOffset = 0.0;
+    double keyDragOffsetMin = 0.0;
+    double keyDragOffsetMax = 0.0;
+};
+
+}  // namespace vokra
