@@ -72,7 +72,9 @@ void DrawAxis(DrawContext& dc, const Rect& plot, double a, double b, const char*
     const double step = pick.step;
     const double minorStep = step / pick.subdivisions;
 
-    double first = std::trunc(a / step) * step;
+    // k is a whole number of steps; + 0.0 turns the -0.0 of a truncated small negative quotient
+    // into the 0 an integer k gives, so the first label reads "0", not "-0".
+    double first = std::trunc(a / step) * step + 0.0;
     if (first < a) first += step;
 
     for (double x = first - minorStep; x >= a; x -= minorStep) {
