@@ -1,10 +1,30 @@
 #include "sound/amplitude.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "sound/sound_data.h"
 
 namespace vokra {
 
-double g_maxAmplitude = 0.0;
+double g_maxAmplitude = 1.0;
+
+namespace {
+
+// Peak-to-peak of samples[first, end). Keeping the smallest and the largest independently gives
+// the same answer as replacing the minimum or else the maximum (a value below the minimum can
+// never be above the maximum), and lets the compiler vectorise the loop.
+std::int32_t PeakToPeak(const std::int16_t* samples, std::int32_t first, std::int32_t end) {
+    std::int16_t lo = samples[first];
+    std::int16_t hi = samples[first];
+    for (std::int32_t i = first + 1; i < end; ++i) {
+        lo = std::min(lo, samples[i]);
+        hi = std::max(hi, samples[i]);
+    }
+    return static_cast<std::int32_t>(hi) - static_cast<std::int32_t>(lo);
+}
+
+}  // namespace
 
 double WindowPeakToPeak(const SoundData& sound, std::int32_t index, double windowsPerSecond) {
     if (!sound.IsLoaded() || index < 0) return 0.0;
@@ -12,25 +32,15 @@ double WindowPeakToPeak(const SoundData& sound, std::int32_t index, double windo
     const double r = sound.GetSampleRate();
     // Divide, then multiply, in double precision: the boundaries must fall exactly where the
     // keying rule expects them.
-    double s = static_cast<double>(index) / windowsPerSecond * r;
+    const double s = static_cast<double>(index) / windowsPerSecond * r;
     double e = (static_cast<double>(index) + 1.0) / windowsPerSecond * r;
-    if (!(s < n)) return 0.0;  // also keeps the truncation below inside the int range
-    if (e >= n) e = n - 1;
+    // Also keeps the truncations below inside the int range (and turns NaN away).
+    if (!(s < n)) return 0.0;
+    if (!(e < n)) e = n - 1;
     const auto first = static_cast<std::int32_t>(s);
     const auto end = static_cast<std::int32_t>(e);
-    if (first >= end) return 0.0;
-    const std::int16_t* samples = sound.GetSamples();
-    std::int32_t lo = samples[first];
-    std::int32_t hi = samples[first];
-    for (std::int32_t i = first + 1; i < end; ++i) {
-        const std::int32_t v = samples[i];
-        if (v < lo) {
-            lo = v;
-        } else if (v > hi) {
-            hi = v;
-        }
-    }
-    return static_cast<double>(hi - lo);
+    if (first < 0 || first >= end) return 0.0;
+    return static_cast<double>(PeakToPeak(sound.GetSamples(), first, end));
 }
 
 void ComputeMaxAmplitude(const SoundData& sound, double windowsPerSecond) {
@@ -38,8 +48,13 @@ void ComputeMaxAmplitude(const SoundData& sound, double windowsPerSecond) {
     if (!sound.IsLoaded()) return;
     const double n = sound.GetSampleCount();
     const double r = sound.GetSampleRate();
-    const auto w = static_cast<std::int32_t>(n / r * windowsPerSecond + 1.0);
-    for (std::int32_t i = 0; i <= w; ++i) {
+    const double w = std::trunc(n / r * windowsPerSecond + 1.0);
+    // Windows past the end measure 0.0, so a window count beyond the samples adds nothing; the
+    // bound only keeps an absurd rate from overflowing the index.
+    if (!(w >= 0.0)) return;
+    const std::int32_t last =
+        w > n + 1.0 ? static_cast<std::int32_t>(n) + 1 : static_cast<std::int32_t>(w);
+    for (std::int32_t i = 0; i <= last; ++i) {
         const double a = WindowPeakToPeak(sound, i, windowsPerSecond);
         if (a > g_maxAmplitude) g_maxAmplitude = a;
     }

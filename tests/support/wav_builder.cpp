@@ -31,9 +31,8 @@ WavBuilder& WavBuilder::ChunkDeclared(const std::string& id, std::uint32_t decla
 
 WavBuilder& WavBuilder::Fmt(const WavFormat& f) {
     const int bytes = (f.bitsPerSample + 7) / 8;
-    const std::uint16_t align =
-        f.blockAlign >= 0 ? static_cast<std::uint16_t>(f.blockAlign)
-                          : static_cast<std::uint16_t>(f.channels * bytes);
+    const std::uint16_t align = f.blockAlign >= 0 ? static_cast<std::uint16_t>(f.blockAlign)
+                                                  : static_cast<std::uint16_t>(f.channels * bytes);
     std::string b = Le16(f.formatTag) + Le16(f.channels) + Le32(f.sampleRate) +
                     Le32(f.sampleRate * align) + Le16(align) + Le16(f.bitsPerSample);
     if (f.fmtSize >= 18) b += Le16(0);
@@ -93,6 +92,71 @@ std::vector<std::int16_t> VoiceLike(double seconds, std::uint32_t rate) {
         s[i] = static_cast<std::int16_t>(std::lround(v * 30000.0));
     }
     return s;
+}
+
+std::vector<NamedBytes> WaveSeeds() {
+    std::vector<std::int16_t> ramp(1100);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::int16_t>(i * 59 - 32000);
+    std::vector<std::uint8_t> bytes(1000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const std::string pcm16(2000, '\x11');
+    auto fmt = [](auto change) {
+        WavFormat f;
+        f.sampleRate = 4000;
+        change(f);
+        return f;
+    };
+    const WavFormat mono16 = fmt([](WavFormat&) {});
+    std::string tiny;
+    for (int i = 0; i < 200; ++i) tiny += "junk" + Le32(i & 1) + std::string((i & 1) * 2, '\0');
+
+    std::vector<NamedBytes> seeds = {
+        {"ok16", MakeWav16(ramp, 4000)},
+        {"ok8", MakeWav8(bytes, 4000)},
+        {"odd16", WavBuilder().Fmt(mono16).Chunk("data", pcm16 + "\x22").Build()},
+        {"fmt18",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.fmtSize = 18; })).Chunk("data", pcm16).Build()},
+        {"fmt17pad",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.fmtSize = 17; })).Chunk("data", pcm16).Build()},
+        {"fmt17nopad",
+         WavBuilder()
+             .Chunk("fmt ", std::string(MakeWav16({}, 4000).substr(20, 16)) + "x", false)
+             .Chunk("data", pcm16)
+             .Build()},
+        {"fmt40",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.fmtSize = 40; })).Chunk("data", pcm16).Build()},
+        {"fmt14",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.fmtSize = 14; })).Chunk("data", pcm16).Build()},
+        {"list", WavBuilder()
+                     .Fmt(mono16)
+                     .Chunk("LIST", "INFOISFT\x03\0\0\0ab\0")
+                     .Chunk("data", pcm16)
+                     .Build()},
+        {"databeforefmt", WavBuilder().Chunk("data", pcm16).Fmt(mono16).Build()},
+        {"fmtcut", WavBuilder().ChunkDeclared("fmt ", 16, "\x01").BuildDeclared(40)},
+        {"nofmt", WavBuilder().Chunk("data", pcm16).Build()},
+        {"notriff", "RIFX" + MakeWav16(ramp, 4000).substr(4)},
+        {"otherform", WavBuilder().Fmt(mono16).Build("AVI ") + MakeWav16(ramp, 4000)},
+        {"stereo",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.channels = 2; })).Chunk("data", pcm16).Build()},
+        {"bits24", WavBuilder()
+                       .Fmt(fmt([](WavFormat& f) { f.bitsPerSample = 24; }))
+                       .Chunk("data", pcm16)
+                       .Build()},
+        {"float",
+         WavBuilder().Fmt(fmt([](WavFormat& f) { f.formatTag = 3; })).Chunk("data", pcm16).Build()},
+        {"short", WavBuilder().Fmt(mono16).Chunk("data", pcm16.substr(0, 1999)).Build()},
+        {"truncated", MakeWav16(ramp, 4000).substr(0, 1500)},
+        {"riffsmall", WavBuilder().Fmt(mono16).Chunk("data", pcm16).BuildDeclared(30)},
+        {"riffhuge", WavBuilder().Fmt(mono16).Chunk("data", pcm16).BuildDeclared(0xFFFFFFF0u)},
+        {"data4g", WavBuilder()
+                       .Fmt(mono16)
+                       .ChunkDeclared("data", 0xFFFFFF00u, pcm16)
+                       .BuildDeclared(0xFFFFFFFFu)},
+        {"tinychunks", WavBuilder().Fmt(mono16).Raw(tiny).Chunk("data", pcm16).Build()},
+    };
+    return seeds;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

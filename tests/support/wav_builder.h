@@ -43,6 +43,14 @@ std::string MakeWav8(const std::vector<std::uint8_t>& samples, std::uint32_t rat
 // A voice-like test signal: bursts of a tone with silences, `seconds` long.
 std::vector<std::int16_t> VoiceLike(double seconds, std::uint32_t rate = 22050);
 
+// Small files that each take the loader down one path (accepted, every refusal, lying and huge
+// sizes, odd chunks): the fuzzer's seeds and a fixed corpus for the tests.
+struct NamedBytes {
+    std::string name;
+    std::string bytes;
+};
+std::vector<NamedBytes> WaveSeeds();
+
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
