@@ -1,0 +1,627 @@
+#include "app/main_frame.h"
+
+#include <QtGui/qguiapplication_platform.h>
+#include <dlfcn.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/about_dlg.h"
+#include "app/commands.h"
+#include "app/fps_dlg.h"
+#include "app/icons.h"
+#include "document/app_values.h"
+#include "document/vokra_doc.h"
+#include "panes/qt/env_view.h"
+#include "panes/qt/wave_view.h"
+#include "platform/help_service.h"
+#include "platform/ini_file.h"
+#include "platform/recent_file_list.h"
+
+namespace vokra {
+
+LockStates ReadLockStates() {
+    LockStates states;
+#if QT_CONFIG(xcb)
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* display = x11 ? x11->display() : nullptr;
+    if (!display) return states;
+    // Xlib is already loaded by Qt's X11 platform plugin; looking it up at run time keeps the
+    // program free of a link-time dependency on it.
+    static void* xlib = dlopen("libX11.so.6", RTLD_LAZY);
+    if (!xlib) return states;
+    using InternAtom = unsigned long (*)(Display*, const char*, int);
+    using GetNamedIndicator = int (*)(Display*, unsigned long, int*, int*, void*, int*);
+    static auto internAtom = reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom"));
+    static auto getNamed = reinterpret_cast<GetNamedIndicator>(dlsym(xlib, "XkbGetNamedIndicator"));
+    if (!internAtom || !getNamed) return states;
+    auto lit = [&](const char* name) {
+        int on = 0;
+        const unsigned long atom = internAtom(display, name, 0);
+        return atom != 0 && getNamed(display, atom, nullptr, &on, nullptr, nullptr) && on;
+    };
+    states.caps = lit("Caps Lock");
+    states.num = lit("Num Lock");
+    states.scroll = lit("Scroll Lock");
+#endif
+    return states;
+}
+
+namespace {
+
+QString MenuPath(const std::string& path) {
+    QString shown = QString::fromStdString(path);
+    // Long paths keep their first folder, the document's folder and its name.
+    if (shown.size() > 60) {
+        const QStringList parts = shown.split(QLatin1Char('/'));
+        if (parts.size() > 4) {
+            shown = parts[0] + QLatin1Char('/') + parts[1] + QStringLiteral("/.../") +
+                    parts[parts.size() - 2] + QLatin1Char('/') + parts.last();
+        }
+    }
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return shown;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CVokraDoc* doc, RecentFileList* recent, QWidget* parent)
+    : QMainWindow(parent), playbackPalette(this), autoKeyPalette(this), doc_(doc), recent_(recent) {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowIcon(ApplicationIcon());
+    resize(900, 600);
+    if (doc_) doc_->onStateChanged = [this] { UpdateTitle(); };
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame() {
+    // The palettes and bars go with the window; the document stays, so it must forget them.
+    if (qApp) qApp->removeEventFilter(this);
+    playbackPalette.removeEventFilter(this);
+    autoKeyPalette.removeEventFilter(this);
+    playbackPalette.StopPlayback();
+    if (doc_) {
+        doc_->SetPlaybackPalette(nullptr);
+        doc_->SetAutoKeyPalette(nullptr);
+        doc_->onStateChanged = nullptr;
+    }
+    if (MainFrameLink() == this) SetMainFrameLink(nullptr);
+}
+
+QAction* CMainFrame::MakeAction(int command, const QString& text, const QString& prompt,
+                                const QString& tip) {
+    auto* action = new QAction(text, this);
+    action->setStatusTip(prompt);
+    action->setToolTip(tip);
+    action->setData(command);
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    actions_[command] = action;
+    return action;
+}
+
+QAction* CMainFrame::ActionFor(int command) const {
+    auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    fileMenu_ = bar->addMenu(QStringLiteral("&File"));
+    QAction* a = MakeAction(ID_FILE_NEW, QStringLiteral("&New"),
+                            QStringLiteral("Create a new document"), QStringLiteral("New"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    fileMenu_->addAction(a);
+    a = MakeAction(ID_FILE_OPEN, QStringLiteral("&Open..."),
+                   QStringLiteral("Open an existing document"), QStringLiteral("Open"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    fileMenu_->addAction(a);
+    a = MakeAction(ID_FILE_SAVE, QStringLiteral("&Save"),
+                   QStringLiteral("Save the active document"), QStringLiteral("Save"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    fileMenu_->addAction(a);
+    fileMenu_->addAction(MakeAction(ID_FILE_SAVE_AS, QStringLiteral("Save &As..."),
+                                    QStringLiteral("Save the active document with a new name"),
+                                    QStringLiteral("Save As")));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(MakeAction(ID_SET_FPS, QStringLiteral("Set &Frames per Sec  ..."),
+                                    QStringLiteral("Set Frames per Second"),
+                                    QStringLiteral("Set FPS")));
+    fileMenu_->addAction(MakeAction(ID_LOAD_SOUND, QStringLiteral("&Load Sound File ..."),
+                                    QStringLiteral("Load Sound from a .wav File"),
+                                    QStringLiteral("Load Sound")));
+    fileMenu_->addAction(MakeAction(ID_WRITE_ENVELOPE, QStringLiteral("&Write Envelope File  ..."),
+                                    QStringLiteral("Write envelope to a .env file"),
+                                    QStringLiteral("Write Envelope File")));
+    fileMenu_->addSeparator();
+    recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
+    recentPlaceholder_->setEnabled(false);
+    recentSeparator_ = fileMenu_->addSeparator();
+    fileMenu_->addAction(MakeAction(
+        ID_APP_EXIT, QStringLiteral("E&xit"),
+        QStringLiteral("Quit the application; prompts to save documents"), QStringLiteral("Exit")));
+
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
+                               QStringLiteral("Select all the frames"),
+                               QStringLiteral("Select All")));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    const struct {
+        int command;
+        const char* text;
+        const char* prompt;
+        const char* tip;
+    } checks[] = {
+        {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar"},
+        {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar"},
+        {ID_PLAYBACK_PALETTE, "&Playback Palette", "Show or hide the Playback Palette",
+         "Toggle Playback Palette"},
+        {ID_AUTOKEY_PALETTE, "&AutoKey Palette", "Show or hide the AutoKey Palette",
+         "Toggle AutoKey Palette"},
+        {ID_SECONDS, "Se&conds", "Switch between seconds and frames for sound pane x-axis",
+         "Toggle Seconds and Frames"},
+    };
+    for (const auto& c : checks) {
+        a = MakeAction(c.command, QString::fromLatin1(c.text), QString::fromLatin1(c.prompt),
+                       QString::fromLatin1(c.tip));
+        a->setCheckable(true);
+        view->addAction(a);
+    }
+    connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateCheckMarks);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(
+        MakeAction(ID_APP_ABOUT, QStringLiteral("&About Vokra..."),
+                   QStringLiteral("Display program information, version number and copyright"),
+                   QStringLiteral("About")));
+    help->addAction(MakeAction(ID_HELP_FINDER, QStringLiteral("&Help Topics"),
+                               QStringLiteral("List Help topics"), QStringLiteral("Help Topics")));
+
+    // Zoom exists only on the tool bar.
+    MakeAction(ID_ZOOM_IN, QStringLiteral("Zoom In"), QStringLiteral("Zoom In,  Magnify,  Expand"),
+               QStringLiteral("Zoom In"));
+    MakeAction(ID_ZOOM_OUT, QStringLiteral("Zoom Out"),
+               QStringLiteral("Zoom Out,  De-magnify,  Contract"), QStringLiteral("Zoom Out"));
+    UpdateRecentFileMenu();
+}
+
+bool CMainFrame::CreateToolBar() {
+    toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    toolBar->setObjectName(QStringLiteral("toolBar"));
+    toolBar->setIconSize(QSize(kToolButtonWidth, kToolButtonHeight));
+    toolBar->setMovable(true);
+    toolBar->setFloatable(true);
+    toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    const int buttons[] = {
+        ID_FILE_NEW, ID_FILE_OPEN,        ID_FILE_SAVE,       0, ID_LOAD_SOUND, ID_WRITE_ENVELOPE,
+        0,           ID_PLAYBACK_PALETTE, ID_AUTOKEY_PALETTE, 0, ID_ZOOM_IN,    ID_ZOOM_OUT};
+    for (int command : buttons) {
+        if (command == 0) {
+            toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = ActionFor(command);
+        if (!action) return false;
+        action->setIcon(ToolBarIcon(command));
+        // The palette buttons stay pressed while their palette is shown.
+        if (command == ID_PLAYBACK_PALETTE || command == ID_AUTOKEY_PALETTE)
+            action->setCheckable(true);
+        toolBar->addAction(action);
+    }
+    // Menus show no pictures: they belong to the tool bar.
+    for (auto& [command, action] : actions_) action->setIconVisibleInMenu(false);
+    addToolBar(Qt::TopToolBarArea, toolBar);
+    connect(toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCheckMarks);
+    return true;
+}
+
+bool CMainFrame::CreateStatusBar() {
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    // The idle text sits under the message: a prompt hides it, an empty prompt shows it again.
+    idleLabel_ = new QLabel(QStringLiteral("Ready"), statusBar);
+    statusBar->addWidget(idleLabel_, 1);
+    const char* names[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QString::fromLatin1(names[i]), statusBar);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+        statusBar->addPermanentWidget(label);
+        indicators_[i] = label;
+    }
+    setStatusBar(statusBar);
+    UpdateIndicators();
+    return true;
+}
+
+void CMainFrame::CreateAccelerators() {
+    auto bind = [this](const QKeySequence& keys, int command) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        if (command)
+            connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
+        return shortcut;
+    };
+    bind(QKeySequence(Qt::Key_F6), ID_NEXT_PANE);
+    bind(QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE);
+    // Bound as they always were; nothing in the program copies, cuts, pastes or undoes, so the keys
+    // do nothing. Shift+Delete and Shift+Insert leave plain Delete and Insert to the envelope pane.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert),
+          QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+          QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert),
+          QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}) {
+        bind(keys, 0);
+    }
+}
+
+bool CMainFrame::OnCreate() {
+    CreateMenus();
+    if (!CreateToolBar()) return false;
+    if (!CreateStatusBar()) return false;
+    CreateAccelerators();
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    // The palettes exist already (hidden); the frame watches them to keep its toggles in step.
+    playbackPalette.installEventFilter(this);
+    autoKeyPalette.installEventFilter(this);
+    qApp->installEventFilter(this);
+    setAcceptDrops(true);
+    UpdateCheckMarks();
+    return true;
+}
+
+bool CMainFrame::OnCreateClient() {
+    splitter = new QSplitter(Qt::Vertical, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setChildrenCollapsible(false);
+    wavePane = new WaveView(doc_, splitter);
+    envelopePane = new EnvView(doc_, splitter);
+    wavePane->setObjectName(QStringLiteral("wavePane"));
+    envelopePane->setObjectName(QStringLiteral("envelopePane"));
+    splitter->addWidget(wavePane);
+    splitter->addWidget(envelopePane);
+    // The upper pane keeps its ideal height of 100 pixels; the lower one takes the rest.
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({100, 10000});
+    setCentralWidget(splitter);
+    return true;
+}
+
+void CMainFrame::OnCommand(int command) {
+    if (command >= ID_FILE_MRU_FILE1 && command < ID_FILE_MRU_FILE1 + kRecentFileCount) {
+        if (recent_ && doc_) OpenRecentFile(*doc_, *recent_, command - ID_FILE_MRU_FILE1);
+        UpdateRecentFileMenu();
+        return;
+    }
+    switch (command) {
+        case ID_FILE_NEW:
+            if (doc_) FileNew(*doc_);
+            break;
+        case ID_FILE_OPEN:
+            if (doc_) FileOpen(*doc_);
+            break;
+        case ID_FILE_SAVE:
+            if (doc_) FileSave(*doc_);
+            break;
+        case ID_FILE_SAVE_AS:
+            if (doc_) FileSaveAs(*doc_);
+            break;
+        case ID_SET_FPS:
+            if (doc_) doc_->OnSetFramesPerSec(MakeFpsDialogRunner(this));
+            break;
+        case ID_LOAD_SOUND:
+            if (doc_) doc_->OnLoadSoundFile();
+            break;
+        case ID_WRITE_ENVELOPE:
+            if (doc_) doc_->OnWriteEnvelopeFile();
+            break;
+        case ID_SELECT_ALL:
+            if (doc_) doc_->OnSelectAll();
+            break;
+        case ID_APP_EXIT:
+            close();
+            break;
+        case ID_APP_ABOUT:
+            OnAppAbout();
+            break;
+        case ID_HELP_FINDER:
+            OnHelpFinder();
+            break;
+        case ID_VIEW_TOOLBAR:
+            toolBar->setVisible(toolBar->isHidden());
+            break;
+        case ID_VIEW_STATUS_BAR:
+            statusBar->setVisible(statusBar->isHidden());
+            break;
+        case ID_PLAYBACK_PALETTE:
+            OnPlaybackPalette();
+            break;
+        case ID_AUTOKEY_PALETTE:
+            OnAutoKeyPalette();
+            break;
+        case ID_ZOOM_IN:
+            OnZoomIn();
+            break;
+        case ID_ZOOM_OUT:
+            OnZoomOut();
+            break;
+        case ID_SECONDS:
+            OnSeconds();
+            break;
+        case ID_SPACE:
+            OnSpace();
+            break;
+        case ID_NEXT_PANE:
+            OnNextPane(false);
+            break;
+        case ID_PREV_PANE:
+            OnNextPane(true);
+            break;
+        default:
+            break;
+    }
+    UpdateCheckMarks();
+}
+
+void CMainFrame::OnPlaybackPalette() {
+    playbackPaletteShown = playbackPaletteShown ? 0 : 1;
+    const bool visible = playbackPalette.isVisible();
+    togglingPalette_ = true;
+    if (playbackPaletteShown && !visible) {
+        playbackPalette.SetDocument(doc_);
+        if (doc_) doc_->SetPlaybackPalette(&playbackPalette);
+        playbackPalette.show();
+        playbackPalette.Refresh(0);
+    } else if (!playbackPaletteShown && visible) {
+        playbackPalette.hide();
+        if (doc_) doc_->SetPlaybackPalette(nullptr);
+    }
+    togglingPalette_ = false;
+    UpdateCheckMarks();
+}
+
+void CMainFrame::OnAutoKeyPalette() {
+    autoKeyPaletteShown = autoKeyPaletteShown ? 0 : 1;
+    const bool visible = autoKeyPalette.isVisible();
+    togglingPalette_ = true;
+    if (autoKeyPaletteShown && !visible) {
+        autoKeyPalette.SetDocument(doc_);
+        if (doc_) doc_->SetAutoKeyPalette(&autoKeyPalette);
+        autoKeyPalette.show();
+        autoKeyPalette.UpdateRangeLabel(0);
+    } else if (!autoKeyPaletteShown && visible) {
+        autoKeyPalette.hide();
+        if (doc_) doc_->SetAutoKeyPalette(nullptr);
+    }
+    togglingPalette_ = false;
+    UpdateCheckMarks();
+}
+
+void CMainFrame::OnZoomIn() {
+    if (wavePane) wavePane->ChangeView(ZoomIn);
+    // Both panes share the timeline, and they are redrawn even when nothing moved.
+    if (doc_) doc_->UpdateAllViews(nullptr, 0);
+}
+
+void CMainFrame::OnZoomOut() {
+    if (wavePane) wavePane->ChangeView(ZoomOut);
+    if (doc_) doc_->UpdateAllViews(nullptr, 0);
+}
+
+void CMainFrame::OnSeconds() {
+    g_showSeconds = g_showSeconds == 0 ? 1 : 0;
+    Profile().WriteInt("SETTINGS", "SECONDS", g_showSeconds);
+    if (doc_) doc_->UpdateAllViews(nullptr, 0);
+    UpdateCheckMarks();
+}
+
+void CMainFrame::OnSpace() {
+    playbackPalette.SetDocument(doc_);
+    playbackPalette.TogglePlayback();
+}
+
+void CMainFrame::OnHelpFinder() {
+    OpenHelpTopic(kHelpContents);
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainFrame::OnNextPane(bool previous) {
+    if (!wavePane || !envelopePane) return;
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = nullptr;
+    if (focus == wavePane || (focus && wavePane->isAncestorOf(focus))) {
+        target = envelopePane;
+    } else if (focus == envelopePane || (focus && envelopePane->isAncestorOf(focus))) {
+        target = wavePane;
+    } else {
+        target = previous ? static_cast<QWidget*>(envelopePane) : static_cast<QWidget*>(wavePane);
+    }
+    target->setFocus(previous ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+}
+
+bool CMainFrame::OpenDocument(const std::string& path) {
+    if (!doc_) return false;
+    const bool opened = OpenDocumentFile(*doc_, path);
+    UpdateRecentFileMenu();
+    return opened;
+}
+
+void CMainFrame::StopPlaybackAndHideMarkers() {
+    if (g_appReady == 0) return;
+    playbackPalette.StopPlayback();
+    SetPlaybackMarkers(0.0, false);
+}
+
+void CMainFrame::PaintPanesNow() {
+    if (wavePane && wavePane->HasPendingUpdate()) wavePane->PaintPane();
+    if (envelopePane && envelopePane->HasPendingUpdate()) envelopePane->PaintPane();
+}
+
+void CMainFrame::SetPlaybackMarkers(double position, bool show) {
+    if (wavePane) wavePane->SetPlaybackMarker(position, show);
+    if (envelopePane) envelopePane->SetPlaybackMarker(position, show);
+}
+
+void CMainFrame::PostCommand(int command) {
+    QMetaObject::invokeMethod(
+        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::UpdateTitle() {
+    const QString title =
+        doc_ ? QString::fromStdString(doc_->GetTitle()) : QStringLiteral("Untitled");
+    setWindowTitle(title + QStringLiteral(" - Vokra"));
+}
+
+void CMainFrame::UpdateRecentFileMenu() {
+    if (!fileMenu_) return;
+    for (QAction* action : recentActions_) {
+        fileMenu_->removeAction(action);
+        actions_.erase(action->data().toInt());
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    const int count = recent_ ? recent_->GetCount() : 0;
+    recentPlaceholder_->setVisible(count == 0);
+    for (int i = 0; i < count && i < kRecentFileCount; ++i) {
+        const QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(MenuPath(recent_->GetAt(i)));
+        QAction* action = MakeAction(ID_FILE_MRU_FILE1 + i, text,
+                                     QStringLiteral("Open this document"), QString());
+        fileMenu_->insertAction(recentSeparator_, action);
+        recentActions_.push_back(action);
+    }
+}
+
+void CMainFrame::UpdateCheckMarks() {
+    auto check = [this](int command, bool on) {
+        if (QAction* a = ActionFor(command)) a->setChecked(on);
+    };
+    check(ID_VIEW_TOOLBAR, toolBar && !toolBar->isHidden());
+    check(ID_VIEW_STATUS_BAR, statusBar && !statusBar->isHidden());
+    check(ID_PLAYBACK_PALETTE, playbackPaletteShown != 0);
+    check(ID_AUTOKEY_PALETTE, autoKeyPaletteShown != 0);
+    check(ID_SECONDS, g_showSeconds != 0);
+}
+
+void CMainFrame::UpdateIndicators() {
+    const LockStates states = ReadLockStates();
+    const bool on[3] = {states.caps, states.num, states.scroll};
+    // As the old status bar did: the text is grey while the lock is off.
+    for (int i = 0; i < 3; ++i) {
+        if (indicators_[i]) indicators_[i]->setEnabled(on[i]);
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (doc_ && !SaveModified(*doc_)) {
+        event->ignore();
+        return;
+    }
+    playbackPalette.StopPlayback();
+    togglingPalette_ = true;
+    playbackPalette.hide();
+    autoKeyPalette.hide();
+    togglingPalette_ = false;
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (mime && mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().first().isLocalFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return;
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile()) return;
+    event->acceptProposedAction();
+    const std::string path = QFileInfo(url.toLocalFile()).absoluteFilePath().toStdString();
+    activateWindow();
+    // Opened once the drop has finished, so the dragging program is not kept waiting by a prompt.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenDocument(path); }, Qt::QueuedConnection);
+}
+
+bool CMainFrame::IsSpaceForUs(QObject* watched) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return false;
+    QWidget* window = widget->window();
+    if (window != this && window != &playbackPalette && window != &autoKeyPalette) return false;
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
+    // Text fields and buttons of the palettes keep their own meaning of Space.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->window() != this &&
+        (focus->inherits("QLineEdit") || focus->inherits("QAbstractButton") ||
+         focus->inherits("QComboBox") || focus->inherits("QAbstractSpinBox"))) {
+        return false;
+    }
+    return true;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+                IsSpaceForUs(watched)) {
+                // Holding Space down would start and stop playback over and over.
+                if (!key->isAutoRepeat()) OnCommand(ID_SPACE);
+                return true;
+            }
+            break;
+        }
+        case QEvent::KeyRelease: {
+            const int k = static_cast<QKeyEvent*>(event)->key();
+            if (k == Qt::Key_CapsLock || k == Qt::Key_NumLock || k == Qt::Key_ScrollLock) {
+                UpdateIndicators();
+            }
+            break;
+        }
+        case QEvent::ApplicationActivate:
+            UpdateIndicators();
+            break;
+        case QEvent::Hide:
+            // A palette that hid itself (Escape) is off: its check mark and button follow, and the
+            // next click shows it again.
+            if (!togglingPalette_ && !event->spontaneous()) {
+                if (watched == &playbackPalette && playbackPaletteShown) {
+                    playbackPaletteShown = 0;
+                    if (doc_) doc_->SetPlaybackPalette(nullptr);
+                    UpdateCheckMarks();
+                } else if (watched == &autoKeyPalette && autoKeyPaletteShown) {
+                    autoKeyPaletteShown = 0;
+                    if (doc_) doc_->SetAutoKeyPalette(nullptr);
+                    UpdateCheckMarks();
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace vokra

@@ -1,0 +1,140 @@
+#pragma once
+// The program's one top-level window: the menu, the dockable tool bar and the status bar, the two
+// timeline panes in a splitter (waveform above, envelope below), and the two tool palettes it owns
+// and shows or hides. It handles the commands that concern the whole window and serves the panes
+// and palettes through FrameLink (painting both panes together, the playback marker, posted
+// commands).
+#include <QMainWindow>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "palettes/qt/auto_key_palette.h"
+#include "palettes/qt/playback_palette.h"
+#include "panes/frame_link.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+
+namespace vokra {
+
+class CVokraDoc;
+class EnvView;
+class RecentFileList;
+class WaveView;
+
+// Reads the keyboard's lock lights; an empty reader (no X11 display) reports them all off.
+struct LockStates {
+    bool caps = false;
+    bool num = false;
+    bool scroll = false;
+};
+LockStates ReadLockStates();
+
+class CMainFrame : public QMainWindow, public FrameLink {
+    Q_OBJECT
+public:
+    // The frame works on `doc` (not owned) and shows `recent` (may be null) in the File menu.
+    explicit CMainFrame(CVokraDoc* doc, RecentFileList* recent = nullptr,
+                        QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Creation: bars, docking, the hidden palettes, the drop target. False when a bar failed.
+    bool OnCreate();
+    // The client area: the splitter with the two panes.
+    bool OnCreateClient();
+
+    // Runs a command by its id, as the menu, the tool bar, the accelerators and posted commands do.
+    void OnCommand(int command);
+    // The menu item or tool bar action of a command (null when it has none).
+    QAction* ActionFor(int command) const;
+    // The entries of the File menu's recent-file list, in order (for tests).
+    std::vector<QAction*> RecentFileActions() const { return recentActions_; }
+
+    void OnPlaybackPalette();
+    void OnAutoKeyPalette();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnSeconds();
+    void OnSpace();
+    void OnHelpFinder();
+    void OnAppAbout();
+    // F6 / Shift+F6: the keyboard focus to the next / previous pane.
+    void OnNextPane(bool previous);
+    // Opens a document as File > Open does, for a path given on the command line or dropped.
+    bool OpenDocument(const std::string& path);
+
+    // The answer to every move of the anchor or the cursor once start-up has finished.
+    void StopPlaybackAndHideMarkers();
+    // FrameLink.
+    void PaintPanesNow() override;
+    void SetPlaybackMarkers(double position, bool show) override;
+    void PostCommand(int command) override;
+
+    // The window title from the document's title.
+    void UpdateTitle();
+    // Rebuilds the File menu's recent-file entries from the list.
+    void UpdateRecentFileMenu();
+    // Reads the lock keys and shows CAP, NUM and SCRL.
+    void UpdateIndicators();
+    // Check marks of the View menu and pressed palette buttons from the current state.
+    void UpdateCheckMarks();
+
+    CVokraDoc* GetDocument() const { return doc_; }
+    CPlaybackPalette& GetPlaybackPalette() { return playbackPalette; }
+    CAutoKeyPalette& GetAutoKeyPalette() { return autoKeyPalette; }
+    int IsPlaybackPaletteShown() const { return playbackPaletteShown; }
+    int IsAutoKeyPaletteShown() const { return autoKeyPaletteShown; }
+    WaveView* GetWavePane() const { return wavePane; }
+    EnvView* GetEnvelopePane() const { return envelopePane; }
+    QToolBar* GetToolBar() const { return toolBar; }
+    QStatusBar* GetStatusBar() const { return statusBar; }
+    QSplitter* GetSplitter() const { return splitter; }
+    // The status bar's idle text and the three indicators (for tests).
+    QLabel* GetIdleLabel() const { return idleLabel_; }
+    QLabel* GetIndicator(int index) const { return indicators_[index]; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* MakeAction(int command, const QString& text, const QString& prompt,
+                        const QString& tip);
+    void CreateMenus();
+    bool CreateToolBar();
+    bool CreateStatusBar();
+    void CreateAccelerators();
+    bool IsSpaceForUs(QObject* watched) const;
+
+    CPlaybackPalette playbackPalette;
+    CAutoKeyPalette autoKeyPalette;
+    int playbackPaletteShown = 0;
+    int autoKeyPaletteShown = 0;
+    QStatusBar* statusBar = nullptr;
+    QToolBar* toolBar = nullptr;
+    QSplitter* splitter = nullptr;
+    WaveView* wavePane = nullptr;
+    EnvView* envelopePane = nullptr;
+
+    CVokraDoc* doc_;
+    RecentFileList* recent_;
+    std::map<int, QAction*> actions_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentPlaceholder_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    std::vector<QAction*> recentActions_;
+    QLabel* idleLabel_ = nullptr;
+    QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    // Set while the frame itself shows or hides a palette, so that a palette hiding itself
+    // (Escape) can be told apart.
+    bool togglingPalette_ = false;
+};
+
+}  // namespace vokra

@@ -1,0 +1,61 @@
+#include "app/settings_path.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace vokra {
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string ProgramIniPath(const std::string& programPath) {
+    const std::size_t slash = programPath.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = programPath.rfind('.');
+    // A dot that starts the name (".vokra") makes a hidden file, not an extension.
+    if (dot == std::string::npos || dot <= nameStart) return programPath + ".INI";
+    return programPath.substr(0, dot) + ".INI";
+}
+
+std::string SettingsFilePath(const SettingsPathInputs& in) {
+    if (!in.vokraIni.empty()) return in.vokraIni;
+    const std::string beside = ProgramIniPath(in.programPath);
+    if (in.folderWritable && in.folderWritable(FolderOf(beside))) return beside;
+    // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
+    std::string config = in.xdgConfigHome;
+    if (config.empty() || config[0] != '/') {
+        config = (in.home.empty() ? std::string(".") : in.home) + "/.config";
+    }
+    while (config.size() > 1 && config.back() == '/') config.pop_back();
+    return config + "/vokra/vokra.INI";
+}
+
+SettingsPathInputs CurrentSettingsPathInputs(const std::string& programPath) {
+    auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v ? std::string(v) : std::string();
+    };
+    SettingsPathInputs in;
+    in.programPath = programPath;
+    in.vokraIni = env("VOKRA_INI");
+    in.xdgConfigHome = env("XDG_CONFIG_HOME");
+    in.home = env("HOME");
+    in.folderWritable = [](const std::string& folder) {
+        return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    };
+    return in;
+}
+
+void EnsureSettingsFolder(const std::string& iniPath) {
+    std::error_code ec;
+    std::filesystem::create_directories(FolderOf(iniPath), ec);  // a failure shows as defaults
+}
+
+}  // namespace vokra

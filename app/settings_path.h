@@ -1,0 +1,37 @@
+#pragma once
+// Where the settings file lives: beside the program file, named after it with the extension
+// replaced by ".INI", unless VOKRA_INI names another file or the program's folder cannot be
+// written (an installed program), in which case it goes to the user's configuration folder.
+#include <functional>
+#include <string>
+
+namespace vokra {
+
+// What the choice depends on, gathered so that the rule can be tested without touching the
+// environment or the file system.
+struct SettingsPathInputs {
+    std::string programPath;    // full path of the program file
+    std::string vokraIni;       // $VOKRA_INI (empty when unset)
+    std::string xdgConfigHome;  // $XDG_CONFIG_HOME (empty when unset)
+    std::string home;           // $HOME
+    // True when new files can be created in the folder.
+    std::function<bool(const std::string& folder)> folderWritable;
+};
+
+// The program path with the extension of its file name replaced by ".INI" ("tool.exe" ->
+// "tool.INI"; "vokra" -> "vokra.INI"; dots in folder names do not count).
+std::string ProgramIniPath(const std::string& programPath);
+
+// The folder part of a path without its final '/' ("/usr/bin/vokra" -> "/usr/bin"; "vokra" -> ".").
+std::string FolderOf(const std::string& path);
+
+// The settings file for these inputs.
+std::string SettingsFilePath(const SettingsPathInputs& in);
+
+// The inputs of this process (environment, a real writability check) for a program path.
+SettingsPathInputs CurrentSettingsPathInputs(const std::string& programPath);
+
+// Creates the folder of a settings file when it is missing, so the first write can succeed.
+void EnsureSettingsFolder(const std::string& iniPath);
+
+}  // namespace vokra

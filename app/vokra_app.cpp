@@ -1,0 +1,117 @@
+#include "app/vokra_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/commands.h"
+#include "app/main_frame.h"
+#include "app/settings_path.h"
+#include "document/app_values.h"
+#include "document/vokra_doc.h"
+#include "panes/frame_link.h"
+#include "panes/timeline_state.h"
+#include "platform/document_base.h"
+#include "platform/ini_file.h"
+#include "platform/qt/qt_services.h"
+#include "platform/recent_file_list.h"
+
+namespace vokra {
+
+std::string DocumentArgument(const QStringList& arguments) {
+    bool optionsEnded = false;
+    for (const QString& arg : arguments) {
+        if (!optionsEnded && arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.startsWith(QLatin1Char('-'))) continue;
+        if (arg.isEmpty()) continue;
+        return arg.toStdString();
+    }
+    return {};
+}
+
+CVokraApp::CVokraApp(AppOptions options) : options_(std::move(options)) {}
+
+CVokraApp::~CVokraApp() {
+    g_appReady = 0;
+    SetPositionChangeHook(nullptr);
+    SetDocumentPathListener(nullptr);
+    frame_.reset();
+    doc_.reset();
+    if (options_.installServices) {
+        SetMessageService(nullptr);
+        SetFileDialogService(nullptr);
+        SetHelpService(nullptr);
+    }
+}
+
+bool CVokraApp::InitInstance(const QStringList& arguments) {
+    // The settings file, before anything reads it.
+    settingsPath_ = SettingsFilePath(CurrentSettingsPathInputs(options_.programPath));
+    EnsureSettingsFolder(settingsPath_);
+    Profile().SetPath(settingsPath_);
+
+    if (options_.installServices) {
+        messages_ = std::make_unique<QtMessageService>();
+        fileDialogs_ = std::make_unique<QtFileDialogService>();
+        const QString programDir =
+            QFileInfo(QString::fromStdString(options_.programPath)).absolutePath();
+        help_ = std::make_unique<QtHelpService>(ManualCandidates(programDir));
+        SetMessageService(messages_.get());
+        SetFileDialogService(fileDialogs_.get());
+        SetHelpService(help_.get());
+    }
+
+    // The recent-file list of four entries.
+    recent_ = std::make_unique<RecentFileList>(Profile(), kRecentFileCount);
+    recent_->Load();
+    SetDocumentPathListener([this](const std::string& path) {
+        recent_->Add(path);
+        if (frame_) frame_->UpdateRecentFileMenu();
+    });
+
+    // The document type: one document for the program's life, one frame showing it.
+    doc_ = std::make_unique<CVokraDoc>();
+    frame_ = std::make_unique<CMainFrame>(doc_.get(), recent_.get());
+    if (!frame_->OnCreate() || !frame_->OnCreateClient()) return false;
+    if (messages_) messages_->SetDefaultOwner(frame_.get());
+    if (fileDialogs_) fileDialogs_->SetDefaultOwner(frame_.get());
+    SetMainFrameLink(frame_.get());
+    SetPositionChangeHook([this] {
+        if (frame_) frame_->StopPlaybackAndHideMarkers();
+    });
+
+    // The command line: a new document, or the named one, opened before VOKRADIR moves the
+    // current directory, so a relative path means what it meant in the shell.
+    const std::string document = DocumentArgument(arguments);
+    bool ready = false;
+    if (!document.empty()) {
+        const std::string full =
+            QFileInfo(QString::fromStdString(document)).absoluteFilePath().toStdString();
+        ready = frame_->OpenDocument(full);
+    }
+    // A document that cannot be opened has been reported; the user gets a new one to work in.
+    if (!ready) ready = doc_->OnNewDocument();
+    if (!ready) return false;
+    frame_->UpdateTitle();
+
+    g_currentDir = Profile().GetString("DIRECTORIES", "VOKRADIR", "");
+    if (!g_currentDir.empty()) {
+        const QString dir = QString::fromStdString(g_currentDir);
+        if (QFileInfo(dir).isDir()) QDir::setCurrent(dir);
+    }
+    g_showSeconds = Profile().GetInt("SETTINGS", "SECONDS", 0) != 0 ? 1 : 0;
+    frame_->UpdateCheckMarks();
+
+    if (options_.showWindow) {
+        frame_->show();
+        frame_->repaint();
+    }
+    frame_->GetPlaybackPalette().SetDocument(doc_.get());
+    g_appReady = 1;
+    return true;
+}
+
+}  // namespace vokra

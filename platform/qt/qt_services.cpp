@@ -1,0 +1,167 @@
+#include "platform/qt/qt_services.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace vokra {
+namespace {
+
+QWidget* OwnerOf(void* requested, QWidget* fallback) {
+    if (requested) return static_cast<QWidget*>(requested);
+    if (fallback) return fallback;
+    return QApplication::activeWindow();
+}
+
+QMessageBox::Icon QtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Stop:
+            return QMessageBox::Critical;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+int QtMessageService::Show(const MessageRequest& request) {
+    QMessageBox box(QtIcon(request.icon), QStringLiteral("Vokra"),
+                    QString::fromStdString(request.text), QMessageBox::NoButton,
+                    OwnerOf(request.owner, defaultOwner_));
+    switch (request.buttons) {
+        case MsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+        case MsgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return IDCANCEL;
+    }
+}
+
+QStringList TranslateFileFilter(const std::string& filter) {
+    QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i].trimmed();
+        const QString patterns = parts[i + 1].trimmed();
+        if (name.isEmpty() && patterns.isEmpty()) break;  // the "||" that ends the list
+        QStringList globs = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& g : globs) {
+            g = g.trimmed();
+            if (g == QLatin1String("*.*")) g = QStringLiteral("*");
+        }
+        const QString joined = globs.join(QLatin1Char(' '));
+        // Qt reads the patterns from the parentheses of the name: replace a shown pattern list,
+        // or add one.
+        const int open = name.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && name.endsWith(QLatin1Char(')'))) name = name.left(open).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(name, joined.isEmpty() ? QStringLiteral("*") : joined);
+    }
+    return out;
+}
+
+QString NormalizeDefaultExtension(const std::string& ext) {
+    QString e = QString::fromStdString(ext).trimmed();
+    while (e.startsWith(QLatin1Char('*')) || e.startsWith(QLatin1Char('.'))) e.remove(0, 1);
+    return e;
+}
+
+std::string WithDefaultExtension(const std::string& path, const std::string& ext) {
+    const QString e = NormalizeDefaultExtension(ext);
+    if (e.isEmpty() || e.contains(QLatin1Char('*'))) return path;
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (nameStart >= path.size()) return path;  // a folder, not a file name
+    if (path.find('.', nameStart) != std::string::npos) return path;
+    return path + "." + e.toStdString();
+}
+
+std::optional<std::string> QtFileDialogService::Run(const FileDialogRequest& request) {
+    QFileDialog dialog(OwnerOf(nullptr, defaultOwner_));
+    dialog.setWindowTitle(request.save ? QStringLiteral("Save As") : QStringLiteral("Open"));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (request.save) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile
+                                                 : QFileDialog::AnyFile);
+    }
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    const QStringList filters = TranslateFileFilter(request.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(NormalizeDefaultExtension(request.defaultExt));
+    const QString dir = request.initialDir.empty() ? QDir::currentPath()
+                                                   : QString::fromStdString(request.initialDir);
+    if (QFileInfo(dir).isDir()) dialog.setDirectory(dir);
+    if (!request.initialName.empty())
+        dialog.selectFile(QString::fromStdString(request.initialName));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QDir::cleanPath(files.first()).toStdString();
+}
+
+std::vector<QString> ManualCandidates(const QString& programDir) {
+    return {QDir::cleanPath(programDir + QStringLiteral("/../share/doc/vokra")),
+            QDir::cleanPath(programDir + QStringLiteral("/../docs"))};
+}
+
+QUrl HelpUrl(const QString& manualPath, int context) {
+    QUrl url = QUrl::fromLocalFile(manualPath);
+    url.setFragment(QStringLiteral("ctx%1").arg(context));
+    return url;
+}
+
+QtHelpService::QtHelpService(std::vector<QString> folders, Opener opener)
+    : folders_(std::move(folders)), opener_(std::move(opener)) {
+    if (!opener_) opener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
+QString QtHelpService::ManualPath() const {
+    for (const QString& folder : folders_) {
+        const QString path = folder + QStringLiteral("/manual.html");
+        if (QFileInfo(path).isFile()) return path;
+    }
+    return {};
+}
+
+bool QtHelpService::Open(int context) {
+    const QString manual = ManualPath();
+    if (manual.isEmpty()) return false;
+    return opener_(HelpUrl(manual, context));
+}
+
+}  // namespace vokra
