@@ -1,0 +1,372 @@
+// The framework's File commands around the document: opening, saving, the save prompt, and that
+// a failed save never damages the file that was there.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "document/vok_file.h"
+#include "platform/atomic_file.h"
+#include "platform/recent_file_list.h"
+#include "tests/document/doc_fixture.h"
+
+namespace vokra::test {
+namespace {
+
+constexpr const char* kFailedToSave = "Failed to save document.";
+
+std::string CannotFind(const std::string& path) {
+    return path +
+           "\nCannot find this file.\nPlease verify that the correct path and file name "
+           "are given.";
+}
+
+int FilesIn(const std::string& folder) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        (void)e;
+        ++n;
+    }
+    return n;
+}
+
+// The soft file-size limit, with SIGXFSZ ignored, stands in for a full disk: writes beyond it
+// fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = saved_;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    sighandler_t oldHandler_;
+};
+
+class DocumentFile_Save : public DocFixture {
+protected:
+    // A document with enough keys that its file is a few kilobytes.
+    CVokraDoc& BigDoc() {
+        CVokraDoc& doc = NewDoc();
+        for (int f = 0; f < 400; ++f) doc.GetKeys().SetKey(Keyframe(f, 0.5f));
+        doc.SetModifiedFlag();
+        return doc;
+    }
+};
+
+TEST_F(DocumentFile_Save, WritesAndMarksUnmodified) {
+    CVokraDoc& doc = BigDoc();
+    const std::string path = dir_.File("a.vok");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_EQ(doc.GetTitle(), "a.vok");
+    EXPECT_EQ(ReadFile(path).size(), 71u + 400 * 12);
+    EXPECT_EQ(FilesIn(dir_.Path()), 1);  // no temporary file left (the INI is elsewhere? no)
+}
+
+TEST_F(DocumentFile_Save, FullDiskKeepsTheOldFileByteForByte) {
+    const std::string path = dir_.File("a.vok");
+    WriteFile(path, "the last good document");
+    CVokraDoc& doc = BigDoc();
+    messages_->Expect(kFailedToSave);
+    bool saved;
+    {
+        FileSizeLimit limit(1000);
+        saved = doc.OnSaveDocument(path);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadFile(path), "the last good document");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(FilesIn(dir_.Path()), 1);
+}
+
+TEST_F(DocumentFile_Save, ReadOnlyFileIsNotReplaced) {
+    const std::string path = dir_.File("a.vok");
+    WriteFile(path, "old");
+    ::chmod(path.c_str(), 0444);
+    CVokraDoc& doc = BigDoc();
+    messages_->Expect(kFailedToSave);
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadFile(path), "old");
+}
+
+TEST_F(DocumentFile_Save, FolderInPlaceOfTheFileFails) {
+    const std::string path = dir_.File("a.vok");
+    std::filesystem::create_directory(path);
+    CVokraDoc& doc = BigDoc();
+    messages_->Expect(kFailedToSave);
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST_F(DocumentFile_Save, FolderThatIsAFileFails) {
+    WriteFile(dir_.File("plain"), "x");
+    CVokraDoc& doc = BigDoc();
+    messages_->Expect(kFailedToSave);
+    EXPECT_FALSE(doc.OnSaveDocument(dir_.File("plain/a.vok")));
+    EXPECT_EQ(ReadFile(dir_.File("plain")), "x");
+}
+
+TEST_F(DocumentFile_Save, ReadOnlyFolderFails) {
+    if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into read-only folders";
+    const std::string folder = dir_.File("ro");
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/a.vok", "old");
+    ::chmod(folder.c_str(), 0555);
+    CVokraDoc& doc = BigDoc();
+    messages_->Expect(kFailedToSave);
+    EXPECT_FALSE(doc.OnSaveDocument(folder + "/a.vok"));
+    EXPECT_EQ(ReadFile(folder + "/a.vok"), "old");
+}
+
+TEST_F(DocumentFile_Save, ThroughASymbolicLinkUpdatesItsTarget) {
+    const std::string real = dir_.File("real.vok");
+    WriteFile(real, "old");
+    std::filesystem::create_symlink(real, dir_.File("link.vok"));
+    CVokraDoc& doc = BigDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("link.vok")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("link.vok")));
+    EXPECT_EQ(ReadFile(real).size(), 71u + 400 * 12);
+}
+
+TEST_F(DocumentFile_Save, ReplacedFileKeepsItsPermissions) {
+    const std::string path = dir_.File("a.vok");
+    WriteFile(path, "old");
+    ::chmod(path.c_str(), 0640);
+    CVokraDoc& doc = BigDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(DocumentFile_Save, RemembersTheCurrentFolder) {
+    CVokraDoc& doc = NewDoc();
+    ASSERT_EQ(::chdir(dir_.Path().c_str()), 0);
+    ASSERT_TRUE(doc.OnSaveDocument("b.vok"));
+    const std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(g_currentDir, cwd);
+    EXPECT_EQ(Profile().GetString("DIRECTORIES", "VOKRADIR"), cwd);
+    EXPECT_EQ(doc.GetPathName(), cwd + "/b.vok");
+}
+
+// --- Opening.
+
+class DocumentFile_Open : public DocFixture {};
+
+TEST_F(DocumentFile_Open, MissingFileKeepsTheDocumentOnScreen) {
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{3, 0.3f}});
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("keep.vok")));
+    const std::string missing = dir_.File("nope.vok");
+    messages_->Expect(CannotFind(missing));
+    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    EXPECT_EQ(KeysOf(doc), (std::vector<std::pair<int, float>>{{3, 0.3f}}));
+    EXPECT_EQ(doc.GetTitle(), "keep.vok");
+}
+
+TEST_F(DocumentFile_Open, FolderIsNotADocument) {
+    CVokraDoc& doc = NewDoc();
+    messages_->Expect(CannotFind(dir_.Path()));
+    EXPECT_FALSE(doc.OnOpenDocument(dir_.Path()));
+}
+
+TEST_F(DocumentFile_Open, EmptyFileOpensAsResetUnderItsName) {
+    Profile().WriteInt("SETTINGS", "FPS_TYPE", 9);
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{3, 0.3f}});
+    doc.SetModifiedFlag();
+    WriteFile(dir_.File("empty.vok"), "");
+    ASSERT_TRUE(doc.OnOpenDocument(dir_.File("empty.vok")));
+    EXPECT_EQ(doc.GetKeys().GetCount(), 0);
+    EXPECT_EQ(doc.GetFrameRate(), 25.0);
+    EXPECT_EQ(doc.GetTitle(), "empty.vok");
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(DocumentFile_Open, FailedReadLeavesANewUntitledDocument) {
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{3, 0.3f}});
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("good.vok")));
+    std::string bytes = ReadFile(dir_.File("good.vok"));
+    WriteFile(dir_.File("cut.vok"), bytes.substr(0, bytes.size() - 2));
+    messages_->Expect("Unexpected file format.");
+    EXPECT_FALSE(doc.OnOpenDocument(dir_.File("cut.vok")));
+    EXPECT_EQ(doc.GetKeys().GetCount(), 0);
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_FALSE(doc.IsModified());
+}
+
+// --- The save prompt and the File commands.
+
+class DocumentFile_Commands : public DocFixture {};
+
+struct PromptCase {
+    const char* name;
+    int answer;
+    bool newDocument;  // whether FileNew went ahead
+};
+
+class DocumentFile_SavePrompt : public DocFixture,
+                                public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(DocumentFile_SavePrompt, DecidesWhetherNewGoesAhead) {
+    CVokraDoc& doc = NewDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("work.vok")));
+    SetKeys(doc, {{3, 0.3f}});
+    doc.SetModifiedFlag();
+    messages_->Expect("Save changes to work.vok?", GetParam().answer);
+    EXPECT_EQ(FileNew(doc), GetParam().newDocument);
+    EXPECT_EQ(messages_->Shown().at(0).buttons, MsgButtons::YesNoCancel);
+    EXPECT_EQ(doc.GetKeys().GetCount(), GetParam().newDocument ? 0 : 1);
+    // Yes saved the key into the file before the new document came.
+    CVokraDoc reread;
+    ASSERT_TRUE(reread.OnOpenDocument(dir_.File("work.vok")));
+    EXPECT_EQ(reread.GetKeys().GetCount(), GetParam().answer == IDYES ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DocumentFile_SavePrompt,
+                         ::testing::Values(PromptCase{"yes", IDYES, true},
+                                           PromptCase{"no", IDNO, true},
+                                           PromptCase{"cancel", IDCANCEL, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DocumentFile_Commands, UnmodifiedDocumentIsNotPrompted) {
+    CVokraDoc& doc = NewDoc();
+    EXPECT_TRUE(FileNew(doc));
+    EXPECT_TRUE(messages_->Shown().empty());
+}
+
+TEST_F(DocumentFile_Commands, SavingAnUntitledDocumentAsksForAName) {
+    CVokraDoc& doc = NewDoc();
+    dialogs_->Answer(dir_.File("named.vok"));
+    EXPECT_TRUE(FileSave(doc));
+    ASSERT_EQ(dialogs_->Requests().size(), 1u);
+    const FileDialogRequest& r = dialogs_->Requests()[0];
+    EXPECT_TRUE(r.save);
+    EXPECT_TRUE(r.overwritePrompt);
+    EXPECT_EQ(r.filter, "Vokra files (*.vok)|*.vok|All Files (*.*)|*.*||");
+    EXPECT_EQ(r.defaultExt, "vok");
+    EXPECT_EQ(r.initialName, "Untitled.vok");
+    EXPECT_EQ(doc.GetTitle(), "named.vok");
+    EXPECT_EQ(ReadFile(dir_.File("named.vok")).size(), 71u);
+}
+
+TEST_F(DocumentFile_Commands, SaveAsCancelledChangesNothing) {
+    CVokraDoc& doc = NewDoc();
+    doc.SetModifiedFlag();
+    dialogs_->Answer(std::nullopt);
+    EXPECT_FALSE(FileSaveAs(doc));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), "");
+}
+
+TEST_F(DocumentFile_Commands, SaveOfAReadOnlyFileAsksForAnotherName) {
+    CVokraDoc& doc = NewDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("ro.vok")));
+    ::chmod(dir_.File("ro.vok").c_str(), 0444);
+    dialogs_->Answer(dir_.File("copy.vok"));
+    EXPECT_TRUE(FileSave(doc));
+    ASSERT_EQ(dialogs_->Requests().size(), 1u);
+    EXPECT_EQ(dialogs_->Requests()[0].initialName, "ro.vok");
+    EXPECT_EQ(dialogs_->Requests()[0].initialDir, dir_.Path());
+    EXPECT_EQ(doc.GetTitle(), "copy.vok");
+}
+
+TEST_F(DocumentFile_Commands, OpenShowsTheDialogAndTellsTheListener) {
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{4, 0.4f}});
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("x.vok")));
+    std::vector<std::string> heard;
+    SetDocumentPathListener([&](const std::string& p) { heard.push_back(p); });
+    FileNew(doc);
+    dialogs_->Answer(dir_.File("x.vok"));
+    EXPECT_TRUE(FileOpen(doc));
+    SetDocumentPathListener(nullptr);
+    const FileDialogRequest& r = dialogs_->Requests().at(0);
+    EXPECT_FALSE(r.save);
+    EXPECT_TRUE(r.fileMustExist);
+    EXPECT_EQ(r.filter, "Vokra files (*.vok)|*.vok|All Files (*.*)|*.*||");
+    EXPECT_EQ(doc.GetKeys().GetCount(), 1);
+    EXPECT_EQ(heard, std::vector<std::string>{dir_.File("x.vok")});
+    // The chosen folder became the current one, and is remembered.
+    EXPECT_EQ(g_currentDir, std::filesystem::canonical(dir_.Path()).string());
+}
+
+TEST_F(DocumentFile_Commands, TitleChangesAreAnnounced) {
+    CVokraDoc& doc = NewDoc();
+    int calls = 0;
+    doc.onStateChanged = [&] { ++calls; };
+    doc.SetModifiedFlag();
+    doc.SetModifiedFlag();  // no change, no announcement
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("t.vok")));
+    EXPECT_GE(calls, 2);
+}
+
+// --- Recent files.
+
+class RecentFiles : public DocFixture {};
+
+TEST_F(RecentFiles, MostRecentFirstFourAtMostMovedNotRepeated) {
+    RecentFileList list(Profile());
+    for (const char* p : {"/a.vok", "/b.vok", "/c.vok", "/d.vok", "/e.vok", "/c.vok"}) list.Add(p);
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/c.vok", "/e.vok", "/d.vok", "/b.vok"}));
+    RecentFileList again(Profile());
+    again.Load();
+    EXPECT_EQ(again.Entries(), list.Entries());
+    EXPECT_EQ(Profile().GetString("Recent File List", "File1"), "/c.vok");
+    EXPECT_EQ(Profile().GetString("Recent File List", "File4"), "/b.vok");
+}
+
+TEST_F(RecentFiles, PathsCompareExactly) {
+    RecentFileList list(Profile());
+    list.Add("/A.vok");
+    list.Add("/a.vok");
+    EXPECT_EQ(list.GetCount(), 2);
+}
+
+TEST_F(RecentFiles, RemovingTheLastEntryClearsItsKey) {
+    RecentFileList list(Profile());
+    list.Add("/a.vok");
+    list.Add("/b.vok");
+    list.Remove(1);
+    EXPECT_EQ(Profile().GetString("Recent File List", "File2", "gone"), "gone");
+    EXPECT_EQ(Profile().GetString("Recent File List", "File1"), "/b.vok");
+}
+
+TEST_F(RecentFiles, EntryThatFailsToOpenIsDropped) {
+    CVokraDoc& doc = NewDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("ok.vok")));
+    RecentFileList list(Profile());
+    list.Add(dir_.File("ok.vok"));
+    list.Add(dir_.File("gone.vok"));
+    messages_->Expect(CannotFind(dir_.File("gone.vok")));
+    EXPECT_FALSE(OpenRecentFile(doc, list, 0));
+    EXPECT_EQ(list.Entries(), std::vector<std::string>{dir_.File("ok.vok")});
+    EXPECT_TRUE(OpenRecentFile(doc, list, 0));
+}
+
+TEST_F(RecentFiles, CancelledSavePromptKeepsTheEntry) {
+    CVokraDoc& doc = NewDoc();
+    doc.SetModifiedFlag();
+    RecentFileList list(Profile());
+    list.Add(dir_.File("gone.vok"));
+    messages_->Expect("Save changes to Untitled?", IDCANCEL);
+    EXPECT_FALSE(OpenRecentFile(doc, list, 0));
+    EXPECT_EQ(list.GetCount(), 1);
+}
+
+}  // namespace
+}  // namespace vokra::test

@@ -1,0 +1,208 @@
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "platform/ini_text.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+namespace vokra {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// --- Integers: the leading (signed) digits of the value.
+
+struct IntCase {
+    const char* name;
+    const char* line;  // the key's line in [SETTINGS]
+    int want;          // with default 7
+};
+
+class IniFile_GetInt : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(IniFile_GetInt, ReadsLeadingDigits) {
+    TempDir dir;
+    WriteFile(dir.File("a.ini"), std::string("[SETTINGS]\n") + GetParam().line + "\n");
+    IniFile ini(dir.File("a.ini"));
+    EXPECT_EQ(ini.GetInt("SETTINGS", "FPS_TYPE", 7), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniFile_GetInt,
+    ::testing::Values(
+        IntCase{"plain", "FPS_TYPE=12", 12}, IntCase{"blanks_around", "FPS_TYPE =  42  ", 42},
+        IntCase{"trailing_text", "FPS_TYPE=42abc", 42}, IntCase{"negative", "FPS_TYPE=-3", -3},
+        IntCase{"plus", "FPS_TYPE=+5", 5}, IntCase{"no_digits", "FPS_TYPE=abc", 0},
+        IntCase{"hex_is_not_read", "FPS_TYPE=0x10", 0},
+        IntCase{"decimal_point", "FPS_TYPE=23.976", 23}, IntCase{"quoted", "FPS_TYPE=\"9\"", 9},
+        IntCase{"empty_value_is_default", "FPS_TYPE=", 7},
+        IntCase{"too_large_saturates", "FPS_TYPE=99999999999", INT_MAX},
+        IntCase{"too_small_saturates", "FPS_TYPE=-99999999999", INT_MIN},
+        IntCase{"lower_case_key", "fps_type=4", 4},
+        IntCase{"other_key_only", "FPS_CUSTOM=23976", 7},
+        IntCase{"commented_out", ";FPS_TYPE=3", 7}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Strings and names.
+
+TEST(IniFile_GetString, SectionsAndKeysCompareWithoutCase) {
+    TempDir dir;
+    WriteFile(dir.File("a.ini"), "[directories]\r\nWaveDir = /home/me/voices \r\n");
+    IniFile ini(dir.File("a.ini"));
+    EXPECT_EQ(ini.GetString("DIRECTORIES", "WAVEDIR"), "/home/me/voices");
+    EXPECT_EQ(ini.GetString("Directories", "wavedir"), "/home/me/voices");
+}
+
+TEST(IniFile_GetString, KeyOfAnotherSectionIsNotSeen) {
+    TempDir dir;
+    WriteFile(dir.File("a.ini"), "[SETTINGS]\nWAVEDIR=/x\n[DIRECTORIES]\nENVDIR=/y\n");
+    IniFile ini(dir.File("a.ini"));
+    EXPECT_EQ(ini.GetString("DIRECTORIES", "WAVEDIR", "none"), "none");
+    EXPECT_EQ(ini.GetString("DIRECTORIES", "ENVDIR"), "/y");
+}
+
+TEST(IniFile_GetString, MissingFileGivesDefaults) {
+    TempDir dir;
+    IniFile ini(dir.File("missing.ini"));
+    EXPECT_EQ(ini.GetString("DIRECTORIES", "WAVEDIR", "dflt"), "dflt");
+    EXPECT_EQ(ini.GetInt("SETTINGS", "SECONDS", 0), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing.ini")));
+}
+
+TEST(IniFile_GetString, EmptyPathReadsDefaultsAndWritesNothing) {
+    IniFile ini;
+    EXPECT_EQ(ini.GetInt("SETTINGS", "FPS_TYPE", 7), 7);
+    EXPECT_FALSE(ini.WriteInt("SETTINGS", "FPS_TYPE", 3));
+    EXPECT_EQ(ini.GetInt("SETTINGS", "FPS_TYPE", 7), 7);
+}
+
+TEST(IniFile_GetString, FolderInPlaceOfTheFileGivesDefaults) {
+    TempDir dir;
+    IniFile ini(dir.Path());
+    EXPECT_EQ(ini.GetString("A", "B", "d"), "d");
+    EXPECT_FALSE(ini.WriteString("A", "B", "v"));
+}
+
+// --- Writing keeps everything else.
+
+struct WriteCase {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    const char* value;
+    std::string after;
+};
+
+class IniFile_Write : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(IniFile_Write, ChangesOnlyTheKey) {
+    const WriteCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    if (!c.before.empty()) WriteFile(path, c.before);
+    IniFile ini(path);
+    EXPECT_TRUE(ini.WriteString(c.section, c.key, c.value));
+    EXPECT_EQ(ReadFile(path), c.after);
+    EXPECT_EQ(ini.GetString(c.section, c.key), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniFile_Write,
+    ::testing::Values(
+        WriteCase{"creates_the_file", "", "SETTINGS", "SECONDS", "1", "[SETTINGS]\nSECONDS=1\n"},
+        WriteCase{"replaces_keeping_spelling_and_comments",
+                  "; my settings\n[Settings]\nseconds = 0 ; old\nFPS_TYPE=7\n", "SETTINGS",
+                  "SECONDS", "1", "; my settings\n[Settings]\nseconds=1\nFPS_TYPE=7\n"},
+        WriteCase{"adds_a_key_at_the_end_of_its_section",
+                  "[SETTINGS]\nSECONDS=0\n\n; next\n[DIRECTORIES]\nWAVEDIR=/w\n", "SETTINGS",
+                  "FPS_TYPE", "3",
+                  "[SETTINGS]\nSECONDS=0\nFPS_TYPE=3\n\n; next\n[DIRECTORIES]\nWAVEDIR=/w\n"},
+        WriteCase{"adds_a_section_after_a_blank_line", "[SETTINGS]\nSECONDS=0\n", "DIRECTORIES",
+                  "ENVDIR", "/e", "[SETTINGS]\nSECONDS=0\n\n[DIRECTORIES]\nENVDIR=/e\n"},
+        WriteCase{"keeps_crlf_line_endings", "[SETTINGS]\r\nSECONDS=0\r\n", "SETTINGS", "FPS_TYPE",
+                  "3", "[SETTINGS]\r\nSECONDS=0\r\nFPS_TYPE=3\r\n"},
+        WriteCase{"file_without_final_newline", "[SETTINGS]\nSECONDS=0", "SETTINGS", "FPS_TYPE",
+                  "3", "[SETTINGS]\nSECONDS=0\nFPS_TYPE=3\n"},
+        WriteCase{"only_the_first_of_repeated_keys", "[S]\nK=1\nK=2\n", "s", "k", "9",
+                  "[S]\nK=9\nK=2\n"},
+        WriteCase{"same_key_in_another_section_untouched", "[A]\nK=1\n[B]\nK=2\n", "B", "K", "3",
+                  "[A]\nK=1\n[B]\nK=3\n"},
+        WriteCase{"value_with_equals_sign", "", "Recent File List", "File1", "/a=b/c.vok",
+                  "[Recent File List]\nFile1=/a=b/c.vok\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFile_Write, IntegersAreWrittenAsDecimals) {
+    TempDir dir;
+    IniFile ini(dir.File("a.ini"));
+    EXPECT_TRUE(ini.WriteInt("SETTINGS", "FPS_CUSTOM", 23976));
+    EXPECT_TRUE(ini.WriteInt("SETTINGS", "FPS_TYPE", -1));
+    EXPECT_EQ(ReadFile(dir.File("a.ini")), "[SETTINGS]\nFPS_CUSTOM=23976\nFPS_TYPE=-1\n");
+}
+
+TEST(IniFile_Write, RefusesValuesThatWouldAddLines) {
+    TempDir dir;
+    IniFile ini(dir.File("a.ini"));
+    EXPECT_FALSE(ini.WriteString("DIRECTORIES", "WAVEDIR", "/x\n[SETTINGS]\nFPS_TYPE=0"));
+    EXPECT_FALSE(ini.WriteString("SET]TINGS", "A", "1"));
+    EXPECT_FALSE(ini.WriteString("S", "A=B", "1"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.ini")));
+}
+
+TEST(IniFile_Write, ReadOnlyFileIsLeftAlone) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteFile(path, "[SETTINGS]\nSECONDS=0\n");
+    ::chmod(path.c_str(), 0444);
+    IniFile ini(path);
+    EXPECT_FALSE(ini.WriteString("SETTINGS", "SECONDS", "1"));
+    EXPECT_EQ(ReadFile(path), "[SETTINGS]\nSECONDS=0\n");
+}
+
+TEST(IniFile_Write, DeleteKeyRemovesOnlyThatLine) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteFile(path, "[Recent File List]\nFile1=/a.vok\nFile2=/b.vok\n[X]\nFile2=keep\n");
+    IniFile ini(path);
+    EXPECT_TRUE(ini.DeleteKey("recent file list", "file2"));
+    EXPECT_FALSE(ini.DeleteKey("recent file list", "file2"));
+    EXPECT_EQ(ReadFile(path), "[Recent File List]\nFile1=/a.vok\n[X]\nFile2=keep\n");
+}
+
+TEST(IniFile_Write, LeavesNoTemporaryFilesBehind) {
+    TempDir dir;
+    IniFile ini(dir.File("a.ini"));
+    for (int i = 0; i < 5; ++i) ini.WriteInt("S", "K" + std::to_string(i), i);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST(IniText_Parse, SurvivesOddLines) {
+    IniText text("garbage\n[unterminated\nk=v\n[]\n=novalue\n[S]\n  key  =  \"quoted\"  \n");
+    EXPECT_EQ(text.Get("unterminated", "k").value_or("none"), "v");
+    EXPECT_EQ(text.Get("S", "key").value_or("none"), "quoted");
+    EXPECT_FALSE(text.Get("S", "missing").has_value());
+}
+
+TEST(IniFile_Profile, FollowsTheSetPath) {
+    TempDir dir;
+    const std::string saved = Profile().Path();
+    Profile().SetPath(dir.File("p.ini"));
+    EXPECT_TRUE(Profile().WriteInt("SETTINGS", "SECONDS", 1));
+    EXPECT_EQ(IniFile(dir.File("p.ini")).GetInt("SETTINGS", "SECONDS", 0), 1);
+    Profile().SetPath(saved);
+}
+
+}  // namespace
+}  // namespace vokra
