@@ -1,24 +1,32 @@
 #include "palettes/auto_key.h"
 
+#include <limits>
 #include <utility>
 
 #include "document/keyframe_list.h"
+#include "palettes/trunc_int.h"
 #include "sound/amplitude.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
 namespace {
 
+constexpr double kWindowsPerSecond = 100.0;
+
 struct Rule {
     double lowT, highT, lowR, highR, dT, dR;
 };
 
 Rule MakeRule(const AutoKeySettings& s) {
-    Rule r{static_cast<double>(s.lowThreshold), static_cast<double>(s.highThreshold),
-           static_cast<double>(s.lowRange), static_cast<double>(s.highRange), 0.0, 0.0};
+    Rule r{};
+    r.lowT = s.lowThreshold;
+    r.highT = s.highThreshold;
+    r.lowR = s.lowRange;
+    r.highR = s.highRange;
     r.dT = r.highT - r.lowT;
     r.dR = r.highR - r.lowR;
-    // Reversed thresholds keep each threshold paired with its own range.
+    // Reversed thresholds keep each threshold paired with its own range: only which pair counts
+    // as the low one changes, the rule is not inverted.
     if (r.dT < 0) {
         r.dT = -r.dT;
         std::swap(r.lowT, r.highT);
@@ -28,10 +36,18 @@ Rule MakeRule(const AutoKeySettings& s) {
     return r;
 }
 
+// Equal thresholds never reach the middle case, so dT is never zero there.
 double Map(double p, const Rule& r) {
     if (p <= r.lowT) return r.lowR;
     if (p >= r.highT) return r.highR;
     return r.lowR + (p - r.lowT) / r.dT * r.dR;
+}
+
+// Window amplitudes by index; past the range of a window index (only reachable with absurd frame
+// ranges) the sound has long ended and every window is silent.
+double Window(const SoundData& sound, std::int64_t j) {
+    if (j > std::numeric_limits<std::int32_t>::max()) return 0.0;
+    return WindowPeakToPeak(sound, static_cast<std::int32_t>(j), kWindowsPerSecond);
 }
 
 }  // namespace
@@ -47,21 +63,26 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
     if (maxAmplitude < 1.0) maxAmplitude = 1.0;
     const Rule rule = MakeRule(settings);
     const double f = frameRate;
-    auto j = static_cast<std::int32_t>((first * 100.0) / f);
-    double cur = WindowPeakToPeak(sound, j, 100.0);
+
+    std::int64_t j = TruncToInt32((first * kWindowsPerSecond) / f);
+    double cur = Window(sound, j);
     std::int32_t processed = 0;
     Keyframe key;
     for (std::int64_t frame = first; frame <= last; ++frame) {
         double peak = cur;
+        // Gather the windows that start before this frame ends. The start of window j in frames
+        // is (j / 100.0) x F, computed exactly so: at 25 frames per second this puts three or
+        // five windows into a few frames, and every window is counted once.
         ++j;
-        cur = WindowPeakToPeak(sound, j, 100.0);
-        double t = (j / 100.0) * f;
+        cur = Window(sound, j);
+        double t = (static_cast<double>(j) / kWindowsPerSecond) * f;
         while (static_cast<double>(frame) + 1 > t) {
             if (cur > peak) peak = cur;
             ++j;
-            cur = WindowPeakToPeak(sound, j, 100.0);
-            t = (j / 100.0) * f;
+            cur = Window(sound, j);
+            t = (static_cast<double>(j) / kWindowsPerSecond) * f;
         }
+        // The window that ended the loop opens the next frame.
         const double p = 100.0 * peak / maxAmplitude;
         double v = Map(p, rule) / 100.0;
         if (v < 0) v = 0;
