@@ -1,0 +1,151 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_runner.h"
+
+namespace vokra {
+namespace {
+
+struct ArgsCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* error;  // empty: accepted
+};
+
+class CliArguments_Checks : public ::testing::TestWithParam<ArgsCase> {};
+
+TEST_P(CliArguments_Checks, AcceptedOrRefusedWithAReason) {
+    const CliParseResult r = ParseCliArguments(GetParam().args);
+    EXPECT_EQ(r.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliArguments_Checks,
+    ::testing::Values(
+        ArgsCase{"Nothing", {}, "no command given"},
+        ArgsCase{"UnknownCommand", {"frob"}, "unknown command 'frob'"},
+        ArgsCase{"UnknownLeadingOption", {"--frob"}, "unknown option '--frob'"},
+        ArgsCase{"NoSound", {"autokey"}, "autokey needs a sound file (SOUND.wav)"},
+        ArgsCase{"NoDocument", {"info"}, "info needs a document (DOC.vok)"},
+        ArgsCase{"TwoSounds", {"autokey", "a.wav", "b.wav"}, "unexpected argument 'b.wav'"},
+        ArgsCase{"MissingValue", {"autokey", "a.wav", "--fps"}, "option --fps needs a value"},
+        ArgsCase{"RateOne", {"autokey", "a.wav", "--fps", "1"}, ""},
+        ArgsCase{"RateHundred", {"autokey", "a.wav", "--fps=100"}, ""},
+        ArgsCase{"RateTooLow",
+                 {"autokey", "a.wav", "--fps", "0.5"},
+                 "--fps must be a number from 1 to 100 (got '0.5')"},
+        ArgsCase{"RateTooHigh",
+                 {"autokey", "a.wav", "--fps", "100.01"},
+                 "--fps must be a number from 1 to 100 (got '100.01')"},
+        ArgsCase{"RateWithComma",
+                 {"autokey", "a.wav", "--fps", "29,97"},
+                 "--fps must be a number from 1 to 100 (got '29,97')"},
+        ArgsCase{"RateNan",
+                 {"autokey", "a.wav", "--fps", "nan"},
+                 "--fps must be a number from 1 to 100 (got 'nan')"},
+        ArgsCase{"ThresholdTop", {"autokey", "a.wav", "--high-threshold", "100"}, ""},
+        ArgsCase{"Threshold101",
+                 {"autokey", "a.wav", "--high-threshold", "101"},
+                 "--high-threshold must be a whole number from 0 to 100 (got '101')"},
+        ArgsCase{"NegativeThreshold",
+                 {"autokey", "a.wav", "--low-threshold", "-1"},
+                 "--low-threshold must be a whole number from 0 to 100 (got '-1')"},
+        ArgsCase{"Range150", {"autokey", "a.wav", "--high-range", "150", "--low-range", "0"}, ""},
+        ArgsCase{"Range151",
+                 {"autokey", "a.wav", "--low-range=151"},
+                 "--low-range must be a whole number from 0 to 150 (got '151')"},
+        ArgsCase{"FractionalFrame",
+                 {"autokey", "a.wav", "--to", "1.5"},
+                 "--to must be a whole number, 0 or more (got '1.5')"},
+        ArgsCase{"NegativeFrame",
+                 {"autokey", "a.wav", "--from", "-3"},
+                 "--from must be a whole number, 0 or more (got '-3')"},
+        ArgsCase{"HugeFrame",
+                 {"autokey", "a.wav", "--to", "99999999999999999999999"},
+                 "--to must be a whole number, 0 or more (got '99999999999999999999999')"},
+        ArgsCase{"FirstAfterLast",
+                 {"autokey", "a.wav", "--from", "5", "--to", "3"},
+                 "--from 5 is after --to 3"},
+        ArgsCase{"OneFrame", {"autokey", "a.wav", "--from", "3", "--to", "3"}, ""},
+        ArgsCase{"EmptyEnvName", {"autokey", "a.wav", "--env="}, "option --env needs a file name"},
+        ArgsCase{"ExportOption", {"export", "d.vok", "-o", "x.env"}, ""},
+        ArgsCase{"ExportLongOption", {"export", "d.vok", "--output=x.env"}, ""},
+        ArgsCase{"ExportRefusesAutoKeyOptions",
+                 {"export", "d.vok", "--fps", "25"},
+                 "unknown option '--fps'"},
+        ArgsCase{"InfoHasNoOptions", {"info", "d.vok", "-o", "x"}, "unknown option '-o'"},
+        ArgsCase{
+            "PrefixIsNotAnOption", {"autokey", "a.wav", "--fpsx", "3"}, "unknown option '--fpsx'"},
+        ArgsCase{"DashDashEndsOptions", {"info", "--", "-odd.vok"}, ""},
+        ArgsCase{"VersionAlone", {"--version", "x"}, "unexpected argument 'x'"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliArguments_Values, OptionsReachTheCommand) {
+    const CliParseResult r =
+        ParseCliArguments({"autokey", "--fps", "29.97", "v.wav", "--from=4", "--to", "9",
+                           "--high-threshold", "60", "--low-threshold", "20", "--high-range", "120",
+                           "--low-range", "10", "--env", "o.env", "--vok", "o.vok"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    const CliOptions& o = r.options;
+    EXPECT_EQ(o.command, CliCommand::AutoKey);
+    EXPECT_EQ(o.input, "v.wav");
+    EXPECT_EQ(o.fps, 29.97);
+    EXPECT_EQ(o.from, 4);
+    EXPECT_EQ(o.to, 9);
+    EXPECT_EQ(o.highThreshold, 60);
+    EXPECT_EQ(o.lowThreshold, 20);
+    EXPECT_EQ(o.highRange, 120);
+    EXPECT_EQ(o.lowRange, 10);
+    EXPECT_EQ(o.envPath, "o.env");
+    EXPECT_EQ(o.vokPath, "o.vok");
+}
+
+TEST(CliArguments_Values, DefaultsAreThePalettes) {
+    const CliParseResult r = ParseCliArguments({"autokey", "v.wav"});
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.options.fps, 15.0);
+    EXPECT_FALSE(r.options.from);
+    EXPECT_FALSE(r.options.to);
+    EXPECT_EQ(r.options.highThreshold, 100);
+    EXPECT_EQ(r.options.lowThreshold, 0);
+    EXPECT_EQ(r.options.highRange, 100);
+    EXPECT_EQ(r.options.lowRange, 0);
+}
+
+TEST(CliArguments_Values, HelpWinsAnywhereBeforeDashDash) {
+    EXPECT_EQ(ParseCliArguments({"autokey", "--fps", "0", "-h"}).options.command, CliCommand::Help);
+    EXPECT_EQ(ParseCliArguments({"info", "--", "--help"}).options.input, "--help");
+}
+
+struct PresetCase {
+    double rate;
+    int preset;
+};
+
+class CliPreset_ForRate : public ::testing::TestWithParam<PresetCase> {};
+
+TEST_P(CliPreset_ForRate, StandardRatesTakeTheirPresetOthersAreCustom) {
+    EXPECT_EQ(PresetForRate(GetParam().rate), GetParam().preset) << GetParam().rate;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliPreset_ForRate,
+                         ::testing::Values(PresetCase{4.0, 1}, PresetCase{7.5, 2},
+                                           PresetCase{12.5, 5}, PresetCase{14.985, 6},
+                                           PresetCase{15.0, 7}, PresetCase{25.0, 9},
+                                           PresetCase{29.97, 10}, PresetCase{30.0, 11},
+                                           PresetCase{23.976, 0}, PresetCase{1.0, 0},
+                                           PresetCase{100.0, 0}, PresetCase{29.970001, 0}));
+
+TEST(CliNumbers_Shortest, ReadsBackToTheSameValue) {
+    EXPECT_EQ(ShortestNumber(25.0), "25");
+    EXPECT_EQ(ShortestNumber(29.97), "29.97");
+    EXPECT_EQ(ShortestNumber(14.985), "14.985");
+    EXPECT_EQ(ShortestNumber(0.333f), "0.333");
+    EXPECT_EQ(ShortestNumber(0.0f), "0");
+    EXPECT_EQ(ShortestNumber(1.0f / 3.0f), "0.33333334");
+    EXPECT_EQ(ShortestNumber(2.0f), "2");
+}
+
+}  // namespace
+}  // namespace vokra

@@ -1,0 +1,316 @@
+// vokra-cli run as a separate process: outputs, exit codes and messages.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+namespace vokra {
+namespace {
+
+using test::Le16;
+using test::Le32;
+using test::ReadFile;
+using test::WriteFile;
+
+struct Result {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliProcess : public ::testing::Test {
+protected:
+    Result Run(std::vector<std::string> args) {
+        const std::string outPath = dir_.File("stdout.txt");
+        const std::string errPath = dir_.File("stderr.txt");
+        args.insert(args.begin(), VOKRA_CLI_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        Result r;
+        r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = ReadFile(outPath);
+        r.err = ReadFile(errPath);
+        return r;
+    }
+
+    // One second of silence, then one second of a steady full tone, at 22050 samples per second.
+    std::string SilenceThenTone() {
+        std::vector<std::int16_t> samples(44100, 0);
+        for (std::size_t i = 22050; i < samples.size(); ++i) {
+            samples[i] = static_cast<std::int16_t>(i % 2 ? 12000 : -12000);
+        }
+        const std::string path = dir_.File("voice.wav");
+        WriteFile(path, test::MakeWav16(samples, 22050));
+        return path;
+    }
+
+    static std::vector<std::string> Lines(const std::string& text, const std::string& eol) {
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const auto end = text.find(eol, at);
+            if (end == std::string::npos) {
+                lines.push_back(text.substr(at));
+                break;
+            }
+            lines.push_back(text.substr(at, end - at));
+            at = end + eol.size();
+        }
+        return lines;
+    }
+
+    // A document file put together byte by byte.
+    static std::string Str(const std::string& s) {
+        return std::string(1, static_cast<char>(s.size())) + s;
+    }
+    static std::string F64(double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        return Le32(static_cast<std::uint32_t>(bits)) +
+               Le32(static_cast<std::uint32_t>(bits >> 32));
+    }
+    static std::string F32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        return Le32(bits);
+    }
+    static std::string Doc(double rate, std::int32_t preset, double custom,
+                           const std::vector<std::pair<std::int32_t, float>>& keys,
+                           const std::string& soundDir, const std::string& soundName) {
+        std::string b = Str("Vokra version 1 Copyright 1998 Quorvendale") + F64(rate) +
+                        Le32(static_cast<std::uint32_t>(preset)) + F64(custom) +
+                        Le32(static_cast<std::uint32_t>(keys.size()));
+        for (const auto& [frame, opening] : keys) {
+            b += Le32(1) + Le32(static_cast<std::uint32_t>(frame)) + F32(opening);
+        }
+        return b + Str(soundDir) + Str(soundName) + Str("") + Str("");
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(CliProcess, AutoKeyWritesTheEnvelopeToStandardOutput) {
+    const Result r = Run({"autokey", SilenceThenTone(), "--fps", "25"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out, "\r\n");
+    // 2 seconds at 25 frames per second: frames 0 to 50, one key each.
+    ASSERT_EQ(lines.size(), 4u + 2 * 51);
+    EXPECT_EQ(lines[0], "LWEN");
+    EXPECT_EQ(lines[1], "1");
+    EXPECT_EQ(lines[2], "1");
+    EXPECT_EQ(lines[3], "51");
+    for (int f = 0; f <= 50; ++f) {
+        const std::string expected = f < 25 || f == 50 ? "0.000" : "1.000";
+        EXPECT_EQ(lines[4 + 2 * f], expected) << "frame " << f;
+        EXPECT_EQ(lines[5 + 2 * f], std::to_string(f) + " 1 0 0 0");
+    }
+    EXPECT_EQ(r.out.substr(r.out.size() - 2), "\r\n");
+}
+
+TEST_F(CliProcess, RuleOptionsAndRangeShapeTheKeys) {
+    const Result r = Run({"autokey", SilenceThenTone(), "--fps=30", "--from", "28", "--to", "31",
+                          "--high-threshold", "50", "--low-threshold", "10", "--high-range", "120",
+                          "--low-range", "20"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    const auto lines = Lines(r.out, "\r\n");
+    ASSERT_EQ(lines.size(), 4u + 2 * 4);
+    EXPECT_EQ(lines[3], "4");
+    EXPECT_EQ(lines[4], "0.200");  // frame 28: silence
+    EXPECT_EQ(lines[5], "28 1 0 0 0");
+    EXPECT_EQ(lines[10], "1.200");  // frame 31: tone
+    EXPECT_EQ(lines[11], "31 1 0 0 0");
+}
+
+TEST_F(CliProcess, EnvelopeAndDocumentFilesMatchWhatTheProgramWrites) {
+    const std::string wav = SilenceThenTone();
+    const std::string env = dir_.File("out.env");
+    const std::string vok = dir_.File("out.vok");
+    const Result toStdout = Run({"autokey", wav, "--fps", "23.976"});
+    const Result r = Run({"autokey", wav, "--fps", "23.976", "--env", env, "--vok", vok});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFile(env), toStdout.out);
+
+    const Result info = Run({"info", vok});
+    ASSERT_EQ(info.exit, 0) << info.err;
+    const auto lines = Lines(info.out, "\n");
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "frame rate: 23.976");
+    EXPECT_EQ(lines[1], "preset: 0");
+    EXPECT_EQ(lines[2], "custom rate: 23.976");
+    EXPECT_EQ(lines[3], "sound folder: " + dir_.Path());
+    EXPECT_EQ(lines[4], "sound file: voice.wav");
+    EXPECT_EQ(lines[5], "envelope folder: " + dir_.Path());
+    EXPECT_EQ(lines[6], "envelope file: out.env");
+    EXPECT_EQ(lines[7], "keys: 48");  // trunc(47.952) + 0.5 -> frames 0 to 47
+
+    const Result exported = Run({"export", vok});
+    ASSERT_EQ(exported.exit, 0) << exported.err;
+    EXPECT_EQ(exported.out, toStdout.out);
+    const std::string again = dir_.File("again.env");
+    EXPECT_EQ(Run({"export", vok, "-o", again}).exit, 0);
+    EXPECT_EQ(ReadFile(again), toStdout.out);
+}
+
+TEST_F(CliProcess, DocumentWithoutEnvelopeRecordsNoEnvelopeAndAStandardPreset) {
+    const std::string vok = dir_.File("plain.vok");
+    ASSERT_EQ(Run({"autokey", SilenceThenTone(), "--fps", "25", "--vok", vok}).exit, 0);
+    const Result info = Run({"info", vok});
+    const auto lines = Lines(info.out, "\n");
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "frame rate: 25");
+    EXPECT_EQ(lines[1], "preset: 9");
+    EXPECT_EQ(lines[2], "custom rate: 15");
+    EXPECT_EQ(lines[5], "envelope folder:");
+    EXPECT_EQ(lines[6], "envelope file:");
+}
+
+TEST_F(CliProcess, InfoPrintsTheDocumentAfterTheProgramsReadingRules) {
+    const std::string vok = dir_.File("line1.vok");
+    // Preset 9 with a custom rate of 33 in the file: the custom rate shown is the default.
+    WriteFile(vok, Doc(25.0, 9, 33.0, {{12, 0.333f}, {0, 0.0f}}, "/home/ann/voices", "line1.wav"));
+    const Result r = Run({"info", vok});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "frame rate: 25\n"
+              "preset: 9\n"
+              "custom rate: 15\n"
+              "sound folder: /home/ann/voices\n"
+              "sound file: line1.wav\n"
+              "envelope folder:\n"
+              "envelope file:\n"
+              "keys: 2\n"
+              "0 0\n"
+              "12 0.333\n");
+    EXPECT_EQ(r.err, "");  // the sound is not looked for
+}
+
+TEST_F(CliProcess, ExportWritesTheKeysOfADocument) {
+    const std::string vok = dir_.File("k.vok");
+    WriteFile(vok, Doc(15.0, 7, 15.0, {{0, 0.0f}, {5, 1.0f}, {12, 0.333f}}, "", ""));
+    const Result r = Run({"export", vok});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "LWEN\r\n1\r\n1\r\n3\r\n0.000\r\n0 1 0 0 0\r\n1.000\r\n5 1 0 0 0\r\n0.333\r\n"
+              "12 1 0 0 0\r\n");
+}
+
+struct FailureCase {
+    const char* name;
+    const char* command;  // "autokey" with a WAV, "info"/"export" with a document
+    std::string bytes;    // the input file's contents
+    const char* message;
+};
+
+class CliProcess_Failures : public CliProcess, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliProcess_Failures, ExitOneWithTheProgramsMessage) {
+    const FailureCase& c = GetParam();
+    const std::string input = dir_.File("input");
+    WriteFile(input, c.bytes);
+    const Result r = Run({c.command, input});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+}
+
+test::WavFormat Stereo() {
+    test::WavFormat f;
+    f.channels = 2;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_Failures,
+    ::testing::Values(
+        FailureCase{"NotAWave", "autokey", "RIFF\4\0\0\0AVI ",
+                    "This is not an audio waveform file."},
+        FailureCase{
+            "Stereo", "autokey",
+            test::WavBuilder().Fmt(Stereo()).Data16(std::vector<std::int16_t>(20000)).Build(),
+            "Wavefile format is not supported by this program."},
+        FailureCase{"TooShort", "autokey", test::MakeWav16(std::vector<std::int16_t>(100), 8000),
+                    "sound data is too short."},
+        FailureCase{"WrongHeader", "info", "\x2Avokra version 1 Copyright 1998 Quorvendale",
+                    "File contents are not a valid Vokra document."},
+        FailureCase{"Truncated", "export",
+                    std::string("\x2AVokra version 1 Copyright 1998 Quorvendale") + "\0\0",
+                    "Unexpected file format."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliProcess, MissingFilesAndUnwritableOutputsExitOne) {
+    Result r = Run({"autokey", dir_.File("none.wav")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "Failed to open file\n");
+    r = Run({"info", dir_.File("none.vok")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("Cannot find this file."), std::string::npos);
+
+    const std::string unwritable = dir_.File("no/such/folder/out.env");
+    r = Run({"autokey", SilenceThenTone(), "--env", unwritable});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "Could not open/create file " + unwritable + "\n");
+}
+
+TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
+    Result r = Run({"autokey", "x.wav", "--bogus"});
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "vokra-cli: unknown option '--bogus'");
+    EXPECT_NE(r.err.find("usage: vokra-cli autokey SOUND.wav"), std::string::npos);
+
+    // Checked once the sound tells how long the timeline is: 2 s at 25 fps ends at frame 50.
+    r = Run({"autokey", SilenceThenTone(), "--fps", "25", "--to", "51"});
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--to 51 is past the last frame of the timeline (50)"), std::string::npos);
+    r = Run({"autokey", SilenceThenTone(), "--fps", "25", "--from", "51"});
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_EQ(Run({"autokey", SilenceThenTone(), "--fps", "25", "--to", "50"}).exit, 0);
+}
+
+TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.exit, 0);
+    for (const char* option :
+         {"--fps", "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
+          "--low-range", "--env", "--vok", "-o", "--version"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.exit, 0);
+    EXPECT_EQ(version.out, "vokra-cli 1.0\n");
+}
+
+TEST_F(CliProcess, NumbersIgnoreTheLocaleOfTheEnvironment) {
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const Result r = Run({"autokey", SilenceThenTone(), "--fps", "29.97", "--to", "0"});
+    unsetenv("LC_ALL");
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "LWEN\r\n1\r\n1\r\n1\r\n0.000\r\n0 1 0 0 0\r\n");
+}
+
+}  // namespace
+}  // namespace vokra
