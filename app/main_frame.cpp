@@ -571,11 +571,10 @@ bool CMainFrame::IsSpaceForUs(QObject* watched) const {
     QWidget* window = widget->window();
     if (window != this && window != &playbackPalette && window != &autoKeyPalette) return false;
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
-    // Text fields and buttons of the palettes keep their own meaning of Space.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus->window() != this &&
-        (focus->inherits("QLineEdit") || focus->inherits("QAbstractButton") ||
-         focus->inherits("QComboBox") || focus->inherits("QAbstractSpinBox"))) {
+    // Text fields and buttons (in the palettes) keep their own meaning of Space. The key goes to
+    // the focused widget, so the receiver tells which one has the focus.
+    if (widget->inherits("QLineEdit") || widget->inherits("QAbstractButton") ||
+        widget->inherits("QComboBox") || widget->inherits("QAbstractSpinBox")) {
         return false;
     }
     return true;
