@@ -35,6 +35,11 @@ class TestEnvView : public EnvView {
 public:
     using EnvView::Draw;
     using EnvView::EnvView;
+    // Puts the pane in the middle of a drag by `offset` without the mouse.
+    void SetDrag(double offset) {
+        keyDragging = 1;
+        keyDragOffset = offset;
+    }
 };
 class TestBaseView : public MSBView {
 public:
