@@ -4,6 +4,10 @@ namespace vokra {
 namespace {
 FrameLink* g_link = nullptr;
 }
-FrameLink* MainFrameLink() { return g_link; }
-void SetMainFrameLink(FrameLink* link) { g_link = link; }
+FrameLink* MainFrameLink() {
+    return g_link;
+}
+void SetMainFrameLink(FrameLink* link) {
+    g_link = link;
+}
 }  // namespace vokra

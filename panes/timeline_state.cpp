@@ -10,7 +10,9 @@ std::function<void()>& Hook() {
 }
 }  // namespace
 
-void SetPositionChangeHook(std::function<void()> hook) { Hook() = std::move(hook); }
+void SetPositionChangeHook(std::function<void()> hook) {
+    Hook() = std::move(hook);
+}
 
 void RaisePositionChange() {
     if (Hook()) Hook()();
