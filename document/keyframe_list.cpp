@@ -38,6 +38,11 @@ const Keyframe* KeyframeList::FindAtOrAfter(std::int32_t frame) const {
 void KeyframeList::SetKey(const Keyframe& key) {
     // Grow in steps of 1000 slots so that keying a long sound frame by frame reallocates rarely.
     if (keys_.size() == keys_.capacity()) keys_.reserve(keys_.capacity() + 1000);
+    // Keys usually come in frame order (file load, AutoKey, fill): append without a search.
+    if (keys_.empty() || key.GetFrame() > keys_.back()->GetFrame()) {
+        keys_.push_back(std::make_unique<Keyframe>(key));
+        return;
+    }
     bool found;
     std::int32_t index;
     Find(key.GetFrame(), found, index);
@@ -46,6 +51,12 @@ void KeyframeList::SetKey(const Keyframe& key) {
     } else {
         keys_.insert(keys_.begin() + index, std::make_unique<Keyframe>(key));
     }
+}
+
+void KeyframeList::Reserve(std::int32_t count) {
+    if (count <= GetCapacity()) return;
+    const std::size_t rounded = (static_cast<std::size_t>(count) + 999) / 1000 * 1000;
+    keys_.reserve(rounded);
 }
 
 void KeyframeList::RemoveKey(std::int32_t frame) {

@@ -25,6 +25,9 @@ public:
     const Keyframe* FindAtOrAfter(std::int32_t frame) const;
     // Inserts a copy, or overwrites the key already at that frame.
     void SetKey(const Keyframe& key);
+    // Makes room for `count` keys at once (rounded up to the 1000-slot step), for a reader that
+    // knows how many keys follow.
+    void Reserve(std::int32_t count);
     void RemoveKey(std::int32_t frame);
     // Removes every key from frame `first` to frame `last`, both included, in one move of the
     // later pointers; returns how many keys went.

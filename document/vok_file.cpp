@@ -71,6 +71,7 @@ void VokFile::Read(CVokraDoc& doc, Archive& ar) {
             ar.Fail(ArchiveError::EndOfFile);
             return;
         }
+        doc.keys.Reserve(count);
         Keyframe key;
         for (std::int32_t i = 0; i < count; ++i) {
             std::int32_t kind = 0;

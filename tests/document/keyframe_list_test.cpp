@@ -235,6 +235,19 @@ TEST(KeyframeList_Growth, ArrayGrowsByThousandSlotsAndKeepsEveryKey) {
     EXPECT_EQ(list.GetLastFrame(), 5000);
 }
 
+TEST(KeyframeList_Growth, ReserveRoundsUpToTheStep) {
+    KeyframeList list;
+    list.Reserve(1500);
+    EXPECT_EQ(list.GetCapacity(), 2000);
+    for (int f = 0; f < 2001; ++f) list.SetKey(Keyframe(2000 - f, 0.5f));  // descending
+    EXPECT_EQ(list.GetCapacity(), 3000);
+    EXPECT_EQ(list.GetAt(0)->GetFrame(), 0);
+    EXPECT_EQ(list.GetCount(), 2001);
+    EXPECT_EQ(list.GetLastFrame(), 2000);
+    list.Reserve(10);  // never shrinks
+    EXPECT_EQ(list.GetCapacity(), 3000);
+}
+
 TEST(KeyframeList_Growth, RemoveAllReleasesAndTheNextKeyAllocatesAgain) {
     KeyframeList list;
     Fill(list, {{1, 0.1f}, {2, 0.2f}});

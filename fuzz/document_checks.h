@@ -1,0 +1,73 @@
+#pragma once
+// What must hold for any bytes given to the document reader and the settings-file reader. The
+// fuzzers trap on a failed check; the test suite replays their corpora through the same checks.
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "document/vokra_doc.h"
+#include "platform/archive.h"
+#include "platform/ini_text.h"
+
+namespace vokra::fuzz {
+
+// Null when every check holds, else what failed.
+inline const char* CheckVokBytes(std::string_view bytes) {
+    CVokraDoc doc;
+    doc.DeleteContents();
+    Archive in(bytes);
+    doc.Serialize(in);
+    if (in.Failed()) return nullptr;  // refused: the framework resets the document
+
+    const double rate = doc.GetFrameRate();
+    if (!(rate >= 1.0 && rate <= 100.0)) return "accepted a frame rate outside 1..100";
+    if (doc.GetFpsPreset() < 0 || doc.GetFpsPreset() >= kPresetCount) return "accepted a preset";
+    if (!(doc.GetCustomFps() >= 1.0 && doc.GetCustomFps() <= 100.0)) return "custom rate";
+    const KeyframeList& keys = doc.GetKeys();
+    if (static_cast<std::size_t>(keys.GetCount()) * 12 > bytes.size())
+        return "more keys than bytes";
+    for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+        const Keyframe* k = keys.GetAt(i);
+        if (k->GetKind() != 1 || k->GetFrame() < 0) return "invalid key";
+        if (!(k->GetOpening() >= 0.0f && k->GetOpening() <= 2.0f)) return "invalid opening";
+        if (i > 0 && keys.GetAt(i - 1)->GetFrame() >= k->GetFrame()) return "keys out of order";
+    }
+    doc.UpdateExtent();
+    if (!std::isfinite(doc.GetTimeRange().GetExtentMax()) ||
+        doc.GetTimeRange().GetExtentMax() < 10.5) {
+        return "extent";
+    }
+
+    // What was accepted writes out and reads back to the same bytes.
+    Archive out;
+    doc.Serialize(out);
+    CVokraDoc again;
+    again.DeleteContents();
+    Archive reread(out.Bytes());
+    again.Serialize(reread);
+    if (reread.Failed()) return "own file refused";
+    Archive out2;
+    again.Serialize(out2);
+    if (out2.Bytes() != out.Bytes()) return "round trip differs";
+    return nullptr;
+}
+
+inline const char* CheckIniBytes(std::string_view bytes) {
+    const IniText text(bytes);
+    if (text.Text() != bytes) return "unedited text not reproduced";
+    const auto other = text.Get("DIRECTORIES", "WAVEDIR");
+    if (other) (void)IniText::LeadingInt(*other);
+
+    IniText edited = text;
+    if (!edited.Set("SETTINGS", "FPS_TYPE", "5")) return "plain write refused";
+    const IniText reread(edited.Text());
+    if (reread.Get("settings", "fps_type") != std::optional<std::string>("5")) return "lost write";
+    if (reread.Get("DIRECTORIES", "WAVEDIR") != other) return "write changed another key";
+
+    IniText removed = reread;
+    removed.Remove("SETTINGS", "FPS_TYPE");
+    if (IniText(removed.Text()).Get("DIRECTORIES", "WAVEDIR") != other) return "remove changed";
+    return nullptr;
+}
+
+}  // namespace vokra::fuzz
