@@ -30,8 +30,8 @@ struct FpsChoice {
     std::int32_t preset = 7;
 };
 // Shows the dialog with (preset, rate, custom rate); nothing when cancelled.
-using FpsDialogRunner = std::function<std::optional<FpsChoice>(std::int32_t preset, double rate,
-                                                               double customRate)>;
+using FpsDialogRunner =
+    std::function<std::optional<FpsChoice>(std::int32_t preset, double rate, double customRate)>;
 
 // Frame rate of a preset index 1..11 (0 is the custom rate and has none here).
 double PresetFrameRate(std::int32_t preset, double customFps);
@@ -75,10 +75,10 @@ public:
     void NotifyPalettes(int hint);
 
     // Commands.
-    void OnLoadSoundFile();                         // 32775
-    void OnWriteEnvelopeFile();                     // 32777
+    void OnLoadSoundFile();                          // 32775
+    void OnWriteEnvelopeFile();                      // 32777
     void OnSetFramesPerSec(const FpsDialogRunner&);  // 32778
-    void OnSelectAll();                             // 32784
+    void OnSelectAll();                              // 32784
     // Loads a sound by path as the command does after its dialog (used by the command and tests).
     void LoadSoundFrom(const std::string& path);
     // Writes the envelope to a path as the command does after its dialog; false on failure.
