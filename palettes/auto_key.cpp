@@ -1,5 +1,6 @@
 #include "palettes/auto_key.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -43,12 +44,53 @@ double Map(double p, const Rule& r) {
     return r.lowR + (p - r.lowT) / r.dT * r.dR;
 }
 
-// Window amplitudes by index; past the range of a window index (only reachable with absurd frame
-// ranges) the sound has long ended and every window is silent.
-double Window(const SoundData& sound, std::int64_t j) {
-    if (j > std::numeric_limits<std::int32_t>::max()) return 0.0;
-    return WindowPeakToPeak(sound, static_cast<std::int32_t>(j), kWindowsPerSecond);
-}
+// The windows of one sound in order, each measured exactly as WindowPeakToPeak measures it (the
+// same boundaries, the same last sample left out), without its per-call set-up: a window's end is
+// the next window's start, so each boundary is computed once. AutoKey then costs about one pass
+// over the samples.
+class WindowWalker {
+public:
+    explicit WindowWalker(const SoundData& sound)
+        : samples_(sound.GetSamples()),
+          count_(sound.GetSampleCount()),
+          rate_(sound.GetSampleRate()) {}
+
+    double Amplitude(std::int64_t j) {
+        if (j < 0 || j > std::numeric_limits<std::int32_t>::max()) return 0.0;
+        const double index = static_cast<double>(j);
+        // (index + 1) / 100 x R of window j - 1 is exactly index / 100 x R: both are whole numbers
+        // divided, then multiplied, in the same order.
+        const double s = j == nextJ_ ? nextStart_ : index / kWindowsPerSecond * rate_;
+        double e = (index + 1.0) / kWindowsPerSecond * rate_;
+        nextJ_ = j + 1;
+        nextStart_ = e;
+        if (!(s < count_)) return 0.0;
+        if (!(e < count_)) e = count_ - 1;
+        const auto first = static_cast<std::int32_t>(s);
+        const auto end = static_cast<std::int32_t>(e);
+        if (first >= end) return 0.0;
+        return PeakToPeak(samples_ + first, end - first);
+    }
+
+private:
+    static double PeakToPeak(const std::int16_t* p, std::int32_t n) {
+        // Independent minimum and maximum give the same answer as the measurement's "smaller,
+        // else larger" (a value below the minimum is never above the maximum) and vectorise.
+        std::int16_t lo = p[0];
+        std::int16_t hi = p[0];
+        for (std::int32_t i = 1; i < n; ++i) {
+            lo = std::min(lo, p[i]);
+            hi = std::max(hi, p[i]);
+        }
+        return static_cast<double>(static_cast<std::int32_t>(hi) - static_cast<std::int32_t>(lo));
+    }
+
+    const std::int16_t* samples_;
+    double count_;
+    double rate_;
+    std::int64_t nextJ_ = -1;
+    double nextStart_ = 0.0;
+};
 
 }  // namespace
 
@@ -64,8 +106,9 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
     const Rule rule = MakeRule(settings);
     const double f = frameRate;
 
+    WindowWalker windows(sound);
     std::int64_t j = TruncToInt32((first * kWindowsPerSecond) / f);
-    double cur = Window(sound, j);
+    double cur = windows.Amplitude(j);
     std::int32_t processed = 0;
     Keyframe key;
     for (std::int64_t frame = first; frame <= last; ++frame) {
@@ -74,12 +117,12 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
         // is (j / 100.0) x F, computed exactly so: at 25 frames per second this puts three or
         // five windows into a few frames, and every window is counted once.
         ++j;
-        cur = Window(sound, j);
+        cur = windows.Amplitude(j);
         double t = (static_cast<double>(j) / kWindowsPerSecond) * f;
         while (static_cast<double>(frame) + 1 > t) {
             if (cur > peak) peak = cur;
             ++j;
-            cur = Window(sound, j);
+            cur = windows.Amplitude(j);
             t = (static_cast<double>(j) / kWindowsPerSecond) * f;
         }
         // The window that ended the loop opens the next frame.

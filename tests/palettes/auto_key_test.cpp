@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -186,6 +187,80 @@ TEST_F(AutoKeyFrames_Windows, OpeningsClampedAndStoredAsFloat) {
     const double expected = 11.0 / 50.0 * 150.0 / 100.0;
     EXPECT_EQ(keys.GetAt(10)->GetOpening(), static_cast<float>(expected));
 }
+
+// The keying loop measures its windows without going through WindowPeakToPeak; the keys must be
+// bit for bit those of the plain loop over WindowPeakToPeak, whatever the rates.
+struct RatesCase {
+    std::uint32_t sampleRate;
+    double fps;
+};
+
+class AutoKeyFrames_SameAsPlainLoop : public ::testing::TestWithParam<RatesCase> {};
+
+TEST_P(AutoKeyFrames_SameAsPlainLoop, KeysBitForBit) {
+    const auto [rate, fps] = GetParam();
+    test::TempDir dir;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(rate * 1.234) + 7);
+    std::uint32_t seed = rate;
+    for (auto& s : samples) {
+        seed = seed * 1664525u + 1013904223u;
+        // Loud and quiet stretches, so that the rule's three cases all occur.
+        const int scale = (seed >> 28) < 5 ? 2000 : 30000;
+        s = static_cast<std::int16_t>(static_cast<int>((seed >> 8) % (2 * scale + 1)) - scale);
+    }
+    // A quiet end whose very last sample, which no window measures, would be the loudest.
+    const std::size_t quiet = rate / 25;
+    for (std::size_t i = samples.size() - quiet; i < samples.size(); ++i) samples[i] /= 16;
+    samples.back() = 32767;
+    test::WriteFile(dir.File("noise.wav"), test::MakeWav16(samples, rate));
+    SoundData sound;
+    ASSERT_EQ(sound.Load(dir.File("noise.wav")), 0);
+    ComputeMaxAmplitude(sound, 100.0);
+    const AutoKeySettings settings = Rule(70, 20, 130, 5);
+    const int first = 3;
+    const int last = static_cast<int>(samples.size() / static_cast<double>(rate) * fps);
+
+    KeyframeList keys;
+    AutoKeyFrames(sound, g_maxAmplitude, fps, first, last, settings, keys);
+
+    // The steps, one by one.
+    KeyframeList plain;
+    int j = static_cast<int>((first * 100.0) / fps);
+    double cur = WindowPeakToPeak(sound, j, 100.0);
+    for (int f = first; f <= last; ++f) {
+        double peak = cur;
+        ++j;
+        cur = WindowPeakToPeak(sound, j, 100.0);
+        double t = (j / 100.0) * fps;
+        while (f + 1 > t) {
+            if (cur > peak) peak = cur;
+            ++j;
+            cur = WindowPeakToPeak(sound, j, 100.0);
+            t = (j / 100.0) * fps;
+        }
+        double v = AutoKeyOpeningPercent(100.0 * peak / g_maxAmplitude, settings) / 100.0;
+        v = std::min(std::max(v, 0.0), 1.5);
+        plain.SetKey(Keyframe(f, static_cast<float>(v)));
+    }
+
+    ASSERT_EQ(keys.GetCount(), plain.GetCount());
+    for (int i = 0; i < keys.GetCount(); ++i) {
+        EXPECT_EQ(keys.GetAt(i)->GetFrame(), plain.GetAt(i)->GetFrame());
+        EXPECT_EQ(keys.GetAt(i)->GetOpening(), plain.GetAt(i)->GetOpening())
+            << "frame " << keys.GetAt(i)->GetFrame();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, AutoKeyFrames_SameAsPlainLoop,
+                         ::testing::Values(RatesCase{4000, 7.5}, RatesCase{8000, 12.5},
+                                           RatesCase{11025, 14.985}, RatesCase{11025, 25.0},
+                                           RatesCase{22050, 29.97}, RatesCase{44100, 30.0},
+                                           RatesCase{44100, 100.0}, RatesCase{32000, 1.0}),
+                         [](const auto& info) {
+                             std::string fps = std::to_string(info.param.fps);
+                             for (char& c : fps) c = c == '.' ? '_' : c;
+                             return "Rate" + std::to_string(info.param.sampleRate) + "Fps" + fps;
+                         });
 
 }  // namespace
 }  // namespace vokra
