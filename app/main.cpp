@@ -1,11 +1,30 @@
 // Vokra: lip-sync envelopes from recorded voices.
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 #include "app/icons.h"
 #include "app/vokra_app.h"
 
 int main(int argc, char** argv) {
+    // Answered before any window system is needed, so they work on a bare terminal too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Vokra 1.0\n");
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf(
+                "Usage: vokra [DOCUMENT.vok]\n"
+                "Opens the document, or starts with a new one.\n"
+                "Settings are kept in the file named by VOKRA_INI, else beside the program\n"
+                "(vokra.INI) when its folder can be written, else in\n"
+                "$XDG_CONFIG_HOME/vokra/vokra.INI (~/.config/vokra/vokra.INI).\n");
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokra"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
@@ -14,19 +33,6 @@ int main(int argc, char** argv) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    if (arguments.contains(QStringLiteral("--version"))) {
-        std::printf("Vokra 1.0\n");
-        return 0;
-    }
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        std::printf(
-            "Usage: vokra [DOCUMENT.vok]\n"
-            "Opens the document, or starts with a new one.\n"
-            "The settings are kept in the file named by VOKRA_INI, else beside the program\n"
-            "(vokra.INI), else in $XDG_CONFIG_HOME/vokra/vokra.INI.\n");
-        return 0;
-    }
-
     vokra::AppOptions options;
     options.programPath = QApplication::applicationFilePath().toStdString();
     vokra::CVokraApp vokraApp(options);
