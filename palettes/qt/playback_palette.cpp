@@ -343,6 +343,12 @@ void CPlaybackPalette::OnTick() {
         KillTimer();
         return;
     }
+    if (!g_sound.IsLoaded()) {
+        // The sound went away under the playback: there is no position to follow any more.
+        KillTimer();
+        Refresh(kHintVisibleRange);
+        return;
+    }
     const double f = m_pDoc->GetFrameRate();
     const double r = g_sound.GetSampleRate();
     const std::int32_t pos = g_sound.GetPosition();

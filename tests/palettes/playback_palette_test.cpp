@@ -217,6 +217,18 @@ TEST_F(PlaybackPaletteTest, AFinishedPlaybackIsSeenAtTheNextRefresh) {
     EXPECT_FALSE(palette_.IsTimerRunning());
 }
 
+TEST_F(PlaybackPaletteTest, SoundUnloadedDuringPlaybackEndsItAtTheNextTick) {
+    Show();
+    palette_.OnPlay();
+    const std::size_t markers = frame_.markers.size();
+    g_sound.Unload();
+    Tick(0);
+    EXPECT_EQ(palette_.GetState(), 0);
+    EXPECT_FALSE(palette_.IsTimerRunning());
+    EXPECT_EQ(frame_.markers.size(), markers);  // no marker at a position divided by rate 0
+    EXPECT_FALSE(Button("play")->isEnabled());
+}
+
 TEST_F(PlaybackPaletteTest, ASelectionChangeStopsPlayback) {
     // The main frame's answer to every placement of anchor or cursor.
     SetPositionChangeHook([this] {
