@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/riff_reader.h"
+#include "sound/widen.h"
 
 namespace vokra {
 namespace {
@@ -31,27 +32,6 @@ WaveReadResult Fail(std::int32_t code, const char* message) {
     r.code = code;
     r.message = message;
     return r;
-}
-
-// Unsigned 8-bit samples become signed 16-bit ones in the same buffer. Sample i occupies bytes 2i
-// and 2i + 1, so working from the last byte down never overwrites a byte still to be read. Blocks
-// are copied out first so the conversion loop has no aliasing and vectorises.
-void WidenInPlace(std::int16_t* samples, std::int64_t count) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(samples);
-    constexpr std::int64_t kBlock = 4096;
-    unsigned char block[kBlock];
-    std::int64_t end = count;
-    while (end > 0) {
-        const std::int64_t begin = end > kBlock ? end - kBlock : 0;
-        const std::int64_t n = end - begin;
-        std::memcpy(block, bytes + begin, static_cast<std::size_t>(n));
-        std::int16_t* out = samples + begin;
-        for (std::int64_t i = 0; i < n; ++i) {
-            // (u - 128) * 256 as a product: a left shift of a negative value is not portable.
-            out[i] = static_cast<std::int16_t>((static_cast<int>(block[i]) - 128) * 256);
-        }
-        end = begin;
-    }
 }
 
 }  // namespace
@@ -107,6 +87,7 @@ WaveReadResult ReadWave(RiffReader& reader) {
                             : std::malloc(static_cast<std::size_t>(bufferBytes));
     if (!raw) return Fail(10, "Failed getting buffer for sound data");
     auto* samples = static_cast<std::int16_t*>(raw);
+    // All of it in one read, to the start of the buffer; 8-bit data is widened where it lies.
     if (reader.Read(samples, dataBytes) != dataBytes) {
         std::free(raw);
         return Fail(11, "Failed reading the sound data.");

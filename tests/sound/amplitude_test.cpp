@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "sound/sound_data.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -117,6 +120,39 @@ TEST(Amplitude_Max, NothingLoadedGivesOne) {
     EXPECT_EQ(g_maxAmplitude, 1.0);
     EXPECT_EQ(WindowPeakToPeak(sound, 0, 100), 0.0);
 }
+
+}  // namespace
+}  // namespace vokra
+
+namespace vokra {
+namespace {
+
+// The whole-sound scan walks the windows its own way; it must find exactly the largest of what
+// WindowPeakToPeak measures, window by window, at any rate and window count.
+class Amplitude_MaxMatchesWindows
+    : public ::testing::TestWithParam<std::tuple<std::uint32_t, double>> {};
+
+TEST_P(Amplitude_MaxMatchesWindows, ForVoiceLikeSound) {
+    const auto [rate, windowsPerSecond] = GetParam();
+    std::vector<std::int16_t> v = test::VoiceLike(1.3, rate);
+    // A lone spike that only one window boundary decides about.
+    v[v.size() / 3] = 32767;
+    v[v.size() / 3 + 1] = -32768;
+    test::TempDir dir;
+    test::WriteFile(dir.File("v.wav"), test::MakeWav16(v, rate));
+    SoundData sound;
+    ASSERT_EQ(sound.Load(dir.File("v.wav")), 0);
+    double expected = 1.0;
+    for (std::int32_t i = 0; i < 100000; ++i) {
+        expected = std::max(expected, WindowPeakToPeak(sound, i, windowsPerSecond));
+    }
+    ComputeMaxAmplitude(sound, windowsPerSecond);
+    EXPECT_EQ(g_maxAmplitude, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Amplitude_MaxMatchesWindows,
+                         ::testing::Combine(::testing::Values(4000u, 11025u, 22050u, 44100u),
+                                            ::testing::Values(100.0, 30.0, 29.97, 7.0, 1e9)));
 
 }  // namespace
 }  // namespace vokra
