@@ -10,6 +10,7 @@
 #include "document/app_values.h"
 #include "document/vokra_doc.h"
 #include "panes/frame_link.h"
+#include "panes/qt/wave_view.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
 #include "platform/ini_file.h"
@@ -109,6 +110,8 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         frame_->show();
         frame_->repaint();
     }
+    // The upper pane is the active one, so the arrow keys work at once.
+    if (frame_->GetWavePane()) frame_->GetWavePane()->setFocus(Qt::OtherFocusReason);
     frame_->GetPlaybackPalette().SetDocument(doc_.get());
     g_appReady = 1;
     return true;

@@ -56,6 +56,9 @@ struct PickCase {
     const char* shown;
     double rate;
 };
+void PrintTo(const PickCase& c, std::ostream* os) {
+    *os << "item " << c.index;
+}
 
 class FpsDialog_Choosing : public ::testing::TestWithParam<PickCase> {};
 
@@ -90,6 +93,9 @@ struct TypedCase {
     const char* prompt;  // empty: accepted
     double rate;
 };
+void PrintTo(const TypedCase& c, std::ostream* os) {
+    *os << '"' << c.typed << '"';
+}
 
 class FpsDialog_Typing : public ::testing::TestWithParam<TypedCase> {};
 
@@ -155,6 +161,9 @@ struct NumberCase {
     const char* text;
     double value;
 };
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 class FpsDialog_LeadingNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(FpsDialog_LeadingNumber, ReadsThePrefixLikeTheOldLibrary) {

@@ -79,6 +79,9 @@ struct CommandCase {
     const char* tip;
     bool checkable;
 };
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.command << ' ' << c.tip;
+}
 
 class MainFrame_Commands : public AppFixture, public ::testing::WithParamInterface<CommandCase> {};
 
@@ -201,6 +204,9 @@ struct PaletteCase {
     const char* name;
     int command;
 };
+void PrintTo(const PaletteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainFrame_PaletteToggle : public AppFixture,
                                 public ::testing::WithParamInterface<PaletteCase> {

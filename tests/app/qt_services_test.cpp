@@ -21,6 +21,9 @@ struct FilterCase {
     const char* old;
     std::vector<const char*> qt;
 };
+void PrintTo(const FilterCase& c, std::ostream* os) {
+    *os << '"' << c.old << '"';
+}
 
 class QtServices_FileFilter : public ::testing::TestWithParam<FilterCase> {};
 
@@ -47,6 +50,9 @@ struct ExtCase {
     const char* ext;
     const char* expected;
 };
+void PrintTo(const ExtCase& c, std::ostream* os) {
+    *os << c.path << " + " << c.ext;
+}
 
 class QtServices_DefaultExtension : public ::testing::TestWithParam<ExtCase> {};
 
@@ -129,6 +135,9 @@ struct BoxCase {
     int buttonCount;
     int result;
 };
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class QtServices_MessageBox : public ::testing::TestWithParam<BoxCase> {};
 

@@ -16,6 +16,9 @@ struct PathCase {
     bool writable;
     const char* expected;
 };
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SettingsPath_Location : public ::testing::TestWithParam<PathCase> {};
 
@@ -66,6 +69,9 @@ struct FolderCase {
     const char* path;
     const char* folder;
 };
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    *os << c.path;
+}
 class SettingsPath_FolderOf : public ::testing::TestWithParam<FolderCase> {};
 
 TEST_P(SettingsPath_FolderOf, SplitsAtTheLastSlash) {

@@ -169,6 +169,10 @@ struct ArgCase {
     std::vector<const char*> args;
     const char* document;
 };
+void PrintTo(const ArgCase& c, std::ostream* os) {
+    for (const char* a : c.args) *os << a << ' ';
+    *os << "-> " << c.document;
+}
 class Startup_CommandLine : public ::testing::TestWithParam<ArgCase> {};
 
 TEST_P(Startup_CommandLine, FindsTheDocumentArgument) {
