@@ -1,8 +1,11 @@
 #include "platform/qt/qt_services.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -158,10 +161,30 @@ QString QtHelpService::ManualPath() const {
     return {};
 }
 
+QString WriteHelpRedirect(const QUrl& target, const QString& folder) {
+    if (!QDir().mkpath(folder)) return {};
+    const QString path = folder + QStringLiteral("/%1.html").arg(target.fragment());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+    const QByteArray url = target.toEncoded();
+    const QByteArray page =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
+        "<meta http-equiv=\"refresh\" content=\"0; url=" +
+        url + "\">\n<title>Vokra Help</title></head>\n<body><p><a href=\"" + url +
+        "\">Vokra Help</a></p></body></html>\n";
+    if (file.write(page) != page.size()) return {};
+    return path;
+}
+
 bool QtHelpService::Open(int context) {
     const QString manual = ManualPath();
     if (manual.isEmpty()) return false;
-    return opener_(HelpUrl(manual, context));
+    const QUrl target = HelpUrl(manual, context);
+    // Desktop launchers often drop the anchor of a local file's URL; a small page that forwards to
+    // the anchor survives them.
+    const QString redirect = WriteHelpRedirect(
+        target, QDir::tempPath() + QStringLiteral("/vokra-help-%1").arg(::getuid()));
+    return opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect));
 }
 
 }  // namespace vokra

@@ -52,6 +52,10 @@ std::vector<QString> ManualCandidates(const QString& programDir);
 // The page to open for a help context: the manual with the anchor "ctx<context>".
 QUrl HelpUrl(const QString& manualPath, int context);
 
+// Writes a page into `folder` that forwards the browser to `target`, anchor included; its path, or
+// empty when it could not be written.
+QString WriteHelpRedirect(const QUrl& target, const QString& folder);
+
 class QtHelpService final : public HelpService {
 public:
     using Opener = std::function<bool(const QUrl&)>;
