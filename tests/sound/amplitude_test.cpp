@@ -42,6 +42,10 @@ struct WindowCase {
     double expected;
 };
 
+void PrintTo(const WindowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::vector<WindowCase> WindowCases() {
     const Spikes at440{44100, 44100, {{440, 1000}}};
     const Spikes at441{44100, 44100, {{441, 1000}}};
@@ -91,6 +95,10 @@ struct MaxCase {
     Spikes sound;
     double expected;
 };
+
+void PrintTo(const MaxCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Amplitude_Max : public ::testing::TestWithParam<MaxCase> {};
 

@@ -14,6 +14,12 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
+namespace vokra::test {
+void PrintTo(const NamedBytes& b, std::ostream* os) {
+    *os << b.name;
+}
+}  // namespace vokra::test
+
 namespace vokra {
 namespace {
 

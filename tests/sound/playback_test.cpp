@@ -85,6 +85,10 @@ struct RangeCase {
     std::int32_t playedFirst, playedCount;  // count 0: nothing opened
 };
 
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Playback_Range : public Playback, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(Playback_Range, ClampsAndQueuesInPlace) {
@@ -121,6 +125,10 @@ struct FailureCase {
     const char* message;
     Calls calls;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Playback_Fails : public Playback, public ::testing::WithParamInterface<FailureCase> {};
 

@@ -29,6 +29,10 @@ struct WalkCase {
     std::vector<Step> steps;
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::uint32_t Id(const char* s) {
     return MakeFourCC(s[0], s[1], s[2], s[3]);
 }

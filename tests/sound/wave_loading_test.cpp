@@ -54,6 +54,10 @@ struct LoadCase {
     std::int32_t rate;
 };
 
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const WavFormat k16At8000 = Format(8000, 16);
 const WavFormat k16At44100 = Format(44100, 16);
 
