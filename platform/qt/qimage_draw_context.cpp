@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPen>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -24,8 +25,21 @@ Rect ImageRect(const QImage& image) {
 
 }  // namespace
 
-QImageDrawContext::QImageDrawContext(QImage& image, const QFont& font)
-    : ownPainter_(std::make_unique<QPainter>(&image)), painter_(ownPainter_.get()) {
+QImageDrawContext::QImageDrawContext(QImage& image, const QFont& font) {
+    const qreal dpr = image.devicePixelRatio();
+    const int scale = static_cast<int>(dpr);
+    if ((image.format() == QImage::Format_RGB32 ||
+         image.format() == QImage::Format_ARGB32_Premultiplied) &&
+        scale >= 1 && scale == dpr) {
+        // Detach before the painter starts, so both write into the same pixels.
+        bits_ = image.bits();
+        bytesPerLine_ = image.bytesPerLine();
+        deviceWidth_ = image.width();
+        deviceHeight_ = image.height();
+        scale_ = scale;
+    }
+    ownPainter_ = std::make_unique<QPainter>(&image);
+    painter_ = ownPainter_.get();
     painter_->setRenderHint(QPainter::Antialiasing, false);
     painter_->setFont(font);
     clip_ = ImageRect(image);
@@ -98,28 +112,74 @@ void QImageDrawContext::AddSegment(int x0, int y0, int x1, int y1) {
         if (steep) {
             const int x = static_cast<int>(x0 + sx * k);
             const int top = static_cast<int>(sy > 0 ? y0 + t0 : y0 - (t1 - 1));
-            runs_.emplace_back(x, top, 1, len);
+            AddRun(x, top, 1, len);
         } else {
             const int y = static_cast<int>(y0 + sy * k);
             const int left = static_cast<int>(sx > 0 ? x0 + t0 : x0 - (t1 - 1));
-            runs_.emplace_back(left, y, len, 1);
+            AddRun(left, y, len, 1);
         }
     }
 }
 
+void QImageDrawContext::AddRun(int x, int y, int w, int h) {
+    AddRect(Rect{x, y, x + w, y + h}, ToQRgb(pen_.colour));
+}
+
+void QImageDrawContext::AddRect(const Rect& r, QRgb colour) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    if (hasPending_ && pendingColour_ == colour) {
+        Rect& p = pending_;
+        // Same colour, so only the union of the pixels matters: merge whenever it is a rectangle.
+        // A dense envelope puts dozens of segments and squares into one pixel column.
+        if (r.left >= p.left && r.right <= p.right && r.top >= p.top && r.bottom <= p.bottom) {
+            return;
+        }
+        if (r.left == p.left && r.right == p.right && r.top <= p.bottom && r.bottom >= p.top) {
+            p.top = std::min(p.top, r.top);
+            p.bottom = std::max(p.bottom, r.bottom);
+            return;
+        }
+        if (r.top == p.top && r.bottom == p.bottom && r.left <= p.right && r.right >= p.left) {
+            p.left = std::min(p.left, r.left);
+            p.right = std::max(p.right, r.right);
+            return;
+        }
+    }
+    FlushRuns();
+    pending_ = r;
+    pendingColour_ = colour;
+    hasPending_ = true;
+}
+
+void QImageDrawContext::FillDirect(int left, int top, int right, int bottom, QRgb colour) {
+    if (left < clip_.left) left = clip_.left;
+    if (top < clip_.top) top = clip_.top;
+    if (right > clip_.right) right = clip_.right;
+    if (bottom > clip_.bottom) bottom = clip_.bottom;
+    if (right <= left || bottom <= top) return;
+    const int x0 = std::clamp(left * scale_, 0, deviceWidth_);
+    const int x1 = std::clamp(right * scale_, 0, deviceWidth_);
+    const int y0 = std::clamp(top * scale_, 0, deviceHeight_);
+    const int y1 = std::clamp(bottom * scale_, 0, deviceHeight_);
+    for (int y = y0; y < y1; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(bits_ + y * bytesPerLine_);
+        std::fill(row + x0, row + x1, colour);
+    }
+}
+
 void QImageDrawContext::FlushRuns() {
-    if (runs_.empty()) return;
-    const QColor colour = ToQColor(pen_.colour);
-    for (const QRect& r : runs_) painter_->fillRect(r, colour);
-    runs_.clear();
+    if (!hasPending_) return;
+    hasPending_ = false;
+    const Rect& r = pending_;
+    if (bits_) {
+        FillDirect(r.left, r.top, r.right, r.bottom, pendingColour_);
+    } else {
+        painter_->fillRect(QRect(r.left, r.top, r.Width(), r.Height()), QColor(pendingColour_));
+    }
 }
 
 void QImageDrawContext::FillSolidRect(const Rect& rect, Rgb colour) {
-    FlushRuns();
-    if (rect.right > rect.left && rect.bottom > rect.top) {
-        painter_->fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()),
-                           ToQColor(colour));
-    }
+    AddRect(rect, ToQRgb(colour));
     // The old platform fills through the background colour and leaves it set.
     bkColour_ = colour;
 }

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
-#include <vector>
 
 #include "platform/draw_context.h"
 
@@ -45,12 +44,23 @@ public:
     Pen GetPen() const override { return pen_; }
     Rect GetClipBox() const override { return clip_; }
 
-    QPainter& Painter() { return *painter_; }
+    // The painter underneath, with everything drawn so far already in the image.
+    QPainter& Painter() {
+        FlushRuns();
+        return *painter_;
+    }
 
 private:
-    // Appends the pixels of the segment (x0, y0) .. (x1, y1) without its end pixel to `runs_`.
+    // Draws the pixels of the segment (x0, y0) .. (x1, y1) without its end pixel.
     void AddSegment(int x0, int y0, int x1, int y1);
+    // One run of a line: a logical rectangle in the pen colour.
+    void AddRun(int x, int y, int w, int h);
+    // A solid rectangle, held back to be merged with the next one of the same colour; every
+    // other operation draws it first, so the order of drawing is kept.
+    void AddRect(const Rect& rect, QRgb colour);
     void FlushRuns();
+    // Writes a solid logical rectangle straight into the image's pixels (clipped).
+    void FillDirect(int left, int top, int right, int bottom, QRgb colour);
 
     std::unique_ptr<QPainter> ownPainter_;
     QPainter* painter_ = nullptr;
@@ -61,11 +71,24 @@ private:
     Rgb bkColour_{255, 255, 255};
     Rgb textColour_{0, 0, 0};
     Pen pen_{};
-    std::vector<QRect> runs_;
+    Rect pending_{};
+    QRgb pendingColour_ = 0;
+    bool hasPending_ = false;
+    // Lines and fills go straight into the pixels of a 32-bit image at a whole-number pixel
+    // ratio (tens of thousands of tiny rectangles per paint would be slow through QPainter);
+    // anything else is drawn through QPainter.
+    uchar* bits_ = nullptr;
+    qsizetype bytesPerLine_ = 0;
+    int deviceWidth_ = 0;
+    int deviceHeight_ = 0;
+    int scale_ = 1;
 };
 
 inline QColor ToQColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
+}
+inline QRgb ToQRgb(Rgb c) {
+    return qRgb(c.r, c.g, c.b);
 }
 
 }  // namespace vokra

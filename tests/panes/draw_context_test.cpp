@@ -60,14 +60,17 @@ Pixels Union(Pixels a, const Pixels& b) {
 class DrawContext_LineTo : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(DrawContext_LineTo, LeavesOutTheEndPixel) {
-    QImage img = White(20, 20);
-    {
-        QImageDrawContext dc(img);
-        const auto& pts = GetParam().points;
-        dc.MoveTo(pts[0].x, pts[0].y);
-        for (std::size_t i = 1; i < pts.size(); ++i) dc.LineTo(pts[i].x, pts[i].y);
+    // RGB32 is written pixel by pixel, ARGB32 goes through QPainter: both give the same pixels.
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        QImage img = White(20, 20).convertToFormat(format);
+        {
+            QImageDrawContext dc(img);
+            const auto& pts = GetParam().points;
+            dc.MoveTo(pts[0].x, pts[0].y);
+            for (std::size_t i = 1; i < pts.size(); ++i) dc.LineTo(pts[i].x, pts[i].y);
+        }
+        EXPECT_EQ(Inked(img), GetParam().expected) << "format " << format;
     }
-    EXPECT_EQ(Inked(img), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,19 +129,36 @@ TEST(DrawContext_Pen, ColourAppliesAndSelectReturnsThePrevious) {
 }
 
 TEST(DrawContext_HighDensity, OneLogicalPixelCoversWholeDevicePixels) {
-    QImage img = White(20, 20, 2.0);
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        QImage img = White(20, 20, 2.0).convertToFormat(format);
+        img.setDevicePixelRatio(2.0);
+        {
+            QImageDrawContext dc(img);
+            EXPECT_EQ(dc.GetClipBox(), (Rect{0, 0, 20, 20}));
+            dc.MoveTo(2, 5);
+            dc.LineTo(10, 5);
+            dc.FillSolidRect(Rect{0, 0, 1, 1}, Rgb{0, 0, 0});
+        }
+        Pixels expected{{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+        for (int x = 4; x < 20; ++x) {
+            expected.insert({x, 10});
+            expected.insert({x, 11});
+        }
+        EXPECT_EQ(Inked(img), expected) << "format " << format;
+    }
+}
+
+TEST(DrawContext_Fill, ClippedToTheImageWhateverTheRectangle) {
+    QImage img = White(10, 10);
     {
         QImageDrawContext dc(img);
-        EXPECT_EQ(dc.GetClipBox(), (Rect{0, 0, 20, 20}));
-        dc.MoveTo(2, 5);
-        dc.LineTo(10, 5);
+        dc.FillSolidRect(Rect{-5, -5, 2, 2}, Rgb{0, 0, 0});
+        dc.FillSolidRect(Rect{8, 8, 100000, 100000}, Rgb{0, 0, 0});
+        dc.MoveTo(-3, 9);
+        dc.LineTo(3, 9);
     }
-    Pixels expected;
-    for (int x = 4; x < 20; ++x) {
-        expected.insert({x, 10});
-        expected.insert({x, 11});
-    }
-    EXPECT_EQ(Inked(img), expected);
+    EXPECT_EQ(Inked(img), Union(Union(Pixels{{0, 0}, {1, 0}, {0, 1}, {1, 1}}, Span(8, 9, 8)),
+                                Union(Span(8, 9, 9), Span(0, 2, 9))));
 }
 
 TEST(DrawContext_Clip, NothingOutsideTheClipRect) {
