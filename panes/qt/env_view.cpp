@@ -159,7 +159,8 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
     keys.Find(TruncFrame(ve), foundEnd, iEnd);
 
     std::vector<Point> points;
-    points.reserve(static_cast<std::size_t>(iEnd - iStart + 10));
+    const std::int64_t room = static_cast<std::int64_t>(iEnd) - iStart + 10;
+    points.reserve(room > 0 ? static_cast<std::size_t>(room) : 10u);
     points.push_back(map.WorldToPixelPoint(vs, DisplayedOpeningAt(vs)));
     bool ranOut = false;
     bool beyond = false;

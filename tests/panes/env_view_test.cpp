@@ -344,6 +344,21 @@ TEST_F(EnvView_Mouse, DragWritesBackAtReleaseAndRedrawsEverything) {
     EXPECT_EQ(palette_.hints.back(), 0);
 }
 
+TEST_F(EnvView_Mouse, SelectionGoneBeforeTheReleaseWritesNothingButRedraws) {
+    SetKeys({{3, 0.4f}});
+    Select(2.5, 3.5);
+    const QPoint start = At(3, 0.4);
+    Press(env_, start);
+    Move(env_, start + QPoint(0, -20));
+    PaintPending();
+    Ts().SetAnchor(3.5);  // the selection is taken away while the button is still down
+    Release(env_, start + QPoint(0, -20));
+    EXPECT_FLOAT_EQ(OpeningAt(3), 0.4f);
+    EXPECT_FALSE(doc_->IsModified());
+    // The pane showed the key moved; it must show it back where it is.
+    EXPECT_TRUE(env_->HasPendingUpdate());
+}
+
 TEST_F(EnvView_Mouse, DragOverFramesWithoutKeysChangesNothing) {
     SetKeys({{8, 0.5f}});
     Select(1.5, 4.5);
