@@ -103,9 +103,13 @@ double MSBView::SnapPosition(double x) {
     return x;
 }
 
+int MSBView::ScrollBarHeight() const {
+    return scrollBar_ ? scrollBar_->sizeHint().height() : 0;
+}
+
 Rect MSBView::ClientRect() const {
     int h = height();
-    if (scrollBar_) h -= scrollBar_->height();
+    if (scrollBar_) h -= ScrollBarHeight();
     return Rect{0, 0, width() < 0 ? 0 : width(), h < 0 ? 0 : h};
 }
 
@@ -138,14 +142,17 @@ void MSBView::ReplaceBackBuffer() {
     bitmap->CreateCompatible(client.Width(), client.Height(), devicePixelRatioF());
 }
 
-void MSBView::RenderBackBuffer() {
+bool MSBView::BackBufferFits() const {
     const Rect client = ClientRect();
     const int w = client.Width() < 1 ? 1 : client.Width();
     const int h = client.Height() < 1 ? 1 : client.Height();
-    if (bitmap->IsEmpty() || bitmap->Width() != w || bitmap->Height() != h ||
-        bitmap->Image().devicePixelRatio() != devicePixelRatioF()) {
-        ReplaceBackBuffer();
-    }
+    // A pane moved to a screen of another pixel density needs a new buffer too.
+    return !bitmap->IsEmpty() && bitmap->Width() == w && bitmap->Height() == h &&
+           bitmap->Image().devicePixelRatio() == devicePixelRatioF();
+}
+
+void MSBView::RenderBackBuffer() {
+    if (!BackBufferFits()) ReplaceBackBuffer();
     {
         QImageDrawContext dc(bitmap->Image(), font());
         PaintBackground(dc);
@@ -168,11 +175,7 @@ void MSBView::PaintPane() {
 void MSBView::paintEvent(QPaintEvent* event) {
     PaintDepthGuard guard;
     const Rect client = ClientRect();
-    if (pendingUpdate_ || bitmap->IsEmpty() ||
-        bitmap->Width() != (client.Width() < 1 ? 1 : client.Width()) ||
-        bitmap->Height() != (client.Height() < 1 ? 1 : client.Height())) {
-        RenderBackBuffer();
-    }
+    if (pendingUpdate_ || !BackBufferFits()) RenderBackBuffer();
     QPainter painter(this);
     const QRect clientRect(0, 0, client.Width(), client.Height());
     for (const QRect& r : event->region()) bitmap->CopyTo(painter, r.intersected(clientRect));
@@ -185,7 +188,7 @@ void MSBView::paintEvent(QPaintEvent* event) {
 void MSBView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (scrollBar_) {
-        const int h = scrollBar_->sizeHint().height();
+        const int h = ScrollBarHeight();
         scrollBar_->setGeometry(0, height() - h, width(), h);
     }
     ReplaceBackBuffer();
@@ -271,14 +274,12 @@ void MSBView::UpdateScrollBar(const TimelineState& ts) {
     // Positions run from 0 to the last one that still shows a full page; with everything in view
     // the bar has nothing to do and is shown disabled.
     const int last = kScrollScale - page;
-    settingScrollBar_ = true;
     scrollBar_->setRange(0, last);
     scrollBar_->setPageStep(page);
     scrollBar_->setSingleStep(page / 10 > 0 ? page / 10 : 1);
     // Never pull the thumb from under the user's mouse while it is being dragged.
     if (!scrollBar_->isSliderDown()) scrollBar_->setValue(pos > last ? last : pos);
     scrollBar_->setEnabled(page < kScrollScale);
-    settingScrollBar_ = false;
 }
 
 // ---- playback marker ------------------------------------------------------------------------

@@ -151,6 +151,8 @@ protected:
 
 private:
     void RenderBackBuffer();
+    bool BackBufferFits() const;
+    int ScrollBarHeight() const;
     void ReplaceBackBuffer();
     void OnScrollAction(int action);
     void OnThumb(int position);
@@ -159,7 +161,6 @@ private:
     CVokraDoc* doc_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
     bool pendingUpdate_ = true;
-    bool settingScrollBar_ = false;
     KeyState clickKeys_{};  // modifiers of the click that ClickInSelection handles
 };
 

@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QWheelEvent>
 #include <ostream>
 
 #include "tests/panes/pane_fixture.h"
@@ -260,6 +261,38 @@ TEST_F(MSBView_Zoom, PartlyHiddenSelectionZoomsOnTheMiddleOfTheView) {
     EXPECT_DOUBLE_EQ(Ts().GetVisibleMin(), 4.5);
     EXPECT_DOUBLE_EQ(Ts().GetVisibleMax(), 8.5);
 }
+
+struct WheelCase {
+    const char* name;
+    int delta;
+    Qt::KeyboardModifiers mods;
+    double expectMin, expectMax;
+};
+void PrintTo(const WheelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MSBView_Wheel : public PaneFixture, public ::testing::WithParamInterface<WheelCase> {};
+
+TEST_P(MSBView_Wheel, ScrollsALineOrZoomsWithCtrl) {
+    TestWaveView* wave = Make<TestWaveView>(450, 200);
+    Select(5.5, 5.5);
+    View(4.5, 8.5);
+    const QPointF at(200, 100);
+    QWheelEvent wheel(at, wave->mapToGlobal(at), QPoint(), QPoint(0, GetParam().delta),
+                      Qt::NoButton, GetParam().mods, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(wave, &wheel);
+    EXPECT_DOUBLE_EQ(Ts().GetVisibleMin(), GetParam().expectMin);
+    EXPECT_DOUBLE_EQ(Ts().GetVisibleMax(), GetParam().expectMax);
+    EXPECT_TRUE(wave->HasPendingUpdate());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MSBView_Wheel,
+                         ::testing::Values(WheelCase{"DownScrollsRight", -120, kNone, 4.9, 8.9},
+                                           WheelCase{"UpScrollsLeft", 120, kNone, 4.1, 8.1},
+                                           WheelCase{"CtrlUpZoomsIn", 120, kCtrl, 4.5, 6.5},
+                                           WheelCase{"CtrlDownZoomsOut", -120, kCtrl, 1.5, 9.5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- scroll bar -----------------------------------------------------------------------------
 
