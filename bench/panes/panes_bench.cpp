@@ -181,7 +181,7 @@ VOKRA_RATIO(valid_all, "repaint, valid cache, whole extent / fill+copy", "BM_Rep
 VOKRA_RATIO(valid_zoom, "repaint, valid cache, 20 frames / fill+copy", "BM_RepaintValidCache/1",
             "BM_FillAndCopyBuffers", 8.0);
 VOKRA_RATIO(rebuild_all, "repaint, rebuilt cache, whole extent / fill+copy", "BM_RepaintRebuild/0",
-            "BM_FillAndCopyBuffers", 40.0);
+            "BM_FillAndCopyBuffers", 50.0);
 // A scroll also repaints the scroll bar, which the other repaints leave alone.
 VOKRA_RATIO(rebuild_zoom, "repaint, rebuilt cache, 20 frames / fill+copy", "BM_RepaintRebuild/1",
             "BM_FillAndCopyBuffers", 12.0);
