@@ -36,7 +36,9 @@ TEST_P(SettingsPath_Location, FollowsTheProgramOrTheConfigFolder) {
     };
     EXPECT_EQ(SettingsFilePath(in), c.expected);
     // Only the program's own folder decides whether the file can live beside it.
-    if (!*c.vokraIni) EXPECT_EQ(asked, FolderOf(c.program));
+    if (!*c.vokraIni) {
+        EXPECT_EQ(asked, FolderOf(c.program));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
