@@ -64,6 +64,16 @@ xdotool windowfocus --sync "$autokey"
 xdotool key Return
 sleep 0.5
 
+# Save it (Ctrl+S asks for a name the first time), so the title names the document.
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+s
+saveas=$(xdotool search --sync --onlyvisible --name "^Save As$" | head -1)
+xdotool windowfocus --sync "$saveas"
+sleep 0.5
+xdotool type --delay 5 "$work/hello.vok"
+xdotool key Return
+sleep 1
+
 # View > Playback Palette, below the AutoKey palette.
 xdotool windowfocus --sync "$main"
 xdotool key alt+v
@@ -74,11 +84,21 @@ eval "$(xdotool getwindowgeometry --shell "$autokey")"
 xdotool windowmove "$playback" 910 $((HEIGHT + 12))
 sleep 1
 
+# Play the selection with Space and catch it halfway: the marker in both panes, the lips open.
+xdotool windowfocus --sync "$main"
+xdotool key space
+sleep 0.9
+import -window root "$work/screen.png"
+
 # No window manager runs here, so no desktop and no window frames: lay the three windows out on a
 # plain background, each under a caption bar with its real title.
-import -window "$main" "$work/main.png"
-import -window "$autokey" "$work/autokey.png"
-import -window "$playback" "$work/playback.png"
+crop() {  # window-id image: the window's part of the one screen capture
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
+}
+crop "$main" "$work/main.png"
+crop "$autokey" "$work/autokey.png"
+crop "$playback" "$work/playback.png"
 caption=26
 margin=14
 args=()
