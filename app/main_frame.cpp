@@ -14,10 +14,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 
 #include "app/about_dlg.h"
 #include "app/commands.h"
@@ -464,6 +466,25 @@ bool CMainFrame::OpenDocument(const std::string& path) {
     const bool opened = OpenDocumentFile(*doc_, path);
     UpdateRecentFileMenu();
     return opened;
+}
+
+void CMainFrame::PlacePalettes() {
+    constexpr int kGap = 8;
+    const QRect frame = frameGeometry();
+    const QScreen* where = screen();
+    const QRect screenRect = where ? where->availableGeometry() : frame.adjusted(-2000, 0, 2000, 0);
+    const QSize ak = autoKeyPalette.size();
+    const QSize pb = playbackPalette.size();
+    // Beside the window, growing to the right; or inside its right edge, growing to the left.
+    const bool beside = frame.right() + kGap + ak.width() <= screenRect.right();
+    const int top = std::max(beside ? frame.top() : geometry().top() + 60, screenRect.top());
+    const int akX = beside ? frame.right() + kGap : frame.right() - kGap - ak.width();
+    autoKeyPalette.move(akX, top);
+    QPoint pbPos(akX, top + ak.height() + 3 * kGap);
+    if (pbPos.y() + pb.height() > screenRect.bottom()) {
+        pbPos = QPoint(beside ? akX + ak.width() + kGap : akX - kGap - pb.width(), top);
+    }
+    playbackPalette.move(pbPos);
 }
 
 void CMainFrame::StopPlaybackAndHideMarkers() {

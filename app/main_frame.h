@@ -68,6 +68,11 @@ public:
     // Opens a document as File > Open does, for a path given on the command line or dropped.
     bool OpenDocument(const std::string& path);
 
+    // Gives the hidden palettes their first place: beside the window's right edge when the screen
+    // has room, else just inside it, stacked or side by side. From then on a palette reappears
+    // where it was last left.
+    void PlacePalettes();
+
     // The answer to every move of the anchor or the cursor once start-up has finished.
     void StopPlaybackAndHideMarkers();
     // FrameLink.

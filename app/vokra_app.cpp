@@ -110,6 +110,7 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         frame_->show();
         frame_->repaint();
     }
+    frame_->PlacePalettes();
     // The upper pane is the active one, so the arrow keys work at once.
     if (frame_->GetWavePane()) frame_->GetWavePane()->setFocus(Qt::OtherFocusReason);
     frame_->GetPlaybackPalette().SetDocument(doc_.get());

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -269,6 +270,25 @@ INSTANTIATE_TEST_SUITE_P(Both, MainFrame_PaletteToggle,
                          ::testing::Values(PaletteCase{"Playback", ID_PLAYBACK_PALETTE},
                                            PaletteCase{"AutoKey", ID_AUTOKEY_PALETTE}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainFrame, PalettesFirstAppearBesideTheWindowWithoutCoveringEachOther) {
+    Start();
+    Frame().setGeometry(0, 0, 300, 250);
+    Frame().PlacePalettes();
+    Frame().OnCommand(ID_AUTOKEY_PALETTE);
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    const QRect frame = Frame().frameGeometry();
+    const QRect autoKey = Frame().GetAutoKeyPalette().frameGeometry();
+    const QRect playback = Frame().GetPlaybackPalette().frameGeometry();
+    EXPECT_FALSE(autoKey.intersects(frame));
+    EXPECT_FALSE(playback.intersects(frame));
+    EXPECT_FALSE(playback.intersects(autoKey));
+    const QRect screen = Frame().screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(autoKey))
+        << autoKey.x() << "," << autoKey.y() << " " << autoKey.width() << "x" << autoKey.height()
+        << " in " << screen.width() << "x" << screen.height() << " frame " << frame.right();
+    EXPECT_TRUE(screen.contains(playback)) << playback.x() << "," << playback.y();
+}
 
 TEST_F(MainFrame, AutoKeyEscapeHidesAndTheToggleFollows) {
     Start();
