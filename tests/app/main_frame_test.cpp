@@ -340,6 +340,30 @@ TEST_F(MainFrame, ZoomRedrawsEvenWhenNothingMoved) {
     EXPECT_EQ(view.hints, std::vector<int>({0}));
 }
 
+TEST_F(MainFrame, PaintPanesNowPaintsEveryWaitingPane) {
+    Start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
+    QApplication::processEvents();
+    Doc().GetTimeRange().SetAnchor(4.5);
+    Doc().GetTimeRange().SetCursor(4.5);
+    Doc().UpdateAllViews(nullptr, 0);
+    ASSERT_TRUE(Frame().GetWavePane()->HasPendingUpdate());
+    ASSERT_TRUE(Frame().GetEnvelopePane()->HasPendingUpdate());
+    Frame().PaintPanesNow();
+    EXPECT_FALSE(Frame().GetWavePane()->HasPendingUpdate());
+    EXPECT_FALSE(Frame().GetEnvelopePane()->HasPendingUpdate());
+    // The cursor moved in both pictures: the red line at frame edge 4.5.
+    for (MSBView* pane : {static_cast<MSBView*>(Frame().GetWavePane()),
+                          static_cast<MSBView*>(Frame().GetEnvelopePane())}) {
+        const QImage& picture = pane->BackBuffer();
+        const int x = pane->GetMapping().WorldToPixelX(4.5);
+        const int y =
+            (pane->GetMapping().GetPixelRect().top + pane->GetMapping().GetPixelRect().bottom) / 3;
+        const qreal dpr = picture.devicePixelRatio();
+        EXPECT_EQ(QColor(picture.pixel(qRound(x * dpr), qRound(y * dpr))), QColor(255, 0, 0));
+    }
+}
+
 TEST_F(MainFrame, SecondsTogglesTheFlagAndRedraws) {
     Start();
     CountingView view;
