@@ -123,5 +123,6 @@ convert -size "${width}x${height}" xc:'#d5dae3' -font DejaVu-Sans "${args[@]}" -
 DRIVE
 chmod +x "$work/drive.sh"
 
-xvfb-run -a -s "-screen 0 1280x900x24" "$work/drive.sh" "$work" "$build/app/vokra" "$out"
+# A window that never appears would leave xdotool waiting: give the whole run two minutes.
+timeout 120 xvfb-run -a -s "-screen 0 1280x900x24" "$work/drive.sh" "$work" "$build/app/vokra" "$out"
 echo "Saved $out"
