@@ -42,6 +42,8 @@ int QtMessageService::Show(const MessageRequest& request) {
     QMessageBox box(QtIcon(request.icon), QStringLiteral("Vokra"),
                     QString::fromStdString(request.text), QMessageBox::NoButton,
                     OwnerOf(request.owner, defaultOwner_));
+    // Texts carry file names, which must never be read as markup.
+    box.setTextFormat(Qt::PlainText);
     switch (request.buttons) {
         case MsgButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);

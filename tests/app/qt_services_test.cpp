@@ -163,6 +163,7 @@ TEST_P(QtServices_MessageBox, ShowsTitleButtonsAndIcon) {
     QWidget owner;
     QtMessageService service;
     QString title, text;
+    Qt::TextFormat format = Qt::AutoText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = -1;
     QWidget* parent = nullptr;
@@ -171,6 +172,7 @@ TEST_P(QtServices_MessageBox, ShowsTitleButtonsAndIcon) {
         ASSERT_NE(box, nullptr);
         title = box->windowTitle();
         text = box->text();
+        format = box->textFormat();
         icon = box->icon();
         buttons = static_cast<int>(box->buttons().size());
         parent = box->parentWidget();
@@ -179,6 +181,7 @@ TEST_P(QtServices_MessageBox, ShowsTitleButtonsAndIcon) {
     const int result =
         service.Show(MessageRequest{"Save changes to a.vok?", c.buttons, c.icon, &owner});
     EXPECT_EQ(title, "Vokra");
+    EXPECT_EQ(format, Qt::PlainText) << "file names are shown as they are, never as markup";
     EXPECT_EQ(text, "Save changes to a.vok?");
     EXPECT_EQ(icon, c.qtIcon);
     EXPECT_EQ(buttons, c.buttonCount);
