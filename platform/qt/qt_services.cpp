@@ -136,7 +136,19 @@ std::optional<std::string> QtFileDialogService::Run(const FileDialogRequest& req
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
-    return QDir::cleanPath(files.first()).toStdString();
+    const std::string chosen = QDir::cleanPath(files.first()).toStdString();
+    if (!request.save) return chosen;
+    // Some desktop dialogs ignore the default suffix; add it here, and then ask before replacing
+    // a file the dialog could not have warned about.
+    const std::string path = WithDefaultExtension(chosen, request.defaultExt);
+    if (path != chosen && request.overwritePrompt &&
+        QFileInfo::exists(QString::fromStdString(path))) {
+        const std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+        MessageRequest ask{name + " already exists.\nDo you want to replace it?", MsgButtons::YesNo,
+                           MsgIcon::Exclamation, OwnerOf(nullptr, defaultOwner_)};
+        if (Messages().Show(ask) != IDYES) return std::nullopt;
+    }
+    return path;
 }
 
 std::vector<QString> ManualCandidates(const QString& programDir) {
