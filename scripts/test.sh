@@ -14,9 +14,8 @@ export SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
-ctest --test-dir "$build" --output-on-failure -j2
-
 # The playback tests once more under ThreadSanitizer: the audio callback shares state with the UI.
-if [ -x "$root/scripts/tsan.sh" ]; then
-    "$root/scripts/tsan.sh"
-fi
+"$root/scripts/tsan.sh"
+
+# The whole suite last, so its summary closes the output.
+ctest --test-dir "$build" --output-on-failure -j2

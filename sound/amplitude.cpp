@@ -15,7 +15,8 @@ namespace {
 // the same answer as replacing the minimum or else the maximum (a value below the minimum can
 // never be above the maximum), and lets the compiler vectorise the loop, as wide as the processor
 // allows: the scan over a whole sound should cost about one pass over its memory.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer instruments the clone resolver, which runs before its runtime is up: plain code there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
 std::int32_t

@@ -68,6 +68,10 @@ BENCHMARK_CAPTURE(BM_ReadBytes, 8bit, true)->Unit(benchmark::kMillisecond);
 VOKRA_RATIO(load16, "load 16-bit 8,000,000 bytes / read", "BM_Load/16bit", "BM_ReadBytes/16bit",
             1.5);
 VOKRA_RATIO(load8, "load 8-bit 4,000,000 bytes / read", "BM_Load/8bit", "BM_ReadBytes/8bit", 1.5);
+// Widening writes twice the bytes it reads, so the 8-bit load is also set against a read of as
+// many bytes as its buffer ends up holding (the 8,000,000-byte file).
+VOKRA_RATIO(load8w, "load 8-bit 4,000,000 bytes / read of 8,000,000 bytes", "BM_Load/8bit",
+            "BM_ReadBytes/16bit", 1.5);
 
 SoundData& Loaded() {
     static SoundData sound;
