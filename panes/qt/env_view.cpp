@@ -115,11 +115,7 @@ void EnvView::Draw(DrawContext& dc) {
     mapping.SetWorldRect(vs, ve, 1.5, 0.0);
     mapping.SetInvalid(0);
 
-    dc.MoveTo(plot.left, plot.top);
-    dc.LineTo(plot.right, plot.top);
-    dc.LineTo(plot.right, plot.bottom);
-    dc.LineTo(plot.left, plot.bottom);
-    dc.LineTo(plot.left, plot.top);
+    DrawPlotFrame(dc, plot);
 
     {
         const Pen old = dc.SelectPen(Pen{Rgb{192, 192, 192}, 1});
@@ -131,14 +127,7 @@ void EnvView::Draw(DrawContext& dc) {
 
     if (doc) DrawKeys(dc, mapping, doc->GetKeys());
 
-    const double cursor = ts.GetCursor();
-    if (!ts.HasSelection() && vs <= cursor && cursor <= ve) {
-        const Pen old = dc.SelectPen(Pen{cursorColour, 1});
-        const int x = mapping.WorldToPixelX(cursor);
-        dc.MoveTo(x, plot.top);
-        dc.LineTo(x, plot.bottom);
-        dc.SelectPen(old);
-    }
+    DrawCursorLine(dc, ts, plot);
 
     dc.SetBkMode(TRANSPARENT);
     DrawFramesAxis(dc, plot, vs, ve);

@@ -238,20 +238,10 @@ void MSBView::Draw(DrawContext& dc) {
     mapping.SetWorldRect(vmin, vmax, 2.0, 0.0);
     mapping.SetInvalid(0);
 
-    dc.MoveTo(inner.left, inner.top);
-    dc.LineTo(inner.right, inner.top);
-    dc.LineTo(inner.right, inner.bottom);
-    dc.LineTo(inner.left, inner.bottom);
-    dc.LineTo(inner.left, inner.top);
+    DrawPlotFrame(dc, inner);
 
+    DrawCursorLine(dc, ts, inner);
     const double cursor = ts.GetCursor();
-    if (!ts.HasSelection() && vmin <= cursor && cursor <= vmax) {
-        const Pen old = dc.SelectPen(Pen{cursorColour, 1});
-        const int x = mapping.WorldToPixelX(cursor);
-        dc.MoveTo(x, inner.top);
-        dc.LineTo(x, inner.bottom);
-        dc.SelectPen(old);
-    }
 
     const std::string status = std::string(ts.HasSelection() ? "Select Active" : "No Select") +
                                "   Anchor: " + Fixed(ts.GetAnchor(), 3) +
@@ -386,6 +376,25 @@ bool MSBView::ChangeView(int code) {
     }
     ts.SetVisibleRange(newMin, newMax);
     return !(newMin == vmin && newMax == vmax);
+}
+
+void MSBView::DrawPlotFrame(DrawContext& dc, const Rect& plot) {
+    dc.MoveTo(plot.left, plot.top);
+    dc.LineTo(plot.right, plot.top);
+    dc.LineTo(plot.right, plot.bottom);
+    dc.LineTo(plot.left, plot.bottom);
+    dc.LineTo(plot.left, plot.top);
+}
+
+void MSBView::DrawCursorLine(DrawContext& dc, const TimelineState& ts, const Rect& plot) const {
+    const double cursor = ts.GetCursor();
+    if (ts.HasSelection() || !(ts.GetVisibleMin() <= cursor && cursor <= ts.GetVisibleMax()))
+        return;
+    const Pen old = dc.SelectPen(Pen{cursorColour, 1});
+    const int x = mapping.WorldToPixelX(cursor);
+    dc.MoveTo(x, plot.top);
+    dc.LineTo(x, plot.bottom);
+    dc.SelectPen(old);
 }
 
 void MSBView::OnScrollAction(int action) {

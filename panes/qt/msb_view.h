@@ -127,6 +127,11 @@ protected:
                     client.bottom - kMargin};
     }
     static bool IsTooSmall(const Rect& inner) { return inner.Height() < 25 || inner.Width() < 25; }
+    // The steps every pane's drawing shares: the plot frame (top-left, top-right, bottom-right,
+    // bottom-left, back) in the current pen, and the red cursor line from the plot's top to its
+    // bottom while there is no selection and the cursor is in view.
+    static void DrawPlotFrame(DrawContext& dc, const Rect& plot);
+    void DrawCursorLine(DrawContext& dc, const TimelineState& ts, const Rect& plot) const;
     // Fixed-point text as the status line and labels use it ("%.3f" without the C locale).
     static std::string Fixed(double v, int decimals);
 

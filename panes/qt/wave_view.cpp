@@ -36,11 +36,7 @@ void WaveView::Draw(DrawContext& dc) {
     mapping.SetWorldRect(vs, ve, 2.0, 0.0);
     mapping.SetInvalid(0);
 
-    dc.MoveTo(plot.left, plot.top);
-    dc.LineTo(plot.right, plot.top);
-    dc.LineTo(plot.right, plot.bottom);
-    dc.LineTo(plot.left, plot.bottom);
-    dc.LineTo(plot.left, plot.top);
+    DrawPlotFrame(dc, plot);
 
     const int width = plot.Width();
     const int height = plot.Height();
@@ -61,14 +57,7 @@ void WaveView::Draw(DrawContext& dc) {
     }
     dc.LineTo(x0 + n, y0 + columnBottom[n]);
 
-    const double cursor = ts.GetCursor();
-    if (!ts.HasSelection() && vs <= cursor && cursor <= ve) {
-        const Pen old = dc.SelectPen(Pen{cursorColour, 1});
-        const int x = mapping.WorldToPixelX(cursor);
-        dc.MoveTo(x, plot.top);
-        dc.LineTo(x, plot.bottom);
-        dc.SelectPen(old);
-    }
+    DrawCursorLine(dc, ts, plot);
 
     dc.SetBkMode(TRANSPARENT);
     if (g_showSeconds != 0) {
