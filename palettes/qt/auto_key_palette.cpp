@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "palettes/qt/palette_controls.h"
 #include "palettes/trunc_int.h"
 #include "panes/frame_link.h"
 #include "platform/help_service.h"
@@ -15,25 +16,6 @@
 #include "sound/sound_data.h"
 
 namespace vokra {
-namespace {
-
-QLineEdit* MakeNumberEdit(QWidget* parent, const char* name) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setAlignment(Qt::AlignCenter);
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-    return edit;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, Qt::Alignment align) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(align | Qt::AlignVCenter);
-    return label;
-}
-
-}  // namespace
-
 CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint) {

@@ -12,6 +12,7 @@
 
 #include "palettes/lip_picture.h"
 #include "palettes/qt/lip_preview.h"
+#include "palettes/qt/palette_controls.h"
 #include "palettes/trunc_int.h"
 #include "panes/frame_link.h"
 #include "platform/message_service.h"
@@ -27,28 +28,12 @@ constexpr auto kStallTime = std::chrono::milliseconds(2000);
 // Playback counts as finished this close to the last sample of the range.
 constexpr std::int32_t kEndSlack = 20;
 
-QLineEdit* MakeNumberEdit(QWidget* parent, const char* name) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setAlignment(Qt::AlignCenter);
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-    return edit;
-}
-
 QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     // Enter belongs to the palette (it commits the edits), never to a focused button.
     button->setAutoDefault(false);
     return button;
-}
-
-QLabel* MakeText(QWidget* parent, const QString& text, Qt::Alignment align, const char* name) {
-    auto* label = new QLabel(text, parent);
-    if (name) label->setObjectName(QString::fromLatin1(name));
-    label->setAlignment(align | Qt::AlignVCenter);
-    return label;
 }
 
 // Leading digits of an edit's text as a whole number (huge values saturate, never overflow).
@@ -92,9 +77,9 @@ CPlaybackPalette::CPlaybackPalette(QWidget* parent)
     m_btnPlayMode->setFocusPolicy(Qt::NoFocus);
     du.Place(m_btnPlayMode, 28, 92, 10, 7);
 
-    du.Place(MakeText(this, QStringLiteral("Start"), Qt::AlignRight, nullptr), 10, 113, 44, 8);
-    du.Place(MakeText(this, QStringLiteral("End"), Qt::AlignRight, nullptr), 10, 129, 44, 8);
-    du.Place(MakeText(this, QStringLiteral("%Open"), Qt::AlignRight, nullptr), 10, 145, 44, 8);
+    du.Place(MakeLabel(this, QStringLiteral("Start"), Qt::AlignRight, nullptr), 10, 113, 44, 8);
+    du.Place(MakeLabel(this, QStringLiteral("End"), Qt::AlignRight, nullptr), 10, 129, 44, 8);
+    du.Place(MakeLabel(this, QStringLiteral("%Open"), Qt::AlignRight, nullptr), 10, 145, 44, 8);
     m_editStart = MakeNumberEdit(this, "start");
     du.Place(m_editStart, 58, 110, 40, 14);
     m_editEnd = MakeNumberEdit(this, "end");
@@ -102,14 +87,14 @@ CPlaybackPalette::CPlaybackPalette(QWidget* parent)
     m_editOpen = MakeNumberEdit(this, "open");
     du.Place(m_editOpen, 58, 142, 40, 14);
 
-    du.Place(MakeText(this, QStringLiteral("Key Count"), Qt::AlignRight, nullptr), 10, 165, 44, 8);
-    du.Place(MakeText(this, QStringLiteral("Min Open"), Qt::AlignRight, nullptr), 10, 175, 44, 8);
-    du.Place(MakeText(this, QStringLiteral("Max Open"), Qt::AlignRight, nullptr), 10, 185, 44, 8);
-    m_wndKeyCount = MakeText(this, QStringLiteral("999999"), Qt::AlignLeft, "keyCount");
+    du.Place(MakeLabel(this, QStringLiteral("Key Count"), Qt::AlignRight, nullptr), 10, 165, 44, 8);
+    du.Place(MakeLabel(this, QStringLiteral("Min Open"), Qt::AlignRight, nullptr), 10, 175, 44, 8);
+    du.Place(MakeLabel(this, QStringLiteral("Max Open"), Qt::AlignRight, nullptr), 10, 185, 44, 8);
+    m_wndKeyCount = MakeLabel(this, QStringLiteral("999999"), Qt::AlignLeft, "keyCount");
     du.Place(m_wndKeyCount, 58, 165, 40, 8);
-    m_wndMinOpen = MakeText(this, QStringLiteral("999999"), Qt::AlignLeft, "minOpen");
+    m_wndMinOpen = MakeLabel(this, QStringLiteral("999999"), Qt::AlignLeft, "minOpen");
     du.Place(m_wndMinOpen, 58, 175, 40, 8);
-    m_wndMaxOpen = MakeText(this, QStringLiteral("999999"), Qt::AlignLeft, "maxOpen");
+    m_wndMaxOpen = MakeLabel(this, QStringLiteral("999999"), Qt::AlignLeft, "maxOpen");
     du.Place(m_wndMaxOpen, 58, 185, 40, 8);
 
     m_btnPrevKey = MakeButton(this, QStringLiteral("Prev Key"), "prevKey");
