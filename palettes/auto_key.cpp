@@ -69,22 +69,10 @@ public:
         const auto first = static_cast<std::int32_t>(s);
         const auto end = static_cast<std::int32_t>(e);
         if (first >= end) return 0.0;
-        return PeakToPeak(samples_ + first, end - first);
+        return static_cast<double>(PeakToPeak(samples_, first, end));
     }
 
 private:
-    static double PeakToPeak(const std::int16_t* p, std::int32_t n) {
-        // Independent minimum and maximum give the same answer as the measurement's "smaller,
-        // else larger" (a value below the minimum is never above the maximum) and vectorise.
-        std::int16_t lo = p[0];
-        std::int16_t hi = p[0];
-        for (std::int32_t i = 1; i < n; ++i) {
-            lo = std::min(lo, p[i]);
-            hi = std::max(hi, p[i]);
-        }
-        return static_cast<double>(static_cast<std::int32_t>(hi) - static_cast<std::int32_t>(lo));
-    }
-
     const std::int16_t* samples_;
     double count_;
     double rate_;

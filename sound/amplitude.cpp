@@ -9,13 +9,12 @@ namespace vokra {
 
 double g_maxAmplitude = 1.0;
 
-namespace {
-
 // Peak-to-peak of samples[first, end). Keeping the smallest and the largest independently gives
 // the same answer as replacing the minimum or else the maximum (a value below the minimum can
 // never be above the maximum), and lets the compiler vectorise the loop, as wide as the processor
 // allows: the scan over a whole sound should cost about one pass over its memory.
-// ThreadSanitizer instruments the clone resolver, which runs before its runtime is up: plain code there.
+// ThreadSanitizer instruments the clone resolver, which runs before its runtime is up: plain code
+// there.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
@@ -29,8 +28,6 @@ PeakToPeak(const std::int16_t* samples, std::int32_t first, std::int32_t end) {
     }
     return static_cast<std::int32_t>(hi) - static_cast<std::int32_t>(lo);
 }
-
-}  // namespace
 
 double WindowPeakToPeak(const SoundData& sound, std::int32_t index, double windowsPerSecond) {
     if (!sound.IsLoaded() || index < 0) return 0.0;
