@@ -6,7 +6,7 @@ namespace vokra {
 
 const Keyframe* KeyframeList::GetAt(std::int32_t index) const {
     if (index < 0 || index >= GetCount()) return nullptr;
-    return keys_[static_cast<std::size_t>(index)].get();
+    return keys_[static_cast<std::size_t>(index)];
 }
 
 void KeyframeList::Find(std::int32_t frame, bool& found, std::int32_t& index) const {
@@ -40,7 +40,7 @@ void KeyframeList::SetKey(const Keyframe& key) {
     if (keys_.size() == keys_.capacity()) keys_.reserve(keys_.capacity() + 1000);
     // Keys usually come in frame order (file load, AutoKey, fill): append without a search.
     if (keys_.empty() || key.GetFrame() > keys_.back()->GetFrame()) {
-        keys_.push_back(std::make_unique<Keyframe>(key));
+        keys_.push_back(pool_.New(key));
         return;
     }
     bool found;
@@ -49,7 +49,7 @@ void KeyframeList::SetKey(const Keyframe& key) {
     if (found) {
         *keys_[static_cast<std::size_t>(index)] = key;
     } else {
-        keys_.insert(keys_.begin() + index, std::make_unique<Keyframe>(key));
+        keys_.insert(keys_.begin() + index, pool_.New(key));
     }
 }
 
@@ -63,7 +63,9 @@ void KeyframeList::RemoveKey(std::int32_t frame) {
     bool found;
     std::int32_t index;
     Find(frame, found, index);
-    if (found) keys_.erase(keys_.begin() + index);
+    if (!found) return;
+    pool_.Delete(keys_[static_cast<std::size_t>(index)]);
+    keys_.erase(keys_.begin() + index);
 }
 
 std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
@@ -75,6 +77,7 @@ std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
     Find(last, found, end);
     if (found) ++end;
     if (end <= begin) return 0;
+    for (std::int32_t i = begin; i < end; ++i) pool_.Delete(keys_[static_cast<std::size_t>(i)]);
     keys_.erase(keys_.begin() + begin, keys_.begin() + end);
     return end - begin;
 }
@@ -82,6 +85,31 @@ std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
 void KeyframeList::RemoveAll() {
     keys_.clear();
     keys_.shrink_to_fit();
+    pool_.Clear();
+}
+
+Keyframe* KeyframeList::RecordPool::New(const Keyframe& key) {
+    Keyframe* record;
+    if (!free_.empty()) {
+        record = free_.back();
+        free_.pop_back();
+    } else {
+        if (usedInLast_ == kBlock) {
+            blocks_.push_back(std::make_unique<Keyframe[]>(kBlock));
+            usedInLast_ = 0;
+        }
+        record = &blocks_.back()[usedInLast_++];
+    }
+    *record = key;
+    return record;
+}
+
+void KeyframeList::RecordPool::Clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    free_.clear();
+    free_.shrink_to_fit();
+    usedInLast_ = kBlock;
 }
 
 std::int32_t KeyframeList::GetLastFrame() const {

@@ -40,7 +40,23 @@ public:
     double GetOpeningAt(double position) const;
 
 private:
-    std::vector<std::unique_ptr<Keyframe>> keys_;
+    // The records themselves live in blocks of 1000 owned by the list, and a removed record's
+    // place is reused: keying a long sound costs one allocation per thousand keys, not per key.
+    class RecordPool {
+    public:
+        Keyframe* New(const Keyframe& key);
+        void Delete(Keyframe* record) { free_.push_back(record); }
+        void Clear();
+
+    private:
+        static constexpr std::size_t kBlock = 1000;
+        std::vector<std::unique_ptr<Keyframe[]>> blocks_;
+        std::size_t usedInLast_ = kBlock;
+        std::vector<Keyframe*> free_;
+    };
+
+    std::vector<Keyframe*> keys_;
+    RecordPool pool_;
 };
 
 }  // namespace vokra

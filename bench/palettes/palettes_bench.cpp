@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/baselines.h"
 #include "bench/support/ratio.h"
 #include "document/keyframe_list.h"
 #include "palettes/auto_key.h"
@@ -68,15 +69,7 @@ void BM_MinMaxScan(benchmark::State& state) {
     SoundData& sound = Loaded();
     const std::int16_t* s = sound.GetSamples();
     const std::int32_t n = sound.GetSampleCount();
-    for (auto _ : state) {
-        std::int16_t lo = s[0], hi = s[0];
-        for (std::int32_t i = 1; i < n; ++i) {
-            lo = std::min(lo, s[i]);
-            hi = std::max(hi, s[i]);
-        }
-        benchmark::DoNotOptimize(lo);
-        benchmark::DoNotOptimize(hi);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(bench::MinMaxScan(s, n));
 }
 
 BENCHMARK(BM_AutoKey)->Unit(benchmark::kMillisecond);
