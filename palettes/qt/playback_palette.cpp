@@ -298,10 +298,14 @@ void CPlaybackPalette::StartPlayback() {
             if (end < lastSample) lastSample = end;
         }
     }
-    DrawPreview(m_pDoc->GetKeys().GetOpeningAt(startFrame), startFrame);
     m_nPlayEndSample = lastSample;
+    BeginPlaying(startFrame, firstSample);
+}
+
+void CPlaybackPalette::BeginPlaying(std::int32_t frame, std::int32_t firstSample) {
+    DrawPreview(m_pDoc->GetKeys().GetOpeningAt(frame), frame);
     // A device failure has been reported by the sound; the refresh then falls back to stopped.
-    g_sound.Play(firstSample, lastSample);
+    g_sound.Play(firstSample, m_nPlayEndSample);
     m_nState = kPlaying;
     Refresh(kHintVisibleRange);
     m_nLastPosition = -1;
@@ -393,13 +397,7 @@ void CPlaybackPalette::ResumePlayback() {
         return;
     }
     if (m_nPlayEndSample > count - 1) m_nPlayEndSample = count - 1;
-    DrawPreview(m_pDoc->GetKeys().GetOpeningAt(m_nPausedFrame), m_nPausedFrame);
-    g_sound.Play(s, m_nPlayEndSample);
-    m_nState = kPlaying;
-    Refresh(kHintVisibleRange);
-    m_nLastPosition = -1;
-    StartTimer();
-    m_bTickPending = 1;
+    BeginPlaying(m_nPausedFrame, s);
 }
 
 void CPlaybackPalette::StopPlayback() {

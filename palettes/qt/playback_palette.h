@@ -74,6 +74,8 @@ private:
     void StartPlayback();
     void PausePlayback();
     void ResumePlayback();
+    // Preview the frame, play firstSample..m_nPlayEndSample, and run the tick timer.
+    void BeginPlaying(std::int32_t frame, std::int32_t firstSample);
     void StartTimer();
     void KillTimer();
     void SelectFrame(std::int32_t k);
