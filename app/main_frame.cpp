@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -25,12 +26,15 @@
 #include "app/commands.h"
 #include "app/fps_dlg.h"
 #include "app/icons.h"
+#include "app/key_history.h"
 #include "document/app_values.h"
+#include "document/key_clip.h"
 #include "document/vokra_doc.h"
 #include "panes/qt/env_view.h"
 #include "panes/qt/wave_view.h"
 #include "platform/help_service.h"
 #include "platform/ini_file.h"
+#include "platform/message_service.h"
 #include "platform/recent_file_list.h"
 
 namespace vokra {
@@ -85,7 +89,13 @@ CMainFrame::CMainFrame(CVokraDoc* doc, RecentFileList* recent, QWidget* parent)
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(ApplicationIcon());
     resize(900, 600);
-    if (doc_) doc_->onStateChanged = [this] { UpdateTitle(); };
+    history_ = std::make_unique<KeyHistory>(doc_);
+    if (doc_) {
+        doc_->onStateChanged = [this] {
+            history_->SyncWithDocument();
+            UpdateTitle();
+        };
+    }
     UpdateTitle();
 }
 
@@ -100,6 +110,7 @@ CMainFrame::~CMainFrame() {
         doc_->SetAutoKeyPalette(nullptr);
         doc_->onStateChanged = nullptr;
     }
+    history_.reset();
     if (MainFrameLink() == this) SetMainFrameLink(nullptr);
 }
 
@@ -156,9 +167,74 @@ void CMainFrame::CreateMenus() {
         QStringLiteral("Quit the application; prompts to save documents"), QStringLiteral("Exit")));
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    // The stack names its actions after the step ("Undo AutoKey") and enables them itself.
+    QAction* undo = history_->Stack().createUndoAction(this, QStringLiteral("&Undo"));
+    QAction* redo = history_->Stack().createRedoAction(this, QStringLiteral("&Redo"));
+    undo->setStatusTip(QStringLiteral("Undo the last key edit"));
+    redo->setStatusTip(QStringLiteral("Redo the previously undone key edit"));
+    undo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    undo->setData(ID_EDIT_UNDO);
+    redo->setData(ID_EDIT_REDO);
+    actions_[ID_EDIT_UNDO] = undo;
+    actions_[ID_EDIT_REDO] = redo;
+    edit->addAction(undo);
+    edit->addAction(redo);
+    edit->addSeparator();
+    const struct {
+        int command;
+        const char* text;
+        const char* prompt;
+        const char* tip;
+        QKeySequence keys[2];
+    } clips[] = {
+        {ID_EDIT_CUT,
+         "Cu&t",
+         "Cut the keys of the selected frames to the Clipboard",
+         "Cut",
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
+        {ID_EDIT_COPY,
+         "&Copy",
+         "Copy the keys of the selected frames to the Clipboard",
+         "Copy",
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
+        {ID_EDIT_PASTE,
+         "&Paste",
+         "Insert the Clipboard's keys at the selection",
+         "Paste",
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
+    };
+    for (const auto& c : clips) {
+        a = MakeAction(c.command, QString::fromLatin1(c.text), QString::fromLatin1(c.prompt),
+                       QString::fromLatin1(c.tip));
+        a->setShortcuts({c.keys[0], c.keys[1]});
+        edit->addAction(a);
+    }
+    // The keys work from the palettes too; a palette's focused text field takes them first (it
+    // claims its own Ctrl+Z, Ctrl+C and so on), and a modal dialog blocks them.
+    for (QAction* action :
+         {undo, redo, ActionFor(ID_EDIT_CUT), ActionFor(ID_EDIT_COPY), ActionFor(ID_EDIT_PASTE)}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    edit->addSeparator();
     edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
                                QStringLiteral("Select all the frames"),
                                QStringLiteral("Select All")));
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditActions);
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        connect(clipboard, &QClipboard::dataChanged, this, [this] {
+            const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+            clipboardHasKeys_ =
+                mime && (mime->hasFormat(QLatin1String(kKeyClipMimeType)) || mime->hasText());
+            UpdateEditActions();
+        });
+        const QMimeData* mime = clipboard->mimeData();
+        clipboardHasKeys_ =
+            mime && (mime->hasFormat(QLatin1String(kKeyClipMimeType)) || mime->hasText());
+    }
+    UpdateEditActions();
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     const struct {
@@ -261,15 +337,8 @@ void CMainFrame::CreateAccelerators() {
     };
     bind(QKeySequence(Qt::Key_F6), ID_NEXT_PANE);
     bind(QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE);
-    // Bound as they always were; nothing in the program copies, cuts, pastes or undoes, so the keys
-    // do nothing. Shift+Delete and Shift+Insert leave plain Delete and Insert to the envelope pane.
-    for (const QKeySequence& keys :
-         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert),
-          QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
-          QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert),
-          QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}) {
-        bind(keys, 0);
-    }
+    // Copy, cut, paste, undo and redo are bound by their Edit menu items. Shift+Delete and
+    // Shift+Insert leave plain Delete and Insert to the envelope pane.
 }
 
 bool CMainFrame::OnCreate() {
@@ -325,7 +394,27 @@ void CMainFrame::OnCommand(int command) {
             if (doc_) FileSaveAs(*doc_);
             break;
         case ID_SET_FPS:
-            if (doc_) doc_->OnSetFramesPerSec(MakeFpsDialogRunner(this));
+            if (doc_) {
+                const std::string note = doc_->OnSetFramesPerSec(MakeFpsDialogRunner(this));
+                if (!note.empty() && statusBar) {
+                    statusBar->showMessage(QString::fromStdString(note), 15000);
+                }
+            }
+            break;
+        case ID_EDIT_UNDO:
+            history_->Stack().undo();
+            break;
+        case ID_EDIT_REDO:
+            history_->Stack().redo();
+            break;
+        case ID_EDIT_CUT:
+            OnEditCut();
+            break;
+        case ID_EDIT_COPY:
+            OnEditCopy();
+            break;
+        case ID_EDIT_PASTE:
+            OnEditPaste();
             break;
         case ID_LOAD_SOUND:
             if (doc_) doc_->OnLoadSoundFile();
@@ -379,6 +468,53 @@ void CMainFrame::OnCommand(int command) {
             break;
     }
     UpdateCheckMarks();
+    UpdateEditActions();
+}
+
+void CMainFrame::OnEditCopy() {
+    if (!doc_) return;
+    const KeyClip clip = doc_->CopySelection();
+    if (clip.span < 1) return;
+    auto* mime = new QMimeData;
+    const std::string data = KeyClipData(clip);
+    mime->setData(QLatin1String(kKeyClipMimeType), QByteArray(data.data(), qsizetype(data.size())));
+    mime->setText(QString::fromStdString(KeyClipText(clip)));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    clipboardHasKeys_ = true;
+}
+
+void CMainFrame::OnEditCut() {
+    if (!doc_ || !doc_->GetTimeRange().HasSelection()) return;
+    OnEditCopy();
+    doc_->CutSelection();
+}
+
+void CMainFrame::OnEditPaste() {
+    if (!doc_) return;
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime) return;
+    KeyClipReadResult read;
+    if (mime->hasFormat(QLatin1String(kKeyClipMimeType))) {
+        const QByteArray data = mime->data(QLatin1String(kKeyClipMimeType));
+        read = ReadKeyClipData(std::string_view(data.constData(), std::size_t(data.size())));
+    } else if (mime->hasText()) {
+        const QByteArray text = mime->text().toUtf8();
+        read = ReadKeyClipText(std::string_view(text.constData(), std::size_t(text.size())));
+    } else {
+        return;
+    }
+    if (!read.ok) {
+        AfxMessageBox(read.error);
+        return;
+    }
+    doc_->PasteKeys(read.clip);
+}
+
+void CMainFrame::UpdateEditActions() {
+    const bool selection = doc_ && doc_->GetTimeRange().HasSelection();
+    if (QAction* a = ActionFor(ID_EDIT_CUT)) a->setEnabled(selection);
+    if (QAction* a = ActionFor(ID_EDIT_COPY)) a->setEnabled(selection);
+    if (QAction* a = ActionFor(ID_EDIT_PASTE)) a->setEnabled(doc_ && clipboardHasKeys_);
 }
 
 void CMainFrame::OnPlaybackPalette() {
@@ -511,7 +647,9 @@ void CMainFrame::PostCommand(int command) {
 void CMainFrame::UpdateTitle() {
     const QString title =
         doc_ ? QString::fromStdString(doc_->GetTitle()) : QStringLiteral("Untitled");
-    setWindowTitle(title + QStringLiteral(" - Vokra"));
+    // Qt shows "*" after the name in place of [*] while the document is modified.
+    setWindowTitle(title + QStringLiteral("[*] - Vokra"));
+    setWindowModified(doc_ && doc_->IsModified());
 }
 
 void CMainFrame::UpdateRecentFileMenu() {

@@ -6,6 +6,7 @@
 // commands).
 #include <QMainWindow>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ namespace vokra {
 
 class CVokraDoc;
 class EnvView;
+class KeyHistory;
 class RecentFileList;
 class WaveView;
 
@@ -65,6 +67,12 @@ public:
     void OnAppAbout();
     // F6 / Shift+F6: the keyboard focus to the next / previous pane.
     void OnNextPane(bool previous);
+    // Edit > Cut, Copy, Paste of the selected frames' keys through the clipboard.
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    // Cut and Copy follow the selection, Paste what the clipboard holds.
+    void UpdateEditActions();
     // Opens a document as File > Open does, for a path given on the command line or dropped.
     bool OpenDocument(const std::string& path);
 
@@ -90,6 +98,7 @@ public:
     void UpdateCheckMarks();
 
     CVokraDoc* GetDocument() const { return doc_; }
+    KeyHistory* GetHistory() const { return history_.get(); }
     CPlaybackPalette& GetPlaybackPalette() { return playbackPalette; }
     CAutoKeyPalette& GetAutoKeyPalette() { return autoKeyPalette; }
     int IsPlaybackPaletteShown() const { return playbackPaletteShown; }
@@ -129,6 +138,8 @@ private:
     EnvView* envelopePane = nullptr;
 
     CVokraDoc* doc_;
+    std::unique_ptr<KeyHistory> history_;
+    bool clipboardHasKeys_ = false;
     RecentFileList* recent_;
     std::map<int, QAction*> actions_;
     QMenu* fileMenu_ = nullptr;

@@ -81,7 +81,9 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
     if (fileDialogs_) fileDialogs_->SetDefaultOwner(frame_.get());
     SetMainFrameLink(frame_.get());
     SetPositionChangeHook([this] {
-        if (frame_) frame_->StopPlaybackAndHideMarkers();
+        if (!frame_) return;
+        frame_->StopPlaybackAndHideMarkers();
+        frame_->UpdateEditActions();
     });
 
     // The command line: a new document, or the named one, opened before VOKRADIR moves the

@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "document/envelope_writer.h"
+#include "document/key_edit.h"
 #include "document/vokra_doc.h"
 #include "palettes/auto_key.h"
 #include "palettes/trunc_int.h"
@@ -70,6 +71,10 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (first > last) {
         return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
                                    std::to_string(last) + ")");
+    }
+
+    if (const std::int64_t count = std::int64_t{last} - first + 1; count > kMaxKeysPerEdit) {
+        return UsageError(err, TooManyKeysMessage("AutoKey", count));
     }
 
     AutoKeySettings settings;

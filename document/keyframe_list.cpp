@@ -68,14 +68,52 @@ void KeyframeList::RemoveKey(std::int32_t frame) {
     keys_.erase(keys_.begin() + index);
 }
 
-std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
-    if (last < first) return 0;
+void KeyframeList::IndexRange(std::int32_t first, std::int32_t last, std::int32_t& begin,
+                              std::int32_t& end) const {
     bool found;
-    std::int32_t begin;
-    std::int32_t end;
     Find(first, found, begin);
     Find(last, found, end);
     if (found) ++end;
+    if (last < first || end < begin) end = begin;
+}
+
+std::vector<Keyframe> KeyframeList::CopyRange(std::int32_t first, std::int32_t last) const {
+    std::int32_t begin;
+    std::int32_t end;
+    IndexRange(first, last, begin, end);
+    std::vector<Keyframe> out;
+    out.reserve(static_cast<std::size_t>(end - begin));
+    for (std::int32_t i = begin; i < end; ++i) out.push_back(*keys_[static_cast<std::size_t>(i)]);
+    return out;
+}
+
+void KeyframeList::ReplaceRange(std::int32_t first, std::int32_t last,
+                                const std::vector<Keyframe>& run) {
+    std::int32_t begin;
+    std::int32_t end;
+    IndexRange(first, last, begin, end);
+    const std::size_t b = static_cast<std::size_t>(begin);
+    const std::size_t old = static_cast<std::size_t>(end - begin);
+    const std::size_t shared = old < run.size() ? old : run.size();
+    // Records already in the range are reused in place; only the difference moves pointers.
+    for (std::size_t i = 0; i < shared; ++i) *keys_[b + i] = run[i];
+    if (run.size() > old) {
+        std::vector<Keyframe*> added;
+        added.reserve(run.size() - old);
+        for (std::size_t i = old; i < run.size(); ++i) added.push_back(pool_.New(run[i]));
+        keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(b + old), added.begin(),
+                     added.end());
+    } else if (old > run.size()) {
+        for (std::size_t i = b + shared; i < b + old; ++i) pool_.Delete(keys_[i]);
+        keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(b + shared),
+                    keys_.begin() + static_cast<std::ptrdiff_t>(b + old));
+    }
+}
+
+std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
+    std::int32_t begin;
+    std::int32_t end;
+    IndexRange(first, last, begin, end);
     if (end <= begin) return 0;
     for (std::int32_t i = begin; i < end; ++i) pool_.Delete(keys_[static_cast<std::size_t>(i)]);
     keys_.erase(keys_.begin() + begin, keys_.begin() + end);

@@ -33,6 +33,12 @@ public:
     // later pointers; returns how many keys went.
     std::int32_t RemoveRange(std::int32_t first, std::int32_t last);
     void RemoveAll();
+    // The keys from frame `first` to frame `last`, both included, in frame order.
+    std::vector<Keyframe> CopyRange(std::int32_t first, std::int32_t last) const;
+    // Puts `run` (ascending frames, one key per frame, all within first..last) in place of the keys
+    // from `first` to `last` with one move of the later pointers, so a bulk edit in the middle of
+    // a long list costs the list's length once, not once per key.
+    void ReplaceRange(std::int32_t first, std::int32_t last, const std::vector<Keyframe>& run);
     // Frame of the last key; -1 when empty.
     std::int32_t GetLastFrame() const;
     // Linear interpolation between neighbouring keys, ramping up from (0, 0.0) before the first
@@ -40,6 +46,10 @@ public:
     double GetOpeningAt(double position) const;
 
 private:
+    // Index range [begin, end) of the keys from frame first to frame last.
+    void IndexRange(std::int32_t first, std::int32_t last, std::int32_t& begin,
+                    std::int32_t& end) const;
+
     // The records themselves live in blocks of 1000 owned by the list, and a removed record's
     // place is reused: keying a long sound costs one allocation per thousand keys, not per key.
     class RecordPool {

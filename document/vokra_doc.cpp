@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -69,6 +71,13 @@ void RememberCurrentDir() {
     Profile().WriteString(kDirectories, "VOKRADIR", g_currentDir);
 }
 
+// A rate as the dialog shows it: "25", "29.97", never with a decimal comma.
+std::string FormatRate(double rate) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, rate);
+    return std::string(buf, r.ptr);
+}
+
 }  // namespace
 
 double PresetFrameRate(std::int32_t preset, double customFps) {
@@ -89,6 +98,7 @@ CVokraDoc::CVokraDoc() {
 CVokraDoc::~CVokraDoc() = default;
 
 void CVokraDoc::DeleteContents() {
+    if (keyEditSink) keyEditSink->Clear();
     timeState.SetExtent(-0.5, 10.5);
     timeState.SetVisibleRange(-0.5, 10.5);
     timeState.SetAnchor(-0.5);
@@ -215,27 +225,158 @@ int CVokraDoc::OnKeyCommand(unsigned virtualKey, unsigned /*repeatCount*/, unsig
     return 1;
 }
 
+void CVokraDoc::SelectedFrames(std::int32_t& first, std::int32_t& last) const {
+    first = FrameOf(timeState.SelectionStart() + 1.0);
+    last = FrameOf(timeState.SelectionEnd());
+    if (first < 0) first = 0;
+}
+
 void CVokraDoc::FillSelection() {
     if (!timeState.HasSelection()) return;
-    std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
-    const std::int32_t last = FrameOf(timeState.SelectionEnd());
-    if (first < 0) first = 0;
-    Keyframe key;
+    std::int32_t first;
+    std::int32_t last;
+    SelectedFrames(first, last);
+    const std::int64_t count = last < first ? 0 : static_cast<std::int64_t>(last) - first + 1;
+    if (!AllowNewKeys("Insert", count)) return;
+    // Each frame takes the opening interpolated from the list as it stands when that frame is
+    // keyed: the frames already filled are its left neighbour, the next key after it its right
+    // one. Computed in one pass and put in as one run, however many keys lie after the range.
+    std::vector<Keyframe> run;
+    run.reserve(static_cast<std::size_t>(count));
+    bool found;
+    std::int32_t next;
+    keys.Find(first, found, next);
+    const Keyframe* left = keys.GetAt(next - 1);
+    double x0 = left ? left->GetFrame() : 0.0;
+    double y0 = left ? left->GetOpening() : 0.0;
     for (std::int64_t f = first; f <= last; ++f) {
-        key.SetFrame(static_cast<std::int32_t>(f));
-        // Read after every insertion: the frames already filled are the left neighbours.
-        key.SetOpening(static_cast<float>(keys.GetOpeningAt(static_cast<double>(f))));
-        keys.SetKey(key);
+        const Keyframe* right = keys.GetAt(next);
+        double v;
+        if (right && right->GetFrame() == f) {
+            v = right->GetOpening();
+            ++next;
+        } else if (!right) {
+            v = y0;
+        } else {
+            const double x1 = right->GetFrame();
+            const double y1 = right->GetOpening();
+            v = y0 + (y1 - y0) * ((static_cast<double>(f) - x0) / (x1 - x0));
+        }
+        run.emplace_back(static_cast<std::int32_t>(f), static_cast<float>(v));
+        x0 = static_cast<double>(f);
+        y0 = run.back().GetOpening();
+    }
+    BeginKeyEdit("Insert Keys", first, last);
+    keys.ReplaceRange(first, last, run);
+    EndKeyEdit(true);
+}
+
+void CVokraDoc::DeleteSelection() {
+    DeleteSelectionAs("Delete Keys");
+}
+
+void CVokraDoc::DeleteSelectionAs(const char* name) {
+    if (!timeState.HasSelection()) return;
+    const std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
+    const std::int32_t last = FrameOf(timeState.SelectionEnd());
+    BeginKeyEdit(name, first, last);
+    EndKeyEdit(keys.RemoveRange(first, last) > 0);
+    UpdateExtent();
+}
+
+KeyClip CVokraDoc::CopySelection() const {
+    KeyClip clip;
+    if (!timeState.HasSelection()) return clip;
+    std::int32_t first;
+    std::int32_t last;
+    SelectedFrames(first, last);
+    if (last < first) return clip;
+    clip.span = static_cast<std::int32_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(last) - first + 1, INT_MAX));
+    clip.keys = keys.CopyRange(first, last);
+    for (Keyframe& key : clip.keys) key.SetFrame(key.GetFrame() - first);
+    return clip;
+}
+
+void CVokraDoc::CutSelection() {
+    DeleteSelectionAs("Cut Keys");
+    UpdateAllViews(nullptr, kHintAll);
+}
+
+bool CVokraDoc::PasteKeys(const KeyClip& clip) {
+    if (clip.span < 1) return false;
+    std::int32_t at;
+    std::int32_t unused;
+    SelectedFrames(at, unused);
+    if (!AllowNewKeys("Pasting", static_cast<std::int64_t>(clip.keys.size()))) return false;
+    const std::int64_t end = static_cast<std::int64_t>(at) + clip.span - 1;
+    if (end > INT_MAX) {
+        AfxMessageBox("The pasted keys would run past the last possible frame (" +
+                      GroupedNumber(INT_MAX) + ").");
+        return false;
+    }
+    std::vector<Keyframe> run = clip.keys;
+    for (Keyframe& key : run) key.SetFrame(key.GetFrame() + at);
+    BeginKeyEdit("Paste Keys", at, static_cast<std::int32_t>(end));
+    keys.ReplaceRange(at, static_cast<std::int32_t>(end), run);
+    EndKeyEdit(true);
+    UpdateExtent();
+    timeState.SetAnchor(at - 0.5);
+    timeState.SetCursor(std::min(static_cast<double>(end) + 0.5, timeState.GetExtentMax()));
+    timeState.ScrollToCursor();
+    UpdateAllViews(nullptr, kHintAll);
+    return true;
+}
+
+bool CVokraDoc::AllowNewKeys(const std::string& what, std::int64_t count) {
+    if (count <= kMaxKeysPerEdit) return true;
+    AfxMessageBox(TooManyKeysMessage(what, count));
+    return false;
+}
+
+void CVokraDoc::BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last) {
+    pendingEdit = KeyEdit{};
+    pendingEdit.name = std::move(name);
+    pendingEdit.first = first;
+    pendingEdit.last = last;
+    if (keyEditSink) pendingEdit.before = keys.CopyRange(first, last);
+    editOpen = true;
+}
+
+void CVokraDoc::EndKeyEdit(bool changed) {
+    if (!editOpen) return;
+    editOpen = false;
+    KeyEdit edit = std::move(pendingEdit);
+    pendingEdit = KeyEdit{};
+    if (!changed) return;
+    // Recorded before the flag is set: the history decides what "modified" means from here on.
+    if (keyEditSink) {
+        edit.after = keys.CopyRange(edit.first, edit.last);
+        keyEditSink->Record(std::move(edit));
     }
     SetModifiedFlag();
 }
 
-void CVokraDoc::DeleteSelection() {
-    if (!timeState.HasSelection()) return;
-    const std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
-    const std::int32_t last = FrameOf(timeState.SelectionEnd());
-    if (keys.RemoveRange(first, last) > 0) SetModifiedFlag();
-    UpdateExtent();
+void CVokraDoc::ApplyKeyEdit(const KeyEdit& edit, bool redo) {
+    keys.ReplaceRange(edit.first, edit.last, redo ? edit.after : edit.before);
+    if (edit.rateChange) {
+        frameRate = redo ? edit.rateAfter : edit.rateBefore;
+        fpsPreset = redo ? edit.presetAfter : edit.presetBefore;
+        if (fpsPreset == 0) customFps = frameRate;
+        ++contentGeneration;
+        UpdateExtent();
+        timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
+        timeState.SetAnchor(timeState.GetExtentMin());
+        timeState.SetCursor(timeState.GetExtentMin());
+    } else {
+        UpdateExtent();
+        if (edit.first <= edit.last) {
+            // The frames that changed become the selection, so the user sees what came back.
+            timeState.SetAnchor(std::max(edit.first - 0.5, timeState.GetExtentMin()));
+            timeState.SetCursor(std::min(edit.last + 0.5, timeState.GetExtentMax()));
+        }
+    }
+    UpdateAllViews(nullptr, kHintAll);
 }
 
 const Keyframe* CVokraDoc::GetKeyAfterSelection() const {
@@ -269,6 +410,8 @@ void CVokraDoc::OnLoadSoundFile() {
 }
 
 void CVokraDoc::LoadSoundFrom(const std::string& path) {
+    // Edits made against another sound are not taken back across it.
+    if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
     const std::string full = FullPath(path);
     const bool loaded = g_sound.Load(full) == 0;
@@ -324,23 +467,58 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
     return true;
 }
 
-void CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
-    if (!runner) return;
+std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
+    if (!runner) return {};
     const auto choice = runner(fpsPreset, frameRate, customFps);
-    if (!choice) return;
+    if (!choice) return {};
     // The dialog only returns rates it accepted; anything else is not applied.
     if (!std::isfinite(choice->rate) || choice->rate < 1.0 || choice->rate > 100.0 ||
         choice->preset < 0 || choice->preset >= kPresetCount) {
-        return;
+        return {};
     }
+    KeyEdit edit;
+    edit.name = "Frame Rate";
+    edit.first = 0;
+    edit.last = INT_MAX;
+    edit.rateChange = true;
+    edit.rateBefore = frameRate;
+    edit.presetBefore = fpsPreset;
+    edit.rateAfter = choice->rate;
+    edit.presetAfter = choice->preset;
+    std::string status;
     if (choice->rate != frameRate && keys.GetCount() > 0) {
-        const int answer = AfxMessageBox(
+        MessageRequest question;
+        question.text =
             "Changing the frames per Second will cause the deletion of all existing "
-            "keyframes.\n\nContinue?",
-            MsgButtons::OkCancel, MsgIcon::Question);
-        if (answer != IDOK) return;
-        keys.RemoveAll();
+            "keyframes.\n\nRe-time keeps them instead: each keyframe moves to the frame nearest "
+            "its old time.";
+        question.buttons = MsgButtons::YesNoCancel;
+        question.icon = MsgIcon::Question;
+        question.yesText = "Re-time";
+        question.noText = "Delete";
+        const int answer = Messages().Show(question);
+        if (answer != IDYES && answer != IDNO) return {};
+        std::vector<Keyframe> kept;
+        if (answer == IDYES) {
+            RetimeResult moved = RetimeKeys(keys, frameRate, choice->rate);
+            if (!moved.ok) {
+                AfxMessageBox("Re-timing would move the keyframe at frame " +
+                              GroupedNumber(moved.offender) +
+                              " past the last possible frame. Nothing was changed.");
+                return {};
+            }
+            status = "Re-timed " + GroupedNumber(keys.GetCount()) + " keyframes to " +
+                     FormatRate(choice->rate) + " frames per second; " +
+                     GroupedNumber(moved.merged) + " merged into a neighbour.";
+            kept = std::move(moved.keys);
+        }
+        if (keyEditSink) edit.before = keys.CopyRange(0, INT_MAX);
+        keys.ReplaceRange(0, INT_MAX, kept);
+        if (kept.empty()) keys.RemoveAll();  // gives the memory back, as deleting always did
+        if (keyEditSink) edit.after = std::move(kept);
     }
+    // Recorded before SetFrameRate marks the document modified (see EndKeyEdit).
+    if (keyEditSink) keyEditSink->Record(std::move(edit));
     SetFrameRate(choice->rate, choice->preset);
     IniFile& profile = Profile();
     if (choice->preset == 0) {
@@ -348,6 +526,7 @@ void CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
         profile.WriteInt(kSettings, "FPS_CUSTOM", static_cast<int>(customFps * 1000.0 + 0.5));
     }
     profile.WriteInt(kSettings, "FPS_TYPE", fpsPreset);
+    return status;
 }
 
 void CVokraDoc::OnSelectAll() {

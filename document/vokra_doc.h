@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "document/key_clip.h"
+#include "document/key_edit.h"
 #include "document/keyframe_list.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
@@ -65,6 +67,26 @@ public:
     int OnKeyCommand(unsigned virtualKey, unsigned repeatCount, unsigned flags);
     void FillSelection();
     void DeleteSelection();
+    // The keys of the selected frames, counted from the first selected frame (span 0: none).
+    KeyClip CopySelection() const;
+    // Copy, then delete the selected frames' keys as one edit.
+    void CutSelection();
+    // Puts a clip at the first selected frame (the frame after the cursor when nothing is
+    // selected), replacing the keys on every frame it covers, and selects those frames. False,
+    // after saying why, when it would make too many keys or run past the last possible frame.
+    bool PasteKeys(const KeyClip& clip);
+
+    // The history that receives every key edit (not owned; null: nothing is recorded).
+    void SetKeyEditSink(KeyEditSink* sink) { keyEditSink = sink; }
+    // Brackets a change that a pane or palette makes to the keys of frames first..last: Begin
+    // notes what those frames held; End, when `changed`, records the edit and marks the document
+    // modified. Edits outside the range must not happen in between.
+    void BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last);
+    void EndKeyEdit(bool changed);
+    // Takes a recorded edit back (redo false) or makes it again, and selects the frames it covered.
+    void ApplyKeyEdit(const KeyEdit& edit, bool redo);
+    // Whether an edit may create `count` keys; when not, says so (naming `what` and the count).
+    bool AllowNewKeys(const std::string& what, std::int64_t count);
     const Keyframe* GetKeyAfterSelection() const;
     const Keyframe* GetKeyBeforeSelection() const;
 
@@ -75,10 +97,11 @@ public:
     void NotifyPalettes(int hint);
 
     // Commands.
-    void OnLoadSoundFile();                          // 32775
-    void OnWriteEnvelopeFile();                      // 32777
-    void OnSetFramesPerSec(const FpsDialogRunner&);  // 32778
-    void OnSelectAll();                              // 32784
+    void OnLoadSoundFile();      // 32775
+    void OnWriteEnvelopeFile();  // 32777
+    // Returns a line for the status bar when keys were re-timed.
+    std::string OnSetFramesPerSec(const FpsDialogRunner&);  // 32778
+    void OnSelectAll();                                     // 32784
     // Loads a sound by path as the command does after its dialog (used by the command and tests).
     void LoadSoundFrom(const std::string& path);
     // Writes the envelope to a path as the command does after its dialog; false on failure.
@@ -92,6 +115,10 @@ public:
     void Serialize(Archive& ar) override;
 
 private:
+    void DeleteSelectionAs(const char* name);
+    // The selected frames (first > last when none); first is never below 0.
+    void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
+
     TimelineState timeState;
     KeyframeList keys;
     PlaybackPaletteLink* playbackPalette = nullptr;
@@ -104,6 +131,9 @@ private:
     std::int32_t fpsPreset = 7;
     double customFps = 15.0;
     std::int32_t contentGeneration = 0;
+    KeyEditSink* keyEditSink = nullptr;
+    KeyEdit pendingEdit;
+    bool editOpen = false;
 
     friend class VokFile;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "document/keyframe_list.h"
 #include "palettes/trunc_int.h"
@@ -99,6 +100,10 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
     double cur = windows.Amplitude(j);
     std::int32_t processed = 0;
     Keyframe key;
+    // Every frame of the range gets a key, so the run replaces the range in one move however many
+    // keys follow it. Frames below 0 land on frame 0, the last of them winning, as SetKey would.
+    std::vector<Keyframe> run;
+    run.reserve(static_cast<std::size_t>(std::int64_t{last} - first + 1));
     for (std::int64_t frame = first; frame <= last; ++frame) {
         double peak = cur;
         // Gather the windows that start before this frame ends. The start of window j in frames
@@ -120,9 +125,14 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
         if (v > 1.5) v = 1.5;
         key.SetFrame(static_cast<std::int32_t>(frame));
         key.SetOpening(static_cast<float>(v));
-        keys.SetKey(key);
+        if (!run.empty() && run.back().GetFrame() == key.GetFrame()) {
+            run.back() = key;
+        } else {
+            run.push_back(key);
+        }
         ++processed;
     }
+    keys.ReplaceRange(first, std::max(last, std::int32_t{0}), run);
     return processed;
 }
 

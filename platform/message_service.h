@@ -18,6 +18,9 @@ struct MessageRequest {
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
     void* owner = nullptr;
+    // Labels for the Yes and No buttons when a question offers two actions (empty: Yes, No).
+    std::string yesText;
+    std::string noText;
 };
 
 class MessageService {

@@ -120,10 +120,14 @@ void CAutoKeyPalette::OnApply() {
     if (!g_sound.IsLoaded()) return;
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     if (!m_pDoc) return;
+    const std::int64_t count =
+        m_nEndFrame < m_nStartFrame ? 0 : std::int64_t{m_nEndFrame} - m_nStartFrame + 1;
+    if (!m_pDoc->AllowNewKeys("AutoKey", count)) return;
+    m_pDoc->BeginKeyEdit("AutoKey", m_nStartFrame, m_nEndFrame);
     const std::int32_t processed =
         AutoKeyFrames(g_sound, g_maxAmplitude, m_pDoc->GetFrameRate(), m_nStartFrame, m_nEndFrame,
                       GetSettings(), m_pDoc->GetKeys());
-    if (processed > 0) m_pDoc->SetModifiedFlag(true);
+    m_pDoc->EndKeyEdit(processed > 0);
     m_pDoc->UpdateAllViews(nullptr, kHintAll);
     m_pDoc->NotifyPalettes(kHintAll);
 }

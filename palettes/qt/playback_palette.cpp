@@ -585,6 +585,7 @@ void CPlaybackPalette::OnKillFocusOpen() {
     if (ts.HasSelection()) {
         const std::int32_t first = TruncToInt32(ts.SelectionStart() + 1.0);
         const std::int32_t last = TruncToInt32(ts.SelectionEnd());
+        m_pDoc->BeginKeyEdit("Set Opening", first, last);
         bool found = false;
         std::int32_t index = 0;
         keys.Find(first, found, index);
@@ -594,8 +595,8 @@ void CPlaybackPalette::OnKillFocusOpen() {
             keys.SetKey(key);  // overwrites in place: the index stays valid
             changed = true;
         }
+        m_pDoc->EndKeyEdit(changed);
     }
-    if (changed) m_pDoc->SetModifiedFlag(true);
     m_pDoc->UpdateAllViews(nullptr, kHintAll);
 }
 

@@ -284,16 +284,17 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
     KeyframeList& list = doc->GetKeys();
     bool any = false;
     Keyframe key;
+    // The whole drag is one edit, written (and recorded) here at the release.
+    doc->BeginKeyEdit("Move Keys", TruncFrame(ts.SelectionStart() + 1.0),
+                      TruncFrame(ts.SelectionEnd()));
     ForSelectedKeys(list, ts, [&](const Keyframe& k) {
         key.SetFrame(k.GetFrame());
         key.SetOpening(static_cast<float>(k.GetOpening() + keyDragOffset));
         list.SetKey(key);
         any = true;
     });
-    if (any) {
-        doc->SetModifiedFlag();
-        doc->UpdateAllViews(nullptr, kHintAll);
-    }
+    doc->EndKeyEdit(any);
+    if (any) doc->UpdateAllViews(nullptr, kHintAll);
 }
 
 void EnvView::OnKeyDown(unsigned virtualKey, unsigned repeatCount, unsigned flags, KeyState keys) {

@@ -64,6 +64,12 @@ int QtMessageService::Show(const MessageRequest& request) {
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    if (QAbstractButton* yes = box.button(QMessageBox::Yes); yes && !request.yesText.empty()) {
+        yes->setText(QString::fromStdString(request.yesText));
+    }
+    if (QAbstractButton* no = box.button(QMessageBox::No); no && !request.noText.empty()) {
+        no->setText(QString::fromStdString(request.noText));
+    }
     switch (box.exec()) {
         case QMessageBox::Ok:
             return IDOK;
@@ -144,8 +150,12 @@ std::optional<std::string> QtFileDialogService::Run(const FileDialogRequest& req
     if (path != chosen && request.overwritePrompt &&
         QFileInfo::exists(QString::fromStdString(path))) {
         const std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
-        MessageRequest ask{name + " already exists.\nDo you want to replace it?", MsgButtons::YesNo,
-                           MsgIcon::Exclamation, OwnerOf(nullptr, defaultOwner_)};
+        MessageRequest ask{name + " already exists.\nDo you want to replace it?",
+                           MsgButtons::YesNo,
+                           MsgIcon::Exclamation,
+                           OwnerOf(nullptr, defaultOwner_),
+                           {},
+                           {}};
         if (Messages().Show(ask) != IDYES) return std::nullopt;
     }
     return path;

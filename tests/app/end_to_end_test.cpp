@@ -163,7 +163,7 @@ TEST_F(EndToEnd, VoiceToEnvelopeFile) {
     dialogs_->Answer(vok);
     Frame().OnCommand(ID_FILE_SAVE);
     EXPECT_FALSE(Doc().IsModified());
-    EXPECT_EQ(Frame().windowTitle(), "voice.vok - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "voice.vok[*] - Vokra");
     std::string expected = Str("Vokra version 1 Copyright 1998 Quorvendale") + F64(15.0) + I32(7) +
                            F64(15.0) + I32(static_cast<std::int32_t>(keys.size()));
     for (const Key& k : keys) expected += I32(1) + I32(k.frame) + F32(k.opening);

@@ -486,7 +486,7 @@ TEST_F(MainFrame, DroppedDocumentOpens) {
     QApplication::sendEvent(&Frame(), &drop);
     QTRY_COMPARE(QString::fromStdString(Doc().GetPathName()), QString::fromStdString(path));
     EXPECT_DOUBLE_EQ(Doc().GetFrameRate(), 24.0);
-    EXPECT_EQ(Frame().windowTitle(), "dropped.vok - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "dropped.vok[*] - Vokra");
 }
 
 TEST_F(MainFrame, RecentFilesListedMostRecentFirst) {
@@ -537,8 +537,8 @@ TEST_F(MainFrame, SetFramesPerSecondRunsTheDialog) {
     });
     messages_->Expect(
         "Changing the frames per Second will cause the deletion of all existing keyframes.\n\n"
-        "Continue?",
-        IDOK);
+        "Re-time keeps them instead: each keyframe moves to the frame nearest its old time.",
+        IDNO);
     Frame().OnCommand(ID_SET_FPS);
     EXPECT_DOUBLE_EQ(Doc().GetFrameRate(), 25.0);
     EXPECT_EQ(Doc().GetFpsPreset(), 9);

@@ -43,7 +43,7 @@ TEST_F(Startup, WithoutSettingsFileUsesDefaultsAndWritesNothing) {
     EXPECT_EQ(Doc().GetSoundDir(), "");
     EXPECT_EQ(Doc().GetEnvDir(), "");
     EXPECT_EQ(g_currentDir, "");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "Untitled[*] - Vokra");
     EXPECT_TRUE(Frame().isVisible());
     EXPECT_FALSE(Frame().GetPlaybackPalette().isVisible());
     EXPECT_FALSE(Frame().GetAutoKeyPalette().isVisible());
@@ -90,7 +90,7 @@ TEST_F(Startup, CommandLineDocumentOpensBeforeVokraDirMovesTheCurrentFolder) {
     Start({"take.vok"});
     EXPECT_DOUBLE_EQ(Doc().GetFrameRate(), 25.0) << "the relative path means the shell's folder";
     EXPECT_EQ(Doc().GetPathName(), shell + "/take.vok");
-    EXPECT_EQ(Frame().windowTitle(), "take.vok - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "take.vok[*] - Vokra");
     // Opening stored the shell's folder, which start-up then applies.
     EXPECT_EQ(g_currentDir, shell);
     EXPECT_EQ(CurrentDir(), shell);
@@ -124,7 +124,7 @@ TEST_F(Startup, DocumentThatCannotBeOpenedLeavesANewDocument) {
                       "are given.");
     Start({QString::fromStdString(missing)});
     EXPECT_EQ(Doc().GetPathName(), "");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "Untitled[*] - Vokra");
     EXPECT_TRUE(Frame().isVisible());
     EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
 }
@@ -160,9 +160,9 @@ TEST_F(Startup, WindowTitleFollowsTheDocument) {
     const std::string path = dir_.File("voice one.vok");
     dialogs_->Answer(path);
     Frame().OnCommand(ID_FILE_SAVE);
-    EXPECT_EQ(Frame().windowTitle(), "voice one.vok - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "voice one.vok[*] - Vokra");
     Frame().OnCommand(ID_FILE_NEW);
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "Untitled[*] - Vokra");
 }
 
 struct ArgCase {

@@ -376,7 +376,8 @@ TEST_P(Document_SetFramesPerSec, AppliesTheDialogsChoice) {
     if (c.questionAnswer) {
         messages_->Expect(
             "Changing the frames per Second will cause the deletion of all existing "
-            "keyframes.\n\nContinue?",
+            "keyframes.\n\nRe-time keeps them instead: each keyframe moves to the frame nearest "
+            "its old time.",
             c.questionAnswer);
     }
     std::vector<double> shown;
@@ -386,7 +387,9 @@ TEST_P(Document_SetFramesPerSec, AppliesTheDialogsChoice) {
     });
     EXPECT_EQ(shown, (std::vector<double>{7, 15.0, 15.0}));
     if (c.questionAnswer) {
-        EXPECT_EQ(messages_->Shown().at(0).buttons, MsgButtons::OkCancel);
+        EXPECT_EQ(messages_->Shown().at(0).buttons, MsgButtons::YesNoCancel);
+        EXPECT_EQ(messages_->Shown().at(0).yesText, "Re-time");
+        EXPECT_EQ(messages_->Shown().at(0).noText, "Delete");
         EXPECT_EQ(messages_->Shown().at(0).icon, MsgIcon::Question);
     }
     EXPECT_DOUBLE_EQ(doc.GetFrameRate(), c.rate);
@@ -405,8 +408,10 @@ INSTANTIATE_TEST_SUITE_P(
                               true, "8", nullptr},
                       FpsCase{"new_rate_with_keys_cancelled", FpsChoice{24.0, 8}, true, IDCANCEL,
                               15.0, 7, 2, false, nullptr, nullptr},
-                      FpsCase{"new_rate_with_keys_accepted", FpsChoice{24.0, 8}, true, IDOK, 24.0,
+                      FpsCase{"new_rate_with_keys_deleted", FpsChoice{24.0, 8}, true, IDNO, 24.0,
                               8, 0, true, "8", nullptr},
+                      FpsCase{"new_rate_with_keys_retimed", FpsChoice{24.0, 8}, true, IDYES, 24.0,
+                              8, 2, true, "8", nullptr},
                       FpsCase{"same_rate_keeps_keys", FpsChoice{15.0, 7}, true, 0, 15.0, 7, 2, true,
                               "7", nullptr},
                       FpsCase{"custom_rate_rounds_thousandths", FpsChoice{23.9765, 0}, false, 0,

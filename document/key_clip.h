@@ -1,0 +1,39 @@
+#pragma once
+// Keys on the clipboard. A copy holds the keys of the selected frames with their frames counted
+// from the first selected frame, and how many frames the selection spanned. Two forms carry it:
+// the program's own (its MIME type, exact) and plain text, one "frame opening" line per key, for a
+// text editor or a spreadsheet; both are read back. The readers take text from anywhere, so they
+// check everything and say what was wrong.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/keyframe.h"
+
+namespace vokra {
+
+constexpr const char* kKeyClipMimeType = "application/x-vokra-keys";
+
+struct KeyClip {
+    std::int32_t span = 0;       // frames covered, counted from 0
+    std::vector<Keyframe> keys;  // ascending, frames within 0..span-1
+};
+
+// Plain text: "frame<TAB>opening\n" per key, the opening as a fraction (1 = 100 %) written with
+// the fewest digits that read back to the same value.
+std::string KeyClipText(const KeyClip& clip);
+// The program's own form: a header line, the span, then the text form's lines.
+std::string KeyClipData(const KeyClip& clip);
+
+struct KeyClipReadResult {
+    bool ok = false;
+    std::string error;  // what was wrong, for the message box
+    KeyClip clip;
+};
+// Reads the plain text form: lines of a frame (0 or more) and an opening (0 to 2) separated by
+// spaces, tabs, ';' or ','; blank lines are skipped; any order, the last line for a frame wins.
+KeyClipReadResult ReadKeyClipText(std::string_view text);
+KeyClipReadResult ReadKeyClipData(std::string_view data);
+
+}  // namespace vokra
