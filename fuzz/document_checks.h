@@ -1,10 +1,13 @@
 #pragma once
-// What must hold for any bytes given to the document reader and the settings-file reader. The
+// What must hold for any bytes given to the document reader, the settings-file reader and the
+// readers of keys on the clipboard. The
 // fuzzers trap on a failed check; the test suite replays their corpora through the same checks.
 #include <cmath>
 #include <string>
 #include <string_view>
 
+#include "document/key_clip.h"
+#include "document/key_edit.h"
 #include "document/vokra_doc.h"
 #include "platform/archive.h"
 #include "platform/ini_text.h"
@@ -68,6 +71,41 @@ inline const char* CheckIniBytes(std::string_view bytes) {
     removed.Remove("SETTINGS", "FPS_TYPE");
     if (IniText(removed.Text()).Get("DIRECTORIES", "WAVEDIR") != other) return "remove changed";
     return nullptr;
+}
+
+namespace detail {
+
+inline const char* CheckClip(const KeyClipReadResult& r) {
+    if (!r.ok) return r.error.empty() ? "refused without a message" : nullptr;
+    const KeyClip& clip = r.clip;
+    if (clip.span < 1) return "span below 1";
+    if (static_cast<std::int64_t>(clip.keys.size()) > kMaxKeysPerEdit) return "too many keys";
+    for (std::size_t i = 0; i < clip.keys.size(); ++i) {
+        const Keyframe& k = clip.keys[i];
+        if (k.GetFrame() < 0 || k.GetFrame() >= clip.span) return "key outside the span";
+        if (!(k.GetOpening() >= 0.0f && k.GetOpening() <= 2.0f)) return "opening out of range";
+        if (i > 0 && clip.keys[i - 1].GetFrame() >= k.GetFrame()) return "keys out of order";
+    }
+    // What was read writes back to the same keys in both forms.
+    const KeyClipReadResult data = ReadKeyClipData(KeyClipData(clip));
+    if (!data.ok || data.clip.span != clip.span || data.clip.keys.size() != clip.keys.size()) {
+        return "own form does not round-trip";
+    }
+    for (std::size_t i = 0; i < clip.keys.size(); ++i) {
+        if (data.clip.keys[i].GetFrame() != clip.keys[i].GetFrame() ||
+            data.clip.keys[i].GetOpening() != clip.keys[i].GetOpening()) {
+            return "own form changes a key";
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace detail
+
+// Null when both clipboard readers hold their checks on `bytes`, else what failed.
+inline const char* CheckKeyClipBytes(std::string_view bytes) {
+    if (const char* failed = detail::CheckClip(ReadKeyClipText(bytes))) return failed;
+    return detail::CheckClip(ReadKeyClipData(bytes));
 }
 
 }  // namespace vokra::fuzz

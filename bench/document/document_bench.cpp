@@ -1,5 +1,6 @@
-// The keys' list operations against a plain sorted array, and saving, opening and exporting a
-// document of 100,000 keys against writing or reading the same bytes with plain stream calls.
+// The keys' list operations against a plain sorted array; saving, opening and exporting a
+// document of 100,000 keys against writing or reading the same bytes with plain stream calls; and
+// undoing and redoing a Delete of them against the Delete itself.
 // The files live on a memory file system when there is one: the safe save's fsync measures the
 // disk, not this program.
 #include <benchmark/benchmark.h>
@@ -236,6 +237,78 @@ void BM_StreamReadFields(benchmark::State& state) {
 }
 BENCHMARK(BM_StreamReadFields)->Unit(benchmark::kMillisecond);
 
+// --- Undo and redo of a Delete over a Select All of 100,000 keys, against the Delete itself.
+
+class LastEdit final : public KeyEditSink {
+public:
+    void Record(KeyEdit&& e) override { edit = std::move(e); }
+    void Clear() override {}
+    KeyEdit edit;
+};
+
+struct UndoDoc {
+    CVokraDoc doc;
+    LastEdit history;
+    bool deleted = false;
+    UndoDoc() {
+        doc.OnNewDocument();
+        doc.SetKeyEditSink(&history);
+        for (int i = 0; i < kKeys; ++i) doc.GetKeys().SetKey(Keyframe(i * 2, OpeningOf(i)));
+        doc.OnSelectAll();
+        doc.DeleteSelection();  // the edit the undo benchmarks take back and make again
+        deleted = true;
+    }
+    void Deleted(bool want) {
+        if (deleted != want) doc.ApplyKeyEdit(history.edit, want);
+        deleted = want;
+        doc.OnSelectAll();
+    }
+};
+
+UndoDoc& TheUndoDoc() {
+    static UndoDoc* d = new UndoDoc;
+    return *d;
+}
+
+void BM_DeleteSelectAll(benchmark::State& state) {
+    UndoDoc& d = TheUndoDoc();
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.Deleted(false);
+        state.ResumeTiming();
+        d.doc.DeleteSelection();
+        d.deleted = true;
+        if (d.doc.GetKeys().GetCount() != 0) state.SkipWithError("delete failed");
+    }
+}
+BENCHMARK(BM_DeleteSelectAll)->Unit(benchmark::kMillisecond);
+
+void BM_UndoDelete(benchmark::State& state) {
+    UndoDoc& d = TheUndoDoc();
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.Deleted(true);
+        state.ResumeTiming();
+        d.doc.ApplyKeyEdit(d.history.edit, false);
+        d.deleted = false;
+        if (d.doc.GetKeys().GetCount() != kKeys) state.SkipWithError("undo failed");
+    }
+}
+BENCHMARK(BM_UndoDelete)->Unit(benchmark::kMillisecond);
+
+void BM_RedoDelete(benchmark::State& state) {
+    UndoDoc& d = TheUndoDoc();
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.Deleted(false);
+        state.ResumeTiming();
+        d.doc.ApplyKeyEdit(d.history.edit, true);
+        d.deleted = true;
+        if (d.doc.GetKeys().GetCount() != 0) state.SkipWithError("redo failed");
+    }
+}
+BENCHMARK(BM_RedoDelete)->Unit(benchmark::kMillisecond);
+
 // --- The envelope.
 
 void BM_WriteEnvelope(benchmark::State& state) {
@@ -280,5 +353,9 @@ VOKRA_RATIO(save, "save 100,000 keys / stream writes", "BM_SaveDocument", "BM_St
             2.0);
 VOKRA_RATIO(open, "open 100,000 keys / stream reads", "BM_OpenDocument", "BM_StreamReadFields",
             2.0);
+VOKRA_RATIO(undo, "undo a Delete of 100,000 keys / the Delete", "BM_UndoDelete",
+            "BM_DeleteSelectAll", 2.0);
+VOKRA_RATIO(redo, "redo a Delete of 100,000 keys / the Delete", "BM_RedoDelete",
+            "BM_DeleteSelectAll", 2.0);
 VOKRA_RATIO(envelope, "envelope of 100,000 keys / stream writes", "BM_WriteEnvelope",
             "BM_StreamWriteEnvelope", 2.0);

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -60,6 +61,13 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "-",
                                                "E&xit",
                                                "[&Edit]",
+                                               "&Undo",
+                                               "&Redo",
+                                               "-",
+                                               "Cu&t",
+                                               "&Copy",
+                                               "&Paste",
+                                               "-",
                                                "Select &All",
                                                "[&View]",
                                                "&Toolbar",
@@ -110,6 +118,14 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{ID_WRITE_ENVELOPE, "", "Write envelope to a .env file", "Write Envelope File",
                     false},
         CommandCase{ID_SELECT_ALL, "", "Select all the frames", "Select All", false},
+        CommandCase{ID_EDIT_CUT, "Ctrl+X", "Cut the keys of the selected frames to the Clipboard",
+                    "Cut", false},
+        CommandCase{ID_EDIT_COPY, "Ctrl+C",
+                    "Copy the keys of the selected frames to the Clipboard", "Copy", false},
+        CommandCase{ID_EDIT_PASTE, "Ctrl+V", "Insert the Clipboard's keys at the selection",
+                    "Paste", false},
+        CommandCase{ID_EDIT_UNDO, "Ctrl+Z", "Undo the last key edit", "Undo", false},
+        CommandCase{ID_EDIT_REDO, "Ctrl+Y", "Redo the previously undone key edit", "Redo", false},
         CommandCase{ID_PLAYBACK_PALETTE, "", "Show or hide the Playback Palette",
                     "Toggle Playback Palette", true},
         CommandCase{ID_AUTOKEY_PALETTE, "", "Show or hide the AutoKey Palette",
@@ -434,12 +450,15 @@ TEST_F(MainFrame, EditKeysAreBoundButPlainInsertAndDeleteReachTheEnvelopePane) {
     QApplication::processEvents();
     Doc().GetTimeRange().SetAnchor(2.5);
     Doc().GetTimeRange().SetCursor(6.5);
+    QGuiApplication::clipboard()->clear();
     QTest::keyClick(pane, Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(Doc().GetKeys().GetCount(), 0) << "Shift+Insert is paste, which does nothing";
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 0) << "Shift+Insert pastes, and nothing is copied";
     QTest::keyClick(pane, Qt::Key_Insert);
     EXPECT_EQ(Doc().GetKeys().GetCount(), 4);
     QTest::keyClick(pane, Qt::Key_Delete, Qt::ShiftModifier);
-    EXPECT_EQ(Doc().GetKeys().GetCount(), 4) << "Shift+Delete is cut, which does nothing";
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 0) << "Shift+Delete cuts";
+    QTest::keyClick(pane, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 4) << "Shift+Insert pastes them back";
     QTest::keyClick(pane, Qt::Key_Delete);
     EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
 }

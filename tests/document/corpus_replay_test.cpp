@@ -1,4 +1,4 @@
-// Every input the document and settings fuzzers keep (their corpora and the crashers they found)
+// Every input the document, settings and clipboard fuzzers keep (their corpora and the crashers they found)
 // goes through the fuzzers' checks once more here, so a fixed fault stays fixed.
 #include <gtest/gtest.h>
 
@@ -67,6 +67,16 @@ TEST_P(IniCorpus_Replays, HoldsTheSettingsChecks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, IniCorpus_Replays, ::testing::ValuesIn(Inputs("ini")),
+                         [](const auto& info) { return info.param.name; });
+
+class ClipCorpus_Replays : public ::testing::TestWithParam<Input> {};
+
+TEST_P(ClipCorpus_Replays, HoldsTheClipboardChecks) {
+    const char* failed = fuzz::CheckKeyClipBytes(GetParam().bytes);
+    EXPECT_EQ(failed, nullptr) << failed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ClipCorpus_Replays, ::testing::ValuesIn(Inputs("clip")),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
