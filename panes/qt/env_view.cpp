@@ -299,7 +299,10 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
 
 void EnvView::OnKeyDown(unsigned virtualKey, unsigned repeatCount, unsigned flags, KeyState keys) {
     CVokraDoc* doc = GetDocument();
-    if (doc && doc->OnKeyCommand(virtualKey, repeatCount, flags) == 1) return;
+    // Shift+Insert, Shift+Delete and Ctrl+Insert belong to the clipboard even while there is
+    // nothing to paste or copy: they never fill or clear the selection.
+    const bool plain = !keys.shift && !keys.ctrl;
+    if (doc && plain && doc->OnKeyCommand(virtualKey, repeatCount, flags) == 1) return;
     MSBView::OnKeyDown(virtualKey, repeatCount, flags, keys);
 }
 
