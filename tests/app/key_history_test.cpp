@@ -1,7 +1,10 @@
 // The undo history: every key edit is one step that undoes and redoes to the same bytes, the
 // modified flag follows the saved state, the history stays within its limits, and keys travel
 // through the clipboard.
+#include "app/key_history.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -12,7 +15,6 @@
 #include <sstream>
 
 #include "app/commands.h"
-#include "app/key_history.h"
 #include "panes/qt/env_view.h"
 #include "platform/archive.h"
 #include "tests/app/app_fixture.h"
@@ -203,6 +205,27 @@ TEST_F(KeyUndo, HistoryKeepsTheNewestStepsWithinItsLimits) {
     EXPECT_EQ(Stack().count(), 2);
 }
 
+TEST_F(KeyUndo, CtrlZWorksFromAPaletteButATextFieldKeepsItsOwn) {
+    StartWithKeys();
+    Select(-0.5, 6.5);
+    Doc().OnKeyCommand(0x2E, 1, 0);  // keys 8 and 12 stay
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    CPlaybackPalette& palette = Frame().GetPlaybackPalette();
+    palette.activateWindow();
+    QApplication::processEvents();
+    auto* edit = palette.findChild<QLineEdit*>("start");
+    edit->setFocus();
+    const QString shown = edit->text();
+    QTest::keyClicks(edit, "7");
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 2);
+    EXPECT_EQ(edit->text(), shown);  // the field took back the typing
+    auto* play = palette.findChild<QWidget*>("play");
+    play->setFocus();
+    QTest::keyClick(play, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 4);
+}
+
 TEST_F(KeyUndo, TextOnTheClipboardPastesTheSameKeys) {
     StartWithKeys();
     Select(1.5, 8.5);  // frames 2..8: keys at offsets 0, 3 and 6
@@ -230,8 +253,9 @@ TEST_F(KeyUndo, ReTimingSaysHowManyMergedAndUndoesWithTheRate) {
     StartWithKeys();
     Doc().GetKeys().SetKey(Keyframe(4, 0.3f));  // at 15 -> 10 fps 4 -> 2.67 and 5 -> 3.33 meet
     messages_->AllowAny(IDYES);
-    const std::string note =
-        Doc().OnSetFramesPerSec([](std::int32_t, double, double) { return FpsChoice{10.0, 3}; });
+    const std::string note = Doc().OnSetFramesPerSec([](std::int32_t, double, double) {
+        return FpsChoice{10.0, 3};
+    });
     EXPECT_EQ(note, "Re-timed 5 keyframes to 10 frames per second; 1 merged into a neighbour.");
     EXPECT_EQ(Doc().GetKeys().GetCount(), 4);
     EXPECT_EQ(Stack().count(), 1);

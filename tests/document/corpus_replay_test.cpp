@@ -1,5 +1,5 @@
-// Every input the document, settings and clipboard fuzzers keep (their corpora and the crashers they found)
-// goes through the fuzzers' checks once more here, so a fixed fault stays fixed.
+// Every input the document, settings and clipboard fuzzers keep (their corpora and the crashers
+// they found) goes through the fuzzers' checks once more here, so a fixed fault stays fixed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
