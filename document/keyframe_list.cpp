@@ -1,5 +1,6 @@
 #include "document/keyframe_list.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vokra {
@@ -98,11 +99,13 @@ void KeyframeList::ReplaceRange(std::int32_t first, std::int32_t last,
     // Records already in the range are reused in place; only the difference moves pointers.
     for (std::size_t i = 0; i < shared; ++i) *keys_[b + i] = run[i];
     if (run.size() > old) {
-        std::vector<Keyframe*> added;
-        added.reserve(run.size() - old);
-        for (std::size_t i = old; i < run.size(); ++i) added.push_back(pool_.New(run[i]));
-        keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(b + old), added.begin(),
-                     added.end());
+        keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(b + old), run.size() - old,
+                     nullptr);
+        // Freed records first, in the order a delete freed them: an undone delete gets its
+        // records back in order, so the list keeps walking memory forwards.
+        const std::size_t reused = pool_.TakeFreed(run.size() - old, &keys_[b + old]);
+        for (std::size_t i = old; i < old + reused; ++i) *keys_[b + i] = run[i];
+        for (std::size_t i = old + reused; i < run.size(); ++i) keys_[b + i] = pool_.New(run[i]);
     } else if (old > run.size()) {
         for (std::size_t i = b + shared; i < b + old; ++i) pool_.Delete(keys_[i]);
         keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(b + shared),
@@ -140,6 +143,13 @@ Keyframe* KeyframeList::RecordPool::New(const Keyframe& key) {
     }
     *record = key;
     return record;
+}
+
+std::size_t KeyframeList::RecordPool::TakeFreed(std::size_t count, Keyframe** out) {
+    const std::size_t taken = count < free_.size() ? count : free_.size();
+    std::copy(free_.end() - static_cast<std::ptrdiff_t>(taken), free_.end(), out);
+    free_.resize(free_.size() - taken);
+    return taken;
 }
 
 void KeyframeList::RecordPool::Clear() {

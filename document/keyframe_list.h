@@ -56,6 +56,8 @@ private:
     public:
         Keyframe* New(const Keyframe& key);
         void Delete(Keyframe* record) { free_.push_back(record); }
+        // Up to `count` freed records into `out`, the earliest freed of them first; how many.
+        std::size_t TakeFreed(std::size_t count, Keyframe** out);
         void Clear();
 
     private:
