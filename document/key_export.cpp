@@ -396,10 +396,13 @@ bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, s
     chunks.Line();
     const MouthBands& bands = info.mouths;
     if (bands.empty()) return chunks.Finish();
-    std::size_t current = bands.size();  // nothing written yet
+    std::size_t current = bands.size();    // the band of the frame last looked at
+    const std::string* written = nullptr;  // the mouth of the last line
     auto emit = [&](std::int64_t frame, std::size_t band) {
-        if (band == current) return;
         current = band;
+        // Two neighbouring bands may name the same mouth: that is no change of mouth.
+        if (written && *written == bands[band].name) return;
+        written = &bands[band].name;
         AppendInt(t, frame + 1);
         t += ' ';
         t += bands[band].name;

@@ -152,6 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "lo:0.5,hi",
                 {{0, 0.0f}, {2, 1.0f}},
                 {"MohoSwitch1", "1 lo", "2 hi"}},
+        DatCase{"neighbouring_bands_of_one_mouth",
+                "a:0.5,a:1,b",
+                {{0, 0.0f}, {4, 2.0f}},
+                {"MohoSwitch1", "1 a", "3 b"}},
         DatCase{
             "same_mouth_written_once", "only", {{3, 0.0f}, {9, 2.0f}}, {"MohoSwitch1", "4 only"}},
         // Two billion frames between two keys: found by bisection, not frame by frame.
@@ -343,8 +347,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PathCase{"quote_backslash", "/a \"b\"\\c.wav", "/a \"b\"\\c.wav", true},
                       PathCase{"control_chars", "/a\nb\tc\x01\x1f.wav", "/a\nb\tc\x01\x1f.wav",
                                true},
-                      PathCase{"utf8", "/st\xC3\xBC" "ck/\xF0\x9F\x8E\xA4.wav",
-                               "/st\xC3\xBC" "ck/\xF0\x9F\x8E\xA4.wav", true},
+                      PathCase{"utf8",
+                               "/st\xC3\xBC"
+                               "ck/\xF0\x9F\x8E\xA4.wav",
+                               "/st\xC3\xBC"
+                               "ck/\xF0\x9F\x8E\xA4.wav",
+                               true},
                       PathCase{"latin1",
                                "/st\xFC"
                                "ck.wav",
