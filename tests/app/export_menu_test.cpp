@@ -108,11 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "0.5)."},
         RowsCase{"comma_decimal",
                  {{"a", "0,5"}, {"b", ""}},
-                 "The limit of mouth 'a' must be a number (got '0,5')."},
-        RowsCase{"space",
-                 {{"wide open", ""}},
-                 "The mouth name 'wide open' has a space, a control character, ':' or ','."},
-        RowsCase{"no_name", {{"a", "0.5"}, {"", ""}}, "Mouth 2 has no name."}),
+                 "The limit of mouth 'a' must be a number (got '0,5')."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportMenuTest, DialogRowsGrowAndShrinkInOrder) {
