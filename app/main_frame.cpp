@@ -24,6 +24,7 @@
 
 #include "app/about_dlg.h"
 #include "app/commands.h"
+#include "app/export_menu.h"
 #include "app/fps_dlg.h"
 #include "app/icons.h"
 #include "app/key_history.h"
@@ -158,6 +159,8 @@ void CMainFrame::CreateMenus() {
     fileMenu_->addAction(MakeAction(ID_WRITE_ENVELOPE, QStringLiteral("&Write Envelope File  ..."),
                                     QStringLiteral("Write envelope to a .env file"),
                                     QStringLiteral("Write Envelope File")));
+    exportMenu_ = new ExportMenu(doc_, this);
+    fileMenu_->addMenu(exportMenu_->CreateMenu(fileMenu_));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
     recentPlaceholder_->setEnabled(false);
@@ -222,6 +225,7 @@ void CMainFrame::CreateMenus() {
     edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
                                QStringLiteral("Select all the frames"),
                                QStringLiteral("Select All")));
+    edit->addAction(exportMenu_->CreateCopyAction(edit));
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditActions);
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         connect(clipboard, &QClipboard::dataChanged, this, [this] {

@@ -26,6 +26,7 @@ namespace vokra {
 class CVokraDoc;
 class EnvView;
 class KeyHistory;
+class ExportMenu;
 class RecentFileList;
 class WaveView;
 
@@ -99,6 +100,8 @@ public:
 
     CVokraDoc* GetDocument() const { return doc_; }
     KeyHistory* GetHistory() const { return history_.get(); }
+    // File > Export Keys and Edit > Copy as After Effects Keyframes.
+    ExportMenu* GetExportMenu() const { return exportMenu_; }
     CPlaybackPalette& GetPlaybackPalette() { return playbackPalette; }
     CAutoKeyPalette& GetAutoKeyPalette() { return autoKeyPalette; }
     int IsPlaybackPaletteShown() const { return playbackPaletteShown; }
@@ -148,6 +151,7 @@ private:
     std::vector<QAction*> recentActions_;
     QLabel* idleLabel_ = nullptr;
     QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    ExportMenu* exportMenu_ = nullptr;
     // Set while the frame itself shows or hides a palette, so that a palette hiding itself
     // (Escape) can be told apart.
     bool togglingPalette_ = false;
