@@ -16,6 +16,13 @@ namespace {
 
 constexpr int kGripWidth = 100;
 constexpr int kGripHeight = 40;
+// Numbers from the file are brought into a range where rectangle arithmetic cannot overflow;
+// KeepOnScreens then cuts them down to a real screen.
+constexpr int kFarthest = 1'000'000;
+
+int Coordinate(const IniFile& ini, const std::string& key, int fallback) {
+    return std::clamp(ini.GetInt(kWindowSection, key, fallback), -kFarthest, kFarthest);
+}
 
 QList<QRect> AvailableScreens() {
     QList<QRect> out;
@@ -45,8 +52,8 @@ void WriteRect(IniFile& ini, const std::string& prefix, const QRect& r, bool wit
 void RestorePalette(CMainFrame& frame, QWidget& palette, const IniFile& ini,
                     const std::string& prefix, bool shown, void (CMainFrame::*toggle)()) {
     if (ini.GetInt(kWindowSection, prefix + "Palette", -1) == -1) return;
-    const QRect saved(ini.GetInt(kWindowSection, prefix + "Left", palette.x()),
-                      ini.GetInt(kWindowSection, prefix + "Top", palette.y()), palette.width(),
+    const QRect saved(Coordinate(ini, prefix + "Left", palette.x()),
+                      Coordinate(ini, prefix + "Top", palette.y()), palette.width(),
                       palette.height());
     palette.move(OnScreen(saved).topLeft());
     const bool wanted = ini.GetInt(kWindowSection, prefix + "Palette", 0) != 0;
@@ -61,7 +68,10 @@ QRect KeepOnScreens(const QRect& r, const QList<QRect>& screens, const QRect& pr
         const int needH = std::min(kGripHeight, r.height());
         for (const QRect& s : screens) {
             const QRect common = s.intersected(r);
-            if (common.width() >= needW && common.height() >= needH) return r;
+            if (common.width() >= needW && common.height() >= needH) {
+                // On this screen; a size from a bigger one is cut down to it.
+                return QRect(r.topLeft(), r.size().boundedTo(s.size()));
+            }
         }
     }
     const int w = std::clamp(r.width(), 1, std::max(1, primary.width()));
@@ -94,12 +104,11 @@ void SaveWindowLayout(CMainFrame& frame, IniFile& ini) {
 }
 
 void RestoreWindowLayout(CMainFrame& frame, const IniFile& ini) {
-    const int width = ini.GetInt(kWindowSection, "Width", 0);
-    const int height = ini.GetInt(kWindowSection, "Height", 0);
+    const int width = std::min(ini.GetInt(kWindowSection, "Width", 0), kFarthest);
+    const int height = std::min(ini.GetInt(kWindowSection, "Height", 0), kFarthest);
     if (width > 0 && height > 0) {
         // A size from a bigger screen is cut down to this one.
-        const QRect saved(ini.GetInt(kWindowSection, "Left", 0),
-                          ini.GetInt(kWindowSection, "Top", 0), width, height);
+        const QRect saved(Coordinate(ini, "Left", 0), Coordinate(ini, "Top", 0), width, height);
         frame.setGeometry(OnScreen(saved));
         if (ini.GetInt(kWindowSection, "Maximized", 0) != 0)
             frame.setWindowState(frame.windowState() | Qt::WindowMaximized);

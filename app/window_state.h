@@ -14,8 +14,9 @@ class IniFile;
 inline constexpr const char* kWindowSection = "Window";
 
 // `r` when enough of it lies on one of `screens` to be grabbed and moved (a 100 x 40 pixel
-// corner, or all of it when smaller); otherwise the same size (cut down to fit) centred on
-// `primary`. All rectangles are available screen areas in global coordinates.
+// corner, or all of it when smaller), its size cut down to that screen's; otherwise the same
+// size (cut down to fit) centred on `primary`. All rectangles are available screen areas in global
+// coordinates.
 QRect KeepOnScreens(const QRect& r, const QList<QRect>& screens, const QRect& primary);
 
 // Writes the frame's layout into the [Window] section.

@@ -452,6 +452,50 @@ TEST_F(MainFrame, EditKeysAreBoundButPlainInsertAndDeleteReachTheEnvelopePane) {
     EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
 }
 
+TEST_F(MainFrame, InsertAndDeleteWorkFromTheUpperPaneToo) {
+    Start();
+    WaveView* pane = Frame().GetWavePane();
+    Frame().activateWindow();
+    pane->setFocus();
+    QApplication::processEvents();
+    Doc().GetTimeRange().SetAnchor(2.5);
+    Doc().GetTimeRange().SetCursor(6.5);
+    QTest::keyClick(pane, Qt::Key_Insert);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 4);
+    QTest::keyClick(pane, Qt::Key_Delete);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
+}
+
+TEST_F(MainFrame, SpaceOnAFocusedPaletteButtonPlays) {
+    Start();
+    Doc().LoadSoundFrom(MakeVoice("v.wav", 2.0));
+    Doc().GetKeys().SetKey(Keyframe(9, 0.5f));
+    Doc().GetKeys().SetKey(Keyframe(20, 0.5f));
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    QPushButton* next = Frame().GetPlaybackPalette().findChild<QPushButton*>("nextKey");
+    ASSERT_NE(next, nullptr);
+    QTest::mouseClick(next, Qt::LeftButton);
+    next->setFocus();
+    ASSERT_TRUE(Doc().GetTimeRange().HasSelection());
+    QTest::keyClick(next, Qt::Key_Space);
+    EXPECT_EQ(Frame().GetPlaybackPalette().GetState(), CPlaybackPalette::kPlaying);
+    EXPECT_DOUBLE_EQ(Doc().GetTimeRange().SelectionStart(), 8.5) << "the button was not pressed";
+}
+
+TEST_F(MainFrame, F6GoesOnToTheShownPalettesAndBack) {
+    Start();
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    Frame().activateWindow();
+    Frame().GetEnvelopePane()->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_F6);
+    QWidget* palette = &Frame().GetPlaybackPalette();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QApplication::focusWidget() && QApplication::focusWidget()->window() == palette, 2000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    QTRY_VERIFY_WITH_TIMEOUT(Frame().GetWavePane()->hasFocus(), 2000);
+}
+
 TEST_F(MainFrame, F6MovesTheFocusBetweenThePanes) {
     Start();
     Frame().activateWindow();
