@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScreenCase{"ASliverAboveTheTop", QRect(100, -590, 800, 600), QRect(560, 240, 800, 600)},
         ScreenCase{"HugeOnThePrimary", QRect(0, 0, 100000, 100000), QRect(0, 0, 1920, 1080)},
         ScreenCase{"BiggerThanThePrimary", QRect(-9000, 0, 4000, 3000), QRect(0, 0, 1920, 1080)},
-        ScreenCase{"Empty", QRect(), QRect(960, 540, 1, 1)}),
+        ScreenCase{"Empty", QRect(), QRect(959, 539, 1, 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 using WindowLayout = AppFixture;
