@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -236,8 +237,9 @@ void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, b
     }
     dc.Polyline(line.data(), static_cast<int>(line.size()));
 
-    // The marks: 3x3 squares, wherever the clip lets them show. The centres are collected per
-    // column, then each column is filled as the runs of rows that any square covers there.
+    // The marks: 3x3 squares, wherever the clip lets them show. Each centre column gets a bit
+    // mask of the rows its squares cover; a pixel column is covered by the squares of its own
+    // centre column and both neighbours, filled as the runs of rows set in the three masks.
     const Rect clip = dc.GetClipBox();
     const int width = clip.Width();
     const int height = clip.Height();
@@ -245,56 +247,41 @@ void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, b
         dc.SetBkColor(oldBk);
         return;
     }
+    const int words = (height + 63) / 64;
     // Centre columns run one beyond the clip on each side (their squares reach into it).
     const int cols = width + 2;
-    std::vector<std::uint8_t> centres(static_cast<std::size_t>(cols) * (height + 2), 0);
-    auto cell = [&](int c, int row) -> std::uint8_t& {
-        return centres[static_cast<std::size_t>(c) * (height + 2) + row];
-    };
-    std::vector<int> top(cols, std::numeric_limits<int>::max());
-    std::vector<int> bottom(cols, std::numeric_limits<int>::min());
+    std::vector<std::uint64_t> masks(static_cast<std::size_t>(cols) * words, 0);
+    std::vector<std::uint8_t> used(static_cast<std::size_t>(cols), 0);
     for (std::size_t k = 0; k < count; ++k) {
         if (!marked(k)) continue;
         const int c = points[k].x - clip.left + 1;
-        const int row = points[k].y - clip.top + 1;
-        if (c < 0 || c >= cols || row < 0 || row >= height + 2) continue;
-        cell(c, row) = 1;
-        top[c] = std::min(top[c], row);
-        bottom[c] = std::max(bottom[c], row);
+        const int row = points[k].y - clip.top;
+        if (c < 0 || c >= cols || row < -1 || row > height) continue;
+        std::uint64_t* mask = &masks[static_cast<std::size_t>(c) * words];
+        for (int y = std::max(0, row - 1); y <= std::min(height - 1, row + 1); ++y)
+            mask[y / 64] |= std::uint64_t{1} << (y % 64);
+        used[static_cast<std::size_t>(c)] = 1;
     }
-    std::vector<std::uint8_t> covered(static_cast<std::size_t>(height), 0);
+    std::vector<std::uint64_t> covered(static_cast<std::size_t>(words));
     for (int x = 0; x < width; ++x) {
-        // Pixel column x of the clip is centre column x + 1; squares from x, x + 1 and x + 2.
-        int first = std::numeric_limits<int>::max();
-        int last = std::numeric_limits<int>::min();
-        for (int c = x; c <= x + 2; ++c) {
-            first = std::min(first, top[c]);
-            last = std::max(last, bottom[c]);
-        }
-        if (first > last) continue;
-        // Centre row r covers pixel rows r - 1 .. r + 1, that is clip rows r - 2 .. r.
-        const int from = std::max(0, first - 2);
-        const int to = std::min(height - 1, last);
-        std::fill(covered.begin() + from, covered.begin() + to + 1, std::uint8_t{0});
-        for (int c = x; c <= x + 2; ++c) {
-            if (top[c] > bottom[c]) continue;
-            for (int row = top[c]; row <= bottom[c]; ++row) {
-                if (!cell(c, row)) continue;
-                for (int y = row - 2; y <= row; ++y) {
-                    if (y >= from && y <= to) covered[y] = 1;
-                }
-            }
-        }
-        int y = from;
-        while (y <= to) {
-            if (!covered[y]) {
-                ++y;
-                continue;
-            }
-            const int start = y;
-            while (y <= to && covered[y]) ++y;
-            const int px = clip.left + x;
-            dc.FillSolidRect(Rect{px, clip.top + start, px + 1, clip.top + y}, Rgb{0, 0, 0});
+        // Pixel column x of the clip is centre column x + 1.
+        if (!used[x] && !used[x + 1] && !used[x + 2]) continue;
+        const std::uint64_t* a = &masks[static_cast<std::size_t>(x) * words];
+        for (int w = 0; w < words; ++w) covered[w] = a[w] | a[w + words] | a[w + 2 * words];
+        const int px = clip.left + x;
+        int y = 0;
+        while (y < height) {
+            // The next set row, then the next clear one after it.
+            int w = y / 64;
+            std::uint64_t bits = covered[w] & (~std::uint64_t{0} << (y % 64));
+            while (bits == 0 && ++w < words) bits = covered[w];
+            if (bits == 0) break;
+            const int start = w * 64 + std::countr_zero(bits);
+            bits = ~covered[w] & (~std::uint64_t{0} << (start % 64));
+            while (bits == 0 && ++w < words) bits = ~covered[w];
+            const int end = bits == 0 ? height : std::min(height, w * 64 + std::countr_zero(bits));
+            dc.FillSolidRect(Rect{px, clip.top + start, px + 1, clip.top + end}, Rgb{0, 0, 0});
+            y = end;
         }
     }
     dc.SetBkColor(oldBk);
