@@ -26,6 +26,7 @@
 
 #include "app/about_dlg.h"
 #include "app/commands.h"
+#include "app/export_menu.h"
 #include "app/fps_dlg.h"
 #include "app/icons.h"
 #include "app/window_state.h"
@@ -156,6 +157,8 @@ void CMainFrame::CreateMenus() {
                    QStringLiteral("Write Envelope File"));
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     fileMenu_->addAction(a);
+    exportMenu_ = new ExportMenu(doc_, this);
+    fileMenu_->addMenu(exportMenu_->CreateMenu(fileMenu_));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
     recentPlaceholder_->setEnabled(false);
@@ -170,6 +173,7 @@ void CMainFrame::CreateMenus() {
     edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
                                QStringLiteral("Select all the frames"),
                                QStringLiteral("Select All")));
+    edit->addAction(exportMenu_->CreateCopyAction(edit));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     const struct {
