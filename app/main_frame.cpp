@@ -32,6 +32,7 @@
 #include "platform/help_service.h"
 #include "platform/ini_file.h"
 #include "platform/recent_file_list.h"
+#include "sound/import.h"
 
 namespace vokra {
 
@@ -463,6 +464,10 @@ void CMainFrame::OnNextPane(bool previous) {
 
 bool CMainFrame::OpenDocument(const std::string& path) {
     if (!doc_) return false;
+    if (LooksLikeSound(path)) {
+        doc_->LoadOrConvertSound(path);
+        return true;
+    }
     const bool opened = OpenDocumentFile(*doc_, path);
     UpdateRecentFileMenu();
     return opened;

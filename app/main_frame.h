@@ -65,7 +65,8 @@ public:
     void OnAppAbout();
     // F6 / Shift+F6: the keyboard focus to the next / previous pane.
     void OnNextPane(bool previous);
-    // Opens a document as File > Open does, for a path given on the command line or dropped.
+    // Opens a document as File > Open does, for a path given on the command line or dropped; a
+    // sound is loaded into the current document as Load Sound File does.
     bool OpenDocument(const std::string& path);
 
     // Gives the hidden palettes their first place: beside the window's right edge when the screen

@@ -60,6 +60,8 @@ public:
             options_.command = CliCommand::Export;
         } else if (command == "info") {
             options_.command = CliCommand::Info;
+        } else if (command == "convert") {
+            options_.command = CliCommand::Convert;
         } else if (!command.empty() && command[0] == '-') {
             return Fail("unknown option '" + command + "'");
         } else {
@@ -77,8 +79,7 @@ public:
                 if (!Option(a)) return Fail(error_);
                 continue;
             }
-            if (!options_.input.empty()) return Fail("unexpected argument '" + a + "'");
-            options_.input = a;
+            if (!Positional(a)) return Fail("unexpected argument '" + a + "'");
         }
         if (options_.input.empty()) {
             switch (options_.command) {
@@ -86,9 +87,14 @@ public:
                     return Fail("autokey needs a sound file (SOUND.wav)");
                 case CliCommand::Export:
                     return Fail("export needs a document (DOC.vok)");
+                case CliCommand::Convert:
+                    return Fail("convert needs a sound file and an output file (IN OUT.wav)");
                 default:
-                    return Fail("info needs a document (DOC.vok)");
+                    return Fail("info needs a document or a sound file (DOC.vok or SOUND)");
             }
+        }
+        if (options_.command == CliCommand::Convert && options_.outputPath.empty()) {
+            return Fail("convert needs an output file (OUT.wav)");
         }
         if (options_.from && options_.to && *options_.from > *options_.to) {
             return Fail("--from " + std::to_string(*options_.from) + " is after --to " +
@@ -134,8 +140,43 @@ private:
         return true;
     }
 
+    // The input, and for convert the output after it; false for one too many.
+    bool Positional(const std::string& arg) {
+        if (options_.input.empty()) {
+            options_.input = arg;
+            return true;
+        }
+        if (options_.command == CliCommand::Convert && options_.outputPath.empty()) {
+            options_.outputPath = arg;
+            return true;
+        }
+        return false;
+    }
+
+    bool ConvertOption(const std::string& arg, const std::string& name) {
+        if (name != "--rate" && name != "--channel") {
+            error_ = "unknown option '" + name + "'";
+            return false;
+        }
+        std::string value;
+        if (!TakeValue(arg, value)) return false;
+        if (name == "--rate") return Whole(name, value, 4000, 44100, options_.rate);
+        if (value == "mix") {
+            options_.channel = 0;
+            return true;
+        }
+        const auto v = ParseWhole(value);
+        if (!v || *v < 1 || *v > 1024) {
+            error_ = "--channel must be 'mix' or a channel number from 1 (got '" + value + "')";
+            return false;
+        }
+        options_.channel = static_cast<std::int32_t>(*v);
+        return true;
+    }
+
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
+        if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         static const char* const kAutoKeyOptions[] = {
             "--fps",       "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
             "--low-range", "--env",  "--vok"};

@@ -10,10 +10,14 @@ public:
     int Show(const MessageRequest& request) override {
         std::fprintf(stderr, "%s\n", request.text.c_str());
         switch (request.buttons) {
-            case MsgButtons::Ok: return IDOK;
-            case MsgButtons::OkCancel: return IDCANCEL;
-            case MsgButtons::YesNo: return IDNO;
-            case MsgButtons::YesNoCancel: return IDCANCEL;
+            case MsgButtons::Ok:
+                return IDOK;
+            case MsgButtons::OkCancel:
+                return IDCANCEL;
+            case MsgButtons::YesNo:
+                return IDNO;
+            case MsgButtons::YesNoCancel:
+                return IDCANCEL;
         }
         return IDOK;
     }
@@ -24,7 +28,9 @@ MessageService* g_service = &g_stderrService;
 
 }  // namespace
 
-MessageService& Messages() { return *g_service; }
+MessageService& Messages() {
+    return *g_service;
+}
 
 void SetMessageService(MessageService* service) {
     g_service = service ? service : &g_stderrService;
@@ -32,7 +38,7 @@ void SetMessageService(MessageService* service) {
 
 int AfxMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, void* owner) {
     if (buttons == MsgButtons::Ok && icon == MsgIcon::None) icon = MsgIcon::Exclamation;
-    return Messages().Show(MessageRequest{text, buttons, icon, owner});
+    return Messages().Show(MessageRequest{text, buttons, icon, owner, std::string()});
 }
 
 }  // namespace vokra

@@ -18,6 +18,8 @@ struct MessageRequest {
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
     void* owner = nullptr;
+    // The text of the OK (or Yes) button when it is not the usual one, e.g. "Convert".
+    std::string acceptText;
 };
 
 class MessageService {

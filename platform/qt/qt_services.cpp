@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace vokra {
@@ -63,6 +64,11 @@ int QtMessageService::Show(const MessageRequest& request) {
             box.setDefaultButton(QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+    }
+    if (!request.acceptText.empty()) {
+        QAbstractButton* accept = box.button(QMessageBox::Ok);
+        if (!accept) accept = box.button(QMessageBox::Yes);
+        if (accept) accept->setText(QString::fromStdString(request.acceptText));
     }
     switch (box.exec()) {
         case QMessageBox::Ok:
@@ -199,6 +205,45 @@ bool QtHelpService::Open(int context) {
     const QString redirect = WriteHelpRedirect(
         target, QDir::tempPath() + QStringLiteral("/vokra-help-%1").arg(::getuid()));
     return opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect));
+}
+
+}  // namespace vokra
+
+namespace vokra {
+namespace {
+
+// A modal progress dialog: setValue lets the event loop run, so the Cancel button is heard
+// while the task works on the user-interface thread.
+class QtProgressTask final : public ProgressTask {
+public:
+    QtProgressTask(const QString& label, QWidget* owner)
+        : dialog_(label, QStringLiteral("Cancel"), 0, kSteps, owner) {
+        dialog_.setWindowTitle(QStringLiteral("Vokra"));
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(300);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool Update(double fraction) override {
+        if (!(fraction >= 0.0)) fraction = 0.0;
+        if (fraction > 1.0) fraction = 1.0;
+        const int value = static_cast<int>(fraction * kSteps);
+        if (value != dialog_.value()) dialog_.setValue(value);
+        QApplication::processEvents();
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressTask> QtProgressService::Begin(const std::string& label) {
+    return std::make_unique<QtProgressTask>(QString::fromStdString(label),
+                                            OwnerOf(nullptr, defaultOwner_));
 }
 
 }  // namespace vokra

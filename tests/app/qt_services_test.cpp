@@ -179,7 +179,7 @@ TEST_P(QtServices_MessageBox, ShowsTitleButtonsAndIcon) {
         box->button(c.press)->click();
     });
     const int result =
-        service.Show(MessageRequest{"Save changes to a.vok?", c.buttons, c.icon, &owner});
+        service.Show(MessageRequest{"Save changes to a.vok?", c.buttons, c.icon, &owner, {}});
     EXPECT_EQ(title, "Vokra");
     EXPECT_EQ(format, Qt::PlainText) << "file names are shown as they are, never as markup";
     EXPECT_EQ(text, "Save changes to a.vok?");
