@@ -12,6 +12,7 @@ class CVokraDoc;
 class QtFileDialogService;
 class QtHelpService;
 class QtMessageService;
+class QtProgressService;
 class RecentFileList;
 
 struct AppOptions {

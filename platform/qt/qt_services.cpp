@@ -151,7 +151,7 @@ std::optional<std::string> QtFileDialogService::Run(const FileDialogRequest& req
         QFileInfo::exists(QString::fromStdString(path))) {
         const std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
         MessageRequest ask{name + " already exists.\nDo you want to replace it?", MsgButtons::YesNo,
-                           MsgIcon::Exclamation, OwnerOf(nullptr, defaultOwner_)};
+                           MsgIcon::Exclamation, OwnerOf(nullptr, defaultOwner_), {}};
         if (Messages().Show(ask) != IDYES) return std::nullopt;
     }
     return path;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "sound/import.h"
 #include "tests/document/doc_fixture.h"
 
 namespace vokra::test {
@@ -444,7 +445,10 @@ TEST_F(Document_LoadSound, CommandAsksForAWaveFileAndRemembersItsFolder) {
     const FileDialogRequest& r = dialogs_->Requests().at(0);
     EXPECT_FALSE(r.save);
     EXPECT_TRUE(r.fileMustExist);
-    EXPECT_EQ(r.filter, "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||");
+    // Every file the converter reads first, then WAVE files alone, then all files.
+    const std::string readable = ReadableSoundPatterns();
+    EXPECT_EQ(r.filter, "Sound Files (" + readable + ")|" + readable +
+                            "|Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||");
     EXPECT_EQ(r.initialDir, "/start");
     EXPECT_EQ(r.initialName, "");
     EXPECT_TRUE(g_sound.IsLoaded());
