@@ -194,8 +194,15 @@ SndHandle OpenPath(const std::string& path, SF_INFO& info) {
     return SndHandle(f);
 }
 
+// Rates no recording has are refused before a resampler is built for them: its tables grow with
+// the ratio of the rates.
+constexpr int kLowestSourceRate = 1000;
+constexpr int kHighestSourceRate = 768000;
+constexpr int kMostChannels = 1024;
+
 bool Usable(const SF_INFO& info) {
-    return info.samplerate > 0 && info.channels > 0 && info.frames >= 0;
+    return info.samplerate >= kLowestSourceRate && info.samplerate <= kHighestSourceRate &&
+           info.channels > 0 && info.channels <= kMostChannels && info.frames >= 0;
 }
 
 // TPDF dither from a small fixed-seed generator, so that the same file always converts to the
@@ -284,9 +291,8 @@ public:
         std::vector<float> mono(static_cast<std::size_t>(blockFrames));
         std::vector<float> resampled;
         if (resampler_) {
-            resampled.resize(static_cast<std::size_t>(std::ceil(
-                                 blockFrames * static_cast<double>(plan.rate) / sf_.samplerate)) +
-                             64);
+            // Fixed, whatever the ratio: Resample drains the resampler in as many rounds as needed.
+            resampled.resize(kBlockFloats);
         }
 
         sf_count_t done = 0;
@@ -369,7 +375,7 @@ private:
     // Feeds a block to the resampler (null: flush) and emits what comes out.
     bool Resample(const float* in, std::size_t count, std::vector<float>& buffer) {
         std::size_t used = 0;
-        for (int rounds = 0; rounds < 1'000'000; ++rounds) {
+        for (;;) {
             std::size_t consumed = 0;
             std::size_t produced = 0;
             const soxr_error_t error =
@@ -379,9 +385,10 @@ private:
             used += consumed;
             Emit(buffer.data(), produced);
             if (in ? used >= count : produced == 0) return true;
+            // Output beyond the planned length is dropped by Emit; nothing more is worth making.
+            if (out_.size() >= limit_) return true;
             if (in && consumed == 0 && produced == 0) return true;
         }
-        return false;
     }
 
     void Emit(const float* in, std::size_t count) {

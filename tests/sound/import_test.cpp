@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/riff_reader.h"
 #include "sound/wave_reader.h"
@@ -288,6 +289,54 @@ TEST(Import_Names, CopyPathAndPatterns) {
     }
     EXPECT_EQ(patterns.find("*.raw"), std::string::npos);
 }
+
+}  // namespace
+}  // namespace vokra
+
+namespace vokra {
+namespace {
+
+// Every input the converter's fuzzer kept or crashed on is converted once more here, so that a
+// fixed fault stays fixed.
+class ImportCorpus_Replays : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ImportCorpus_Replays, RefusesOrGivesALoadableSound) {
+    const std::string bytes = test::ReadFile(GetParam());
+    const ImportResult r = ImportSoundBytes(bytes.data(), bytes.size());
+    if (!r.ok()) return;
+    const std::string wave = MakeWaveBytes(r.samples, r.rate);
+    RiffReader reader;
+    reader.OpenMemory(wave.data(), wave.size());
+    WaveReadResult loaded = ReadWave(reader);
+    EXPECT_EQ(loaded.code, 0);
+    std::free(loaded.samples);
+}
+
+std::vector<std::string> ImportInputs() {
+    namespace fs = std::filesystem;
+    const fs::path root = VOKRA_FUZZ_DIR;
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(root / "corpus" / "import", ec)) {
+        files.push_back(e.path().string());
+    }
+    for (const auto& e : fs::directory_iterator(root / "crashers", ec)) {
+        if (e.path().filename().string().rfind("import", 0) == 0)
+            files.push_back(e.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kept, ImportCorpus_Replays, ::testing::ValuesIn(ImportInputs()),
+                         [](const auto& info) {
+                             std::string name = std::filesystem::path(info.param).filename();
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name + "_" + std::to_string(info.index);
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ImportCorpus_Replays);
 
 }  // namespace
 }  // namespace vokra
