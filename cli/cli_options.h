@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "document/key_export.h"
+
 namespace vokra {
 
 enum class CliCommand { Help, Version, AutoKey, Export, Info, Convert };
@@ -26,8 +28,10 @@ struct CliOptions {
     std::string envPath;  // empty: not written
     std::string vokPath;  // empty: not written
 
-    // export
-    std::string outputPath;  // empty: standard output; convert: OUT.wav
+    // export, and autokey's keys in another format
+    std::string outputPath;            // empty: standard output; convert: OUT.wav
+    std::optional<KeyFormat> format;   // --format; the envelope when not given
+    std::optional<MouthBands> mouths;  // --mouths, for the switch data
 
     // convert
     std::int32_t rate = 0;     // 0: by the conversion rule
