@@ -29,22 +29,11 @@ void Drop(QWidget& target, const std::string& path) {
     QApplication::sendEvent(&target, &drop);
 }
 
-TEST_F(SoundArrival, ADroppedWaveIsLoadedAsTheSoundOfTheOpenDocument) {
-    Start();
-    const std::string wav = MakeVoice("voice.wav", 2.0);
-    Drop(Frame(), wav);
-    QTRY_VERIFY(g_sound.IsLoaded());
-    EXPECT_EQ(Doc().GetSoundName(), "voice.wav");
-    EXPECT_EQ(Doc().GetPathName(), "");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Vokra");
-    EXPECT_TRUE(messages_->Shown().empty());
-}
-
 TEST_F(SoundArrival, ADroppedRecordingIsOfferedForConversion) {
     Start();
     const std::string flac = dir_.File("take.flac");
-    ASSERT_TRUE(WriteSoundFile(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 2, 48000,
-                                     Tone(200, 48000)));
+    ASSERT_TRUE(
+        WriteSoundFile(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 2, 48000, Tone(200, 48000)));
     messages_->AllowAny(IDOK);
     dialogs_->Answer(dir_.File("take-vokra.wav"));
     Drop(Frame(), flac);

@@ -188,12 +188,6 @@ std::string Written(const test::TempDir& dir, int format, int rate, int channels
     return path;
 }
 
-ImportOptions Cancelling() {
-    ImportOptions o;
-    o.progress = [](double) { return false; };
-    return o;
-}
-
 ImportOptions Channel(std::int32_t channel) {
     ImportOptions o;
     o.channel = channel;
@@ -258,14 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     Channel(3),
                     ImportStatus::BadOption,
-                    {"2 channels", "no channel 3"}},
-        RefusalCase{"Cancelled",
-                    [](const test::TempDir& d) {
-                        return Written(d, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, 48000);
-                    },
-                    Cancelling(),
-                    ImportStatus::Cancelled,
-                    {}}),
+                    {"2 channels", "no channel 3"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Import_Refuses, ATruncatedFileConvertsWhatItHolds) {
