@@ -16,8 +16,9 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: vokra [DOCUMENT.vok]\n"
-                "Opens the document, or starts with a new one.\n"
+                "Usage: vokra [DOCUMENT.vok | SOUND]\n"
+                "Opens the document, or starts with a new one; a sound file (WAV, AIFF, FLAC,\n"
+                "Ogg, MP3 ...) is loaded into a new document, converted first if need be.\n"
                 "Settings are kept in the file named by VOKRA_INI, else beside the program\n"
                 "(vokra.INI) when its folder can be written, else in\n"
                 "$XDG_CONFIG_HOME/vokra/vokra.INI (~/.config/vokra/vokra.INI).\n");

@@ -41,6 +41,7 @@
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
 #include "platform/recent_file_list.h"
+#include "sound/import.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -687,6 +688,10 @@ void CMainFrame::OnNextPane(bool previous) {
 
 bool CMainFrame::OpenDocument(const std::string& path) {
     if (!doc_) return false;
+    if (LooksLikeSound(path)) {
+        doc_->LoadOrConvertSound(path);
+        return true;
+    }
     const bool opened = OpenDocumentFile(*doc_, path);
     UpdateRecentFileMenu();
     return opened;

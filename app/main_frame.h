@@ -79,7 +79,8 @@ public:
     void OnEditPaste();
     // Cut and Copy follow the selection, Paste what the clipboard holds.
     void UpdateEditActions();
-    // Opens a document as File > Open does, for a path given on the command line or dropped.
+    // Opens a document as File > Open does, for a path given on the command line or dropped; a
+    // sound is loaded into the current document as Load Sound File does.
     bool OpenDocument(const std::string& path);
 
     // Gives the hidden palettes their first place: beside the window's right edge when the screen

@@ -17,6 +17,8 @@
 #include "platform/ini_file.h"
 #include "platform/qt/qt_services.h"
 #include "platform/recent_file_list.h"
+#include "platform/sdl_audio_factory.h"
+#include "sound/import.h"
 
 namespace vokra {
 
@@ -46,6 +48,7 @@ CVokraApp::~CVokraApp() {
         SetMessageService(nullptr);
         SetFileDialogService(nullptr);
         SetHelpService(nullptr);
+        SetProgressService(nullptr);
     }
 }
 
@@ -64,7 +67,11 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         SetMessageService(messages_.get());
         SetFileDialogService(fileDialogs_.get());
         SetHelpService(help_.get());
+        progress_ = std::make_unique<QtProgressService>();
+        SetProgressService(progress_.get());
     }
+    // Playback goes through SDL unless a test has installed its own device.
+    UseSdlAudioDevice();
 
     // The recent-file list of four entries.
     recent_ = std::make_unique<RecentFileList>(Profile(), kRecentFileCount);
@@ -80,6 +87,7 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
     if (!frame_->OnCreate() || !frame_->OnCreateClient()) return false;
     if (messages_) messages_->SetDefaultOwner(frame_.get());
     if (fileDialogs_) fileDialogs_->SetDefaultOwner(frame_.get());
+    if (progress_) progress_->SetDefaultOwner(frame_.get());
     SetMainFrameLink(frame_.get());
     SetPositionChangeHook([this] {
         if (!frame_) return;
@@ -89,12 +97,18 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
 
     // The command line: a new document, or the named one, opened before VOKRADIR moves the
     // current directory, so a relative path means what it meant in the shell.
+    // A sound named there is loaded into the new document, as Load Sound File would.
     const std::string document = DocumentArgument(arguments);
     bool ready = false;
     if (!document.empty()) {
         const std::string full =
             QFileInfo(QString::fromStdString(document)).absoluteFilePath().toStdString();
-        ready = frame_->OpenDocument(full);
+        if (LooksLikeSound(full)) {
+            ready = doc_->OnNewDocument();
+            if (ready) doc_->LoadOrConvertSound(full);
+        } else {
+            ready = frame_->OpenDocument(full);
+        }
     }
     // A document that cannot be opened has been reported; the user gets a new one to work in.
     if (!ready) ready = doc_->OnNewDocument();

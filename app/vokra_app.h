@@ -12,6 +12,7 @@ class CVokraDoc;
 class QtFileDialogService;
 class QtHelpService;
 class QtMessageService;
+class QtProgressService;
 class RecentFileList;
 
 struct AppOptions {
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<QtMessageService> messages_;
     std::unique_ptr<QtFileDialogService> fileDialogs_;
     std::unique_ptr<QtHelpService> help_;
+    std::unique_ptr<QtProgressService> progress_;
     std::unique_ptr<RecentFileList> recent_;
     // The document outlives the frame: the panes and palettes point at it until they are gone.
     std::unique_ptr<CVokraDoc> doc_;

@@ -60,6 +60,8 @@ public:
             options_.command = CliCommand::Export;
         } else if (command == "info") {
             options_.command = CliCommand::Info;
+        } else if (command == "convert") {
+            options_.command = CliCommand::Convert;
         } else if (!command.empty() && command[0] == '-') {
             return Fail("unknown option '" + command + "'");
         } else {
@@ -77,8 +79,7 @@ public:
                 if (!Option(a)) return Fail(error_);
                 continue;
             }
-            if (!options_.input.empty()) return Fail("unexpected argument '" + a + "'");
-            options_.input = a;
+            if (!Positional(a)) return Fail("unexpected argument '" + a + "'");
         }
         if (options_.input.empty()) {
             switch (options_.command) {
@@ -86,9 +87,14 @@ public:
                     return Fail("autokey needs a sound file (SOUND.wav)");
                 case CliCommand::Export:
                     return Fail("export needs a document (DOC.vok)");
+                case CliCommand::Convert:
+                    return Fail("convert needs a sound file and an output file (IN OUT.wav)");
                 default:
-                    return Fail("info needs a document (DOC.vok)");
+                    return Fail("info needs a document or a sound file (DOC.vok or SOUND)");
             }
+        }
+        if (options_.command == CliCommand::Convert && options_.outputPath.empty()) {
+            return Fail("convert needs an output file (OUT.wav)");
         }
         if (options_.mouths && options_.format != KeyFormat::Dat) {
             return Fail("--mouths applies only to --format dat");
@@ -137,6 +143,40 @@ private:
         return true;
     }
 
+    // The input, and for convert the output after it; false for one too many.
+    bool Positional(const std::string& arg) {
+        if (options_.input.empty()) {
+            options_.input = arg;
+            return true;
+        }
+        if (options_.command == CliCommand::Convert && options_.outputPath.empty()) {
+            options_.outputPath = arg;
+            return true;
+        }
+        return false;
+    }
+
+    bool ConvertOption(const std::string& arg, const std::string& name) {
+        if (name != "--rate" && name != "--channel") {
+            error_ = "unknown option '" + name + "'";
+            return false;
+        }
+        std::string value;
+        if (!TakeValue(arg, value)) return false;
+        if (name == "--rate") return Whole(name, value, 4000, 44100, options_.rate);
+        if (value == "mix") {
+            options_.channel = 0;
+            return true;
+        }
+        const auto v = ParseWhole(value);
+        if (!v || *v < 1 || *v > 1024) {
+            error_ = "--channel must be 'mix' or a channel number from 1 (got '" + value + "')";
+            return false;
+        }
+        options_.channel = static_cast<std::int32_t>(*v);
+        return true;
+    }
+
     // The options that choose how the keys are written, shared by export and autokey.
     static bool IsKeyOutputOption(const std::string& name) {
         return name == "-o" || name == "--output" || name == "--format" || name == "--mouths";
@@ -167,6 +207,7 @@ private:
 
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
+        if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         if ((options_.command == CliCommand::AutoKey || options_.command == CliCommand::Export) &&
             IsKeyOutputOption(name)) {
             std::string value;

@@ -11,11 +11,11 @@
 
 namespace vokra {
 
-enum class CliCommand { Help, Version, AutoKey, Export, Info };
+enum class CliCommand { Help, Version, AutoKey, Export, Info, Convert };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
-    std::string input;  // SOUND.wav for autokey, DOC.vok for export and info
+    std::string input;  // the sound for autokey and convert, DOC.vok for export, either for info
 
     // autokey
     double fps = 15.0;
@@ -29,9 +29,13 @@ struct CliOptions {
     std::string vokPath;  // empty: not written
 
     // export, and autokey's keys in another format
-    std::string outputPath;            // empty: standard output
+    std::string outputPath;            // empty: standard output; convert: OUT.wav
     std::optional<KeyFormat> format;   // --format; the envelope when not given
     std::optional<MouthBands> mouths;  // --mouths, for the switch data
+
+    // convert
+    std::int32_t rate = 0;     // 0: by the conversion rule
+    std::int32_t channel = 0;  // 0: mix all channels down
 };
 
 struct CliParseResult {

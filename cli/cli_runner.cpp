@@ -11,7 +11,9 @@
 #include "palettes/auto_key.h"
 #include "palettes/trunc_int.h"
 #include "platform/ini_file.h"
+#include "platform/message_service.h"
 #include "sound/amplitude.h"
+#include "sound/import.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -43,6 +45,61 @@ bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream
     return false;
 }
 
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Says why a conversion did not happen; false. The exact loader's message stands where the
+// conversion cannot help.
+bool ReportImportFailure(const ImportResult& r, const std::string& path, const std::string& refusal,
+                         std::ostream& err) {
+    switch (r.status) {
+        case ImportStatus::Unreadable:
+        case ImportStatus::TooShort:
+            AfxMessageBox(refusal);
+            break;
+        default:
+            err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n"
+                << "vokra-cli: " << r.message << "\n";
+            break;
+    }
+    return false;
+}
+
+// Loads the sound with the program's loader, checks and messages. A recording it refuses for its
+// format or size is converted in memory by the rule of the program's Convert button; with --vok
+// the converted copy is written beside the document, so that the document refers to a sound
+// that loads.
+bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
+    std::string refusal;
+    const std::int32_t code = doc.TryLoadSound(o.input, refusal);
+    if (code == 0) return true;
+    if (!IsConvertibleRefusal(code)) {
+        AfxMessageBox(refusal);
+        return false;
+    }
+    const ImportResult r = ImportSound(o.input);
+    if (!r.ok()) return ReportImportFailure(r, o.input, refusal, err);
+    if (o.vokPath.empty()) return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate));
+
+    const std::string copy =
+        FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
+    if (!WriteWaveFile(copy, r.samples, r.rate)) {
+        AfxMessageBox("Could not write file " + copy);
+        return false;
+    }
+    err << "vokra-cli: converted " << FileNameOf(o.input) << " (" << r.info.Describe() << ") to "
+        << copy << " (" << r.rate << " Hz mono 16-bit PCM)\n";
+    doc.LoadSoundFrom(copy);
+    return g_sound.IsLoaded();
+}
+
 // The keys in the chosen format (the envelope by default) to -o OUT or to standard output. A
 // sound path repaired for JSON is mentioned on standard error.
 bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
@@ -62,9 +119,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     CVokraDoc doc;
     ResetWithoutSettings(doc);
-    // The program's loader, checks and messages; it has said why when it fails.
-    doc.LoadSoundFrom(o.input);
-    if (!g_sound.IsLoaded()) return kCliFileError;
+    if (!LoadAnySound(doc, o, err)) return kCliFileError;
 
     const std::int32_t preset = PresetForRate(o.fps);
     if (preset == 0) {
@@ -129,7 +184,86 @@ void Field(std::ostream& out, const char* name, const std::string& value) {
     out << '\n';
 }
 
+int RunConvert(const CliOptions& o, std::ostream& err) {
+    ImportOptions options;
+    options.rate = o.rate;
+    options.channel = o.channel;
+    const ImportResult r = ImportSound(o.input, options);
+    if (r.status == ImportStatus::Unreadable) {
+        // The loader's own reason, as the program gives it for this file.
+        SoundData probe;
+        std::string refusal;
+        if (probe.Load(o.input, refusal) == 0) refusal = "Could not read " + o.input;
+        AfxMessageBox(refusal);
+        return kCliFileError;
+    }
+    if (r.status == ImportStatus::TooShort) {
+        err << "vokra-cli: " << FileNameOf(o.input) << ": " << r.info.Describe() << "\n";
+        AfxMessageBox("sound data is too short.");
+        return kCliFileError;
+    }
+    if (!r.ok()) {
+        ReportImportFailure(r, o.input, std::string(), err);
+        return r.status == ImportStatus::BadOption ? kCliUsageError : kCliFileError;
+    }
+    if (!WriteWaveFile(o.outputPath, r.samples, r.rate)) {
+        AfxMessageBox("Could not write file " + o.outputPath);
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+// What a sound file is and whether the program loads it as it is.
+int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    SoundData sound;
+    std::string refusal;
+    const std::int32_t code = sound.Load(o.input, refusal);
+    SoundFileInfo info;
+    const bool readable = ProbeSound(o.input, info);
+    if (code != 0 && !readable) {
+        AfxMessageBox(refusal);
+        return kCliFileError;
+    }
+    Field(out, "file", FileNameOf(o.input));
+    if (readable) {
+        Field(out, "format", info.container + ", " + info.encoding);
+        Field(out, "sample rate", std::to_string(info.sampleRate));
+        Field(out, "channels", std::to_string(info.channels));
+        Field(out, "frames", std::to_string(info.frames));
+        Field(out, "seconds", ShortestNumber(info.Seconds()));
+    } else {
+        Field(out, "format", "WAV");
+        Field(out, "sample rate", std::to_string(sound.GetSampleRate()));
+        Field(out, "channels", "1");
+        Field(out, "frames", std::to_string(sound.GetSampleCount()));
+        Field(out, "seconds",
+              ShortestNumber(static_cast<double>(sound.GetSampleCount()) / sound.GetSampleRate()));
+    }
+    Field(out, "loads as it is", code == 0 ? "yes" : "no: " + refusal);
+    if (code != 0) {
+        const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
+        if (!IsConvertibleRefusal(code)) {
+            Field(out, "converts to", "no: " + refusal);
+        } else if (!plan.fits) {
+            Field(out, "converts to",
+                  "no: " + TooLongForImport(FileNameOf(o.input), info.Seconds()));
+        } else if (IsTooShortForLoader(plan.samples, plan.rate)) {
+            Field(out, "converts to", "no: sound data is too short.");
+        } else {
+            Field(out, "converts to",
+                  std::to_string(plan.rate) + " Hz mono 16-bit PCM, " +
+                      std::to_string(plan.samples) + " samples");
+        }
+    }
+    if (!out.flush()) {
+        err << "vokra-cli: could not write to standard output\n";
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
 int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (LooksLikeSound(o.input)) return RunSoundInfo(o, out, err);
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
     Field(out, "frame rate", ShortestNumber(doc.GetFrameRate()));
@@ -167,13 +301,14 @@ std::string ShortestNumber(float value) {
 }
 
 std::string CliUsage() {
-    return "usage: vokra-cli autokey SOUND.wav [--fps RATE] [--from FIRST] [--to LAST]\n"
+    return "usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok]\n"
            "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
            "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST] [-o OUT]\n"
-           "       vokra-cli info DOC.vok\n"
+           "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
+           "       vokra-cli info DOC.vok|SOUND\n"
            "       vokra-cli --help | --version\n";
 }
 
@@ -182,13 +317,25 @@ std::string CliHelp() {
            " - make and read lip-sync envelopes without the window.\n\n" + CliUsage() +
            "\n"
            "Commands:\n"
-           "  autokey SOUND.wav   Load a mono 8- or 16-bit PCM WAVE file and key every frame of\n"
-           "                      the range from its loudness, as the AutoKey palette does.\n"
-           "                      Without --env or --vok the envelope is written to standard\n"
-           "                      output.\n"
+           "  autokey SOUND       Load a sound and key every frame of the range from its\n"
+           "                      loudness, as the AutoKey palette does. A recording that is not\n"
+           "                      a mono 8- or 16-bit PCM WAVE file of 4000 to 44100 Hz (up to\n"
+           "                      4,000,000 samples) is converted in memory as 'convert' does;\n"
+           "                      with --vok the converted copy is written beside the document\n"
+           "                      as NAME-vokra.wav. Without --env or --vok the envelope is\n"
+           "                      written to standard output.\n"
+           "  convert SOUND OUT.wav\n"
+           "                      Convert any recording (WAV of any sample format, RF64, AIFF,\n"
+           "                      FLAC, Ogg Vorbis/Opus, MP3 ...) to a mono 16-bit PCM WAVE file\n"
+           "                      Vokra loads: channels averaged, the rate kept if it is 4000 to\n"
+           "                      44100 Hz, else 44100 Hz (faster) or 8000 Hz (slower), lowered\n"
+           "                      to 32000, 22050, 16000, 11025 or 8000 Hz until the copy holds\n"
+           "                      at most 4,000,000 samples.\n"
            "  export DOC.vok      Write a Vokra document's keys as an envelope or in another\n"
            "                      format.\n"
            "  info DOC.vok        Print a document's frame rate, file locations and keys.\n"
+           "  info SOUND          Print what a sound file is, whether it loads as it is, and\n"
+           "                      what it converts to.\n"
            "\n"
            "Options of autokey:\n"
            "  --fps RATE             Frames per second, 1 to 100 (default 15). One of the\n"
@@ -220,6 +367,10 @@ std::string CliHelp() {
            "                         next one takes over), the last for everything above\n"
            "                         (default rest:0.1,etc:0.3,E:0.55,AI).\n"
            "\n"
+           "Options of convert:\n"
+           "  --rate HZ              Rate of the copy, 4000 to 44100, instead of the rule's.\n"
+           "  --channel mix|N        Average all channels (the default) or take channel N alone.\n"
+           "\n"
            "  -h, --help             Show this help.\n"
            "  --version              Show the version.\n"
            "\n"
@@ -245,6 +396,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return RunExport(o, out, err);
         case CliCommand::Info:
             return RunInfo(o, out, err);
+        case CliCommand::Convert:
+            return RunConvert(o, err);
     }
     return kCliUsageError;
 }

@@ -17,7 +17,9 @@
 #include "platform/file_dialog_service.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
+#include "platform/progress_service.h"
 #include "sound/amplitude.h"
+#include "sound/import.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -399,36 +401,154 @@ void CVokraDoc::OnLoadSoundFile() {
     ++contentGeneration;
     FileDialogRequest request;
     request.save = false;
-    request.filter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||";
+    const std::string readable = ReadableSoundPatterns();
+    request.filter = "Sound Files (" + readable + ")|" + readable +
+                     "|Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||";
     request.defaultExt = "wav";
     request.initialName = soundName;
     request.initialDir = soundDir;
     request.fileMustExist = true;
     const auto chosen = RunFileDialog(request);
     if (!chosen) return;
-    LoadSoundFrom(*chosen);
+    LoadOrConvertSound(*chosen);
 }
 
 void CVokraDoc::LoadSoundFrom(const std::string& path) {
+    LoadSound(path, nullptr);
+}
+
+std::int32_t CVokraDoc::TryLoadSound(const std::string& path, std::string& refusal) {
+    return LoadSound(path, &refusal);
+}
+
+std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal) {
     // Edits made against another sound are not taken back across it.
     if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
     const std::string full = FullPath(path);
-    const bool loaded = g_sound.Load(full) == 0;
+    std::string message;
+    const std::int32_t code = g_sound.Load(full, message);
+    if (code != 0) {
+        if (refusal) {
+            *refusal = message;
+        } else {
+            AfxMessageBox(message);
+        }
+    }
+    AfterSoundLoad(code == 0, full);
+    return code;
+}
+
+bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes) {
+    if (keyEditSink) keyEditSink->Clear();
+    SetModifiedFlag();
+    const bool loaded = g_sound.LoadMemory(waveBytes.data(), waveBytes.size()) == 0;
+    AfterSoundLoad(loaded, std::string());
+    return loaded;
+}
+
+void CVokraDoc::AfterSoundLoad(bool loaded, const std::string& full) {
     // The panes may have drawn the old sound since the command began (while its dialog was up).
     ++contentGeneration;
     if (!loaded) {
         g_maxAmplitude = 1.0;
     } else {
         ComputeMaxAmplitude(g_sound, kWindowsPerSecond);
-        SplitPath(full, soundDir, soundName);
-        Profile().WriteString(kDirectories, "WAVEDIR", soundDir);
+        if (!full.empty()) {
+            SplitPath(full, soundDir, soundName);
+            Profile().WriteString(kDirectories, "WAVEDIR", soundDir);
+        }
     }
     UpdateExtent();
     timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
     timeState.SetAnchor(-0.5);
     timeState.SetCursor(-0.5);
     UpdateAllViews(nullptr, kHintAll);
+}
+
+void CVokraDoc::LoadOrConvertSound(const std::string& path) {
+    std::string refusal;
+    const std::int32_t code = LoadSound(path, &refusal);
+    if (code == 0) return;
+    if (!IsConvertibleRefusal(code)) {
+        AfxMessageBox(refusal);
+        return;
+    }
+    const std::string full = FullPath(path);
+    SoundFileInfo info;
+    if (!ProbeSound(full, info)) {
+        AfxMessageBox(refusal);
+        return;
+    }
+    std::string dir, name;
+    SplitPath(full, dir, name);
+    const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
+    if (!plan.fits) {
+        AfxMessageBox(name + ": " + info.Describe() + "\n\n" +
+                      TooLongForImport(name, info.Seconds()));
+        return;
+    }
+    // Nothing a conversion could make would load: the loader's own reason stands.
+    if (info.frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
+        AfxMessageBox(refusal);
+        return;
+    }
+    MessageRequest offer;
+    offer.text = name + ": " + info.Describe() + "\n\n" + LoadableSoundSummary() +
+                 "\n\nConvert it to a mono 16-bit copy at " + std::to_string(plan.rate) +
+                 " Hz and load that?";
+    offer.buttons = MsgButtons::OkCancel;
+    offer.icon = MsgIcon::Question;
+    offer.acceptText = "Convert";
+    if (Messages().Show(offer) != IDOK) return;
+
+    const std::string copy = ConvertToCopy(full);
+    if (!copy.empty()) LoadSound(copy, nullptr);
+}
+
+std::string CVokraDoc::ConvertToCopy(const std::string& full) {
+    std::string dir, name;
+    SplitPath(full, dir, name);
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||";
+    request.defaultExt = "wav";
+    std::string copyDir;
+    SplitPath(ConvertedCopyPath(full), copyDir, request.initialName);
+    request.initialDir = dir;
+    request.overwritePrompt = true;
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return {};
+    const std::string copy = FullPath(*chosen);
+    std::error_code ec;
+    if (std::filesystem::equivalent(copy, full, ec)) {
+        AfxMessageBox("The converted copy cannot replace the recording itself:\n     " + full);
+        return {};
+    }
+
+    auto progress = BeginProgress("Converting " + name + "...");
+    ImportOptions options;
+    options.progress = [&progress](double fraction) { return progress->Update(fraction); };
+    const ImportResult result = ImportSound(full, options, name);
+    progress.reset();
+    switch (result.status) {
+        case ImportStatus::Ok:
+            break;
+        case ImportStatus::Cancelled:
+            return {};
+        case ImportStatus::Unreadable:
+        case ImportStatus::TooShort:
+            AfxMessageBox(Format("Could not convert %s: it cannot be read to its end.", full));
+            return {};
+        default:
+            AfxMessageBox(result.message);
+            return {};
+    }
+    if (!WriteWaveFile(copy, result.samples, result.rate)) {
+        AfxMessageBox(Format("Could not write file %s", copy));
+        return {};
+    }
+    return copy;
 }
 
 void CVokraDoc::OnWriteEnvelopeFile() {
@@ -494,7 +614,7 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
             "its old time.";
         question.buttons = MsgButtons::YesNoCancel;
         question.icon = MsgIcon::Question;
-        question.yesText = "Re-time";
+        question.acceptText = "Re-time";
         question.noText = "Delete";
         const int answer = Messages().Show(question);
         if (answer != IDYES && answer != IDNO) return {};

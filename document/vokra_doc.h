@@ -102,8 +102,19 @@ public:
     // Returns a line for the status bar when keys were re-timed.
     std::string OnSetFramesPerSec(const FpsDialogRunner&);  // 32778
     void OnSelectAll();                                     // 32784
-    // Loads a sound by path as the command does after its dialog (used by the command and tests).
+    // Loads a sound by path with the exact loader, as the command did before conversion existed
+    // (the command-line tool and tests use it).
     void LoadSoundFrom(const std::string& path);
+    // The same without showing a refusal: 0 when loaded, else the loader's code with its message
+    // in `refusal`.
+    std::int32_t TryLoadSound(const std::string& path, std::string& refusal);
+    // Loads a WAVE file held in memory (a recording converted on the fly); the sound's folder and
+    // name stay as they were.
+    bool LoadSoundFromMemory(const std::string& waveBytes);
+    // What the command, a dropped sound and a sound on the command line do: load it, and when the
+    // loader refuses it for its format or size but it can be read, offer to convert it to a
+    // loadable copy beside it and load that.
+    void LoadOrConvertSound(const std::string& path);
     // Writes the envelope to a path as the command does after its dialog; false on failure.
     bool WriteEnvelopeTo(const std::string& path);
 
@@ -118,6 +129,9 @@ private:
     void DeleteSelectionAs(const char* name);
     // The selected frames (first > last when none); first is never below 0.
     void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
+    std::int32_t LoadSound(const std::string& path, std::string* refusal);
+    void AfterSoundLoad(bool loaded, const std::string& full);
+    std::string ConvertToCopy(const std::string& full);
 
     TimelineState timeState;
     KeyframeList keys;

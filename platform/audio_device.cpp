@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "platform/sdl_audio_device.h"
-
 namespace vokra {
 namespace {
 
@@ -14,15 +12,25 @@ AudioDeviceFactory& Factory() {
     return factory;
 }
 
+AudioDeviceFactory& DefaultFactory() {
+    static AudioDeviceFactory factory;
+    return factory;
+}
+
 }  // namespace
 
 void SetAudioDeviceFactory(AudioDeviceFactory factory) {
     Factory() = std::move(factory);
 }
 
+void SetDefaultAudioDeviceFactory(AudioDeviceFactory factory) {
+    DefaultFactory() = std::move(factory);
+}
+
 std::unique_ptr<AudioDevice> CreateAudioDevice() {
     if (Factory()) return Factory()();
-    return std::make_unique<SdlAudioDevice>();
+    if (DefaultFactory()) return DefaultFactory()();
+    return nullptr;
 }
 
 }  // namespace vokra

@@ -30,8 +30,13 @@ public:
 
 using AudioDeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
 
-// The factory SoundData uses to open a device: SDL's by default; tests install fakes.
+// The factory SoundData uses to open a device: tests install fakes; null restores the default.
 void SetAudioDeviceFactory(AudioDeviceFactory factory);
+// The device used when no other factory is installed: the program installs SDL's
+// (platform/sdl_audio_factory.h). Without one no device opens, which a tool that never plays
+// never notices.
+void SetDefaultAudioDeviceFactory(AudioDeviceFactory factory);
+// A new device, or null when no factory is installed.
 std::unique_ptr<AudioDevice> CreateAudioDevice();
 
 }  // namespace vokra

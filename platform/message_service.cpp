@@ -38,7 +38,8 @@ void SetMessageService(MessageService* service) {
 
 int AfxMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, void* owner) {
     if (buttons == MsgButtons::Ok && icon == MsgIcon::None) icon = MsgIcon::Exclamation;
-    return Messages().Show(MessageRequest{text, buttons, icon, owner, {}, {}});
+    return Messages().Show(
+        MessageRequest{text, buttons, icon, owner, std::string(), std::string()});
 }
 
 }  // namespace vokra

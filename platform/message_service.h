@@ -18,8 +18,9 @@ struct MessageRequest {
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
     void* owner = nullptr;
-    // Labels for the Yes and No buttons when a question offers two actions (empty: Yes, No).
-    std::string yesText;
+    // The text of the OK (or Yes) button when it is not the usual one, e.g. "Convert".
+    std::string acceptText;
+    // The text of the No button when a question offers two actions, e.g. "Delete".
     std::string noText;
 };
 

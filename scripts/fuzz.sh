@@ -28,6 +28,8 @@ fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Leaks inside system codec libraries are not ours to fix (tests/lsan.supp says which).
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 "$build/${target}_fuzzer" -malloc_limit_mb=64 -rss_limit_mb=512 -timeout=5 \
     -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$root/fuzz/crashers/${target}-" "$work" "$seeds" "$kept"

@@ -21,6 +21,13 @@ SoundData::~SoundData() {
 }
 
 std::int32_t SoundData::Load(const std::string& path) {
+    std::string refusal;
+    const std::int32_t code = Load(path, refusal);
+    if (code != 0) AfxMessageBox(refusal);
+    return code;
+}
+
+std::int32_t SoundData::Load(const std::string& path, std::string& refusal) {
     // The previous sound is gone whatever happens to the new one; playback reads from its buffer,
     // so it ends first.
     Stop();
@@ -28,13 +35,29 @@ std::int32_t SoundData::Load(const std::string& path) {
 
     RiffReader reader;
     if (!reader.Open(path)) {
-        AfxMessageBox("Failed to open file");
+        refusal = "Failed to open file";
         return 1;
     }
+    return Adopt(reader, &refusal);
+}
+
+std::int32_t SoundData::LoadMemory(const void* data, std::size_t size) {
+    Stop();
+    Unload();
+    RiffReader reader;
+    reader.OpenMemory(data, size);
+    return Adopt(reader, nullptr);
+}
+
+std::int32_t SoundData::Adopt(RiffReader& reader, std::string* refusal) {
     WaveReadResult wave = ReadWave(reader);
     reader.Close();
     if (wave.code != 0) {
-        AfxMessageBox(wave.message);
+        if (refusal) {
+            *refusal = wave.message;
+        } else {
+            AfxMessageBox(wave.message);
+        }
         return wave.code;
     }
     m_nSampleRate = wave.sampleRate;

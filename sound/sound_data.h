@@ -1,6 +1,7 @@
 #pragma once
 // The loaded voice: mono signed 16-bit samples whatever the file held, its count and rate, and the
 // playback of a range of it on the output device. There is one instance, g_sound.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 namespace vokra {
 
 class AudioDevice;
+class RiffReader;
 
 class SoundData {
 public:
@@ -18,6 +20,10 @@ public:
 
     // 0 on success, else the code 1..11 of the failure, which has been reported already.
     std::int32_t Load(const std::string& path);
+    // The same, but a failure is not shown: its message is put in `refusal` for the caller.
+    std::int32_t Load(const std::string& path, std::string& refusal);
+    // Loads a WAVE file held in memory through the same checks (messages are shown).
+    std::int32_t LoadMemory(const void* data, std::size_t size);
     void Unload();
     bool IsLoaded() const { return m_bLoaded != 0; }
     std::int32_t GetSampleCount() const { return m_bLoaded ? m_nSampleCount : 0; }
@@ -33,6 +39,8 @@ public:
     void FinishIfDone();
 
 private:
+    std::int32_t Adopt(RiffReader& reader, std::string* refusal);
+
     std::int32_t m_bLoaded = 0;
     std::int32_t m_nSampleCount = 0;
     std::int32_t m_nSampleRate = 0;

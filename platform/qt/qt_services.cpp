@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace vokra {
@@ -64,8 +65,10 @@ int QtMessageService::Show(const MessageRequest& request) {
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
-    if (QAbstractButton* yes = box.button(QMessageBox::Yes); yes && !request.yesText.empty()) {
-        yes->setText(QString::fromStdString(request.yesText));
+    if (!request.acceptText.empty()) {
+        QAbstractButton* accept = box.button(QMessageBox::Ok);
+        if (!accept) accept = box.button(QMessageBox::Yes);
+        if (accept) accept->setText(QString::fromStdString(request.acceptText));
     }
     if (QAbstractButton* no = box.button(QMessageBox::No); no && !request.noText.empty()) {
         no->setText(QString::fromStdString(request.noText));
@@ -209,6 +212,45 @@ bool QtHelpService::Open(int context) {
     const QString redirect = WriteHelpRedirect(
         target, QDir::tempPath() + QStringLiteral("/vokra-help-%1").arg(::getuid()));
     return opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect));
+}
+
+}  // namespace vokra
+
+namespace vokra {
+namespace {
+
+// A modal progress dialog: setValue lets the event loop run, so the Cancel button is heard
+// while the task works on the user-interface thread.
+class QtProgressTask final : public ProgressTask {
+public:
+    QtProgressTask(const QString& label, QWidget* owner)
+        : dialog_(label, QStringLiteral("Cancel"), 0, kSteps, owner) {
+        dialog_.setWindowTitle(QStringLiteral("Vokra"));
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(300);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool Update(double fraction) override {
+        if (!(fraction >= 0.0)) fraction = 0.0;
+        if (fraction > 1.0) fraction = 1.0;
+        const int value = static_cast<int>(fraction * kSteps);
+        if (value != dialog_.value()) dialog_.setValue(value);
+        QApplication::processEvents();
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressTask> QtProgressService::Begin(const std::string& label) {
+    return std::make_unique<QtProgressTask>(QString::fromStdString(label),
+                                            OwnerOf(nullptr, defaultOwner_));
 }
 
 }  // namespace vokra

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/file_dialog_service.h"
 #include "platform/help_service.h"
 #include "platform/message_service.h"
+#include "platform/progress_service.h"
 
 class QWidget;
 
@@ -41,6 +43,16 @@ class QtFileDialogService final : public FileDialogService {
 public:
     void SetDefaultOwner(QWidget* owner) { defaultOwner_ = owner; }
     std::optional<std::string> Run(const FileDialogRequest& request) override;
+
+private:
+    QWidget* defaultOwner_ = nullptr;
+};
+
+// Progress of a long task in a window-modal progress dialog with a Cancel button.
+class QtProgressService final : public ProgressService {
+public:
+    void SetDefaultOwner(QWidget* owner) { defaultOwner_ = owner; }
+    std::unique_ptr<ProgressTask> Begin(const std::string& label) override;
 
 private:
     QWidget* defaultOwner_ = nullptr;

@@ -27,7 +27,26 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"UnknownCommand", {"frob"}, "unknown command 'frob'"},
         ArgsCase{"UnknownLeadingOption", {"--frob"}, "unknown option '--frob'"},
         ArgsCase{"NoSound", {"autokey"}, "autokey needs a sound file (SOUND.wav)"},
-        ArgsCase{"NoDocument", {"info"}, "info needs a document (DOC.vok)"},
+        ArgsCase{
+            "NoDocument", {"info"}, "info needs a document or a sound file (DOC.vok or SOUND)"},
+        ArgsCase{"ConvertNothing",
+                 {"convert"},
+                 "convert needs a sound file and an output file (IN OUT.wav)"},
+        ArgsCase{
+            "ConvertNoOutput", {"convert", "a.flac"}, "convert needs an output file (OUT.wav)"},
+        ArgsCase{
+            "ConvertThreeFiles", {"convert", "a", "b.wav", "c.wav"}, "unexpected argument 'c.wav'"},
+        ArgsCase{
+            "ConvertOptions", {"convert", "a", "b.wav", "--channel", "mix", "--rate=8000"}, ""},
+        ArgsCase{"ConvertRateTooLow",
+                 {"convert", "a", "b.wav", "--rate", "3999"},
+                 "--rate must be a whole number from 4000 to 44100 (got '3999')"},
+        ArgsCase{"ConvertChannelZero",
+                 {"convert", "a", "b.wav", "--channel", "0"},
+                 "--channel must be 'mix' or a channel number from 1 (got '0')"},
+        ArgsCase{"RateIsNotAnAutoKeyOption",
+                 {"autokey", "a.wav", "--rate", "8000"},
+                 "unknown option '--rate'"},
         ArgsCase{"TwoSounds", {"autokey", "a.wav", "b.wav"}, "unexpected argument 'b.wav'"},
         ArgsCase{"MissingValue", {"autokey", "a.wav", "--fps"}, "option --fps needs a value"},
         ArgsCase{"RateOne", {"autokey", "a.wav", "--fps", "1"}, ""},

@@ -238,8 +238,9 @@ TEST_P(CliProcess_Failures, ExitOneWithTheProgramsMessage) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
 }
 
-test::WavFormat Stereo() {
+test::WavFormat UnknownCodec() {
     test::WavFormat f;
+    f.formatTag = 0x7A7A;
     f.channels = 2;
     return f;
 }
@@ -249,9 +250,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"NotAWave", "autokey", "RIFF\4\0\0\0AVI ",
                     "This is not an audio waveform file."},
+        // A format neither the loader nor the converter reads keeps the loader's message.
         FailureCase{
-            "Stereo", "autokey",
-            test::WavBuilder().Fmt(Stereo()).Data16(std::vector<std::int16_t>(20000)).Build(),
+            "UnknownCodec", "autokey",
+            test::WavBuilder().Fmt(UnknownCodec()).Data16(std::vector<std::int16_t>(20000)).Build(),
             "Wavefile format is not supported by this program."},
         FailureCase{"TooShort", "autokey", test::MakeWav16(std::vector<std::int16_t>(100), 8000),
                     "sound data is too short."},
@@ -281,7 +283,7 @@ TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
     EXPECT_EQ(r.exit, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "vokra-cli: unknown option '--bogus'");
-    EXPECT_NE(r.err.find("usage: vokra-cli autokey SOUND.wav"), std::string::npos);
+    EXPECT_NE(r.err.find("usage: vokra-cli autokey SOUND"), std::string::npos);
 
     // Checked once the sound tells how long the timeline is: 2 s at 25 fps ends at frame 50.
     r = Run({"autokey", SilenceThenTone(), "--fps", "25", "--to", "51"});
@@ -296,9 +298,9 @@ TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
 TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exit, 0);
-    for (const char* option :
-         {"--fps", "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
-          "--low-range", "--env", "--vok", "-o", "--format", "--mouths", "--version"}) {
+    for (const char* option : {"--fps", "--from", "--to", "--high-threshold", "--low-threshold",
+                               "--high-range", "--low-range", "--env", "--vok", "-o", "--format",
+                               "--mouths", "--rate", "--channel", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const Result version = Run({"--version"});

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "sound/import.h"
 #include "tests/document/doc_fixture.h"
 
 namespace vokra::test {
@@ -388,7 +389,7 @@ TEST_P(Document_SetFramesPerSec, AppliesTheDialogsChoice) {
     EXPECT_EQ(shown, (std::vector<double>{7, 15.0, 15.0}));
     if (c.questionAnswer) {
         EXPECT_EQ(messages_->Shown().at(0).buttons, MsgButtons::YesNoCancel);
-        EXPECT_EQ(messages_->Shown().at(0).yesText, "Re-time");
+        EXPECT_EQ(messages_->Shown().at(0).acceptText, "Re-time");
         EXPECT_EQ(messages_->Shown().at(0).noText, "Delete");
         EXPECT_EQ(messages_->Shown().at(0).icon, MsgIcon::Question);
     }
@@ -449,7 +450,10 @@ TEST_F(Document_LoadSound, CommandAsksForAWaveFileAndRemembersItsFolder) {
     const FileDialogRequest& r = dialogs_->Requests().at(0);
     EXPECT_FALSE(r.save);
     EXPECT_TRUE(r.fileMustExist);
-    EXPECT_EQ(r.filter, "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||");
+    // Every file the converter reads first, then WAVE files alone, then all files.
+    const std::string readable = ReadableSoundPatterns();
+    EXPECT_EQ(r.filter, "Sound Files (" + readable + ")|" + readable +
+                            "|Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||");
     EXPECT_EQ(r.initialDir, "/start");
     EXPECT_EQ(r.initialName, "");
     EXPECT_TRUE(g_sound.IsLoaded());

@@ -10,6 +10,7 @@
 
 #include "platform/audio_device.h"
 #include "platform/sdl_audio_device.h"
+#include "platform/sdl_audio_factory.h"
 #include "sound/sound_data.h"
 #include "tests/support/scripted_services.h"
 #include "tests/support/temp_dir.h"
@@ -28,6 +29,7 @@ protected:
             saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
         }
         SetAudioDeviceFactory(nullptr);
+        UseSdlAudioDevice();
         ShutdownSdlAudio();
     }
     void TearDown() override {

@@ -1,0 +1,110 @@
+#pragma once
+// Import of any recording libsndfile reads (WAV of every sample format, RF64, AIFF, FLAC, Ogg,
+// MP3 ...) into what the exact WAVE loader accepts: mono signed 16-bit PCM at a rate of 4000 to
+// 44100 Hz, at most 4,000,000 samples. Channels are averaged (or one is picked), soxr resamples at
+// high quality, and sources finer than 16 bits get TPDF dither. The source is read in blocks, so a
+// long recording never exists whole as floats; the result is at most 8 MB of samples.
+//
+// Nothing here shows anything: results carry a status and a message for the caller to report.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vokra {
+
+// The most samples the loader takes, and the rates the rule steps down through to fit them.
+constexpr std::int64_t kMaxImportSamples = 4'000'000;
+constexpr std::int32_t kMinLoadableRate = 4000;
+constexpr std::int32_t kMaxLoadableRate = 44100;
+
+// What a sound file is, as libsndfile sees it.
+struct SoundFileInfo {
+    std::string container;  // "WAV", "AIFF", "FLAC", "Ogg", "MP3", ...
+    std::string encoding;   // "24-bit PCM", "32-bit float", "Vorbis", ...
+    std::int32_t sampleRate = 0;
+    std::int32_t channels = 0;
+    std::int64_t frames = 0;
+    bool finerThan16Bits = false;  // gets dither when made 16-bit
+
+    double Seconds() const;
+    // "48000 Hz, 2 channels, 24-bit PCM, 12.4 s" (the container is named unless it is WAV).
+    std::string Describe() const;
+};
+
+// Reads the header of a regular file (never blocks on a FIFO or a device); false when libsndfile
+// cannot read it.
+bool ProbeSound(const std::string& path, SoundFileInfo& info);
+// True when the file is a sound to load rather than a document: a RIFF/WAVE file, or one
+// libsndfile reads.
+bool LooksLikeSound(const std::string& path);
+
+// The rate a source is converted to: its own rate when the loader takes it, else 44100 Hz for a
+// faster source and 8000 Hz for a slower one; then the highest of 44100, 32000, 22050, 16000,
+// 11025 and 8000 Hz at which the result holds at most kMaxImportSamples. `fits` is false when even
+// 8000 Hz holds more (longer than 500 s).
+struct RatePlan {
+    std::int32_t rate = 0;
+    std::int64_t samples = 0;
+    bool fits = false;
+};
+RatePlan PlanImportRate(std::int32_t sourceRate, std::int64_t frames);
+// Samples at `toRate` of `frames` frames at `fromRate`, rounded to the nearest.
+std::int64_t ConvertedLength(std::int64_t frames, std::int32_t fromRate, std::int32_t toRate);
+// True when the loader refuses this many 16-bit samples at `rate` as too short.
+bool IsTooShortForLoader(std::int64_t samples, std::int32_t rate);
+
+enum class ImportStatus {
+    Ok,
+    Unreadable,  // libsndfile cannot read it: the exact loader's message stands
+    TooShort,    // empty or shorter than the loader takes: the exact loader's message stands
+    TooLong,     // no loadable rate holds it (message says the length and the limit)
+    BadOption,   // a channel or rate the caller asked for does not apply (message says why)
+    Cancelled,   // the progress callback said stop; nothing was written
+    Failed,      // reading or writing went wrong part-way (message says what)
+};
+
+struct ImportOptions {
+    std::int32_t channel = 0;  // 0: average all channels; 1..n: that channel alone
+    std::int32_t rate = 0;     // 0: by the rule; else this rate (4000..44100)
+    // Told the fraction done (0..1) after every block; returning false cancels.
+    std::function<bool(double)> progress;
+};
+
+struct ImportResult {
+    ImportStatus status = ImportStatus::Failed;
+    std::string message;  // for TooLong, BadOption and Failed
+    SoundFileInfo info;
+    std::int32_t rate = 0;
+    std::vector<std::int16_t> samples;
+    bool ok() const { return status == ImportStatus::Ok; }
+};
+
+// Converts a file (`name` is how messages call it; the file name when empty).
+ImportResult ImportSound(const std::string& path, const ImportOptions& options = {},
+                         const std::string& name = {});
+// Converts bytes in memory (they must outlive the call).
+ImportResult ImportSoundBytes(const void* data, std::size_t size, const ImportOptions& options = {},
+                              const std::string& name = "input");
+
+// A mono 16-bit PCM WAVE file of the samples, as bytes.
+std::string MakeWaveBytes(const std::vector<std::int16_t>& samples, std::int32_t rate);
+// Writes that file through a temporary beside `path`, renamed over it when complete: a failure
+// leaves nothing behind. False on failure.
+bool WriteWaveFile(const std::string& path, const std::vector<std::int16_t>& samples,
+                   std::int32_t rate);
+
+// "<stem>-vokra.wav" beside the source ("/a/voice.flac" gives "/a/voice-vokra.wav").
+std::string ConvertedCopyPath(const std::string& source);
+// True for a refusal of the exact loader (its code) that conversion may cure: every one but a file
+// that cannot be opened and a sound too short.
+bool IsConvertibleRefusal(std::int32_t code);
+// The refusal of a recording longer than any loadable rate holds: its length and the limit.
+std::string TooLongForImport(const std::string& name, double seconds);
+// What the loader works on, for messages.
+std::string LoadableSoundSummary();
+// The file patterns libsndfile reads, ";"-separated ("*.wav;*.aif;*.aiff;*.flac;...").
+std::string ReadableSoundPatterns();
+
+}  // namespace vokra

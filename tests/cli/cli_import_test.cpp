@@ -1,0 +1,170 @@
+// vokra-cli on recordings the loader refuses: autokey converts them in memory, convert writes a
+// copy that loads, info says what a sound is. Run as a separate process, as a user runs it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/support/sound_writer.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+namespace vokra {
+namespace {
+
+struct Outcome {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunCli(const test::TempDir& dir, std::vector<std::string> args) {
+    const std::string outPath = dir.File("stdout.txt");
+    const std::string errPath = dir.File("stderr.txt");
+    args.insert(args.begin(), VOKRA_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(outPath),
+            test::ReadFile(errPath)};
+}
+
+// A voice-like signal: syllables of a 180 Hz tone with a rising and falling loudness.
+float Voice(double t) {
+    const double syllable = std::fmod(t, 0.4);
+    const double envelope = syllable < 0.3 ? std::sin(M_PI * syllable / 0.3) : 0.0;
+    return static_cast<float>(0.6 * envelope * std::sin(2.0 * M_PI * 180.0 * t));
+}
+
+std::string WriteVoice(const test::TempDir& dir, const std::string& name, int format, int rate,
+                       int channels, double seconds) {
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(test::WriteSoundFile(
+        path, format, rate, channels, static_cast<std::int64_t>(seconds * rate),
+        [rate](std::int64_t i, int) { return Voice(double(i) / rate); }));
+    return path;
+}
+
+// The openings of an envelope file (the lines after its four header lines, every other one).
+std::vector<double> Openings(const std::string& env) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < env.size();) {
+        const auto end = env.find("\r\n", at);
+        lines.push_back(env.substr(at, end - at));
+        at = end == std::string::npos ? env.size() : end + 2;
+    }
+    std::vector<double> out;
+    for (std::size_t i = 4; i < lines.size(); i += 2) out.push_back(std::stod(lines[i]));
+    return out;
+}
+
+struct KindCase {
+    const char* name;
+    const char* file;
+    int format;
+    int rate;
+    int channels;
+};
+
+class CliImport_Kinds : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(CliImport_Kinds, AutoKeyConvertsAndTheCopyLoads) {
+    const KindCase& c = GetParam();
+    test::TempDir dir;
+    const std::string in = WriteVoice(dir, c.file, c.format, c.rate, c.channels, 2.0);
+
+    const Outcome keyed = RunCli(dir, {"autokey", in, "--fps", "25"});
+    ASSERT_EQ(keyed.exit, 0) << keyed.err;
+    EXPECT_EQ(keyed.out.substr(0, 6), "LWEN\r\n");
+    EXPECT_EQ(keyed.err, "");
+
+    const std::string copy = dir.File("copy.wav");
+    ASSERT_EQ(RunCli(dir, {"convert", in, copy}).exit, 0);
+    const Outcome info = RunCli(dir, {"info", copy});
+    EXPECT_NE(info.out.find("loads as it is: yes"), std::string::npos) << info.out;
+    // Keying the copy gives the keys autokey made from the recording.
+    EXPECT_EQ(RunCli(dir, {"autokey", copy, "--fps", "25"}).out, keyed.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliImport_Kinds,
+    ::testing::Values(
+        KindCase{"Wav24Stereo48k", "v.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2},
+        KindCase{"FloatWav", "v.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1},
+        KindCase{"Aiff", "v.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 32000, 2},
+        KindCase{"Flac", "v.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 96000, 2},
+        KindCase{"Ogg", "v.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2},
+        KindCase{"Mp3", "v.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliImport, KeysOfAConverted48kVoiceMatchTheSameVoiceMadeAt44100) {
+    test::TempDir dir;
+    const std::string hi =
+        WriteVoice(dir, "hi.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, 3.0);
+    const std::string cd =
+        WriteVoice(dir, "cd.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 3.0);
+    const std::vector<double> converted = Openings(RunCli(dir, {"autokey", hi, "--fps", "30"}).out);
+    const std::vector<double> direct = Openings(RunCli(dir, {"autokey", cd, "--fps", "30"}).out);
+    ASSERT_EQ(converted.size(), direct.size());
+    ASSERT_GT(direct.size(), 80u);
+    for (std::size_t i = 0; i < direct.size(); ++i) EXPECT_NEAR(converted[i], direct[i], 0.02) << i;
+}
+
+TEST(CliImport, WithVokTheCopyIsWrittenBesideTheDocument) {
+    test::TempDir dir;
+    const std::string in =
+        WriteVoice(dir, "take 1.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 2, 1.0);
+    ::mkdir(dir.File("out").c_str(), 0755);
+    const Outcome r = RunCli(dir, {"autokey", in, "--vok", dir.File("out/doc.vok")});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    const std::string copy = dir.File("out/take 1-vokra.wav");
+    EXPECT_NE(
+        r.err.find("converted take 1.flac (48000 Hz, 2 channels, FLAC 24-bit PCM, 1.0 s) to " +
+                   copy),
+        std::string::npos)
+        << r.err;
+    const Outcome info = RunCli(dir, {"info", dir.File("out/doc.vok")});
+    EXPECT_NE(info.out.find("sound file: take 1-vokra.wav"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("sound folder: " + dir.File("out") + "\n"), std::string::npos);
+}
+
+TEST(CliImport, TooLongARecordingIsRefusedWithItsLengthAndNothingIsWritten) {
+    test::TempDir dir;
+    const std::string in = dir.File("long.wav");
+    ASSERT_TRUE(test::WriteSoundFile(in, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, 8000 * 501,
+                                     test::Tone(100, 8000)));
+    const Outcome r = RunCli(dir, {"convert", in, dir.File("out.wav")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err,
+              "vokra-cli: long.wav: 8000 Hz, 2 channels, 16-bit PCM, 501.0 s\n"
+              "vokra-cli: long.wav is 501.0 s long; Vokra works on sounds of at most "
+              "4,000,000 samples, which is 500 s at 8000 Hz, the lowest rate it converts "
+              "to.\n");
+    EXPECT_NE(access(dir.File("out.wav").c_str(), F_OK), 0);
+
+    const Outcome info = RunCli(dir, {"info", in});
+    EXPECT_EQ(info.exit, 0);
+    EXPECT_EQ(info.out,
+              "file: long.wav\nformat: WAV, 16-bit PCM\nsample rate: 8000\nchannels: 2\n"
+              "frames: 4008000\nseconds: 501\n"
+              "loads as it is: no: Wavefile format is not supported by this program.\n"
+              "converts to: no: long.wav is 501.0 s long; Vokra works on sounds of at "
+              "most 4,000,000 samples, which is 500 s at 8000 Hz, the lowest rate it "
+              "converts to.\n");
+}
+
+}  // namespace
+}  // namespace vokra
