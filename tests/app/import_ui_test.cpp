@@ -50,7 +50,7 @@ TEST_F(SoundArrival, ASoundOnTheCommandLineStartsANewDocumentWithIt) {
     Start({QString::fromStdString(wav)});
     EXPECT_TRUE(g_sound.IsLoaded());
     EXPECT_EQ(Doc().GetSoundName(), "voice.wav");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Vokra");
+    EXPECT_EQ(Frame().windowTitle(), "Untitled[*] - Vokra");
     EXPECT_TRUE(messages_->Shown().empty());
 }
 
