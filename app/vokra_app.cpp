@@ -14,6 +14,7 @@
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
 #include "platform/ini_file.h"
+#include "platform/message_service.h"
 #include "platform/qt/qt_services.h"
 #include "platform/recent_file_list.h"
 
@@ -63,6 +64,15 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         SetMessageService(messages_.get());
         SetFileDialogService(fileDialogs_.get());
         SetHelpService(help_.get());
+    }
+
+    // A settings file far beyond anything the program writes is not read (it would hold up the
+    // start for seconds) nor rewritten; the program runs on its defaults and says so once.
+    if (Profile().IsTooLarge()) {
+        AfxMessageBox("The settings file " + settingsPath_ + " is larger than " +
+                      std::to_string(IniFile::kMaxBytes >> 20) +
+                      " MB, so it was not read.\nVokra starts with its default settings and "
+                      "leaves that file as it is.");
     }
 
     // The recent-file list of four entries.
