@@ -49,6 +49,7 @@ public:
 
 private:
     struct Cache {
+        Cache() : text(std::string_view()) {}
         IniText text;
         Stamp stamp;
         bool missing = false;
