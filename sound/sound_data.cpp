@@ -142,10 +142,12 @@ void SoundData::ReleaseDevice(bool prepared) {
             pending->done.notify_all();
         }
     };
+    // Shared, so that the device is still at hand if no thread can be started.
+    auto job = std::make_shared<decltype(close)>(std::move(close));
     try {
-        std::thread(std::move(close)).detach();
+        std::thread([job] { (*job)(); }).detach();
     } catch (const std::system_error&) {
-        close();  // no thread to spare: close here, as before
+        (*job)();  // no thread to spare: close here, as before
         return;
     }
     std::unique_lock<std::mutex> lock(pending->mutex);
