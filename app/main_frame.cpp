@@ -23,6 +23,7 @@
 
 #include "app/about_dlg.h"
 #include "app/commands.h"
+#include "app/export_menu.h"
 #include "app/fps_dlg.h"
 #include "app/icons.h"
 #include "document/app_values.h"
@@ -147,6 +148,8 @@ void CMainFrame::CreateMenus() {
     fileMenu_->addAction(MakeAction(ID_WRITE_ENVELOPE, QStringLiteral("&Write Envelope File  ..."),
                                     QStringLiteral("Write envelope to a .env file"),
                                     QStringLiteral("Write Envelope File")));
+    exportMenu_ = new ExportMenu(doc_, this);
+    fileMenu_->addMenu(exportMenu_->CreateMenu(fileMenu_));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
     recentPlaceholder_->setEnabled(false);
@@ -159,6 +162,7 @@ void CMainFrame::CreateMenus() {
     edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
                                QStringLiteral("Select all the frames"),
                                QStringLiteral("Select All")));
+    edit->addAction(exportMenu_->CreateCopyAction(edit));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     const struct {

@@ -24,6 +24,7 @@ namespace vokra {
 
 class CVokraDoc;
 class EnvView;
+class ExportMenu;
 class RecentFileList;
 class WaveView;
 
@@ -90,6 +91,8 @@ public:
     void UpdateCheckMarks();
 
     CVokraDoc* GetDocument() const { return doc_; }
+    // File > Export Keys and Edit > Copy as After Effects Keyframes.
+    ExportMenu* GetExportMenu() const { return exportMenu_; }
     CPlaybackPalette& GetPlaybackPalette() { return playbackPalette; }
     CAutoKeyPalette& GetAutoKeyPalette() { return autoKeyPalette; }
     int IsPlaybackPaletteShown() const { return playbackPaletteShown; }
@@ -137,6 +140,7 @@ private:
     std::vector<QAction*> recentActions_;
     QLabel* idleLabel_ = nullptr;
     QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    ExportMenu* exportMenu_ = nullptr;
     // Set while the frame itself shows or hides a palette, so that a palette hiding itself
     // (Escape) can be told apart.
     bool togglingPalette_ = false;

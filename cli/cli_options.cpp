@@ -90,6 +90,9 @@ public:
                     return Fail("info needs a document (DOC.vok)");
             }
         }
+        if (options_.mouths && options_.format != KeyFormat::Dat) {
+            return Fail("--mouths applies only to --format dat");
+        }
         if (options_.from && options_.to && *options_.from > *options_.to) {
             return Fail("--from " + std::to_string(*options_.from) + " is after --to " +
                         std::to_string(*options_.to));
@@ -134,16 +137,47 @@ private:
         return true;
     }
 
+    // The options that choose how the keys are written, shared by export and autokey.
+    static bool IsKeyOutputOption(const std::string& name) {
+        return name == "-o" || name == "--output" || name == "--format" || name == "--mouths";
+    }
+
+    bool KeyOutputOption(const std::string& name, const std::string& value) {
+        if (name == "--format") {
+            options_.format = KeyFormatFromName(value);
+            if (!options_.format) {
+                error_ = "--format must be env, csv, json, ae or dat (got '" + value + "')";
+                return false;
+            }
+            return true;
+        }
+        if (name == "--mouths") {
+            MouthBandsParse parsed = ParseMouthBands(value);
+            if (!parsed.error.empty()) {
+                error_ = "--mouths: " + parsed.error;
+                return false;
+            }
+            options_.mouths = std::move(parsed.bands);
+            return true;
+        }
+        if (value.empty()) return Empty(name);
+        options_.outputPath = value;
+        return true;
+    }
+
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
+        if ((options_.command == CliCommand::AutoKey || options_.command == CliCommand::Export) &&
+            IsKeyOutputOption(name)) {
+            std::string value;
+            return TakeValue(arg, value) && KeyOutputOption(name, value);
+        }
         static const char* const kAutoKeyOptions[] = {
             "--fps",       "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
             "--low-range", "--env",  "--vok"};
         bool known = false;
         if (options_.command == CliCommand::AutoKey) {
             for (const char* option : kAutoKeyOptions) known = known || name == option;
-        } else if (options_.command == CliCommand::Export) {
-            known = name == "-o" || name == "--output";
         }
         if (!known) {
             error_ = "unknown option '" + name + "'";
@@ -151,11 +185,6 @@ private:
         }
         std::string value;
         if (!TakeValue(arg, value)) return false;
-        if (options_.command == CliCommand::Export) {
-            if (value.empty()) return Empty(name);
-            options_.outputPath = value;
-            return true;
-        }
         if (name == "--fps") {
             const auto v = ParseNumber(value);
             if (!v || *v < 1.0 || *v > 100.0) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "document/key_export.h"
+
 namespace vokra {
 
 enum class CliCommand { Help, Version, AutoKey, Export, Info };
@@ -26,8 +28,10 @@ struct CliOptions {
     std::string envPath;  // empty: not written
     std::string vokPath;  // empty: not written
 
-    // export
-    std::string outputPath;  // empty: standard output
+    // export, and autokey's keys in another format
+    std::string outputPath;            // empty: standard output
+    std::optional<KeyFormat> format;   // --format; the envelope when not given
+    std::optional<MouthBands> mouths;  // --mouths, for the switch data
 };
 
 struct CliParseResult {

@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "document/envelope_writer.h"
+#include "document/key_export_command.h"
 #include "document/vokra_doc.h"
 #include "palettes/auto_key.h"
 #include "palettes/trunc_int.h"
@@ -39,6 +40,22 @@ bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream
     if (WriteEnvelope(doc.GetKeys(), out) && out.flush()) return true;
     err << "vokra-cli: could not write the envelope to standard output\n";
     return false;
+}
+
+// The keys in the chosen format (the envelope by default) to -o OUT or to standard output. A
+// sound path repaired for JSON is mentioned on standard error.
+bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
+                     std::ostream& err) {
+    const KeyFormat format = o.format.value_or(KeyFormat::Env);
+    const MouthBands mouths = o.mouths.value_or(DefaultMouthBands());
+    if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, mouths);
+    KeyExportNotes notes;
+    if (!WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), out, &notes) || !out.flush()) {
+        err << "vokra-cli: could not write the keys to standard output\n";
+        return false;
+    }
+    if (notes.soundPathNotUtf8) err << "vokra-cli: note: " << SoundPathNotUtf8Note() << "\n";
+    return true;
 }
 
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
@@ -84,15 +101,19 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     // The envelope first, so that a document written with it records where it went.
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
     if (!o.vokPath.empty() && !doc.OnSaveDocument(o.vokPath)) return kCliFileError;
-    if (o.envPath.empty() && o.vokPath.empty() && !WriteEnvelopeToStream(doc, out, err)) {
-        return kCliFileError;
-    }
+    // The keys go to standard output when no file was asked for, or when a format was chosen.
+    const bool keysOut =
+        !o.outputPath.empty() || o.format || (o.envPath.empty() && o.vokPath.empty());
+    if (keysOut && !WriteKeysOutput(doc, o, out, err)) return kCliFileError;
     return kCliOk;
 }
 
 int RunExport(const CliOptions& o, std::ostream& out, std::ostream& err) {
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
+    if (o.format.value_or(KeyFormat::Env) != KeyFormat::Env) {
+        return WriteKeysOutput(doc, o, out, err) ? kCliOk : kCliFileError;
+    }
     if (!o.outputPath.empty()) return doc.WriteEnvelopeTo(o.outputPath) ? kCliOk : kCliFileError;
     return WriteEnvelopeToStream(doc, out, err) ? kCliOk : kCliFileError;
 }
@@ -145,7 +166,8 @@ std::string CliUsage() {
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok]\n"
-           "       vokra-cli export DOC.vok [-o OUT.env]\n"
+           "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
+           "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST] [-o OUT]\n"
            "       vokra-cli info DOC.vok\n"
            "       vokra-cli --help | --version\n";
 }
@@ -159,7 +181,8 @@ std::string CliHelp() {
            "                      the range from its loudness, as the AutoKey palette does.\n"
            "                      Without --env or --vok the envelope is written to standard\n"
            "                      output.\n"
-           "  export DOC.vok      Write the envelope of a Vokra document's keys.\n"
+           "  export DOC.vok      Write a Vokra document's keys as an envelope or in another\n"
+           "                      format.\n"
            "  info DOC.vok        Print a document's frame rate, file locations and keys.\n"
            "\n"
            "Options of autokey:\n"
@@ -179,8 +202,18 @@ std::string CliHelp() {
            "  --vok OUT.vok          Write a Vokra document with the sound, the keys and, with\n"
            "                         --env, the envelope file's location.\n"
            "\n"
-           "Options of export:\n"
-           "  -o, --output OUT.env   Write the envelope to a file instead of standard output.\n"
+           "  With --format or -o, autokey also writes its keys in that format (to standard\n"
+           "  output without -o).\n"
+           "\n"
+           "Options of export (and autokey):\n"
+           "  -o, --output OUT       Write the keys to a file instead of standard output.\n"
+           "  --format FORMAT        env (the envelope, default), csv (frame,time,opening),\n"
+           "                         json, ae (After Effects keyframe data for a slider, in\n"
+           "                         percent) or dat (mouth-shape switch data).\n"
+           "  --mouths LIST          The mouths of dat as NAME:LIMIT,...,NAME: a mouth is used\n"
+           "                         while the opening is below its limit (at the limit the\n"
+           "                         next one takes over), the last for everything above\n"
+           "                         (default rest:0.1,etc:0.3,E:0.55,AI).\n"
            "\n"
            "  -h, --help             Show this help.\n"
            "  --version              Show the version.\n"

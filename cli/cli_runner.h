@@ -1,8 +1,8 @@
 #pragma once
 // vokra-cli's commands: autokey (a sound in, keys out as an envelope or a document), export (a
-// document's keys as an envelope) and info (what a document holds). Outputs are byte for byte
-// what the program writes; the program's own messages reach the user through the message service
-// (standard error by default).
+// document's keys as an envelope or for other tools) and info (what a document holds). Outputs are
+// byte for byte what the program writes; the program's own messages reach the user through the
+// message service (standard error by default).
 #include <iosfwd>
 #include <string>
 #include <vector>

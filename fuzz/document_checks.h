@@ -2,9 +2,12 @@
 // What must hold for any bytes given to the document reader and the settings-file reader. The
 // fuzzers trap on a failed check; the test suite replays their corpora through the same checks.
 #include <cmath>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "document/key_export.h"
 #include "document/vokra_doc.h"
 #include "platform/archive.h"
 #include "platform/ini_text.h"
@@ -67,6 +70,63 @@ inline const char* CheckIniBytes(std::string_view bytes) {
     IniText removed = reread;
     removed.Remove("SETTINGS", "FPS_TYPE");
     if (IniText(removed.Text()).Get("DIRECTORIES", "WAVEDIR") != other) return "remove changed";
+    return nullptr;
+}
+
+// The mouth list as typed or kept in the settings (the bytes up to the first newline), and the
+// exports of the keys made of the bytes after it (eight each: frame, opening).
+inline const char* CheckMouthsAndExport(std::string_view bytes) {
+    const std::size_t newline = std::min(bytes.find('\n'), bytes.size());
+    const MouthBandsParse parsed = ParseMouthBands(bytes.substr(0, newline));
+    if (parsed.error.empty() == parsed.bands.empty()) return "bands and error disagree";
+    if (!parsed.error.empty()) return nullptr;
+    if (parsed.bands.size() > kMaxMouthBands) return "too many mouths";
+    if (!CheckMouthBands(parsed.bands).empty()) return "accepted a list it refuses";
+    const std::string text = FormatMouthBands(parsed.bands);
+    const MouthBandsParse again = ParseMouthBands(text);
+    if (!again.error.empty() || FormatMouthBands(again.bands) != text) return "round trip";
+
+    KeyframeList keys;
+    for (std::size_t at = newline + 1; at + 8 <= bytes.size(); at += 8) {
+        std::int32_t frame;
+        float opening;
+        std::memcpy(&frame, bytes.data() + at, 4);
+        std::memcpy(&opening, bytes.data() + at + 4, 4);
+        keys.SetKey(Keyframe(frame, opening));
+    }
+    KeyExportInfo info;
+    info.mouths = parsed.bands;
+    info.soundPath = std::string(bytes.substr(newline));
+    for (KeyFormat format : {KeyFormat::Csv, KeyFormat::Json, KeyFormat::Ae}) {
+        std::ostringstream out;
+        if (!WriteKeys(format, keys, info, out)) return "writer failed";
+    }
+    // The switch data: rising one-based frames from the first key to the last, names from the
+    // list, and no mouth written twice in a row.
+    std::ostringstream dat;
+    if (!WriteKeysMouthSwitch(keys, info, dat)) return "dat failed";
+    std::istringstream lines(dat.str());
+    std::string line;
+    if (!std::getline(lines, line) || line != "MohoSwitch1") return "dat header";
+    long long previous = -1;
+    std::string previousName;
+    std::size_t count = 0;
+    while (std::getline(lines, line)) {
+        const auto space = line.find(' ');
+        if (space == std::string::npos) return "dat line";
+        const long long frame = std::stoll(line.substr(0, space));
+        const std::string name = line.substr(space + 1);
+        if (frame <= previous || name == previousName) return "dat order";
+        if (count == 0 && frame != keys.GetAt(0)->GetFrame() + 1LL) return "dat start";
+        if (frame > keys.GetLastFrame() + 1LL) return "dat past the last key";
+        bool known = false;
+        for (const MouthBand& band : parsed.bands) known = known || band.name == name;
+        if (!known) return "dat name";
+        previous = frame;
+        previousName = name;
+        ++count;
+    }
+    if (count > static_cast<std::size_t>(keys.GetCount()) * parsed.bands.size()) return "dat size";
     return nullptr;
 }
 

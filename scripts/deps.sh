@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs whatever Debian packages Vokra needs and are missing. Usage: scripts/deps.sh GROUP...
 # Groups: build (compiler, CMake, Qt 6, SDL2), test (GoogleTest), bench (Google Benchmark),
-# fuzz (clang 14 with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots).
+# fuzz (clang 14 with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots),
+# package (dpkg-shlibdeps and file, which CPack's DEB generator runs).
 set -euo pipefail
 
 pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev fonts-dejavu-core"
-pkgs_test="libgtest-dev libgmock-dev"
+pkgs_test="libgtest-dev libgmock-dev nlohmann-json3-dev"
 pkgs_bench="libbenchmark-dev"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"
 pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
+pkgs_package="dpkg-dev file"
 
 wanted=""
 for group in "$@"; do

@@ -10,10 +10,12 @@
 #include <fstream>
 #include <iomanip>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "bench/support/ratio.h"
 #include "document/envelope_writer.h"
+#include "document/key_export_command.h"
 #include "document/vokra_doc.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
@@ -39,7 +41,8 @@ struct Folder {
         Profile().SetPath("");  // the settings stay untouched
     }
     ~Folder() {
-        for (const char* name : {"/doc.vok", "/plain.vok", "/env.env", "/plain.env"}) {
+        for (const char* name :
+             {"/doc.vok", "/plain.vok", "/env.env", "/plain.env", "/keys.out", "/plain.out"}) {
             std::remove((path + name).c_str());
         }
         ::rmdir(path.c_str());
@@ -267,6 +270,107 @@ void BM_StreamWriteEnvelope(benchmark::State& state) {
 }
 BENCHMARK(BM_StreamWriteEnvelope)->Unit(benchmark::kMillisecond);
 
+// --- The keys for other tools: each format written as the program writes it, against the same
+// numbers through a file stream's own formatting (17 and 9 digits read back as the same double
+// and float, as the shortest forms do).
+
+void ExportBench(benchmark::State& state, KeyFormat format) {
+    CVokraDoc& doc = BigDoc();
+    const std::string path = TheFolder().File("keys.out");
+    const MouthBands mouths = DefaultMouthBands();
+    for (auto _ : state) {
+        if (!ExportKeysTo(doc, format, path, mouths)) state.SkipWithError("export failed");
+    }
+}
+void BM_ExportCsv(benchmark::State& state) {
+    ExportBench(state, KeyFormat::Csv);
+}
+void BM_ExportJson(benchmark::State& state) {
+    ExportBench(state, KeyFormat::Json);
+}
+void BM_ExportAe(benchmark::State& state) {
+    ExportBench(state, KeyFormat::Ae);
+}
+void BM_ExportDat(benchmark::State& state) {
+    ExportBench(state, KeyFormat::Dat);
+}
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportJson)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportAe)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportDat)->Unit(benchmark::kMillisecond);
+
+template <typename WriteRows>
+void StreamBench(benchmark::State& state, WriteRows rows) {
+    const std::string path = TheFolder().File("plain.out");
+    for (auto _ : state) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        rows(out, BigDoc().GetKeys());
+        out.close();
+        if (!out) state.SkipWithError("write failed");
+    }
+}
+
+void BM_StreamWriteCsv(benchmark::State& state) {
+    StreamBench(state, [](std::ofstream& out, const KeyframeList& keys) {
+        out << "frame,time,opening\n";
+        for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+            const Keyframe* k = keys.GetAt(i);
+            out << k->GetFrame() << ',' << std::setprecision(17) << k->GetFrame() / 15.0 << ','
+                << std::setprecision(9) << k->GetOpening() << '\n';
+        }
+    });
+}
+BENCHMARK(BM_StreamWriteCsv)->Unit(benchmark::kMillisecond);
+
+void BM_StreamWriteJson(benchmark::State& state) {
+    StreamBench(state, [](std::ofstream& out, const KeyframeList& keys) {
+        out << "{\n  \"frameRate\": 15,\n  \"sound\": null,\n  \"keys\": [\n";
+        for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+            const Keyframe* k = keys.GetAt(i);
+            out << "    {\"frame\": " << k->GetFrame() << ", \"time\": " << std::setprecision(17)
+                << k->GetFrame() / 15.0 << ", \"opening\": " << std::setprecision(9)
+                << k->GetOpening() << (i + 1 < keys.GetCount() ? "},\n" : "}\n");
+        }
+        out << "  ]\n}\n";
+    });
+}
+BENCHMARK(BM_StreamWriteJson)->Unit(benchmark::kMillisecond);
+
+void BM_StreamWriteAe(benchmark::State& state) {
+    StreamBench(state, [](std::ofstream& out, const KeyframeList& keys) {
+        out << "Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t15\n"
+               "\tSource Width\t100\n\tSource Height\t100\n\tSource Pixel Aspect Ratio\t1\n"
+               "\tComp Pixel Aspect Ratio\t1\n\nEffects\tSlider Control #1\tSlider #2\n"
+               "\tFrame\t\n";
+        for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+            const Keyframe* k = keys.GetAt(i);
+            out << '\t' << k->GetFrame() << '\t' << std::setprecision(9) << k->GetOpening() * 100.0f
+                << '\n';
+        }
+        out << "\nEnd of Keyframe Data\n";
+    });
+}
+BENCHMARK(BM_StreamWriteAe)->Unit(benchmark::kMillisecond);
+
+// The same lines, found beforehand: only their writing is measured.
+void BM_StreamWriteDat(benchmark::State& state) {
+    std::ostringstream text;
+    KeyExportInfo info;
+    WriteKeysMouthSwitch(BigDoc().GetKeys(), info, text);
+    std::istringstream in(text.str());
+    std::vector<std::pair<std::int64_t, std::string>> lines;
+    std::string header;
+    std::getline(in, header);
+    std::int64_t frame;
+    std::string name;
+    while (in >> frame >> name) lines.emplace_back(frame, name);
+    StreamBench(state, [&](std::ofstream& out, const KeyframeList&) {
+        out << "MohoSwitch1\n";
+        for (const auto& [f, n] : lines) out << f << ' ' << n << '\n';
+    });
+}
+BENCHMARK(BM_StreamWriteDat)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace vokra
 
@@ -282,3 +386,8 @@ VOKRA_RATIO(open, "open 100,000 keys / stream reads", "BM_OpenDocument", "BM_Str
             2.0);
 VOKRA_RATIO(envelope, "envelope of 100,000 keys / stream writes", "BM_WriteEnvelope",
             "BM_StreamWriteEnvelope", 2.0);
+VOKRA_RATIO(csv, "csv of 100,000 keys / stream writes", "BM_ExportCsv", "BM_StreamWriteCsv", 2.0);
+VOKRA_RATIO(json, "json of 100,000 keys / stream writes", "BM_ExportJson", "BM_StreamWriteJson",
+            2.0);
+VOKRA_RATIO(ae, "ae of 100,000 keys / stream writes", "BM_ExportAe", "BM_StreamWriteAe", 2.0);
+VOKRA_RATIO(dat, "dat of 100,000 keys / stream writes", "BM_ExportDat", "BM_StreamWriteDat", 2.0);

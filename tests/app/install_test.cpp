@@ -98,5 +98,18 @@ TEST_F(Install, InstalledProgramsAnswer) {
         0);
 }
 
+// The package scripts/package.sh makes comes from the same install rules: a DEB under /usr whose
+// Depends line dpkg-shlibdeps computes, named vokra_<version>_<arch>.deb.
+TEST(Package, CPackMakesADebianPackageOfTheInstallRules) {
+    const std::string config = test::ReadFile(std::string(VOKRA_BINARY_DIR) + "/CPackConfig.cmake");
+    for (const char* line :
+         {"set(CPACK_GENERATOR \"DEB\")", "set(CPACK_PACKAGE_NAME \"vokra\")",
+          "set(CPACK_PACKAGING_INSTALL_PREFIX \"/usr\")",
+          "set(CPACK_DEBIAN_FILE_NAME \"DEB-DEFAULT\")",
+          "set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS \"ON\")", "set(CPACK_PACKAGE_VERSION \"1.0.0\")"}) {
+        EXPECT_NE(config.find(line), std::string::npos) << line;
+    }
+}
+
 }  // namespace
 }  // namespace vokra

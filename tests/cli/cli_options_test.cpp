@@ -78,7 +78,25 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{
             "PrefixIsNotAnOption", {"autokey", "a.wav", "--fpsx", "3"}, "unknown option '--fpsx'"},
         ArgsCase{"DashDashEndsOptions", {"info", "--", "-odd.vok"}, ""},
-        ArgsCase{"VersionAlone", {"--version", "x"}, "unexpected argument 'x'"}),
+        ArgsCase{"VersionAlone", {"--version", "x"}, "unexpected argument 'x'"},
+        ArgsCase{"ExportFormats", {"export", "d.vok", "--format=dat", "--mouths", "a:1,b"}, ""},
+        ArgsCase{"AutoKeyFormat", {"autokey", "a.wav", "--format", "ae", "-o", "k.txt"}, ""},
+        ArgsCase{"UnknownFormat",
+                 {"export", "d.vok", "--format", "xml"},
+                 "--format must be env, csv, json, ae or dat (got 'xml')"},
+        ArgsCase{"MouthsWithoutDat",
+                 {"export", "d.vok", "--mouths", "a:1,b"},
+                 "--mouths applies only to --format dat"},
+        ArgsCase{"UnorderedMouths",
+                 {"export", "d.vok", "--format", "dat", "--mouths", "a:0.5,b:0.2,c"},
+                 "--mouths: the limits must rise from one mouth to the next ('b' at 0.2 follows "
+                 "'a' at 0.5)"},
+        ArgsCase{"MouthWithSpace",
+                 {"autokey", "a.wav", "--format", "dat", "--mouths", "a:0.5,wide open"},
+                 "--mouths: the mouth name 'wide open' has a space, a control character, ':' or "
+                 "','"},
+        ArgsCase{
+            "InfoHasNoFormat", {"info", "d.vok", "--format", "csv"}, "unknown option '--format'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliArguments_Values, OptionsReachTheCommand) {

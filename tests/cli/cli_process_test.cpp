@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "document/key_export.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -296,12 +298,75 @@ TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     EXPECT_EQ(help.exit, 0);
     for (const char* option :
          {"--fps", "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
-          "--low-range", "--env", "--vok", "-o", "--version"}) {
+          "--low-range", "--env", "--vok", "-o", "--format", "--mouths", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exit, 0);
     EXPECT_EQ(version.out, "vokra-cli 1.0\n");
+}
+
+// Every format of export: the same text on standard output and in the file of -o, the one the
+// program's writer makes of the document.
+struct FormatCase {
+    const char* name;
+    std::vector<std::string> options;
+    KeyFormat format;
+    const char* mouths;
+};
+
+class CliProcess_Formats : public CliProcess, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(CliProcess_Formats, ExportWritesTheProgramsText) {
+    const std::vector<std::pair<std::int32_t, float>> keys = {{0, 0.0f}, {3, 0.75f}, {9, 0.2f}};
+    const std::string vok = dir_.File("d.vok");
+    WriteFile(vok, Doc(24.0, 8, 15.0, keys, "/voices", "line.wav"));
+    KeyframeList list;
+    for (const auto& [frame, opening] : keys) list.SetKey(Keyframe(frame, opening));
+    KeyExportInfo info;
+    info.frameRate = 24.0;
+    info.soundPath = "/voices/line.wav";
+    info.mouths = ParseMouthBands(GetParam().mouths).bands;
+    std::ostringstream expected;
+    ASSERT_TRUE(WriteKeys(GetParam().format, list, info, expected));
+
+    std::vector<std::string> args = {"export", vok};
+    args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+    const Result r = Run(args);
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, expected.str());
+    args.insert(args.end(), {"-o", dir_.File("keys.out")});
+    ASSERT_EQ(Run(args).exit, 0);
+    EXPECT_EQ(ReadFile(dir_.File("keys.out")), expected.str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_Formats,
+    ::testing::Values(FormatCase{"default_env", {}, KeyFormat::Env, "AI"},
+                      FormatCase{"env", {"--format", "env"}, KeyFormat::Env, "AI"},
+                      FormatCase{"csv", {"--format", "csv"}, KeyFormat::Csv, "AI"},
+                      FormatCase{"json", {"--format=json"}, KeyFormat::Json, "AI"},
+                      FormatCase{"ae", {"--format", "ae"}, KeyFormat::Ae, "AI"},
+                      FormatCase{
+                          "dat", {"--format", "dat"}, KeyFormat::Dat, "rest:0.1,etc:0.3,E:0.55,AI"},
+                      FormatCase{"dat_mouths",
+                                 {"--format", "dat", "--mouths", "shut:0.5,open"},
+                                 KeyFormat::Dat,
+                                 "shut:0.5,open"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliProcess, AutoKeyWritesTheChosenFormatBesideItsFiles) {
+    const std::string env = dir_.File("k.env");
+    const Result r =
+        Run({"autokey", SilenceThenTone(), "--fps", "25", "--format", "csv", "--env", env});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    const auto lines = Lines(r.out, "\n");
+    ASSERT_EQ(lines.size(), 52u);
+    EXPECT_EQ(lines[0], "frame,time,opening");
+    EXPECT_EQ(lines[1], "0,0,0");
+    EXPECT_EQ(lines[50], "49,1.96,1");
+    EXPECT_EQ(ReadFile(env).substr(0, 12), "LWEN\r\n1\r\n1\r\n");
 }
 
 TEST_F(CliProcess, NumbersIgnoreTheLocaleOfTheEnvironment) {

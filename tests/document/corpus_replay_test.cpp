@@ -69,5 +69,15 @@ TEST_P(IniCorpus_Replays, HoldsTheSettingsChecks) {
 INSTANTIATE_TEST_SUITE_P(Inputs, IniCorpus_Replays, ::testing::ValuesIn(Inputs("ini")),
                          [](const auto& info) { return info.param.name; });
 
+class MouthsCorpus_Replays : public ::testing::TestWithParam<Input> {};
+
+TEST_P(MouthsCorpus_Replays, HoldsTheExportChecks) {
+    const char* failed = fuzz::CheckMouthsAndExport(GetParam().bytes);
+    EXPECT_EQ(failed, nullptr) << failed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, MouthsCorpus_Replays, ::testing::ValuesIn(Inputs("mouths")),
+                         [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace vokra

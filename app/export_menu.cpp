@@ -1,0 +1,91 @@
+#include "app/export_menu.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+
+#include "app/mouth_bands_dlg.h"
+#include "document/key_export_command.h"
+#include "document/vokra_doc.h"
+
+namespace vokra {
+namespace {
+
+struct FormatItem {
+    KeyFormat format;
+    const char* text;
+    const char* prompt;
+};
+
+const FormatItem kItems[] = {
+    {KeyFormat::Csv, "&CSV (frame, time, opening) ...",
+     "Write the keys as comma-separated values: frame, time and opening"},
+    {KeyFormat::Json, "&JSON ...", "Write the frame rate, the sound and the keys as JSON"},
+    {KeyFormat::Ae, "&After Effects Keyframes ...",
+     "Write the keys as After Effects keyframe data for a slider"},
+    {KeyFormat::Dat, "&Mouth Shapes (switch data) ...",
+     "Write a mouth shape for every frame as switch data (.dat)"},
+};
+
+}  // namespace
+
+ExportMenu::ExportMenu(CVokraDoc* doc, QMainWindow* window)
+    : QObject(window), doc_(doc), window_(window) {
+    askMouths = [this](const MouthBands& bands) { return RunMouthBandsDlg(bands, window_); };
+}
+
+QMenu* ExportMenu::CreateMenu(QWidget* parent) {
+    auto* menu = new QMenu(QStringLiteral("Export &Keys"), parent);
+    menu->menuAction()->setStatusTip(QStringLiteral("Write the keys for other animation tools"));
+    for (const FormatItem& item : kItems) {
+        QAction* action = menu->addAction(QString::fromLatin1(item.text));
+        action->setStatusTip(QString::fromLatin1(item.prompt));
+        const KeyFormat format = item.format;
+        connect(action, &QAction::triggered, this, [this, format] { Export(format); });
+        formats_[static_cast<int>(format)] = action;
+    }
+    return menu;
+}
+
+QAction* ExportMenu::CreateCopyAction(QObject* parent) {
+    copy_ = new QAction(QStringLiteral("Copy as After &Effects Keyframes"), parent);
+    copy_->setStatusTip(
+        QStringLiteral("Copy the keys as After Effects keyframe data, to paste on a slider"));
+    connect(copy_, &QAction::triggered, this, &ExportMenu::CopyAfterEffects);
+    return copy_;
+}
+
+QAction* ExportMenu::ExportAction(KeyFormat format) const {
+    return formats_[static_cast<int>(format)];
+}
+
+void ExportMenu::Export(KeyFormat format) {
+    if (!doc_) return;
+    MouthBands mouths = LoadMouthBands();
+    if (format == KeyFormat::Dat) {
+        const auto chosen = askMouths ? askMouths(mouths) : std::optional<MouthBands>(mouths);
+        if (!chosen) return;
+        mouths = *chosen;
+        SaveMouthBands(mouths);
+    }
+    OnExportKeys(*doc_, format, mouths);
+}
+
+void ExportMenu::CopyAfterEffects() {
+    if (!doc_) return;
+    const std::string text = KeysAsText(*doc_, KeyFormat::Ae, MouthBands());
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    if (window_ && window_->statusBar()) {
+        const int count = doc_->GetKeys().GetCount();
+        window_->statusBar()->showMessage(
+            QStringLiteral("Copied %1 key%2 as After Effects keyframe data")
+                .arg(count)
+                .arg(count == 1 ? QString() : QStringLiteral("s")),
+            4000);
+    }
+}
+
+}  // namespace vokra

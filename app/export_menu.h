@@ -1,0 +1,45 @@
+#pragma once
+// File > Export Keys (an item per format, each with its save dialog) and Edit > Copy as After
+// Effects Keyframes (the same text on the clipboard). The writing itself is the document
+// folder's; this is only the window's side of it.
+#include <QObject>
+#include <functional>
+#include <optional>
+
+#include "document/key_export.h"
+
+class QAction;
+class QMainWindow;
+class QMenu;
+
+namespace vokra {
+
+class CVokraDoc;
+
+class ExportMenu : public QObject {
+    Q_OBJECT
+public:
+    ExportMenu(CVokraDoc* doc, QMainWindow* window);
+
+    // The "Export Keys" submenu, to be added to the File menu.
+    QMenu* CreateMenu(QWidget* parent);
+    // The Edit menu's copy item.
+    QAction* CreateCopyAction(QObject* parent);
+    QAction* ExportAction(KeyFormat format) const;
+    QAction* CopyAction() const { return copy_; }
+
+    // The export of one format; the switch data first asks for the mouths.
+    void Export(KeyFormat format);
+    void CopyAfterEffects();
+
+    // Asks for the mouths of the switch data (the dialog; tests put in their own answer).
+    std::function<std::optional<MouthBands>(const MouthBands&)> askMouths;
+
+private:
+    CVokraDoc* doc_;
+    QMainWindow* window_;
+    QAction* formats_[5] = {};
+    QAction* copy_ = nullptr;
+};
+
+}  // namespace vokra

@@ -1,0 +1,461 @@
+#include "document/key_export.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "document/envelope_writer.h"
+
+namespace vokra {
+namespace {
+
+// Collects the text in 64 KiB pieces: one stream call per piece, not per number.
+class Chunks {
+public:
+    explicit Chunks(std::ostream& out) : out_(out) { text_.reserve(kSize); }
+    std::string& Text() { return text_; }
+    void Line() {
+        text_ += '\n';
+        if (text_.size() > kSize - 256) Flush();
+    }
+    bool Finish() {
+        Flush();
+        return static_cast<bool>(out_);
+    }
+
+private:
+    static constexpr std::size_t kSize = 1 << 16;
+    void Flush() {
+        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        text_.clear();
+    }
+    std::ostream& out_;
+    std::string text_;
+};
+
+void AppendInt(std::string& out, std::int64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+double TimeOf(std::int32_t frame, double frameRate) {
+    return static_cast<double>(frame) / frameRate;
+}
+
+// The opening in percent, written by moving the decimal point of its shortest text two places:
+// 0.3 gives 30, not the 30.000001192092896 that multiplying the float would give.
+void AppendPercent(std::string& out, float opening) {
+    if (opening == 0.0f) {
+        out += '0';
+        return;
+    }
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, opening, std::chars_format::scientific);
+    const std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
+    const auto e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(0, e)) {
+        if (c != '.') digits += c;
+    }
+    int exponent = 0;
+    std::string_view exp = text.substr(e + 1);
+    if (!exp.empty() && exp.front() == '+') exp.remove_prefix(1);
+    std::from_chars(exp.data(), exp.data() + exp.size(), exponent);
+    // Digits d0 d1 ... stand for d0.d1... x 10^(exponent + 2) once in percent.
+    const int point = exponent + 3;
+    const int n = static_cast<int>(digits.size());
+    if (point <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-point), '0');
+        out += digits;
+    } else if (point >= n) {
+        out += digits;
+        out.append(static_cast<std::size_t>(point - n), '0');
+    } else {
+        out.append(digits, 0, static_cast<std::size_t>(point));
+        out += '.';
+        out.append(digits, static_cast<std::size_t>(point));
+    }
+}
+
+bool IsNameByte(unsigned char c) {
+    return c > 0x20 && c != 0x7F && c != ':' && c != ',';
+}
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 with `bad` set to the length
+// of its longest valid beginning (at least 1): that much becomes one U+FFFD.
+std::size_t Utf8Sequence(std::string_view s, std::size_t& bad) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(0);
+    std::size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        need = 2;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        need = 3;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+        bad = 1;
+        return 0;
+    }
+    for (std::size_t i = 1; i <= need; ++i) {
+        const bool ok =
+            i < s.size() && b(i) >= (i == 1 ? lo : 0x80) && b(i) <= (i == 1 ? hi : 0xBF);
+        if (!ok) {
+            bad = i;
+            return 0;
+        }
+    }
+    return need + 1;
+}
+
+MouthBandsParse ParseMouthBandList(std::string_view text) {
+    MouthBandsParse r;
+    if (text.empty()) {
+        r.error = "the mouth list is empty";
+        return r;
+    }
+    // Counted first: a list as long as a settings file allows is refused before it is split.
+    std::size_t commas = 0;
+    for (char c : text) commas += c == ',';
+    if (commas >= kMaxMouthBands) {
+        r.error = "the mouth list has more than " + std::to_string(kMaxMouthBands) + " mouths";
+        return r;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const std::string_view item = text.substr(start, end - start);
+        const bool last = end == text.size();
+        const std::size_t colon = item.find(':');
+        MouthBand band;
+        band.name = std::string(item.substr(0, colon));
+        if (last) {
+            if (colon != std::string_view::npos) {
+                r.error = "the last mouth ('" + band.name + "') takes every opening above the " +
+                          "others and has no limit";
+                return r;
+            }
+        } else {
+            if (colon == std::string_view::npos) {
+                r.error = "mouth '" + band.name + "' needs a limit (NAME:LIMIT)";
+                return r;
+            }
+            const std::string_view limit = item.substr(colon + 1);
+            const auto [ptr, ec] = std::from_chars(limit.data(), limit.data() + limit.size(),
+                                                   band.upper, std::chars_format::general);
+            if (limit.empty() || ec != std::errc() || ptr != limit.data() + limit.size() ||
+                !std::isfinite(band.upper)) {
+                r.error = "the limit of mouth '" + band.name + "' must be a number (got '" +
+                          std::string(limit) + "')";
+                return r;
+            }
+        }
+        r.bands.push_back(std::move(band));
+        if (last) break;
+        start = end + 1;
+    }
+    return r;
+}
+
+}  // namespace
+
+std::optional<KeyFormat> KeyFormatFromName(std::string_view name) {
+    for (KeyFormat f :
+         {KeyFormat::Env, KeyFormat::Csv, KeyFormat::Json, KeyFormat::Ae, KeyFormat::Dat}) {
+        if (name == KeyFormatName(f)) return f;
+    }
+    return std::nullopt;
+}
+
+const char* KeyFormatName(KeyFormat format) {
+    switch (format) {
+        case KeyFormat::Env:
+            return "env";
+        case KeyFormat::Csv:
+            return "csv";
+        case KeyFormat::Json:
+            return "json";
+        case KeyFormat::Ae:
+            return "ae";
+        case KeyFormat::Dat:
+            return "dat";
+    }
+    return "env";
+}
+
+const char* KeyFormatExtension(KeyFormat format) {
+    return format == KeyFormat::Ae ? "txt" : KeyFormatName(format);
+}
+
+MouthBands DefaultMouthBands() {
+    return {{"rest", 0.10f}, {"etc", 0.30f}, {"E", 0.55f}, {"AI", 0.0f}};
+}
+
+std::string CheckMouthBands(const MouthBands& bands) {
+    if (bands.empty()) return "the mouth list is empty";
+    if (bands.size() > kMaxMouthBands) {
+        return "the mouth list has more than " + std::to_string(kMaxMouthBands) + " mouths";
+    }
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const MouthBand& band = bands[i];
+        if (band.name.empty()) return "mouth " + std::to_string(i + 1) + " has no name";
+        if (band.name.size() > kMaxMouthNameLength) {
+            return "the mouth name '" + band.name.substr(0, 20) + "...' is longer than " +
+                   std::to_string(kMaxMouthNameLength) + " characters";
+        }
+        for (char c : band.name) {
+            if (!IsNameByte(static_cast<unsigned char>(c))) {
+                return "the mouth name '" + band.name +
+                       "' has a space, a control character, ':' or ','";
+            }
+        }
+        if (i + 1 == bands.size()) break;
+        if (!std::isfinite(band.upper)) {
+            return "the limit of mouth '" + band.name + "' is not a number";
+        }
+        if (i > 0 && !(band.upper > bands[i - 1].upper)) {
+            std::string text =
+                "the limits must rise from one mouth to the next ('" + band.name + "' at ";
+            AppendShortest(text, band.upper);
+            text += " follows '" + bands[i - 1].name + "' at ";
+            AppendShortest(text, bands[i - 1].upper);
+            return text + ")";
+        }
+    }
+    return {};
+}
+
+MouthBandsParse ParseMouthBands(std::string_view text) {
+    MouthBandsParse r = ParseMouthBandList(text);
+    if (r.error.empty()) r.error = CheckMouthBands(r.bands);
+    if (!r.error.empty()) r.bands.clear();
+    return r;
+}
+
+std::string FormatMouthBands(const MouthBands& bands) {
+    std::string text;
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        if (i > 0) text += ',';
+        text += bands[i].name;
+        if (i + 1 < bands.size()) {
+            text += ':';
+            AppendShortest(text, bands[i].upper);
+        }
+    }
+    return text;
+}
+
+std::size_t MouthBandOf(const MouthBands& bands, double opening) {
+    std::size_t i = 0;
+    while (i + 1 < bands.size() && opening >= static_cast<double>(bands[i].upper)) ++i;
+    return i;
+}
+
+void AppendShortest(std::string& out, double value) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+void AppendShortest(std::string& out, float value) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+bool AppendJsonString(std::string& out, std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    bool clean = true;
+    out += '"';
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            const char* named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+            if (named) {
+                out += named;
+            } else {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            }
+            ++i;
+        } else {
+            std::size_t bad = 0;
+            const std::size_t n = Utf8Sequence(text.substr(i), bad);
+            if (n > 0) {
+                out.append(text.substr(i, n));
+                i += n;
+            } else {
+                out += "\xEF\xBF\xBD";
+                clean = false;
+                i += bad;
+            }
+        }
+    }
+    out += '"';
+    return clean;
+}
+
+bool WriteKeysCsv(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out) {
+    Chunks chunks(out);
+    std::string& t = chunks.Text();
+    t += "frame,time,opening";
+    chunks.Line();
+    for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+        const Keyframe* key = keys.GetAt(i);
+        AppendInt(t, key->GetFrame());
+        t += ',';
+        AppendShortest(t, TimeOf(key->GetFrame(), info.frameRate));
+        t += ',';
+        AppendShortest(t, key->GetOpening());
+        chunks.Line();
+    }
+    return chunks.Finish();
+}
+
+bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out,
+                   KeyExportNotes* notes) {
+    Chunks chunks(out);
+    std::string& t = chunks.Text();
+    t += "{";
+    chunks.Line();
+    t += "  \"frameRate\": ";
+    AppendShortest(t, info.frameRate);
+    t += ',';
+    chunks.Line();
+    t += "  \"sound\": ";
+    if (info.soundPath) {
+        const bool clean = AppendJsonString(t, *info.soundPath);
+        if (notes) notes->soundPathNotUtf8 = !clean;
+    } else {
+        t += "null";
+    }
+    t += ',';
+    chunks.Line();
+    const std::int32_t count = keys.GetCount();
+    t += count == 0 ? "  \"keys\": []" : "  \"keys\": [";
+    chunks.Line();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Keyframe* key = keys.GetAt(i);
+        t += "    {\"frame\": ";
+        AppendInt(t, key->GetFrame());
+        t += ", \"time\": ";
+        AppendShortest(t, TimeOf(key->GetFrame(), info.frameRate));
+        t += ", \"opening\": ";
+        AppendShortest(t, key->GetOpening());
+        t += i + 1 < count ? "}," : "}";
+        chunks.Line();
+    }
+    if (count > 0) {
+        t += "  ]";
+        chunks.Line();
+    }
+    t += "}";
+    chunks.Line();
+    return chunks.Finish();
+}
+
+bool WriteKeysAfterEffects(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out) {
+    Chunks chunks(out);
+    std::string& t = chunks.Text();
+    t += "Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t";
+    AppendShortest(t, info.frameRate);
+    t += "\n\tSource Width\t100\n\tSource Height\t100\n\tSource Pixel Aspect Ratio\t1\n"
+         "\tComp Pixel Aspect Ratio\t1\n\nEffects\tSlider Control #1\tSlider #2\n\tFrame\t";
+    chunks.Line();
+    for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
+        const Keyframe* key = keys.GetAt(i);
+        t += '\t';
+        AppendInt(t, key->GetFrame());
+        t += '\t';
+        AppendPercent(t, key->GetOpening());
+        chunks.Line();
+    }
+    t += "\nEnd of Keyframe Data";
+    chunks.Line();
+    return chunks.Finish();
+}
+
+bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out) {
+    Chunks chunks(out);
+    std::string& t = chunks.Text();
+    t += "MohoSwitch1";
+    chunks.Line();
+    const MouthBands& bands = info.mouths;
+    if (bands.empty()) return chunks.Finish();
+    std::size_t current = bands.size();    // the band of the frame last looked at
+    const std::string* written = nullptr;  // the mouth of the last line
+    auto emit = [&](std::int64_t frame, std::size_t band) {
+        current = band;
+        // Two neighbouring bands may name the same mouth: that is no change of mouth.
+        if (written && *written == bands[band].name) return;
+        written = &bands[band].name;
+        AppendInt(t, frame + 1);
+        t += ' ';
+        t += bands[band].name;
+        chunks.Line();
+    };
+    const std::int32_t count = keys.GetCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Keyframe* left = keys.GetAt(i);
+        const double x0 = left->GetFrame();
+        const double y0 = left->GetOpening();
+        emit(left->GetFrame(), MouthBandOf(bands, y0));
+        const Keyframe* right = keys.GetAt(i + 1);
+        if (!right) break;
+        const double x1 = right->GetFrame();
+        const double y1 = right->GetOpening();
+        // The opening of a frame between two keys, computed as the envelope pane and playback
+        // compute it. It is monotonic across the gap, so every change of mouth is found by
+        // bisection: the work grows with the keys and mouths, not with the frames between keys.
+        const auto bandAt = [&](std::int64_t f) {
+            return MouthBandOf(bands, y0 + (y1 - y0) * ((static_cast<double>(f) - x0) / (x1 - x0)));
+        };
+        std::int64_t from = left->GetFrame();
+        const std::int64_t to = right->GetFrame();
+        while (from + 1 < to) {
+            if (bandAt(to - 1) == current) break;
+            // The first frame in (from, to) whose mouth differs from the current one.
+            std::int64_t lo = from, hi = to - 1;
+            while (hi - lo > 1) {
+                const std::int64_t mid = lo + (hi - lo) / 2;
+                (bandAt(mid) == current ? lo : hi) = mid;
+            }
+            emit(hi, bandAt(hi));
+            from = hi;
+        }
+    }
+    return chunks.Finish();
+}
+
+bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& info,
+               std::ostream& out, KeyExportNotes* notes) {
+    switch (format) {
+        case KeyFormat::Env:
+            return WriteEnvelope(keys, out);
+        case KeyFormat::Csv:
+            return WriteKeysCsv(keys, info, out);
+        case KeyFormat::Json:
+            return WriteKeysJson(keys, info, out, notes);
+        case KeyFormat::Ae:
+            return WriteKeysAfterEffects(keys, info, out);
+        case KeyFormat::Dat:
+            return WriteKeysMouthSwitch(keys, info, out);
+    }
+    return false;
+}
+
+}  // namespace vokra

@@ -1,0 +1,128 @@
+#include "document/key_export_command.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "document/vokra_doc.h"
+#include "platform/atomic_file.h"
+#include "platform/file_dialog_service.h"
+#include "platform/ini_file.h"
+#include "platform/message_service.h"
+
+namespace vokra {
+namespace {
+
+constexpr const char* kMouthsKey = "MOUTHS";
+
+std::string FolderKey(KeyFormat format) {
+    std::string key = KeyFormatName(format);
+    for (char& c : key) c = static_cast<char>(c - 'a' + 'A');
+    return key + "DIR";
+}
+
+const char* Filter(KeyFormat format) {
+    switch (format) {
+        case KeyFormat::Env:
+            return "env Files (*.env)|*.env|All Files (*.*)|*.*||";
+        case KeyFormat::Csv:
+            return "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||";
+        case KeyFormat::Json:
+            return "JSON Files (*.json)|*.json|All Files (*.*)|*.*||";
+        case KeyFormat::Ae:
+            return "After Effects Keyframe Data (*.txt)|*.txt|All Files (*.*)|*.*||";
+        case KeyFormat::Dat:
+            return "Mouth Switch Data (*.dat)|*.dat|All Files (*.*)|*.*||";
+    }
+    return "All Files (*.*)|*.*||";
+}
+
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+std::string WithPath(const char* text, const std::string& path) {
+    return std::string(text) + path;
+}
+
+}  // namespace
+
+MouthBands LoadMouthBands() {
+    const std::string text = Profile().GetString(kExportSection, kMouthsKey);
+    if (text.empty()) return DefaultMouthBands();
+    MouthBandsParse parsed = ParseMouthBands(text);
+    // A list spoilt by hand in the settings file is not worth a message at every export.
+    return parsed.error.empty() ? std::move(parsed.bands) : DefaultMouthBands();
+}
+
+bool SaveMouthBands(const MouthBands& bands) {
+    if (!CheckMouthBands(bands).empty()) return false;
+    return Profile().WriteString(kExportSection, kMouthsKey, FormatMouthBands(bands));
+}
+
+KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths) {
+    KeyExportInfo info;
+    info.frameRate = doc.GetFrameRate();
+    if (!doc.GetSoundName().empty()) info.soundPath = doc.GetSoundDir() + "/" + doc.GetSoundName();
+    info.mouths = mouths;
+    return info;
+}
+
+std::string KeysAsText(const CVokraDoc& doc, KeyFormat format, const MouthBands& mouths,
+                       KeyExportNotes* notes) {
+    std::ostringstream text;
+    WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), text, notes);
+    return std::move(text).str();
+}
+
+std::string SoundPathNotUtf8Note() {
+    return "The sound file's path is not valid UTF-8. It was written to the JSON file with "
+           "replacement characters (U+FFFD) in place of the invalid bytes.";
+}
+
+bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
+                  const MouthBands& mouths) {
+    const std::string full = FullPath(path);
+    AtomicFile file(full);
+    if (!file.Open()) {
+        AfxMessageBox(WithPath("Could not open/create file ", full));
+        return false;
+    }
+    KeyExportNotes notes;
+    std::ostringstream text;
+    const bool ok = WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), text, &notes) &&
+                    file.Write(text.view()) && file.Commit();
+    if (!ok) {
+        file.Discard();
+        AfxMessageBox(WithPath("Could not write file ", full));
+        return false;
+    }
+    if (notes.soundPathNotUtf8) {
+        AfxMessageBox(SoundPathNotUtf8Note(), MsgButtons::Ok, MsgIcon::Information);
+    }
+    return true;
+}
+
+bool OnExportKeys(const CVokraDoc& doc, KeyFormat format, const MouthBands& mouths) {
+    const std::string folderKey = FolderKey(format);
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = Filter(format);
+    request.defaultExt = KeyFormatExtension(format);
+    std::string stem = doc.GetTitle();
+    if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+    request.initialName = stem + "." + request.defaultExt;
+    request.initialDir = Profile().GetString(kExportSection, folderKey);
+    request.overwritePrompt = true;
+    const auto chosen = RunFileDialog(request);
+    if (!chosen) return false;
+    if (!ExportKeysTo(doc, format, *chosen, mouths)) return false;
+    const std::string full = FullPath(*chosen);
+    const auto slash = full.rfind('/');
+    Profile().WriteString(kExportSection, folderKey,
+                          slash == std::string::npos ? std::string() : full.substr(0, slash));
+    return true;
+}
+
+}  // namespace vokra
