@@ -32,6 +32,8 @@ enum Command {
     ID_SECONDS = 32781,
     ID_SPACE = 32782,
     ID_SELECT_ALL = 32784,
+    ID_ZOOM_SELECTION = 32800,
+    ID_AUDITION = 32801,
 };
 
 constexpr int kRecentFileCount = 4;

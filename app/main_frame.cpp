@@ -6,15 +6,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -26,6 +29,7 @@
 #include "app/export_menu.h"
 #include "app/fps_dlg.h"
 #include "app/icons.h"
+#include "app/window_state.h"
 #include "document/app_values.h"
 #include "document/vokra_doc.h"
 #include "panes/qt/env_view.h"
@@ -33,6 +37,7 @@
 #include "platform/help_service.h"
 #include "platform/ini_file.h"
 #include "platform/recent_file_list.h"
+#include "sound/sound_data.h"
 
 namespace vokra {
 
@@ -139,24 +144,30 @@ void CMainFrame::CreateMenus() {
                                     QStringLiteral("Save the active document with a new name"),
                                     QStringLiteral("Save As")));
     fileMenu_->addSeparator();
-    fileMenu_->addAction(MakeAction(ID_SET_FPS, QStringLiteral("Set &Frames per Sec  ..."),
-                                    QStringLiteral("Set Frames per Second"),
-                                    QStringLiteral("Set FPS")));
-    fileMenu_->addAction(MakeAction(ID_LOAD_SOUND, QStringLiteral("&Load Sound File ..."),
-                                    QStringLiteral("Load Sound from a .wav File"),
-                                    QStringLiteral("Load Sound")));
-    fileMenu_->addAction(MakeAction(ID_WRITE_ENVELOPE, QStringLiteral("&Write Envelope File  ..."),
-                                    QStringLiteral("Write envelope to a .env file"),
-                                    QStringLiteral("Write Envelope File")));
+    a = MakeAction(ID_SET_FPS, QStringLiteral("Set &Frames per Sec  ..."),
+                   QStringLiteral("Set Frames per Second"), QStringLiteral("Set FPS"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    fileMenu_->addAction(a);
+    a = MakeAction(ID_LOAD_SOUND, QStringLiteral("&Load Sound File ..."),
+                   QStringLiteral("Load Sound from a .wav File"), QStringLiteral("Load Sound"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    fileMenu_->addAction(a);
+    a = MakeAction(ID_WRITE_ENVELOPE, QStringLiteral("&Write Envelope File  ..."),
+                   QStringLiteral("Write envelope to a .env file"),
+                   QStringLiteral("Write Envelope File"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    fileMenu_->addAction(a);
     exportMenu_ = new ExportMenu(doc_, this);
     fileMenu_->addMenu(exportMenu_->CreateMenu(fileMenu_));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
     recentPlaceholder_->setEnabled(false);
     recentSeparator_ = fileMenu_->addSeparator();
-    fileMenu_->addAction(MakeAction(
-        ID_APP_EXIT, QStringLiteral("E&xit"),
-        QStringLiteral("Quit the application; prompts to save documents"), QStringLiteral("Exit")));
+    a = MakeAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+                   QStringLiteral("Quit the application; prompts to save documents"),
+                   QStringLiteral("Exit"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    fileMenu_->addAction(a);
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->addAction(MakeAction(ID_SELECT_ALL, QStringLiteral("Select &All"),
@@ -186,6 +197,18 @@ void CMainFrame::CreateMenus() {
         a->setCheckable(true);
         view->addAction(a);
     }
+    view->addSeparator();
+    a = MakeAction(ID_ZOOM_SELECTION, QStringLiteral("&Zoom to Selection"),
+                   QStringLiteral("Show the selected frames across both panes"),
+                   QStringLiteral("Zoom to Selection"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    view->addAction(a);
+    a = MakeAction(
+        ID_AUDITION, QStringLiteral("A&udition While Dragging"),
+        QStringLiteral("Play the selected frames in a loop while their keys are dragged"),
+        QStringLiteral("Toggle Audition"));
+    a->setCheckable(true);
+    view->addAction(a);
     connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateCheckMarks);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -277,6 +300,7 @@ void CMainFrame::CreateAccelerators() {
 }
 
 bool CMainFrame::OnCreate() {
+    auditionOn_ = Profile().GetInt(kWindowSection, "Audition", 1) != 0;
     CreateMenus();
     if (!CreateToolBar()) return false;
     if (!CreateStatusBar()) return false;
@@ -373,6 +397,12 @@ void CMainFrame::OnCommand(int command) {
         case ID_SPACE:
             OnSpace();
             break;
+        case ID_ZOOM_SELECTION:
+            OnZoomToSelection();
+            break;
+        case ID_AUDITION:
+            OnAudition();
+            break;
         case ID_NEXT_PANE:
             OnNextPane(false);
             break;
@@ -442,6 +472,38 @@ void CMainFrame::OnSpace() {
     playbackPalette.TogglePlayback();
 }
 
+void CMainFrame::OnZoomToSelection() {
+    if (!wavePane || !doc_) return;
+    if (!wavePane->ZoomToSelection()) {
+        if (statusBar) statusBar->showMessage(QStringLiteral("Select frames to zoom to"), 3000);
+        return;
+    }
+    doc_->UpdateAllViews(nullptr, kHintVisibleRange);
+}
+
+void CMainFrame::OnAudition() {
+    auditionOn_ = !auditionOn_;
+    auditionFailed_ = false;
+    Profile().WriteInt(kWindowSection, "Audition", auditionOn_ ? 1 : 0);
+    if (!auditionOn_) playbackPalette.StopAudition();
+    UpdateCheckMarks();
+}
+
+void CMainFrame::OnKeyDrag(bool dragging) {
+    if (!dragging) {
+        playbackPalette.StopAudition();
+        return;
+    }
+    if (!auditionOn_ || auditionFailed_ || !doc_) return;
+    playbackPalette.SetDocument(doc_);
+    playbackPalette.StartAudition();
+    // A device that cannot play is reported once, not on every drag.
+    if (!playbackPalette.IsAuditioning() && g_sound.IsLoaded() &&
+        doc_->GetTimeRange().HasSelection()) {
+        auditionFailed_ = true;
+    }
+}
+
 void CMainFrame::OnHelpFinder() {
     OpenHelpTopic(kHelpContents);
 }
@@ -453,16 +515,38 @@ void CMainFrame::OnAppAbout() {
 
 void CMainFrame::OnNextPane(bool previous) {
     if (!wavePane || !envelopePane) return;
+    std::vector<QWidget*> stops = {wavePane, envelopePane};
+    if (playbackPaletteShown && playbackPalette.isVisible()) stops.push_back(&playbackPalette);
+    if (autoKeyPaletteShown && autoKeyPalette.isVisible()) stops.push_back(&autoKeyPalette);
     QWidget* focus = QApplication::focusWidget();
-    QWidget* target = nullptr;
-    if (focus == wavePane || (focus && wavePane->isAncestorOf(focus))) {
-        target = envelopePane;
-    } else if (focus == envelopePane || (focus && envelopePane->isAncestorOf(focus))) {
-        target = wavePane;
-    } else {
-        target = previous ? static_cast<QWidget*>(envelopePane) : static_cast<QWidget*>(wavePane);
+    const int n = static_cast<int>(stops.size());
+    int at = -1;
+    for (int i = 0; i < n && focus; ++i) {
+        if (focus == stops[i] || stops[i]->isAncestorOf(focus)) at = i;
     }
-    target->setFocus(previous ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    int next;
+    if (at < 0) {
+        next = previous ? 1 : 0;  // from elsewhere: the upper pane, or the lower one backwards
+    } else {
+        next = (at + (previous ? n - 1 : 1)) % n;
+    }
+    QWidget* target = stops[static_cast<std::size_t>(next)];
+    const Qt::FocusReason reason = previous ? Qt::BacktabFocusReason : Qt::TabFocusReason;
+    if (target->isWindow()) {
+        // A palette: its window comes forward with the control that last had the focus there.
+        target->raise();
+        target->activateWindow();
+        QWidget* inside = target->focusWidget();
+        for (QWidget* w = target->nextInFocusChain(); !inside && w && w != target;
+             w = w->nextInFocusChain()) {
+            if (w->isVisibleTo(target) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+                inside = w;
+        }
+        if (inside) inside->setFocus(reason);
+        return;
+    }
+    if (!isActiveWindow()) activateWindow();
+    target->setFocus(reason);
 }
 
 bool CMainFrame::OpenDocument(const std::string& path) {
@@ -503,8 +587,26 @@ void CMainFrame::PaintPanesNow() {
 }
 
 void CMainFrame::SetPlaybackMarkers(double position, bool show) {
+    if (show) FollowMarker(position);
     if (wavePane) wavePane->SetPlaybackMarker(position, show);
     if (envelopePane) envelopePane->SetPlaybackMarker(position, show);
+}
+
+bool CMainFrame::IsUserDragging() const {
+    if (QApplication::mouseButtons() != Qt::NoButton) return true;
+    for (const MSBView* pane :
+         {static_cast<const MSBView*>(wavePane), static_cast<const MSBView*>(envelopePane)}) {
+        if (!pane) continue;
+        if (pane->DragMode() != 0) return true;
+        if (pane->HorizontalScrollBar() && pane->HorizontalScrollBar()->isSliderDown()) return true;
+    }
+    return envelopePane && envelopePane->IsKeyDragging();
+}
+
+void CMainFrame::FollowMarker(double position) {
+    if (!doc_ || playbackPalette.GetState() != CPlaybackPalette::kPlaying) return;
+    if (IsUserDragging()) return;
+    if (doc_->GetTimeRange().PageToShow(position)) doc_->UpdateAllViews(nullptr, kHintVisibleRange);
 }
 
 void CMainFrame::PostCommand(int command) {
@@ -546,6 +648,7 @@ void CMainFrame::UpdateCheckMarks() {
     check(ID_PLAYBACK_PALETTE, playbackPaletteShown != 0);
     check(ID_AUTOKEY_PALETTE, autoKeyPaletteShown != 0);
     check(ID_SECONDS, g_showSeconds != 0);
+    check(ID_AUDITION, auditionOn_);
 }
 
 void CMainFrame::UpdateIndicators() {
@@ -563,6 +666,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     playbackPalette.StopPlayback();
+    SaveWindowLayout(*this, Profile());
     togglingPalette_ = true;
     playbackPalette.hide();
     autoKeyPalette.hide();
@@ -596,13 +700,37 @@ bool CMainFrame::IsSpaceForUs(QObject* watched) const {
     QWidget* window = widget->window();
     if (window != this && window != &playbackPalette && window != &autoKeyPalette) return false;
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
-    // Text fields and buttons (in the palettes) keep their own meaning of Space. The key goes to
-    // the focused widget, so the receiver tells which one has the focus.
-    if (widget->inherits("QLineEdit") || widget->inherits("QAbstractButton") ||
-        widget->inherits("QComboBox") || widget->inherits("QAbstractSpinBox")) {
+    // Only a place that takes typing keeps Space for itself: a focused button (after Next Key,
+    // say) plays rather than being pressed. The key goes to the focused widget, so the receiver
+    // tells which one has the focus.
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget)) return line->isReadOnly();
+    if (widget->inherits("QTextEdit") || widget->inherits("QPlainTextEdit") ||
+        widget->inherits("QAbstractSpinBox")) {
         return false;
     }
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return !combo->isEditable();
     return true;
+}
+
+bool CMainFrame::OnFrameKey(QObject* watched, QKeyEvent* key) {
+    // Insert and Delete edit the keys whichever pane has the keyboard: the upper pane hands them
+    // to the lower one, which owns the keys.
+    if (watched == wavePane && envelopePane && key->modifiers() == Qt::NoModifier &&
+        (key->key() == Qt::Key_Insert || key->key() == Qt::Key_Delete)) {
+        envelopePane->OnKeyDown(VirtualKeyFromQt(key->key()), 1,
+                                key->isAutoRepeat() ? kKeyFlagRepeat : 0u, KeyState{});
+        return true;
+    }
+    // F6 from inside a palette (the frame's own shortcut covers its window only).
+    if (key->key() == Qt::Key_F6 && !QApplication::activeModalWidget()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* window = widget ? widget->window() : nullptr;
+        if (window == &playbackPalette || window == &autoKeyPalette) {
+            OnNextPane((key->modifiers() & Qt::ShiftModifier) != 0);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -615,6 +743,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
                 if (!key->isAutoRepeat()) OnCommand(ID_SPACE);
                 return true;
             }
+            if (OnFrameKey(watched, key)) return true;
             break;
         }
         case QEvent::KeyRelease: {

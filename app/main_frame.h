@@ -62,9 +62,14 @@ public:
     void OnZoomOut();
     void OnSeconds();
     void OnSpace();
+    // View > Zoom to Selection: both panes show the selected frames.
+    void OnZoomToSelection();
+    // View > Audition While Dragging, remembered in the settings file.
+    void OnAudition();
+    bool IsAuditionOn() const { return auditionOn_; }
     void OnHelpFinder();
     void OnAppAbout();
-    // F6 / Shift+F6: the keyboard focus to the next / previous pane.
+    // F6 / Shift+F6: the keyboard focus to the next / previous pane, then to each shown palette.
     void OnNextPane(bool previous);
     // Opens a document as File > Open does, for a path given on the command line or dropped.
     bool OpenDocument(const std::string& path);
@@ -80,6 +85,7 @@ public:
     void PaintPanesNow() override;
     void SetPlaybackMarkers(double position, bool show) override;
     void PostCommand(int command) override;
+    void OnKeyDrag(bool dragging) override;
 
     // The window title from the document's title.
     void UpdateTitle();
@@ -120,6 +126,12 @@ private:
     bool CreateStatusBar();
     void CreateAccelerators();
     bool IsSpaceForUs(QObject* watched) const;
+    // A mouse button is held on a pane or its scroll bar: the view must not move under it.
+    bool IsUserDragging() const;
+    // While playing, pages both panes so that the playback marker at `position` stays in view.
+    void FollowMarker(double position);
+    // Handles the keys the frame takes from any of its windows; true when the key was used.
+    bool OnFrameKey(QObject* watched, QKeyEvent* key);
 
     CPlaybackPalette playbackPalette;
     CAutoKeyPalette autoKeyPalette;
@@ -144,6 +156,9 @@ private:
     // Set while the frame itself shows or hides a palette, so that a palette hiding itself
     // (Escape) can be told apart.
     bool togglingPalette_ = false;
+    bool auditionOn_ = true;
+    // Audition gave up after the device refused to play, until it is switched on again.
+    bool auditionFailed_ = false;
 };
 
 }  // namespace vokra

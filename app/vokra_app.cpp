@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app/main_frame.h"
 #include "app/settings_path.h"
+#include "app/window_state.h"
 #include "document/app_values.h"
 #include "document/vokra_doc.h"
 #include "panes/frame_link.h"
@@ -114,6 +115,7 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         if (QFileInfo(dir).isDir()) QDir::setCurrent(dir);
     }
     g_showSeconds = Profile().GetInt("SETTINGS", "SECONDS", 0) != 0 ? 1 : 0;
+    RestoreWindowLayout(*frame_, Profile());
     frame_->UpdateCheckMarks();
 
     if (options_.showWindow) {
@@ -121,6 +123,7 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
         frame_->repaint();
     }
     frame_->PlacePalettes();
+    RestorePaletteLayout(*frame_, Profile());
     // The upper pane is the active one, so the arrow keys work at once.
     if (frame_->GetWavePane()) frame_->GetWavePane()->setFocus(Qt::OtherFocusReason);
     frame_->GetPlaybackPalette().SetDocument(doc_.get());

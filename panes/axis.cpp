@@ -1,5 +1,6 @@
 #include "panes/axis.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -103,6 +104,14 @@ void DrawAxis(DrawContext& dc, const Rect& plot, double a, double b, const char*
 }
 
 }  // namespace
+
+int AxisMargin(Size widestLabel) {
+    constexpr int kMinimum = 25;
+    // The tick length DrawAxis uses, then the label below it, and a pixel to spare.
+    const int below = (2 * widestLabel.cy) / 3 + widestLabel.cy + 1;
+    const int beside = (widestLabel.cx + 1) / 2 + 1;
+    return std::max({kMinimum, below, beside});
+}
 
 std::string FormatFixed(double value, int decimals) {
     char buf[400];

@@ -14,6 +14,13 @@ void DrawFramesAxis(DrawContext& dc, const Rect& plot, double viewStart, double 
 void DrawSecondsAxis(DrawContext& dc, const Rect& plot, double viewStart, double viewEnd,
                      double fps);
 
+// The margin around a plot that holds the rulers' ticks and labels whole, given the extent of the
+// widest label in the font they are drawn with: below the plot a major tick and a label's height,
+// beside it half a label centred on the plot's first or last pixel. Never less than 25 pixels.
+int AxisMargin(Size widestLabel);
+// The widest label text the rulers draw (seconds with two decimals).
+inline constexpr const char* kWidestAxisLabel = "999.99";
+
 // Fixed-point text with the given number of decimals, independent of the C locale
 // (-0.4 with no decimals gives "-0", as printf would).
 std::string FormatFixed(double value, int decimals);

@@ -12,6 +12,9 @@ public:
     virtual void SetPlaybackMarkers(double position, bool show) = 0;
     // Post a command to the main window, as a palette's close box does.
     virtual void PostCommand(int command) = 0;
+    // A key drag in the envelope pane began (true) or ended or was cancelled (false); the frame
+    // may play the selected frames meanwhile.
+    virtual void OnKeyDrag(bool /*dragging*/) {}
 };
 
 FrameLink* MainFrameLink();

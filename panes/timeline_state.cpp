@@ -74,4 +74,14 @@ void TimelineState::ScrollToCursor() {
     }
 }
 
+bool TimelineState::PageToShow(double x) {
+    if (!(x == x) || (visibleMin <= x && x <= visibleMax)) return false;
+    const double w = visibleMax - visibleMin;
+    // A twentieth of the page stays behind the marker, so its motion is seen from the start.
+    const double start = x - w / 20;
+    const double before = visibleMin;
+    SetVisibleRange(start, start + w);
+    return visibleMin != before;
+}
+
 }  // namespace vokra

@@ -42,6 +42,9 @@ public:
 
     // Brings the cursor into view with a quarter-frame margin.
     void ScrollToCursor();
+    // Pages the visible range (same width) so that x, which has left it, is back in view near
+    // its left edge, as a playback marker running off the plot wants. False when x was in view.
+    bool PageToShow(double x);
 
 private:
     double extentMin = 0.0;

@@ -75,6 +75,8 @@ public:
     virtual Rgb GetBkColor() const = 0;
     virtual Pen GetPen() const = 0;
     virtual Rect GetClipBox() const = 0;
+    // Limits drawing to `rect`; GetClipBox reports it until the next call.
+    virtual void SetClipRect(const Rect& rect) = 0;
 };
 
 }  // namespace vokra

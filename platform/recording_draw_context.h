@@ -74,6 +74,8 @@ public:
     Rgb GetBkColor() const override { return bkColour_; }
     Pen GetPen() const override { return pen_; }
     Rect GetClipBox() const override { return clip_; }
+    // Kept as state only: a clip changes no drawing step a test checks.
+    void SetClipRect(const Rect& rect) override { clip_ = rect; }
 
     int GetBkMode() const { return bkMode_; }
     Rgb GetTextColor() const { return textColour_; }

@@ -65,6 +65,16 @@ CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     connect(m_btnApply, &QPushButton::clicked, this, [this] { OnApply(); });
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnHelp(); });
 
+    m_wndRangeLabel->setToolTip(QStringLiteral("The frames Apply puts keys on"));
+    m_editHighThreshold->setToolTip(QStringLiteral(
+        "Loudness, in percent of the loudest sound, at and above which High Range applies"));
+    m_editHighRange->setToolTip(QStringLiteral("Opening, in percent (0-150), of loud frames"));
+    m_editLowThreshold->setToolTip(QStringLiteral(
+        "Loudness, in percent of the loudest sound, at and below which Low Range applies"));
+    m_editLowRange->setToolTip(QStringLiteral("Opening, in percent (0-150), of quiet frames"));
+    m_btnHelp->setToolTip(QStringLiteral("How AutoKey turns loudness into keys"));
+    m_btnApply->setToolTip(QStringLiteral("Put a key from the sound's loudness on every frame"));
+
     setFixedSize(du.X(159), du.Y(103));
     DoDataExchange(false);
     m_editHighThreshold->setFocus();

@@ -81,7 +81,9 @@ CPlaybackPalette::CPlaybackPalette(QWidget* parent)
 
     auto* group = new QGroupBox(this);
     du.Place(group, 7, 98, 101, 101);
-    m_btnPlayMode = MakeButton(this, QStringLiteral("|||||"), "playMode");
+    m_btnPlayMode = new BarsButton(QStringLiteral("|||||"), 5, this);
+    m_btnPlayMode->setObjectName(QStringLiteral("playMode"));
+    m_btnPlayMode->setAutoDefault(false);
     m_btnPlayMode->setFocusPolicy(Qt::NoFocus);
     du.Place(m_btnPlayMode, 28, 92, 10, 7);
 
@@ -133,6 +135,26 @@ CPlaybackPalette::CPlaybackPalette(QWidget* parent)
     connect(m_timer, &QTimer::timeout, this, [this] { OnTimer(); });
 
     setFixedSize(du.X(115), du.Y(231));
+    SetToolTips();
+}
+
+void CPlaybackPalette::SetToolTips() {
+    m_btnPreview->setToolTip(QStringLiteral("The mouth at the frame being played or selected"));
+    m_btnPlay->setToolTip(
+        QStringLiteral("Play the selected frames or the whole sound; Stop while playing (Space)"));
+    m_btnPause->setToolTip(QStringLiteral("Pause playback; Resume from the paused frame"));
+    m_btnPlayMode->setToolTip(
+        QStringLiteral("Switch between playing the selected frames and the whole sound"));
+    m_editStart->setToolTip(QStringLiteral("First selected frame"));
+    m_editEnd->setToolTip(QStringLiteral("Last selected frame (empty: no selection)"));
+    m_editOpen->setToolTip(QStringLiteral(
+        "Opening of the selected keys in percent (0-150); type one value for them all. "
+        "Read-only while no key is selected"));
+    m_wndKeyCount->setToolTip(QStringLiteral("Keys in the selected frames"));
+    m_wndMinOpen->setToolTip(QStringLiteral("Smallest opening of the selected keys, in percent"));
+    m_wndMaxOpen->setToolTip(QStringLiteral("Largest opening of the selected keys, in percent"));
+    m_btnPrevKey->setToolTip(QStringLiteral("Select the key before the selection"));
+    m_btnNextKey->setToolTip(QStringLiteral("Select the key after the selection"));
 }
 
 CPlaybackPalette::~CPlaybackPalette() {
@@ -207,7 +229,7 @@ void CPlaybackPalette::Refresh(int code) {
         m_wndKeyCount->setText(selection ? QString::number(count) : QString());
         m_wndMinOpen->setText(count > 0 ? QString::number(minimum) : QString());
         m_wndMaxOpen->setText(count > 0 ? QString::number(maximum) : QString());
-        m_editOpen->setReadOnly(count == 0);
+        SetEditReadOnly(m_editOpen, count == 0);
         SetEditText(m_editOpen,
                     count > 0 && minimum == maximum ? QString::number(minimum) : QString());
 
@@ -228,7 +250,7 @@ void CPlaybackPalette::Refresh(int code) {
         m_wndKeyCount->setText(QString());
         m_wndMinOpen->setText(QString());
         m_wndMaxOpen->setText(QString());
-        m_editOpen->setReadOnly(true);
+        SetEditReadOnly(m_editOpen, true);
         SetEditText(m_editOpen, QString());
         m_btnPrevKey->setEnabled(false);
         m_btnNextKey->setEnabled(false);
@@ -368,6 +390,7 @@ void CPlaybackPalette::OnTick() {
         finished = true;  // the device stopped advancing
     }
 
+    if (finished && m_bAudition && RestartAudition()) return;
     if (finished) {
         KillTimer();
         g_sound.Stop();
@@ -413,7 +436,40 @@ void CPlaybackPalette::ResumePlayback() {
     BeginPlaying(m_nPausedFrame, s);
 }
 
+void CPlaybackPalette::StartAudition() {
+    if (!m_pDoc || !g_sound.IsLoaded() || !m_pDoc->GetTimeRange().HasSelection()) return;
+    StopPlayback();
+    // The selected frames whatever the mode button says: they are the ones being shaped.
+    const std::int32_t mode = m_bPlaySelection;
+    m_bPlaySelection = 1;
+    StartPlayback();
+    m_bPlaySelection = mode;
+    Refresh(kHintVisibleRange);
+    if (m_nState != kPlaying) return;
+    const double f = m_pDoc->GetFrameRate();
+    const double r = g_sound.GetSampleRate();
+    m_nAuditionFirstSample =
+        TruncToInt32(TruncToInt32(m_pDoc->GetTimeRange().SelectionStart() + 1.0) / f * r);
+    m_bAudition = true;
+}
+
+void CPlaybackPalette::StopAudition() {
+    if (!m_bAudition) return;
+    StopPlayback();
+}
+
+bool CPlaybackPalette::RestartAudition() {
+    if (g_sound.Play(m_nAuditionFirstSample, m_nPlayEndSample) != 0 || !g_sound.IsPlaying()) {
+        m_bAudition = false;
+        return false;
+    }
+    m_nLastPosition = -1;
+    m_bTickPending = 1;
+    return true;
+}
+
 void CPlaybackPalette::StopPlayback() {
+    m_bAudition = false;
     UpdatePlayState();
     KillTimer();
     m_bTickPending = 0;

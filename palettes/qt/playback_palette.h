@@ -37,6 +37,11 @@ public:
     void TogglePlayback();
     void StopPlayback();
     int GetState() const { return m_nState; }
+    // Plays the selected frames over and over (while keys are dragged) until StopAudition or any
+    // other stop. Does nothing without a sound or a selection.
+    void StartAudition();
+    void StopAudition();
+    bool IsAuditioning() const { return m_bAudition; }
 
     // Button and edit handlers, public so the main frame and tests can drive them directly.
     void OnPlay();
@@ -85,6 +90,9 @@ private:
     // Sets an edit's text as the palette does, which clears its modified flag.
     void SetEditText(QLineEdit* edit, const QString& text);
     void UpdateButtonTexts();
+    // Starts the auditioned range again from its first sample; false when the device refused.
+    bool RestartAudition();
+    void SetToolTips();
 
     QPushButton* m_btnPlay = nullptr;
     QPushButton* m_btnPause = nullptr;
@@ -119,6 +127,8 @@ private:
     bool m_bOpenModified = false;
     QTimer* m_timer = nullptr;
     Clock m_clock;
+    bool m_bAudition = false;
+    std::int32_t m_nAuditionFirstSample = 0;
 };
 
 }  // namespace vokra

@@ -1,12 +1,17 @@
 #include "panes/qt/env_view.h"
 
+#include <QKeyEvent>
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
 #include "document/keyframe_list.h"
 #include "document/vokra_doc.h"
 #include "panes/axis.h"
+#include "panes/frame_link.h"
 
 namespace vokra {
 namespace {
@@ -125,7 +130,13 @@ void EnvView::Draw(DrawContext& dc) {
         dc.SelectPen(old);
     }
 
-    if (doc) DrawKeys(dc, mapping, doc->GetKeys());
+    if (doc) {
+        // Openings outside 0..150 % would run through the rulers.
+        const Rect oldClip = dc.GetClipBox();
+        dc.SetClipRect(Rect{plot.left, plot.top, plot.right + 1, plot.bottom + 1});
+        DrawKeys(dc, mapping, doc->GetKeys());
+        dc.SetClipRect(oldClip);
+    }
 
     DrawCursorLine(dc, ts, plot);
 
@@ -171,15 +182,107 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
     }
     if (beyond) points.push_back(map.WorldToPixelPoint(ve, DisplayedOpeningAt(ve)));
 
-    dc.Polyline(points.data(), static_cast<int>(points.size()));
+    const Rect r = map.GetPixelRect();
+    const double columns = std::abs(r.right - r.left) + 1.0;
+    DrawKeyPoints(dc, points, startOnKey, ranOut, points.size() > denseKeysPerColumn * columns);
+}
 
-    const Rgb oldBk = dc.GetBkColor();
+void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, bool startOnKey,
+                            bool ranOut, bool dense) {
     const std::size_t count = points.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i == 0 && !startOnKey) continue;
-        if (i == count - 1 && !ranOut) continue;
-        const Point& p = points[i];
-        dc.FillSolidRect(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2}, Rgb{0, 0, 0});
+    if (count == 0) return;
+    auto marked = [&](std::size_t i) {
+        return !(i == 0 && !startOnKey) && !(i == count - 1 && !ranOut);
+    };
+    const Rgb oldBk = dc.GetBkColor();
+    if (!dense) {
+        dc.Polyline(points.data(), static_cast<int>(count));
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!marked(i)) continue;
+            const Point& p = points[i];
+            dc.FillSolidRect(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2}, Rgb{0, 0, 0});
+        }
+        dc.SetBkColor(oldBk);
+        return;
+    }
+
+    // The line: inside one pixel column the vertical steps between its points cover every row
+    // from the lowest point to the highest, and the step out of the column starts at its last
+    // point. So first, lowest, highest (in the order they came) and last draw the same pixels.
+    // The last column keeps every point: there the line's final end pixel is left out.
+    std::vector<Point> line;
+    line.reserve(4 * static_cast<std::size_t>(dc.GetClipBox().Width() + 2) + 8);
+    auto push = [&line](Point p) {
+        if (line.empty() || !(line.back() == p)) line.push_back(p);
+    };
+    std::size_t i = 0;
+    while (i < count) {
+        std::size_t j = i;
+        std::size_t lo = i;
+        std::size_t hi = i;
+        while (j < count && points[j].x == points[i].x) {
+            if (points[j].y < points[lo].y) lo = j;
+            if (points[j].y > points[hi].y) hi = j;
+            ++j;
+        }
+        if (j == count) {
+            for (std::size_t k = i; k < count; ++k) line.push_back(points[k]);
+        } else {
+            push(points[i]);
+            push(points[std::min(lo, hi)]);
+            push(points[std::max(lo, hi)]);
+            push(points[j - 1]);
+        }
+        i = j;
+    }
+    dc.Polyline(line.data(), static_cast<int>(line.size()));
+
+    // The marks: 3x3 squares, wherever the clip lets them show. Each centre column gets a bit
+    // mask of the rows its squares cover; a pixel column is covered by the squares of its own
+    // centre column and both neighbours, filled as the runs of rows set in the three masks.
+    const Rect clip = dc.GetClipBox();
+    const int width = clip.Width();
+    const int height = clip.Height();
+    if (width <= 0 || height <= 0) {
+        dc.SetBkColor(oldBk);
+        return;
+    }
+    const int words = (height + 63) / 64;
+    // Centre columns run one beyond the clip on each side (their squares reach into it).
+    const int cols = width + 2;
+    std::vector<std::uint64_t> masks(static_cast<std::size_t>(cols) * words, 0);
+    std::vector<std::uint8_t> used(static_cast<std::size_t>(cols), 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!marked(k)) continue;
+        const int c = points[k].x - clip.left + 1;
+        const int row = points[k].y - clip.top;
+        if (c < 0 || c >= cols || row < -1 || row > height) continue;
+        std::uint64_t* mask = &masks[static_cast<std::size_t>(c) * words];
+        for (int y = std::max(0, row - 1); y <= std::min(height - 1, row + 1); ++y)
+            mask[y / 64] |= std::uint64_t{1} << (y % 64);
+        used[static_cast<std::size_t>(c)] = 1;
+    }
+    std::vector<std::uint64_t> covered(static_cast<std::size_t>(words));
+    for (int x = 0; x < width; ++x) {
+        // Pixel column x of the clip is centre column x + 1.
+        if (!used[x] && !used[x + 1] && !used[x + 2]) continue;
+        const std::uint64_t* a = &masks[static_cast<std::size_t>(x) * words];
+        for (int w = 0; w < words; ++w) covered[w] = a[w] | a[w + words] | a[w + 2 * words];
+        const int px = clip.left + x;
+        int y = 0;
+        while (y < height) {
+            // The next set row, then the next clear one after it.
+            int w = y / 64;
+            std::uint64_t bits = covered[w] & (~std::uint64_t{0} << (y % 64));
+            while (bits == 0 && ++w < words) bits = covered[w];
+            if (bits == 0) break;
+            const int start = w * 64 + std::countr_zero(bits);
+            bits = ~covered[w] & (~std::uint64_t{0} << (start % 64));
+            while (bits == 0 && ++w < words) bits = ~covered[w];
+            const int end = bits == 0 ? height : std::min(height, w * 64 + std::countr_zero(bits));
+            dc.FillSolidRect(Rect{px, clip.top + start, px + 1, clip.top + end}, Rgb{0, 0, 0});
+            y = end;
+        }
     }
     dc.SetBkColor(oldBk);
 }
@@ -201,26 +304,16 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
     if (box.left < r.left) box.left = r.left;
     if (box.right > r.right) box.right = r.right;
     const KeyframeList& list = doc->GetKeys();
-    int hits = 0;
-    std::int32_t hitFrame = 0;
-    for (std::int32_t i = 0, n = list.GetCount(); i < n; ++i) {
-        const Keyframe* key = list.GetAt(i);
-        const Point p = mapping.WorldToPixelPoint(key->GetFrame(), key->GetOpening());
-        if (box.Contains(p.x, p.y)) {
-            ++hits;
-            hitFrame = key->GetFrame();
-        }
-    }
+    // Keys a few pixels apart (the whole timeline in view) both fall in the box: the nearest one
+    // is meant.
+    const Keyframe* hit = KeyNearest(point, box);
 
-    if (inSelection && hits == 0) {
+    if (!hit) {
         MSBView::OnLButtonDown(keys, point);
         return;
     }
     if (!inSelection) {
-        if (hits != 1) {
-            MSBView::OnLButtonDown(keys, point);
-            return;
-        }
+        const std::int32_t hitFrame = hit->GetFrame();
         ts.SetCursor(SnapPosition(hitFrame + 0.5));
         ts.SetAnchor(SnapPosition(hitFrame - 0.5));
         doc->UpdateAllViews(nullptr, kHintAll);
@@ -229,11 +322,13 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
     keyDragging = 1;
     keyDragStart = point;
     keyDragOffset = 0.0;
+    keyDragSnapshot.clear();
 
     bool any = false;
     double smallest = 0.0;
     double largest = 0.0;
     ForSelectedKeys(list, ts, [&](const Keyframe& key) {
+        keyDragSnapshot.push_back(key);
         const double v = key.GetOpening();
         if (!any) {
             smallest = largest = v;
@@ -247,9 +342,77 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
     if (!any) {
         keyDragOffsetMin = keyDragOffsetMax = 0.0;
     } else {
-        keyDragOffsetMin = 0.0 - smallest;
-        keyDragOffsetMax = 1.5 - largest;
+        // Keys already outside 0..150 % (from a file) may be dragged back but not further out;
+        // never a jump: the range always holds "no move".
+        keyDragOffsetMin = std::min(0.0, 0.0 - smallest);
+        keyDragOffsetMax = std::max(0.0, 1.5 - largest);
     }
+    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(true);
+}
+
+const Keyframe* EnvView::KeyNearest(Point point, const Rect& box) const {
+    const CVokraDoc* doc = GetDocument();
+    if (!doc || box.right <= box.left) return nullptr;
+    const KeyframeList& list = doc->GetKeys();
+    // Only the frames under the box can hold a hit.
+    double a = mapping.PixelToWorldX(box.left);
+    double b = mapping.PixelToWorldX(box.right);
+    if (a > b) std::swap(a, b);
+    const Rect plot = InnerRect(ClientRect());
+    bool found = false;
+    std::int32_t index = 0;
+    list.Find(TruncFrame(std::floor(a)), found, index);
+    const Keyframe* best = nullptr;
+    std::int64_t bestDistance = 0;
+    for (const Keyframe* key = list.GetAt(index); key && key->GetFrame() <= std::ceil(b);
+         key = list.GetAt(++index)) {
+        Point p = mapping.WorldToPixelPoint(key->GetFrame(), key->GetOpening());
+        // A key drawn clipped is grabbed at the plot's edge.
+        p.y = std::clamp(p.y, plot.top, plot.bottom);
+        if (!box.Contains(p.x, p.y)) continue;
+        const std::int64_t dx = p.x - point.x;
+        const std::int64_t dy = p.y - point.y;
+        const std::int64_t d = dx * dx + dy * dy;
+        if (!best || d < bestDistance) {
+            best = key;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void EnvView::CancelKeyDrag() {
+    if (keyDragging == 0) return;
+    keyDragging = 0;
+    keyDragOffset = 0.0;
+    CVokraDoc* doc = GetDocument();
+    if (doc) {
+        // Nothing is written before the release; a key changed meanwhile all the same goes back.
+        KeyframeList& list = doc->GetKeys();
+        for (const Keyframe& was : keyDragSnapshot) {
+            const Keyframe* now = list.FindAtOrAfter(was.GetFrame());
+            if (!now || now->GetFrame() != was.GetFrame() ||
+                now->GetOpening() != was.GetOpening()) {
+                list.SetKey(was);
+            }
+        }
+    }
+    keyDragSnapshot.clear();
+    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
+    if (doc) {
+        doc->UpdateAllViews(nullptr, kHintAll);
+    } else {
+        Invalidate();
+    }
+}
+
+void EnvView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && keyDragging != 0) {
+        CancelKeyDrag();
+        event->accept();
+        return;
+    }
+    MSBView::keyPressEvent(event);
 }
 
 void EnvView::OnMouseMove(KeyState keys, Point point) {
@@ -272,6 +435,8 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
         return;
     }
     keyDragging = 0;
+    keyDragSnapshot.clear();
+    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
     CVokraDoc* doc = GetDocument();
     TimelineState& ts = GetTimelineState();
     if (keyDragOffset == 0.0) return;

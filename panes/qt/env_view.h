@@ -2,7 +2,12 @@
 // The lower timeline pane: the document's keys as an opening envelope (0 at the bottom, 150 % at
 // the top, a grey guide at 100 %) with a frames ruler and the timeline's scroll bar. Keys of the
 // selected frames are dragged up and down together (shown moved during the drag, written at the
-// release); Insert and Delete fill and clear the selected frames through the document.
+// release; Escape puts them back); Insert and Delete fill and clear the selected frames through the
+// document. Openings outside 0..150 % (possible from a file) are drawn clipped to the plot. Where
+// keys are denser than pixel columns, each column is drawn once, as the same picture.
+#include <vector>
+
+#include "document/keyframe.h"
 #include "panes/qt/msb_view.h"
 
 namespace vokra {
@@ -32,16 +37,30 @@ public:
     void OnLButtonUp(KeyState keys, Point point) override;
     void OnKeyDown(unsigned virtualKey, unsigned repeatCount, unsigned flags,
                    KeyState keys) override;
+    // Ends a key drag without writing anything: the keys stay (or are put back) as they were
+    // before it began.
+    void CancelKeyDrag();
 
 protected:
     void Draw(DrawContext& dc) override;
     void DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeList& keys);
+    void keyPressEvent(QKeyEvent* event) override;
+    // The key nearest to `point` whose mark lies in `box`, or null.
+    const Keyframe* KeyNearest(Point point, const Rect& box) const;
+    // Draws the line and key marks through `points` with every point drawn (dense == false), or
+    // pixel column by pixel column (dense == true); both give the same picture.
+    void DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, bool startOnKey,
+                       bool ranOut, bool dense);
 
     int keyDragging = 0;
     Point keyDragStart{};
     double keyDragOffset = 0.0;
     double keyDragOffsetMin = 0.0;
     double keyDragOffsetMax = 0.0;
+    // The selected keys as they were when the drag began.
+    std::vector<Keyframe> keyDragSnapshot;
+    // Keys per pixel column above which a column is drawn once for all its keys.
+    double denseKeysPerColumn = 1.0;
 };
 
 }  // namespace vokra

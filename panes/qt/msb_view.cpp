@@ -1,5 +1,6 @@
 #include "panes/qt/msb_view.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -8,6 +9,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "document/vokra_doc.h"
 #include "panes/axis.h"
@@ -35,6 +37,9 @@ Point PointOf(const QPointF& p) {
 }
 
 constexpr int kScrollScale = 10000;
+// A wheel notch in eighths of a degree; touchpads that report pixels give a notch per 60 pixels.
+constexpr double kNotchAngle = 120.0;
+constexpr double kNotchPixels = 60.0;
 
 }  // namespace
 
@@ -151,10 +156,20 @@ bool MSBView::BackBufferFits() const {
            bitmap->Image().devicePixelRatio() == devicePixelRatioF();
 }
 
+int MSBView::MarginForFont() const {
+    // Measured on an image like the back buffer: the labels are drawn there, whose resolution
+    // may differ from the screen's.
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDevicePixelRatio(devicePixelRatioF());
+    QImageDrawContext dc(probe, font());
+    return AxisMargin(dc.GetTextExtent(kWidestAxisLabel));
+}
+
 void MSBView::RenderBackBuffer() {
     if (!BackBufferFits()) ReplaceBackBuffer();
     {
         QImageDrawContext dc(bitmap->Image(), font());
+        margin_ = AxisMargin(dc.GetTextExtent(kWidestAxisLabel));
         PaintBackground(dc);
         markerDrawn = 0;
         Draw(dc);
@@ -183,6 +198,28 @@ void MSBView::paintEvent(QPaintEvent* event) {
         QImageDrawContext dc(painter, client);
         DrawPlaybackMarker(dc);
     }
+    if (hasFocus()) DrawFocusFrame(painter);
+}
+
+void MSBView::DrawFocusFrame(QPainter& painter) const {
+    if (mapping.IsInvalid()) return;
+    const Rect plot = InnerRect(ClientRect());
+    // Two pixels outside the plot frame, in the margin, so it never hides the picture.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setClipping(false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DashLine));
+    painter.drawRect(QRect(plot.left - 3, plot.top - 3, plot.Width() + 6, plot.Height() + 6));
+}
+
+void MSBView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void MSBView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void MSBView::resizeEvent(QResizeEvent* event) {
@@ -361,6 +398,14 @@ bool MSBView::ChangeView(int code) {
         default:
             break;
     }
+    return ApplyView(c, h);
+}
+
+bool MSBView::ApplyView(double c, double h) {
+    TimelineState& ts = GetTimelineState();
+    const double vmin = ts.GetVisibleMin();
+    const double vmax = ts.GetVisibleMax();
+    if (!std::isfinite(c) || !std::isfinite(h)) return false;
     if (h < 1.0) h = 1.0;
     double newMin = c - h;
     double newMax = c + h;
@@ -376,6 +421,40 @@ bool MSBView::ChangeView(int code) {
     }
     ts.SetVisibleRange(newMin, newMax);
     return !(newMin == vmin && newMax == vmax);
+}
+
+bool MSBView::ScrollByNotches(double notches) {
+    const TimelineState& ts = GetTimelineState();
+    const double half = (ts.GetVisibleMax() - ts.GetVisibleMin()) / 2;
+    const double mid = (ts.GetVisibleMax() + ts.GetVisibleMin()) / 2;
+    // One notch is the LineLeft step: a fifth of the half width.
+    return ApplyView(mid - notches * 0.2 * half, half);
+}
+
+bool MSBView::ZoomAround(double pivot, double notches) {
+    const TimelineState& ts = GetTimelineState();
+    const double vmin = ts.GetVisibleMin();
+    const double width = ts.GetVisibleMax() - vmin;
+    if (!(width > 0.0)) return false;
+    double h = width / 2 / std::exp2(notches);
+    if (h < 1.0) h = 1.0;
+    // The pivot keeps its fraction of the way across the plot.
+    double t = (pivot - vmin) / width;
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+    pivot = vmin + t * width;
+    return ApplyView(pivot - t * 2 * h + h, h);
+}
+
+bool MSBView::ZoomToSelection() {
+    const TimelineState& ts = GetTimelineState();
+    if (!ts.HasSelection()) return false;
+    const double a = ts.SelectionStart();
+    const double b = ts.SelectionEnd();
+    // A twentieth of the selection on each side (at least half a frame) keeps its edges off the
+    // plot frame.
+    const double margin = std::max(0.5, (b - a) / 20);
+    ApplyView((a + b) / 2, (b - a) / 2 + margin);
+    return true;
 }
 
 void MSBView::DrawPlotFrame(DrawContext& dc, const Rect& plot) {
@@ -570,20 +649,35 @@ void MSBView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MSBView::wheelEvent(QWheelEvent* event) {
-    // The wheel scrolls the timeline a line at a time; with Ctrl it zooms, as Ctrl+Up/Down do.
-    const QPoint delta = event->angleDelta();
-    const int d = delta.y() != 0 ? delta.y() : delta.x();
-    if (d == 0) {
+    // A notch of the wheel scrolls the timeline a line, or with Ctrl zooms 2x around the frame
+    // under the pointer. Touchpads send many small deltas; each moves its share of a notch, so a
+    // swipe adds up to the same distance however the driver slices it. Horizontal swipes scroll.
+    double dx = 0.0;
+    double dy = 0.0;
+    if (!event->pixelDelta().isNull()) {
+        dx = event->pixelDelta().x() / kNotchPixels;
+        dy = event->pixelDelta().y() / kNotchPixels;
+    } else {
+        dx = event->angleDelta().x() / kNotchAngle;
+        dy = event->angleDelta().y() / kNotchAngle;
+    }
+    if (dx == 0.0 && dy == 0.0) {
         event->ignore();
         return;
     }
-    int code;
+    bool changed = false;
     if (event->modifiers() & Qt::ControlModifier) {
-        code = d > 0 ? ZoomIn : ZoomOut;
+        const double notches = dy != 0.0 ? dy : dx;
+        const TimelineState& ts = GetTimelineState();
+        double pivot = (ts.GetVisibleMin() + ts.GetVisibleMax()) / 2;
+        if (!mapping.IsInvalid()) {
+            pivot = mapping.PixelToWorldX(static_cast<int>(std::lround(event->position().x())));
+        }
+        changed = ZoomAround(pivot, notches);
     } else {
-        code = d > 0 ? LineLeft : LineRight;
+        changed = ScrollByNotches(dx + dy);
     }
-    if (ChangeView(code)) UpdateViews(kHintVisibleRange);
+    if (changed) UpdateViews(kHintVisibleRange);
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The common base of the two timeline panes: a 25-pixel margin around the plot and the pane's
+// The common base of the two timeline panes: a margin around the plot (25 pixels, more when the
+// font needs it for the rulers' labels) and the pane's
 // PlotMapping between the plot and the visible stretch of the timeline; painting through a back
 // buffer with the selection as a coloured band; placing the cursor and selecting with the mouse;
 // moving the cursor, zooming and scrolling with the keyboard; the horizontal scroll bar; and the
@@ -63,6 +64,7 @@ struct KeyState {
 class MSBView : public QWidget, public View {
     Q_OBJECT
 public:
+    // The least margin around the plot; a larger font widens it (see AxisMargin).
     static constexpr int kMargin = 25;
 
     // Registers with the document (which may be null for a pane without one).
@@ -73,6 +75,17 @@ public:
 
     // Applies a ViewChange code; true when the visible range changed.
     bool ChangeView(int code);
+    // Fractional steps as a wheel or touchpad gives them: `notches` line steps (one notch = one
+    // LineLeft, positive towards the start), and zooming by 2^notches keeping world x `pivot` at
+    // the same place on the plot. True when the visible range changed.
+    bool ScrollByNotches(double notches);
+    bool ZoomAround(double pivot, double notches);
+    // Shows the selected frames with a small margin on each side; false without a selection.
+    bool ZoomToSelection();
+    // The margin the last paint laid the plot out with.
+    int Margin() const { return margin_; }
+    // The margin the pane's font needs on a back buffer of this pane's pixel ratio.
+    int MarginForFont() const;
     void SetPlaybackMarker(double position, bool show);
     // Paints the whole picture into the back buffer and brings it to the screen now.
     void PaintPane();
@@ -122,9 +135,9 @@ protected:
     // Marks the pane as waiting for a repaint and schedules one.
     void Invalidate();
     // The inner (plot) rectangle of a client rectangle.
-    static Rect InnerRect(const Rect& client) {
-        return Rect{client.left + kMargin, client.top + kMargin, client.right - kMargin,
-                    client.bottom - kMargin};
+    Rect InnerRect(const Rect& client) const {
+        return Rect{client.left + margin_, client.top + margin_, client.right - margin_,
+                    client.bottom - margin_};
     }
     static bool IsTooSmall(const Rect& inner) { return inner.Height() < 25 || inner.Width() < 25; }
     // The steps every pane's drawing shares: the plot frame (top-left, top-right, bottom-right,
@@ -142,6 +155,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
     PlotMapping mapping;
     int dragMode = 0;
@@ -156,6 +171,10 @@ protected:
 
 private:
     void RenderBackBuffer();
+    // Sets the visible range to centre c and half width h (at least 1), kept inside the extent.
+    bool ApplyView(double c, double h);
+    // The frame around the plot that shows the pane has the keyboard (screen only).
+    void DrawFocusFrame(QPainter& painter) const;
     bool BackBufferFits() const;
     int ScrollBarHeight() const;
     void ReplaceBackBuffer();
@@ -167,6 +186,7 @@ private:
     QScrollBar* scrollBar_ = nullptr;
     bool pendingUpdate_ = true;
     KeyState clickKeys_{};  // modifiers of the click that ClickInSelection handles
+    int margin_ = kMargin;
 };
 
 }  // namespace vokra

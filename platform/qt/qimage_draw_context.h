@@ -26,7 +26,7 @@ public:
     QImageDrawContext& operator=(const QImageDrawContext&) = delete;
 
     // Limits drawing to `rect` (logical pixels); GetClipBox reports it.
-    void SetClipRect(const Rect& rect);
+    void SetClipRect(const Rect& rect) override;
 
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;

@@ -69,6 +69,9 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "&Playback Palette",
                                                "&AutoKey Palette",
                                                "Se&conds",
+                                               "-",
+                                               "&Zoom to Selection",
+                                               "A&udition While Dragging",
                                                "[&Help]",
                                                "&About Vokra...",
                                                "&Help Topics"};
@@ -107,10 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{ID_FILE_SAVE, "Ctrl+S", "Save the active document", "Save", false},
         CommandCase{ID_FILE_SAVE_AS, "", "Save the active document with a new name", "Save As",
                     false},
-        CommandCase{ID_SET_FPS, "", "Set Frames per Second", "Set FPS", false},
-        CommandCase{ID_LOAD_SOUND, "", "Load Sound from a .wav File", "Load Sound", false},
-        CommandCase{ID_WRITE_ENVELOPE, "", "Write envelope to a .env file", "Write Envelope File",
-                    false},
+        CommandCase{ID_SET_FPS, "Ctrl+R", "Set Frames per Second", "Set FPS", false},
+        CommandCase{ID_LOAD_SOUND, "Ctrl+L", "Load Sound from a .wav File", "Load Sound", false},
+        CommandCase{ID_WRITE_ENVELOPE, "Ctrl+E", "Write envelope to a .env file",
+                    "Write Envelope File", false},
         CommandCase{ID_SELECT_ALL, "", "Select all the frames", "Select All", false},
         CommandCase{ID_PLAYBACK_PALETTE, "", "Show or hide the Playback Palette",
                     "Toggle Playback Palette", true},
@@ -121,8 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{ID_ZOOM_IN, "", "Zoom In,  Magnify,  Expand", "Zoom In", false},
         CommandCase{ID_ZOOM_OUT, "", "Zoom Out,  De-magnify,  Contract", "Zoom Out", false},
         CommandCase{ID_HELP_FINDER, "", "List Help topics", "Help Topics", false},
-        CommandCase{ID_APP_EXIT, "", "Quit the application; prompts to save documents", "Exit",
-                    false},
+        CommandCase{ID_APP_EXIT, "Ctrl+Q", "Quit the application; prompts to save documents",
+                    "Exit", false},
+        CommandCase{ID_ZOOM_SELECTION, "Ctrl+Shift+F", "Show the selected frames across both panes",
+                    "Zoom to Selection", false},
+        CommandCase{ID_AUDITION, "",
+                    "Play the selected frames in a loop while their keys are dragged",
+                    "Toggle Audition", true},
         CommandCase{ID_VIEW_TOOLBAR, "", "Show or hide the toolbar", "Toggle ToolBar", true},
         CommandCase{ID_VIEW_STATUS_BAR, "", "Show or hide the status bar", "Toggle StatusBar",
                     true}));
@@ -444,6 +452,50 @@ TEST_F(MainFrame, EditKeysAreBoundButPlainInsertAndDeleteReachTheEnvelopePane) {
     EXPECT_EQ(Doc().GetKeys().GetCount(), 4) << "Shift+Delete is cut, which does nothing";
     QTest::keyClick(pane, Qt::Key_Delete);
     EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
+}
+
+TEST_F(MainFrame, InsertAndDeleteWorkFromTheUpperPaneToo) {
+    Start();
+    WaveView* pane = Frame().GetWavePane();
+    Frame().activateWindow();
+    pane->setFocus();
+    QApplication::processEvents();
+    Doc().GetTimeRange().SetAnchor(2.5);
+    Doc().GetTimeRange().SetCursor(6.5);
+    QTest::keyClick(pane, Qt::Key_Insert);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 4);
+    QTest::keyClick(pane, Qt::Key_Delete);
+    EXPECT_EQ(Doc().GetKeys().GetCount(), 0);
+}
+
+TEST_F(MainFrame, SpaceOnAFocusedPaletteButtonPlays) {
+    Start();
+    Doc().LoadSoundFrom(MakeVoice("v.wav", 2.0));
+    Doc().GetKeys().SetKey(Keyframe(9, 0.5f));
+    Doc().GetKeys().SetKey(Keyframe(20, 0.5f));
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    QPushButton* next = Frame().GetPlaybackPalette().findChild<QPushButton*>("nextKey");
+    ASSERT_NE(next, nullptr);
+    QTest::mouseClick(next, Qt::LeftButton);
+    next->setFocus();
+    ASSERT_TRUE(Doc().GetTimeRange().HasSelection());
+    QTest::keyClick(next, Qt::Key_Space);
+    EXPECT_EQ(Frame().GetPlaybackPalette().GetState(), CPlaybackPalette::kPlaying);
+    EXPECT_DOUBLE_EQ(Doc().GetTimeRange().SelectionStart(), 8.5) << "the button was not pressed";
+}
+
+TEST_F(MainFrame, F6GoesOnToTheShownPalettesAndBack) {
+    Start();
+    Frame().OnCommand(ID_PLAYBACK_PALETTE);
+    Frame().activateWindow();
+    Frame().GetEnvelopePane()->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_F6);
+    QWidget* palette = &Frame().GetPlaybackPalette();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QApplication::focusWidget() && QApplication::focusWidget()->window() == palette, 2000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    QTRY_VERIFY_WITH_TIMEOUT(Frame().GetWavePane()->hasFocus(), 2000);
 }
 
 TEST_F(MainFrame, F6MovesTheFocusBetweenThePanes) {

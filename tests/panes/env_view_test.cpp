@@ -152,6 +152,74 @@ void PrintTo(const OpeningCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+TEST_F(EnvView_Drawing, OpeningsAboveTheTopAreClippedToThePlot) {
+    LongSound();
+    TestEnvView* env = Make<TestEnvView>(450, 200);
+    SetKeys({{3, 2.0f}, {8, 0.2f}, {30, 2.0f}});
+    const QImage& img = env->BackBuffer();
+    const int top = env->Margin();
+    // Above the plot only the background: the steep line and the squares stop at the frame.
+    for (int y = 0; y < top; ++y) {
+        for (int x = 0; x < img.width(); ++x)
+            ASSERT_EQ(img.pixel(x, y), 0xffffffff) << x << "," << y;
+    }
+    // Inside, the line still rises to the frame where it leaves the plot.
+    int crossings = 0;
+    for (int x = top + 1; x < img.width() - top; ++x) crossings += img.pixel(x, top + 1) == kBlack;
+    EXPECT_GE(crossings, 2);
+}
+
+struct DenseCase {
+    const char* name;
+    int keys;  // on frames 0, step, 2 step, ...
+    int step;
+    double viewMin, viewMax;
+    double dragOffset;  // a drag of the selected frames 100..400 in progress
+};
+void PrintTo(const DenseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EnvView_Dense : public EnvView_Drawing, public ::testing::WithParamInterface<DenseCase> {};
+
+// Drawing a column once for all its keys must give exactly the picture of drawing every key.
+TEST_P(EnvView_Dense, SamePictureAsDrawingEveryKey) {
+    const DenseCase& c = GetParam();
+    TestEnvView* env = Make<TestEnvView>(400, 160);
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < c.keys; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        // Mostly a voice-like band, with gaps, and every 97th key out at 200 %.
+        const float opening = i % 97 == 0 ? 2.0f : static_cast<float>((seed >> 16) % 130) / 100.0f;
+        doc_->GetKeys().SetKey(Keyframe(i * c.step, opening));
+    }
+    doc_->UpdateExtent();
+    Select(99.5, 400.5);
+    View(c.viewMin, c.viewMax);
+    env->SetDrag(c.dragOffset);
+    env->SetDenseThreshold(1.0);
+    env->PaintPane();
+    const QImage dense = env->BackBuffer().copy();
+    env->SetDenseThreshold(1e18);
+    env->PaintPane();
+    const QImage full = env->BackBuffer().copy();
+    ASSERT_EQ(dense.size(), full.size());
+    int differing = 0;
+    for (int y = 0; y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) differing += dense.pixel(x, y) != full.pixel(x, y);
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EnvView_Dense,
+    ::testing::Values(DenseCase{"WholeTimeline", 20000, 1, -0.5, 20000.5, 0.0},
+                      DenseCase{"ViewEndsBetweenKeys", 20000, 1, 1234.25, 9876.75, 0.0},
+                      DenseCase{"SparseAndDenseMixed", 3000, 3, -0.5, 3000.5, 0.0},
+                      DenseCase{"DuringADrag", 20000, 1, -0.5, 20000.5, -0.3},
+                      DenseCase{"JustDenserThanColumns", 400, 1, -0.5, 400.5, 0.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class EnvView_DisplayedOpening : public PaneFixture,
                                  public ::testing::WithParamInterface<OpeningCase> {};
 
@@ -217,14 +285,46 @@ TEST_F(EnvView_Mouse, ClickOnAKeyOutsideTheSelectionSelectsItsFrameAndStartsADra
     EXPECT_FALSE(doc_->IsModified());
 }
 
-TEST_F(EnvView_Mouse, TwoKeysUnderTheClickLeaveItToTheBase) {
+TEST_F(EnvView_Mouse, OfTwoKeysUnderTheClickTheNearestIsDragged) {
     SetKeys({{4, 0.5f}, {5, 0.52f}, {100, 0.5f}});
     View(-0.5, 100.5);  // 4 pixels a frame: keys 4 and 5 lie within 6 pixels of each other
-    Press(env_, At(4, 0.5));
+    Press(env_, At(5, 0.52) + QPoint(-1, 0));
+    EXPECT_TRUE(env_->IsKeyDragging());
+    EXPECT_DOUBLE_EQ(Ts().SelectionStart(), 4.5);
+    EXPECT_DOUBLE_EQ(Ts().SelectionEnd(), 5.5);
+    Release(env_, At(5, 0.52) + QPoint(-1, 0));
+}
+
+TEST_F(EnvView_Mouse, ClickBetweenCloseSelectedKeysDragsTheSelection) {
+    SetKeys({{4, 0.5f}, {5, 0.5f}, {100, 0.5f}});
+    View(-0.5, 100.5);
+    Select(3.5, 5.5);
+    Press(env_, At(4.5, 0.5));
+    EXPECT_TRUE(env_->IsKeyDragging());
+    EXPECT_DOUBLE_EQ(Ts().SelectionStart(), 3.5);
+    EXPECT_DOUBLE_EQ(Ts().SelectionEnd(), 5.5);
+    Move(env_, At(4.5, 0.5) + QPoint(0, -10));
+    Release(env_, At(4.5, 0.5) + QPoint(0, -10));
+    EXPECT_FLOAT_EQ(OpeningAt(4), 0.6f);
+    EXPECT_FLOAT_EQ(OpeningAt(5), 0.6f);
+    EXPECT_FLOAT_EQ(OpeningAt(100), 0.5f);
+}
+
+TEST_F(EnvView_Mouse, EscapeDuringADragPutsTheKeysBackAndTheReleaseWritesNothing) {
+    SetKeys({{3, 0.4f}, {4, 0.6f}});
+    Select(2.5, 4.5);
+    Press(env_, At(3, 0.4));
+    Move(env_, At(3, 0.4) + QPoint(0, -30));
+    ASSERT_NE(env_->KeyDragOffset(), 0.0);
+    QTest::keyClick(env_, Qt::Key_Escape);
     EXPECT_FALSE(env_->IsKeyDragging());
-    EXPECT_EQ(env_->DragMode(), 1);
-    EXPECT_FALSE(Ts().HasSelection());
-    Release(env_, At(4, 0.5));
+    EXPECT_EQ(env_->KeyDragOffset(), 0.0);
+    Move(env_, At(3, 0.4) + QPoint(0, -50));
+    Release(env_, At(3, 0.4) + QPoint(0, -50));
+    EXPECT_FLOAT_EQ(OpeningAt(3), 0.4f);
+    EXPECT_FLOAT_EQ(OpeningAt(4), 0.6f);
+    EXPECT_FALSE(doc_->IsModified());
+    EXPECT_TRUE(Ts().HasSelection());
 }
 
 TEST_F(EnvView_Mouse, ShiftClickOnAKeyGoesToTheBase) {
@@ -283,7 +383,8 @@ struct DragCase {
     const char* name;
     std::vector<std::pair<int, float>> keys;  // on frames 3 .. 5, all selected
     int dy;                                   // pixels, up is negative
-    double expectOffset;
+    double expectOffset;                      // in pixels of 0.01 when byPixels
+    bool byPixels = false;
 };
 void PrintTo(const DragCase& c, std::ostream* os) {
     *os << c.name;
@@ -303,7 +404,10 @@ TEST_P(EnvView_DragLimits, KeepTheKeysBetweenZeroAndOneHundredFiftyPercent) {
     Press(env_, start);
     ASSERT_TRUE(env_->IsKeyDragging());
     Move(env_, start + QPoint(0, c.dy));
-    EXPECT_NEAR(env_->KeyDragOffset(), c.expectOffset, 1e-9);
+    const double perPixel =
+        env_->GetMapping().PixelToWorldY(0) - env_->GetMapping().PixelToWorldY(1);
+    EXPECT_NEAR(env_->KeyDragOffset(), c.byPixels ? c.expectOffset * perPixel : c.expectOffset,
+                1e-9);
     Release(env_, start + QPoint(0, c.dy));
 }
 
@@ -312,8 +416,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DragCase{"UpStopsAtTheLargest", {{3, 0.4f}, {4, 1.2f}}, -100, 1.5 - 1.2f},
                       DragCase{"DownStopsAtTheSmallest", {{3, 0.5f}, {5, 0.1f}}, 60, -0.1f},
                       DragCase{"WithinLimits", {{3, 0.5f}, {4, 0.6f}}, -20, 0.2},
-                      // Keys already beyond 150 %: the upper limit wins and pushes them back.
-                      DragCase{"UpperLimitWins", {{3, 0.2f}, {4, 1.9f}}, 30, 1.5 - 1.9f}),
+                      // Keys already beyond 150 % (from a file) move with the mouse only: not
+                      // further up, and down by what the mouse moved, never a jump.
+                      DragCase{"AboveTheTopGoesNoHigher", {{3, 0.2f}, {4, 1.9f}}, -1, 0.0},
+                      DragCase{
+                          "AboveTheTopFollowsTheMouseDown", {{3, 0.2f}, {4, 1.9f}}, 1, -1.0, true},
+                      DragCase{"AboveTheTopStopsAtTheSmallest", {{3, 0.2f}, {4, 1.9f}}, 50, -0.2f}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EnvView_Mouse, DragWritesBackAtReleaseAndRedrawsEverything) {

@@ -2,6 +2,8 @@
 #include <QWheelEvent>
 #include <ostream>
 
+#include "panes/axis.h"
+#include "platform/qt/qimage_draw_context.h"
 #include "tests/panes/pane_fixture.h"
 
 namespace vokra::test {
@@ -264,7 +266,9 @@ TEST_F(MSBView_Zoom, PartlyHiddenSelectionZoomsOnTheMiddleOfTheView) {
 
 struct WheelCase {
     const char* name;
-    int delta;
+    QPoint angle;   // per event
+    QPoint pixels;  // per event (touchpads)
+    int events;
     Qt::KeyboardModifiers mods;
     double expectMin, expectMax;
 };
@@ -278,21 +282,130 @@ TEST_P(MSBView_Wheel, ScrollsALineOrZoomsWithCtrl) {
     TestWaveView* wave = Make<TestWaveView>(450, 200);
     Select(5.5, 5.5);
     View(4.5, 8.5);
-    const QPointF at(200, 100);
-    QWheelEvent wheel(at, wave->mapToGlobal(at), QPoint(), QPoint(0, GetParam().delta),
-                      Qt::NoButton, GetParam().mods, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(wave, &wheel);
-    EXPECT_DOUBLE_EQ(Ts().GetVisibleMin(), GetParam().expectMin);
-    EXPECT_DOUBLE_EQ(Ts().GetVisibleMax(), GetParam().expectMax);
+    // The pointer over frame 6.5, half way across the plot.
+    const QPointF at(Px(wave, 6.5), 100);
+    for (int i = 0; i < GetParam().events; ++i) {
+        QWheelEvent wheel(at, wave->mapToGlobal(at), GetParam().pixels, GetParam().angle,
+                          Qt::NoButton, GetParam().mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(wave, &wheel);
+    }
+    EXPECT_NEAR(Ts().GetVisibleMin(), GetParam().expectMin, 1e-9);
+    EXPECT_NEAR(Ts().GetVisibleMax(), GetParam().expectMax, 1e-9);
     EXPECT_TRUE(wave->HasPendingUpdate());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MSBView_Wheel,
-                         ::testing::Values(WheelCase{"DownScrollsRight", -120, kNone, 4.9, 8.9},
-                                           WheelCase{"UpScrollsLeft", 120, kNone, 4.1, 8.1},
-                                           WheelCase{"CtrlUpZoomsIn", 120, kCtrl, 4.5, 6.5},
-                                           WheelCase{"CtrlDownZoomsOut", -120, kCtrl, 1.5, 9.5}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, MSBView_Wheel,
+    ::testing::Values(WheelCase{"DownScrollsRight", {0, -120}, {}, 1, kNone, 4.9, 8.9},
+                      WheelCase{"UpScrollsLeft", {0, 120}, {}, 1, kNone, 4.1, 8.1},
+                      // A touchpad's eighth-notches add up to one notch.
+                      WheelCase{"EightSmallStepsAreOneNotch", {0, -15}, {}, 8, kNone, 4.9, 8.9},
+                      WheelCase{"PixelsAddUpToNotches", {0, -120}, {0, -20}, 3, kNone, 4.9, 8.9},
+                      WheelCase{"HorizontalSwipeScrolls", {-120, 0}, {}, 1, kNone, 4.9, 8.9},
+                      // Ctrl zooms around the pointer's frame, which stays put.
+                      WheelCase{"CtrlUpZoomsIn", {0, 120}, {}, 1, kCtrl, 5.5, 7.5},
+                      WheelCase{"CtrlDownZoomsOut", {0, -120}, {}, 1, kCtrl, 2.5, 10.5},
+                      WheelCase{"CtrlSmallStepsZoomAsMuch", {0, 30}, {}, 4, kCtrl, 5.5, 7.5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ZoomSelectionCase {
+    const char* name;
+    double anchor, cursor;
+    bool zooms;
+    double expectMin, expectMax;
+};
+void PrintTo(const ZoomSelectionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MSBView_ZoomToSelection : public PaneFixture,
+                                public ::testing::WithParamInterface<ZoomSelectionCase> {};
+
+TEST_P(MSBView_ZoomToSelection, ShowsTheSelectedFramesWithAMargin) {
+    LoadSound(std::vector<std::int16_t>(8000 * 20, 0), 8000);  // 15 fps: extent -0.5 .. 300.5
+    TestWaveView* wave = Make<TestWaveView>(450, 200);
+    const ZoomSelectionCase& c = GetParam();
+    Select(c.anchor, c.cursor);
+    View(-0.5, 300.5);
+    EXPECT_EQ(wave->ZoomToSelection(), c.zooms);
+    EXPECT_NEAR(Ts().GetVisibleMin(), c.expectMin, 1e-9);
+    EXPECT_NEAR(Ts().GetVisibleMax(), c.expectMax, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MSBView_ZoomToSelection,
+    ::testing::Values(ZoomSelectionCase{"Middle", 99.5, 139.5, true, 97.5, 141.5},
+                      ZoomSelectionCase{"OneFrameGetsHalfAFrameEachSide", 9.5, 10.5, true, 9.0,
+                                        11.0},
+                      ZoomSelectionCase{"AtTheStartStaysInside", -0.5, 19.5, true, -0.5, 21.5},
+                      ZoomSelectionCase{"NoSelectionLeavesTheView", 9.5, 9.5, false, -0.5, 300.5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- rulers and labels at any font -----------------------------------------------------------
+
+struct LabelCase {
+    const char* name;
+    int points;
+    int ratio;
+};
+void PrintTo(const LabelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MSBView_Labels : public ::testing::TestWithParam<LabelCase> {};
+
+// Both rulers drawn in a plot inset by the margin of their font: ink below the plot (the labels)
+// but none on the picture's outer edge, where a clipped label would be cut.
+TEST_P(MSBView_Labels, FitInTheMarginAtAnyFontAndDensity) {
+    const LabelCase& c = GetParam();
+    QFont font;
+    font.setPointSize(c.points);
+    for (const bool seconds : {false, true}) {
+        QImage image(300 * c.ratio, 120 * c.ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(c.ratio);
+        image.fill(Qt::white);
+        QImageDrawContext dc(image, font);
+        const int margin = AxisMargin(dc.GetTextExtent(kWidestAxisLabel));
+        const Rect plot{margin, margin, 300 - margin, 120 - margin};
+        ASSERT_GT(plot.Height(), 0);
+        if (seconds) {
+            DrawSecondsAxis(dc, plot, 100.0, 900.0, 15.0);  // the wide labels: 6.70 .. 60.03
+        } else {
+            DrawFramesAxis(dc, plot, 9000.0, 9999.0);  // four-digit labels
+        }
+        dc.Painter().end();
+        const int w = image.width();
+        const int h = image.height();
+        int inkBelow = 0;
+        for (int y = (120 - margin) * c.ratio; y < h; ++y) {
+            for (int x = 0; x < w; ++x) inkBelow += image.pixel(x, y) != kWhite;
+        }
+        EXPECT_GT(inkBelow, 0) << "seconds " << seconds;
+        for (int x = 0; x < w; ++x) EXPECT_EQ(image.pixel(x, h - 1), kWhite) << "bottom " << x;
+        for (int y = 0; y < h; ++y) {
+            EXPECT_EQ(image.pixel(0, y), kWhite) << "left " << y;
+            EXPECT_EQ(image.pixel(w - 1, y), kWhite) << "right " << y;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MSBView_Labels,
+                         ::testing::Values(LabelCase{"Small9", 9, 1}, LabelCase{"Gnome11", 11, 1},
+                                           LabelCase{"Large14", 14, 1}, LabelCase{"Dense11", 11, 2},
+                                           LabelCase{"Dense14", 14, 2}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PaneFixture, PaneMarginGrowsWithItsFont) {
+    TestEnvView* env = Make<TestEnvView>(450, 200);
+    EXPECT_EQ(env->Margin(), MSBView::kMargin);
+    QFont big = env->font();
+    big.setPointSize(20);
+    env->setFont(big);
+    env->PaintPane();
+    EXPECT_GT(env->Margin(), MSBView::kMargin);
+    EXPECT_EQ(env->Margin(), env->MarginForFont());
+    EXPECT_EQ(env->GetMapping().GetPixelRect().left, env->Margin());
+}
 
 // ---- scroll bar -----------------------------------------------------------------------------
 

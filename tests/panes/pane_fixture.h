@@ -40,6 +40,8 @@ public:
         keyDragging = 1;
         keyDragOffset = offset;
     }
+    // Keys per pixel column from which columns are drawn once (a huge value: every key drawn).
+    void SetDenseThreshold(double keysPerColumn) { denseKeysPerColumn = keysPerColumn; }
 };
 class TestBaseView : public MSBView {
 public:

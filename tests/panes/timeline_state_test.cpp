@@ -168,5 +168,35 @@ TEST(TimelineState_Construction, DefaultsToTenFramesAtZero) {
     EXPECT_FALSE(ts.HasSelection());
 }
 
+struct PageCase {
+    const char* name;
+    double x;
+    bool pages;
+    double expectMin, expectMax;
+};
+void PrintTo(const PageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TimelineState_PageToShow : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(TimelineState_PageToShow, BringsTheMarkerBackNearTheLeftEdge) {
+    TimelineState ts;
+    ts.SetExtent(-0.5, 100.5);
+    ts.SetVisibleRange(9.5, 29.5);
+    EXPECT_EQ(ts.PageToShow(GetParam().x), GetParam().pages);
+    EXPECT_DOUBLE_EQ(ts.GetVisibleMin(), GetParam().expectMin);
+    EXPECT_DOUBLE_EQ(ts.GetVisibleMax(), GetParam().expectMax);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TimelineState_PageToShow,
+                         ::testing::Values(PageCase{"InView", 20.0, false, 9.5, 29.5},
+                                           PageCase{"OnTheRightEdge", 29.5, false, 9.5, 29.5},
+                                           PageCase{"PastTheRightEdge", 30.0, true, 29.0, 49.0},
+                                           PageCase{"BeforeTheLeftEdge", 3.0, true, 2.0, 22.0},
+                                           PageCase{"NearTheEnd", 95.0, true, 80.5, 100.5},
+                                           PageCase{"BeyondTheEnd", 200.0, true, 80.5, 100.5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra

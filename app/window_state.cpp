@@ -1,0 +1,146 @@
+#include "app/window_state.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <algorithm>
+#include <string>
+
+#include "app/main_frame.h"
+#include "platform/ini_file.h"
+
+namespace vokra {
+namespace {
+
+constexpr int kGripWidth = 100;
+constexpr int kGripHeight = 40;
+// Numbers from the file are brought into a range where rectangle arithmetic cannot overflow;
+// KeepOnScreens then cuts them down to a real screen.
+constexpr int kFarthest = 1'000'000;
+
+int Coordinate(const IniFile& ini, const std::string& key, int fallback) {
+    return std::clamp(ini.GetInt(kWindowSection, key, fallback), -kFarthest, kFarthest);
+}
+
+QList<QRect> AvailableScreens() {
+    QList<QRect> out;
+    for (const QScreen* s : QGuiApplication::screens()) out.push_back(s->availableGeometry());
+    return out;
+}
+
+QRect PrimaryScreen() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect OnScreen(const QRect& r) {
+    return KeepOnScreens(r, AvailableScreens(), PrimaryScreen());
+}
+
+void WriteRect(IniFile& ini, const std::string& prefix, const QRect& r, bool withSize) {
+    ini.WriteInt(kWindowSection, prefix + "Left", r.x());
+    ini.WriteInt(kWindowSection, prefix + "Top", r.y());
+    if (!withSize) return;
+    ini.WriteInt(kWindowSection, prefix + "Width", r.width());
+    ini.WriteInt(kWindowSection, prefix + "Height", r.height());
+}
+
+// Places a palette saved as shown: at its saved place (kept on a screen), then shown through the
+// frame's own toggle, so its check mark and document link follow.
+void RestorePalette(CMainFrame& frame, QWidget& palette, const IniFile& ini,
+                    const std::string& prefix, bool shown, void (CMainFrame::*toggle)()) {
+    if (ini.GetInt(kWindowSection, prefix + "Palette", -1) == -1) return;
+    const QRect saved(Coordinate(ini, prefix + "Left", palette.x()),
+                      Coordinate(ini, prefix + "Top", palette.y()), palette.width(),
+                      palette.height());
+    palette.move(OnScreen(saved).topLeft());
+    const bool wanted = ini.GetInt(kWindowSection, prefix + "Palette", 0) != 0;
+    if (wanted != shown) (frame.*toggle)();
+}
+
+}  // namespace
+
+QRect KeepOnScreens(const QRect& r, const QList<QRect>& screens, const QRect& primary) {
+    if (r.isValid()) {
+        const int needW = std::min(kGripWidth, r.width());
+        const int needH = std::min(kGripHeight, r.height());
+        for (const QRect& s : screens) {
+            const QRect common = s.intersected(r);
+            if (common.width() >= needW && common.height() >= needH) {
+                // On this screen; a size from a bigger one is cut down to it.
+                return QRect(r.topLeft(), r.size().boundedTo(s.size()));
+            }
+        }
+    }
+    const int w = std::clamp(r.width(), 1, std::max(1, primary.width()));
+    const int h = std::clamp(r.height(), 1, std::max(1, primary.height()));
+    return QRect(primary.x() + (primary.width() - w) / 2, primary.y() + (primary.height() - h) / 2,
+                 w, h);
+}
+
+void SaveWindowLayout(CMainFrame& frame, IniFile& ini) {
+    const bool maximized = frame.isMaximized();
+    WriteRect(ini, "", maximized ? frame.normalGeometry() : frame.geometry(), true);
+    ini.WriteInt(kWindowSection, "Maximized", maximized ? 1 : 0);
+    if (QSplitter* splitter = frame.GetSplitter()) {
+        const QList<int> sizes = splitter->sizes();
+        if (sizes.size() == 2) {
+            ini.WriteString(kWindowSection, "Splitter",
+                            std::to_string(sizes[0]) + "," + std::to_string(sizes[1]));
+        }
+    }
+    if (QToolBar* bar = frame.GetToolBar()) {
+        ini.WriteInt(kWindowSection, "ToolBar", bar->isHidden() ? 0 : 1);
+        ini.WriteInt(kWindowSection, "ToolBarArea", static_cast<int>(frame.toolBarArea(bar)));
+    }
+    if (QStatusBar* bar = frame.GetStatusBar())
+        ini.WriteInt(kWindowSection, "StatusBar", bar->isHidden() ? 0 : 1);
+    ini.WriteInt(kWindowSection, "PlaybackPalette", frame.IsPlaybackPaletteShown());
+    WriteRect(ini, "Playback", QRect(frame.GetPlaybackPalette().pos(), QSize(1, 1)), false);
+    ini.WriteInt(kWindowSection, "AutoKeyPalette", frame.IsAutoKeyPaletteShown());
+    WriteRect(ini, "AutoKey", QRect(frame.GetAutoKeyPalette().pos(), QSize(1, 1)), false);
+}
+
+void RestoreWindowLayout(CMainFrame& frame, const IniFile& ini) {
+    const int width = std::min(ini.GetInt(kWindowSection, "Width", 0), kFarthest);
+    const int height = std::min(ini.GetInt(kWindowSection, "Height", 0), kFarthest);
+    if (width > 0 && height > 0) {
+        // A size from a bigger screen is cut down to this one.
+        const QRect saved(Coordinate(ini, "Left", 0), Coordinate(ini, "Top", 0), width, height);
+        frame.setGeometry(OnScreen(saved));
+        if (ini.GetInt(kWindowSection, "Maximized", 0) != 0)
+            frame.setWindowState(frame.windowState() | Qt::WindowMaximized);
+    }
+    const std::string splitter = ini.GetString(kWindowSection, "Splitter", "");
+    const std::size_t comma = splitter.find(',');
+    if (frame.GetSplitter() && comma != std::string::npos) {
+        const int upper = std::atoi(splitter.substr(0, comma).c_str());
+        const int lower = std::atoi(splitter.substr(comma + 1).c_str());
+        // Sizes far beyond any screen come from a damaged file; the splitter would share them out.
+        if (upper > 0 && lower > 0 && upper < 100000 && lower < 100000)
+            frame.GetSplitter()->setSizes({upper, lower});
+    }
+    if (QToolBar* bar = frame.GetToolBar()) {
+        const int area = ini.GetInt(kWindowSection, "ToolBarArea", 0);
+        if (area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea ||
+            area == Qt::TopToolBarArea || area == Qt::BottomToolBarArea) {
+            frame.addToolBar(static_cast<Qt::ToolBarArea>(area), bar);
+        }
+        if (ini.GetInt(kWindowSection, "ToolBar", 1) == 0) bar->hide();
+    }
+    if (QStatusBar* bar = frame.GetStatusBar()) {
+        if (ini.GetInt(kWindowSection, "StatusBar", 1) == 0) bar->hide();
+    }
+}
+
+void RestorePaletteLayout(CMainFrame& frame, const IniFile& ini) {
+    RestorePalette(frame, frame.GetAutoKeyPalette(), ini, "AutoKey", frame.IsAutoKeyPaletteShown(),
+                   &CMainFrame::OnAutoKeyPalette);
+    RestorePalette(frame, frame.GetPlaybackPalette(), ini, "Playback",
+                   frame.IsPlaybackPaletteShown(), &CMainFrame::OnPlaybackPalette);
+    frame.UpdateCheckMarks();
+}
+
+}  // namespace vokra
