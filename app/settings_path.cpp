@@ -15,6 +15,13 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+std::string AbsoluteSettingsPath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
 std::string ProgramIniPath(const std::string& programPath) {
     const std::size_t slash = programPath.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -25,7 +32,9 @@ std::string ProgramIniPath(const std::string& programPath) {
 }
 
 std::string SettingsFilePath(const SettingsPathInputs& in) {
-    if (!in.vokraIni.empty()) return in.vokraIni;
+    // A relative name is made absolute at once: the current folder moves at start-up and after
+    // Open and Save As, and the settings must not follow it into another file.
+    if (!in.vokraIni.empty()) return AbsoluteSettingsPath(in.vokraIni);
     const std::string beside = ProgramIniPath(in.programPath);
     if (in.folderWritable && in.folderWritable(FolderOf(beside))) return beside;
     // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.

@@ -25,7 +25,10 @@ std::string ProgramIniPath(const std::string& programPath);
 // The folder part of a path without its final '/' ("/usr/bin/vokra" -> "/usr/bin"; "vokra" -> ".").
 std::string FolderOf(const std::string& path);
 
-// The settings file for these inputs.
+// A relative path made absolute against the current folder (an absolute one as it is).
+std::string AbsoluteSettingsPath(const std::string& path);
+
+// The settings file for these inputs; always absolute when VOKRA_INI names it.
 std::string SettingsFilePath(const SettingsPathInputs& in);
 
 // The inputs of this process (environment, a real writability check) for a program path.

@@ -15,6 +15,7 @@
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
 #include "platform/ini_file.h"
+#include "platform/message_service.h"
 #include "platform/qt/qt_services.h"
 #include "platform/recent_file_list.h"
 #include "platform/sdl_audio_factory.h"
@@ -72,6 +73,15 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
     }
     // Playback goes through SDL unless a test has installed its own device.
     UseSdlAudioDevice();
+
+    // A settings file far beyond anything the program writes is not read (it would hold up the
+    // start for seconds) nor rewritten; the program runs on its defaults and says so once.
+    if (Profile().IsTooLarge()) {
+        AfxMessageBox("The settings file " + settingsPath_ + " is larger than " +
+                      std::to_string(IniFile::kMaxBytes >> 20) +
+                      " MB, so it was not read.\nVokra starts with its default settings and "
+                      "leaves that file as it is.");
+    }
 
     // The recent-file list of four entries.
     recent_ = std::make_unique<RecentFileList>(Profile(), kRecentFileCount);

@@ -86,7 +86,7 @@ bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& pat
     const std::string full = FullPath(path);
     AtomicFile file(full);
     if (!file.Open()) {
-        AfxMessageBox(WithPath("Could not open/create file ", full));
+        AfxMessageBox(WithPath("Could not open/create file ", full) + "\n" + file.ErrorText());
         return false;
     }
     KeyExportNotes notes;
@@ -94,8 +94,10 @@ bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& pat
     const bool ok = WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), text, &notes) &&
                     file.Write(text.view()) && file.Commit();
     if (!ok) {
+        const std::string reason = file.ErrorText();
         file.Discard();
-        AfxMessageBox(WithPath("Could not write file ", full));
+        AfxMessageBox(reason.empty() ? WithPath("Could not write file ", full)
+                                     : WithPath("Could not write file ", full) + "\n" + reason);
         return false;
     }
     if (notes.soundPathNotUtf8) {

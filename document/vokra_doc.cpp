@@ -570,7 +570,7 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
     // leaves half an envelope or destroys the previous one.
     AtomicFile file(full);
     if (!file.Open()) {
-        AfxMessageBox(Format("Could not open/create file %s", full));
+        AfxMessageBox(Format("Could not open/create file %s", full) + "\n" + file.ErrorText());
         return false;
     }
     SetModifiedFlag();
@@ -580,8 +580,10 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
     std::ostringstream text;
     const bool ok = WriteEnvelope(keys, text) && file.Write(text.view()) && file.Commit();
     if (!ok) {
+        const std::string reason = file.ErrorText();
         file.Discard();
-        AfxMessageBox(Format("Could not write file %s", full));
+        AfxMessageBox(reason.empty() ? Format("Could not write file %s", full)
+                                     : Format("Could not write file %s", full) + "\n" + reason);
         return false;
     }
     return true;

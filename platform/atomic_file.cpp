@@ -1,17 +1,25 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <new>
 #include <random>
 
 namespace vokra {
 namespace {
+
+// A temporary file untouched this long, and held by no save, is a leftover.
+constexpr std::time_t kStaleSeconds = 5;
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -37,10 +45,59 @@ std::string ResolveTarget(const std::string& path) {
 std::string TempSuffix() {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    char buf[32];
-    std::snprintf(buf, sizeof buf, ".%x%x%x.tmp", static_cast<unsigned>(::getpid()), seed,
+    char buf[48];
+    std::snprintf(buf, sizeof buf, ".%x-%x-%x.tmp", static_cast<unsigned>(::getpid()), seed,
                   counter.fetch_add(1));
     return buf;
+}
+
+// ".NAME." + hex digits and dashes + ".tmp": the names TempSuffix makes (and older ones).
+bool IsOurTemporaryName(const std::string& entry, const std::string& name) {
+    const std::string head = "." + name + ".";
+    constexpr std::string_view tail = ".tmp";
+    if (entry.size() <= head.size() + tail.size() || entry.size() > head.size() + tail.size() + 40)
+        return false;
+    if (entry.compare(0, head.size(), head) != 0) return false;
+    if (entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0) return false;
+    for (std::size_t i = head.size(); i < entry.size() - tail.size(); ++i) {
+        const char c = entry[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == '-')) return false;
+    }
+    return true;
+}
+
+// The reason a step failed, in the user's terms.
+std::string Reason(int err, bool secondCopy) {
+    switch (err) {
+        case ENOSPC:
+        case EDQUOT:
+            return secondCopy ? "The disk is full: saving needs room for a second copy of the "
+                                "file until the old one is replaced."
+                              : "The disk is full.";
+        case EFBIG:
+            return "The file is larger than this disk or account allows.";
+        case EROFS:
+            return "The disk is read-only.";
+        case EACCES:
+        case EPERM:
+            return "Permission denied: the file or its folder cannot be written.";
+        case ENOENT:
+        case ENOTDIR:
+            return "The folder does not exist.";
+        case EIO:
+            return "The disk reported an input/output error.";
+        case ENOMEM:
+            return "There is not enough memory.";
+        default:
+            return std::strerror(err);
+    }
+}
+
+// Keeps the replaced file's permissions and, where this process may, its owner and group.
+void CopyOwnerAndMode(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    (void)::fchmod(fd, old.st_mode & 07777);
 }
 
 }  // namespace
@@ -53,22 +110,104 @@ bool IsReadOnlyTarget(const std::string& path) {
     return ::access(path.c_str(), W_OK) != 0;
 }
 
+int RemoveStaleTemporaryFiles(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string name = NameOf(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const int dirFd = ::dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string entry = e->d_name;
+        if (!IsOurTemporaryName(entry, name)) continue;
+        const int fd =
+            ::openat(dirFd, entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        // Only our own regular files, no running save's (it holds a lock on its file), none
+        // written to just now (a save between creating its file and locking it).
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            now - st.st_mtime >= kStaleSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (::unlinkat(dirFd, entry.c_str(), 0) == 0) ++removed;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
 
 AtomicFile::~AtomicFile() {
     Discard();
 }
 
+bool AtomicFile::Fail(int err, const char* step) {
+    failed_ = true;
+    if (error_.empty()) {
+        error_ = Reason(err, replacing_ && !inPlace_);
+        if (step && *step) error_ = std::string(step) + ": " + error_;
+    }
+    return false;
+}
+
 bool AtomicFile::Open() {
     Discard();
     failed_ = false;
-    if (path_.empty() || path_.back() == '/') return false;
+    inPlace_ = false;
+    unnamed_ = false;
+    error_.clear();
+    if (path_.empty() || path_.back() == '/') return Fail(EISDIR, nullptr);
     target_ = ResolveTarget(path_);
-    if (IsReadOnlyTarget(target_)) return false;
-
     struct stat old {};
-    const bool replacing = ::stat(target_.c_str(), &old) == 0;
-    const std::string stem = FolderOf(target_) + "/." + NameOf(target_);
+    replacing_ = ::stat(target_.c_str(), &old) == 0;
+    if (replacing_ && !S_ISREG(old.st_mode)) {
+        failed_ = true;
+        error_ = "Something other than a file is in the way under that name.";
+        return false;
+    }
+    if (IsReadOnlyTarget(target_)) {
+        failed_ = true;
+        error_ = "The file is read-only.";
+        return false;
+    }
+    RemoveStaleTemporaryFiles(target_);
+    // A rename would split a hard-linked file from its other names.
+    if (replacing_ && old.st_nlink > 1) return OpenInPlace();
+    if (OpenTemporary(replacing_)) {
+        if (replacing_) CopyOwnerAndMode(fd_, old);
+        return true;
+    }
+    const int err = errno;
+    // The folder takes no new files, but the file itself may be written.
+    if (replacing_ && (err == EACCES || err == EPERM)) return OpenInPlace();
+    return Fail(err, nullptr);
+}
+
+bool AtomicFile::OpenTemporary(bool replacing) {
+    const std::string folder = FolderOf(target_);
+    // An unnamed file vanishes by itself if the program dies before Commit; it is given a name
+    // only for the rename. Linking it needs /proc.
+    static const bool procFd = ::access("/proc/self/fd", X_OK) == 0;
+    if (procFd) {
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            fd_ = fd;
+            unnamed_ = true;
+            (void)::flock(fd_, LOCK_EX | LOCK_NB);
+            // An unnamed file ignores the umask on some file systems; a new file gets what any
+            // file the user creates gets.
+            if (!replacing) {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                (void)::fchmod(fd_, 0666 & ~mask);
+            }
+            return true;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+    }
+    const std::string stem = folder + "/." + NameOf(target_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = stem + TempSuffix();
         // 0666 lets the umask decide for a new file, as for any file the user creates.
@@ -76,8 +215,8 @@ bool AtomicFile::Open() {
         if (fd >= 0) {
             fd_ = fd;
             temp_ = std::move(candidate);
-            // A replaced file keeps its permissions.
-            if (replacing) (void)::fchmod(fd_, old.st_mode & 07777);
+            // Held until the rename, so a later save does not take it for a leftover.
+            (void)::flock(fd_, LOCK_EX | LOCK_NB);
             return true;
         }
         if (errno != EEXIST) return false;
@@ -85,30 +224,98 @@ bool AtomicFile::Open() {
     return false;
 }
 
+bool AtomicFile::OpenInPlace() {
+    const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return Fail(errno, nullptr);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Fail(EINVAL, nullptr);
+    }
+    fd_ = fd;
+    inPlace_ = true;
+    pending_.clear();
+    return true;
+}
+
 bool AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
     const char* p = static_cast<const char*>(data);
+    if (inPlace_) {
+        // Nothing of the old file is touched before all of the new one is known.
+        try {
+            pending_.append(p, size);
+        } catch (const std::bad_alloc&) {
+            return Fail(ENOMEM, nullptr);
+        }
+        return true;
+    }
     while (size > 0) {
         const ssize_t n = ::write(fd_, p, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;
-            return false;
-        }
+        if (n < 0) return Fail(errno, nullptr);
+        if (n == 0) return Fail(ENOSPC, nullptr);
         p += n;
         size -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
+bool AtomicFile::CommitInPlace() {
+    const off_t size = static_cast<off_t>(pending_.size());
+    // Room for the whole file first, so a full disk is found before the old bytes are overwritten.
+    const int reserved = ::posix_fallocate(fd_, 0, size > 0 ? size : 1);
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
+        return Fail(reserved, nullptr);
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t n =
+            ::pwrite(fd_, pending_.data() + done, pending_.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(errno, nullptr);
+        if (n == 0) return Fail(ENOSPC, nullptr);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::ftruncate(fd_, size) != 0) return Fail(errno, nullptr);
+    if (::fsync(fd_) != 0) return Fail(errno, nullptr);
+    return true;
+}
+
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = !failed_ && ::fsync(fd_) == 0;
-    ok = (::close(fd_) == 0) && ok;
+    if (inPlace_) {
+        bool ok = !failed_ && CommitInPlace();
+        if (::close(fd_) != 0 && ok) ok = Fail(errno, nullptr);
+        fd_ = -1;
+        pending_.clear();
+        pending_.shrink_to_fit();
+        return ok;
+    }
+    bool ok = !failed_;
+    if (ok && ::fsync(fd_) != 0) ok = Fail(errno, nullptr);
+    if (ok && unnamed_) {
+        // A name in the folder for the rename; the rename follows at once.
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        const std::string stem = FolderOf(target_) + "/." + NameOf(target_);
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            std::string candidate = stem + TempSuffix();
+            if (::linkat(AT_FDCWD, self, AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temp_ = std::move(candidate);
+                err = 0;
+            } else {
+                err = errno;
+            }
+        }
+        if (err != 0) ok = Fail(err, nullptr);
+    }
+    if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) ok = Fail(errno, nullptr);
+    // Closed after the rename: the lock keeps a named file from looking like a leftover.
+    if (::close(fd_) != 0 && ok) ok = Fail(errno, nullptr);
     fd_ = -1;
-    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp_.c_str());
+        if (!temp_.empty()) ::unlink(temp_.c_str());
         temp_.clear();
         return false;
     }
@@ -131,11 +338,14 @@ void AtomicFile::Discard() {
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+    pending_.clear();
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
     AtomicFile file(path);
-    return file.Open() && file.Write(bytes) && file.Commit();
+    const bool ok = file.Open() && file.Write(bytes) && file.Commit();
+    if (!ok && error) *error = file.ErrorText();
+    return ok;
 }
 
 }  // namespace vokra

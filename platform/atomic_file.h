@@ -1,10 +1,19 @@
 #pragma once
 // A file that replaces its target only once it is complete. The bytes go to a temporary file in
-// the target's folder; Commit checks that every write reached the disk (full size, fsync) and
-// renames the temporary file over the target. Until then, and on any failure, the target keeps
-// its old contents byte for byte. A target marked read-only (no write permission bit, or not
-// writable for this process) or one that is not a regular file is refused, as the old platform
-// refused to open such files for writing.
+// the target's folder (unnamed where the file system allows, so a crash leaves nothing behind);
+// Commit checks that every write reached the disk (full size, fsync) and renames the temporary
+// file over the target, which keeps its permissions and, where permitted, its owner. Until then,
+// and on any failure, the target keeps its old contents byte for byte.
+//
+// Two targets cannot be replaced by a rename without harm: a file with more than one hard link
+// (the rename would split it from its other names) and a writable file in a folder where no new
+// file can be created. Those are written in place: the bytes are kept until Commit, room for all
+// of them is reserved before the first one is written, every write is checked and the file is
+// synced.
+//
+// A target marked read-only (no write permission bit, or not writable for this process) or one
+// that is not a regular file is refused, as the old platform refused to open such files for
+// writing. After a failure ErrorText says, in a sentence, what went wrong.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,27 +32,48 @@ public:
     // Appends bytes; false (and stays failed) unless all of them were written.
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
-    // Flushes to disk and renames over the target; false on any failure (the target untouched).
+    // Flushes to disk and renames over the target; false on any failure (the target untouched,
+    // except that a failed write in place may have changed it).
     bool Commit();
     // Removes the temporary file without touching the target.
     void Discard();
 
     // The file actually replaced: the target, or what it links to when it is a symbolic link.
     const std::string& TargetPath() const { return target_; }
+    // True when the target is written in place rather than replaced.
+    bool InPlace() const { return inPlace_; }
+    // Why the last Open, Write or Commit failed, as a sentence; empty after success.
+    const std::string& ErrorText() const { return error_; }
 
 private:
+    bool OpenTemporary(bool replacing);
+    bool OpenInPlace();
+    bool CommitInPlace();
+    bool Fail(int err, const char* step);
+
     std::string path_;
     std::string target_;
-    std::string temp_;
+    std::string temp_;     // name of a named temporary file (empty for an unnamed one)
+    std::string pending_;  // the bytes of a write in place, kept until Commit
     int fd_ = -1;
+    bool unnamed_ = false;
+    bool inPlace_ = false;
+    bool replacing_ = false;
     bool failed_ = false;
+    std::string error_;
 };
 
-// Opens, writes and commits in one go.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Opens, writes and commits in one go. `error`, when given, receives ErrorText on failure.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         std::string* error = nullptr);
 
 // True when an existing file at `path` may not be replaced: not a regular file, not writable for
 // this process, or carrying no write permission bit at all (read-only even for the superuser).
 bool IsReadOnlyTarget(const std::string& path);
+
+// The temporary files a save of `target` leaves in its folder while it runs: ".NAME.*.tmp".
+// Those no running save holds and that have not been touched for a few seconds are left over
+// from a save that was killed; they are removed. Returns how many were.
+int RemoveStaleTemporaryFiles(const std::string& target);
 
 }  // namespace vokra

@@ -56,7 +56,10 @@ std::string NameOf(const std::string& path) {
 enum class ReadResult { Ok, CannotOpen, Failed };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe cannot hold the window waiting for a writer; what is not
+    // a regular file (a pipe, a device, a folder) is turned away, as a folder is, before a byte
+    // is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return ReadResult::CannotOpen;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -194,17 +197,21 @@ bool DocumentBase::OnOpenDocument(const std::string& path) {
 bool DocumentBase::OnSaveDocument(const std::string& path) {
     const std::string full = FullPath(path);
     bool ok = !full.empty();
+    std::string reason;
     if (ok) {
         try {
             Archive ar;
             Serialize(ar);
-            ok = !ar.Failed() && WriteFileAtomically(full, ar.Bytes());
+            ok = !ar.Failed() && WriteFileAtomically(full, ar.Bytes(), &reason);
         } catch (const std::bad_alloc&) {
             ok = false;
+            reason = "There is not enough memory.";
         }
     }
     if (!ok) {
-        AfxMessageBox(kFailedToSave);
+        // The framework's line first, then why, so the user knows what to mend.
+        AfxMessageBox(reason.empty() ? std::string(kFailedToSave)
+                                     : std::string(kFailedToSave) + "\n" + reason);
         return false;
     }
     path_ = full;
@@ -212,6 +219,17 @@ bool DocumentBase::OnSaveDocument(const std::string& path) {
     if (onStateChanged) onStateChanged();
     if (PathListener()) PathListener()(full);
     return true;
+}
+
+// The document on screen chosen again: the framework brings it forward instead of asking to save
+// and reading it back, which would silently throw away the changes.
+bool IsTheOpenDocument(const DocumentBase& doc, const std::string& path) {
+    const std::string& open = doc.GetPathName();
+    if (open.empty() || path.empty()) return false;
+    const std::string full = FullPath(path);
+    if (full == open) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(full, open, ec) && !ec;
 }
 
 bool SaveModified(DocumentBase& doc, const DocumentFileType& type) {
@@ -229,7 +247,6 @@ bool FileNew(DocumentBase& doc) {
 }
 
 bool FileOpen(DocumentBase& doc, const DocumentFileType& type) {
-    if (!SaveModified(doc, type)) return false;
     FileDialogRequest request;
     request.save = false;
     request.filter = type.filter;
@@ -238,10 +255,14 @@ bool FileOpen(DocumentBase& doc, const DocumentFileType& type) {
     const auto chosen = RunFileDialog(request);
     if (!chosen) return false;
     EnterFolderOf(FullPath(*chosen));
+    // As the framework does: the choice first, then the save prompt for the document it replaces.
+    if (IsTheOpenDocument(doc, *chosen)) return true;
+    if (!SaveModified(doc, type)) return false;
     return OpenWithoutAsking(doc, *chosen);
 }
 
 bool OpenDocumentFile(DocumentBase& doc, const std::string& path) {
+    if (IsTheOpenDocument(doc, path)) return true;
     if (!SaveModified(doc)) return false;
     return OpenWithoutAsking(doc, path);
 }

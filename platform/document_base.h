@@ -69,10 +69,14 @@ struct DocumentFileType {
 // "Save changes to %1?" with Yes/No/Cancel when modified; false when the user cancelled or the
 // save failed.
 bool SaveModified(DocumentBase& doc, const DocumentFileType& type = {});
+// True when `path` names the file the document was read from or saved to.
+bool IsTheOpenDocument(const DocumentBase& doc, const std::string& path);
 bool FileNew(DocumentBase& doc);
-// Asks to save, shows the open dialog, opens. Returns true when a document was opened.
+// Shows the open dialog, asks to save, opens. Returns true when a document was opened, or when
+// the chosen file is the open document, which is then left as it is (changes included).
 bool FileOpen(DocumentBase& doc, const DocumentFileType& type = {});
-// Opens a given path (command line, recent files, a dropped file) after asking to save.
+// Opens a given path (command line, recent files, a dropped file) after asking to save; the open
+// document's own path leaves it as it is.
 bool OpenDocumentFile(DocumentBase& doc, const std::string& path);
 bool FileSave(DocumentBase& doc, const DocumentFileType& type = {});
 bool FileSaveAs(DocumentBase& doc, const DocumentFileType& type = {});

@@ -1,12 +1,18 @@
 #include "platform/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <ctime>
+#include <filesystem>
+#include <new>
 #include <string>
+#include <thread>
 
 #include "platform/atomic_file.h"
 #include "platform/ini_text.h"
@@ -14,42 +20,171 @@
 namespace vokra {
 namespace {
 
-// The whole file; nothing when it cannot be read. A missing file reads as empty.
-std::optional<std::string> ReadAll(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return std::string();
-        return std::nullopt;
-    }
-    if (!S_ISREG(st.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(text).str();
+IniFile::Stamp StampOf(const struct stat& st) {
+    IniFile::Stamp s;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modifiedNanos = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+    s.changedNanos = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
+    return s;
 }
 
-// Reads, edits and writes back; an unreadable file is never overwritten, so a passing read
-// failure cannot wipe the user's settings.
-template <typename Edit>
-bool Rewrite(const std::string& path, Edit edit) {
-    if (path.empty()) return false;
-    const auto old = ReadAll(path);
-    if (!old) return false;
-    IniText text(*old);
-    if (!edit(text)) return false;
-    return WriteFileAtomically(path, text.Text());
+enum class Read { Ok, Missing, TooLarge, Failed };
+
+// The whole file and its stamp. Non-blocking, so a named pipe in its place cannot hold the window.
+Read ReadAll(const std::string& path, std::string& text, IniFile::Stamp& stamp) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return errno == ENOENT ? Read::Missing : Read::Failed;
+    struct stat st {};
+    Read result = Read::Ok;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = Read::Failed;
+    } else if (st.st_size > IniFile::kMaxBytes) {
+        result = Read::TooLarge;
+    } else {
+        try {
+            text.resize(static_cast<std::size_t>(st.st_size));
+            std::size_t got = 0;
+            while (got < text.size()) {
+                const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    result = Read::Failed;
+                    break;
+                }
+                if (n == 0) break;
+                got += static_cast<std::size_t>(n);
+            }
+            text.resize(got);
+        } catch (const std::bad_alloc&) {
+            result = Read::Failed;
+        }
+        stamp = StampOf(st);
+    }
+    ::close(fd);
+    return result;
 }
+
+// Holds an advisory lock on the settings file for one read-modify-write, so that two running
+// copies of the program take turns instead of each rewriting the file from what it read before
+// the other's write. The file is replaced by a rename, so the lock is taken on whatever the path
+// names once the lock is held. Waiting is bounded: a copy that hangs while holding the lock costs
+// the other one this write, not its window.
+class ProfileLock {
+public:
+    explicit ProfileLock(const std::string& path) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::seconds(1);
+        constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+        while (true) {
+            // The lock needs a file; the first write is about to create it anyway.
+            bool created = false;
+            int fd = ::open(path.c_str(), kFlags);
+            if (fd < 0 && errno == ENOENT) {
+                fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+                created = fd >= 0;
+                if (fd < 0 && errno == EEXIST) continue;
+            }
+            if (fd < 0) return;
+            struct stat held {};
+            if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+                ::close(fd);
+                return;
+            }
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                struct stat now {};
+                if (::stat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
+                    now.st_ino == held.st_ino) {
+                    fd_ = fd;
+                    created_ = created;
+                    path_ = path;
+                    return;
+                }
+                ::close(fd);  // replaced while we waited: lock the new file
+                continue;
+            }
+            ::close(fd);
+            if (errno != EWOULDBLOCK && errno != EINTR) return;
+            if (Clock::now() > deadline) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~ProfileLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    ProfileLock(const ProfileLock&) = delete;
+    ProfileLock& operator=(const ProfileLock&) = delete;
+    explicit operator bool() const { return fd_ >= 0; }
+    // A write that changed nothing leaves no empty file behind.
+    void RemoveIfCreated() {
+        struct stat st {};
+        if (created_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) ::unlink(path_.c_str());
+    }
+
+private:
+    int fd_ = -1;
+    bool created_ = false;
+    std::string path_;
+};
 
 }  // namespace
 
+const IniText* IniFile::Current() const {
+    if (path_.empty()) return nullptr;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            cache_.emplace();
+            cache_->missing = true;
+            return &cache_->text;
+        }
+        cache_.reset();
+        return nullptr;
+    }
+    // A burst of reads parses the file once; any change to it (another copy's write, an edit by
+    // hand) gives it a new stamp. File times tick coarsely, so two changes of one size within a
+    // tick look alike: a file changed in the last two seconds is read again every time.
+    const bool settled = st.st_ctime + 2 <= std::time(nullptr);
+    if (cache_ && !cache_->missing && !cache_->tooLarge && settled &&
+        cache_->stamp == StampOf(st)) {
+        return &cache_->text;
+    }
+    if (cache_ && cache_->tooLarge && cache_->stamp == StampOf(st)) return nullptr;
+    std::string text;
+    Stamp stamp;
+    const Read r = ReadAll(path_, text, stamp);
+    cache_.reset();
+    if (r == Read::TooLarge) {
+        cache_.emplace();
+        cache_->tooLarge = true;
+        cache_->stamp = StampOf(st);
+        return nullptr;
+    }
+    if (r == Read::Missing) {
+        cache_.emplace();
+        cache_->missing = true;
+        return &cache_->text;
+    }
+    if (r != Read::Ok) return nullptr;
+    cache_.emplace();
+    cache_->text = IniText(text);
+    cache_->stamp = stamp;
+    return &cache_->text;
+}
+
+bool IniFile::IsTooLarge() const {
+    struct stat st {};
+    return !path_.empty() && ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           st.st_size > kMaxBytes;
+}
+
 std::string IniFile::GetString(const std::string& section, const std::string& key,
                                const std::string& defaultValue) const {
-    if (path_.empty()) return defaultValue;
-    const auto content = ReadAll(path_);
-    if (!content) return defaultValue;
-    auto value = IniText(*content).Get(section, key);
+    const IniText* text = Current();
+    if (!text) return defaultValue;
+    auto value = text->Get(section, key);
     return value ? *value : defaultValue;
 }
 
@@ -60,9 +195,29 @@ int IniFile::GetInt(const std::string& section, const std::string& key, int defa
     return IniText::LeadingInt(value);
 }
 
+// Reads, edits and writes back under the lock; an unreadable or oversized file is never
+// overwritten, so a passing read failure cannot wipe the user's settings.
+template <typename Edit>
+bool IniFile::Rewrite(Edit edit) {
+    if (path_.empty()) return false;
+    ProfileLock lock(path_);
+    if (!lock) return false;
+    std::string old;
+    Stamp stamp;
+    const Read r = ReadAll(path_, old, stamp);
+    if (r != Read::Ok && r != Read::Missing) return false;
+    IniText text(old);
+    if (!edit(text)) {
+        lock.RemoveIfCreated();
+        return false;
+    }
+    cache_.reset();
+    return WriteFileAtomically(path_, text.Text());
+}
+
 bool IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    return Rewrite(path_, [&](IniText& text) { return text.Set(section, key, value); });
+    return Rewrite([&](IniText& text) { return text.Set(section, key, value); });
 }
 
 bool IniFile::WriteInt(const std::string& section, const std::string& key, int value) {
@@ -70,13 +225,17 @@ bool IniFile::WriteInt(const std::string& section, const std::string& key, int v
 }
 
 bool IniFile::DeleteKey(const std::string& section, const std::string& key) {
-    return Rewrite(path_, [&](IniText& text) { return text.Remove(section, key); });
+    return Rewrite([&](IniText& text) { return text.Remove(section, key); });
 }
 
 IniFile& Profile() {
     static IniFile profile([] {
         const char* env = std::getenv("VOKRA_INI");
-        return std::string(env ? env : "");
+        if (!env || !*env) return std::string();
+        // Fixed now: the current folder moves later, the settings file must not.
+        std::error_code ec;
+        const auto full = std::filesystem::absolute(env, ec);
+        return ec ? std::string(env) : full.lexically_normal().string();
     }());
     return profile;
 }

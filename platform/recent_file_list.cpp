@@ -63,6 +63,7 @@ std::string RecentFileList::GetAt(int index) const {
 bool OpenRecentFile(DocumentBase& doc, RecentFileList& list, int index) {
     const std::string path = list.GetAt(index);
     if (path.empty()) return false;
+    if (IsTheOpenDocument(doc, path)) return true;
     if (!SaveModified(doc)) return false;
     if (doc.OnOpenDocument(path)) return true;
     // The entry may have moved while the prompt was up; remove it by name.

@@ -135,7 +135,9 @@ bool RiffReader::DescendRiff(RiffChunk& chunk, std::uint32_t formType) {
     while (pos + 8 <= m_size) {
         std::uint32_t id = 0, size = 0;
         if (!ReadHeader(pos, id, size)) return false;
-        if (id == kRiff && size >= 4) {
+        // The form type follows the header whatever the size says: a recorder that never finished
+        // its header leaves a size of 0, and the search inside such a chunk simply finds nothing.
+        if (id == kRiff) {
             unsigned char type[4];
             if (ReadAt(pos + 8, type, 4) != 4) return false;
             if (LoadLe32(type) == formType) {
@@ -157,12 +159,14 @@ bool RiffReader::DescendChunk(RiffChunk& chunk, std::uint32_t id, const RiffChun
     const std::uint64_t parentEnd = parent.dataOffset + parent.cksize;
     std::uint64_t pos = m_position;
     if (pos < parent.dataOffset) return false;
-    while (pos + 8 <= parentEnd) {
+    // A chunk belongs to its parent when its header starts inside it; what its size claims is
+    // for the caller to judge (sizes beyond the file are refused when the data is read), so a
+    // stream written with placeholder sizes, or a parent size counting only the samples, still
+    // finds its chunks.
+    while (pos < parentEnd) {
         std::uint32_t ckid = 0, size = 0;
         if (!ReadHeader(pos, ckid, size)) return false;
         const std::uint64_t dataEnd = pos + 8 + static_cast<std::uint64_t>(size);
-        // A chunk that claims more than its parent holds is not one of its children.
-        if (dataEnd > parentEnd) return false;
         if (ckid == id) {
             chunk.ckid = ckid;
             chunk.cksize = size;

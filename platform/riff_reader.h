@@ -3,9 +3,9 @@
 // a chunk by searching forward for a form type or an id, read its bytes, ascend to its end
 // (including the pad byte of an odd-sized chunk), close.
 //
-// Every file may be hostile: offsets are 64-bit so sizes near 4 GB never wrap, a chunk that does
-// not fit inside its parent is not found, a chunk running past the end of the file gives a short
-// read, and nothing is ever allocated from a declared size.
+// Every file may be hostile: offsets are 64-bit so sizes near 4 GB never wrap, a chunk is found
+// when its header starts inside its parent (its size is for the caller to judge), a chunk running
+// past the end of the file gives a short read, and nothing is ever allocated from a declared size.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,8 +1,13 @@
 #include "sound/sound_data.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/audio_device.h"
 #include "platform/message_service.h"
@@ -10,6 +15,24 @@
 #include "sound/wave_reader.h"
 
 namespace vokra {
+
+// A device being closed on its own thread. Closing joins the driver's thread, which a stuck
+// driver never lets go; the user-interface thread waits a moment and then carries on without it.
+// Samples the stuck device may still read are freed by that thread once the close returns.
+struct SoundData::PendingClose {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::shared_ptr<void> samples;  // kept alive for the stuck device after an unload
+};
+
+namespace {
+
+// How long closing a device may take before it is taken for stuck. A working driver closes in a
+// buffer or two.
+constexpr auto kCloseWait = std::chrono::milliseconds(500);
+
+}  // namespace
 
 SoundData g_sound;
 
@@ -70,6 +93,15 @@ std::int32_t SoundData::Adopt(RiffReader& reader, std::string* refusal) {
 void SoundData::Unload() {
     if (!m_bLoaded) return;
     Stop();
+    // Stuck devices may still read these samples: the last of their closing threads frees them.
+    std::shared_ptr<void> shared;
+    for (const auto& pending : m_stuckCloses) {
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        if (pending->finished) continue;
+        if (!shared) shared = std::shared_ptr<void>(std::exchange(m_pSamples, nullptr), std::free);
+        pending->samples = shared;
+    }
+    m_stuckCloses.clear();
     std::free(m_pSamples);
     m_pSamples = nullptr;
     m_nSampleCount = 0;
@@ -96,15 +128,12 @@ std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
         return 3;
     }
     if (!m_hWaveOut->Prepare(m_pSamples + first, last - first + 1)) {
-        m_hWaveOut->Close();
-        m_hWaveOut.reset();
+        ReleaseDevice(false);
         AfxMessageBox("Play fails - PrepareHeader failed");
         return 4;
     }
     if (!m_hWaveOut->Write()) {
-        m_hWaveOut->Unprepare();
-        m_hWaveOut->Close();
-        m_hWaveOut.reset();
+        ReleaseDevice();
         AfxMessageBox("Play failed. calling waveOutWrite");
         return 5;
     }
@@ -116,13 +145,49 @@ std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
 void SoundData::FinishIfDone() {
     if (!m_bPlaying) return;
     if (!m_bForcedDone && m_hWaveOut && !m_hWaveOut->IsDone()) return;
-    if (m_hWaveOut) {
-        m_hWaveOut->Unprepare();
-        m_hWaveOut->Close();
-        m_hWaveOut.reset();
-    }
+    ReleaseDevice();
     m_bForcedDone = false;
     m_bPlaying = 0;
+}
+
+void SoundData::ReleaseDevice(bool prepared) {
+    if (!m_hWaveOut) return;
+    auto pending = std::make_shared<PendingClose>();
+    auto close = [device = std::move(m_hWaveOut), pending, prepared]() mutable {
+        if (prepared) device->Unprepare();
+        device->Close();
+        device.reset();
+        std::shared_ptr<void> samples;
+        {
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->finished = true;
+            samples = std::move(pending->samples);
+            pending->done.notify_all();
+        }
+    };
+    // Shared, so that the device is still at hand if no thread can be started.
+    auto job = std::make_shared<decltype(close)>(std::move(close));
+    try {
+        std::thread([job] { (*job)(); }).detach();
+    } catch (const std::system_error&) {
+        (*job)();  // no thread to spare: close here, as before
+        return;
+    }
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (pending->done.wait_for(lock, kCloseWait, [&] { return pending->finished; })) return;
+    lock.unlock();
+    // The next Play opens a new device; this one is left to its thread.
+    std::erase_if(m_stuckCloses, [](const std::shared_ptr<PendingClose>& p) {
+        std::lock_guard<std::mutex> guard(p->mutex);
+        return p->finished;
+    });
+    m_stuckCloses.push_back(std::move(pending));
+    if (!m_bReportedStuck) {
+        m_bReportedStuck = true;
+        AfxMessageBox(
+            "The sound device stopped responding.\nPlayback has ended; the next play opens the "
+            "device again.");
+    }
 }
 
 bool SoundData::IsPlaying() {

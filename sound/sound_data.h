@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vokra {
 
@@ -51,6 +52,12 @@ private:
     std::unique_ptr<AudioDevice> m_hWaveOut;
     std::int64_t m_lastHeard = 0;  // never report a position behind one already reported
     bool m_bForcedDone = false;    // a failed reset counts as done so that Stop's wait ends
+
+    // Unprepares and closes the device on a thread of its own, waiting a bounded time for it.
+    void ReleaseDevice(bool prepared = true);
+    struct PendingClose;
+    std::vector<std::shared_ptr<PendingClose>> m_stuckCloses;  // devices that would not close
+    bool m_bReportedStuck = false;                             // a stuck device is reported once
 };
 
 extern SoundData g_sound;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <algorithm>
 
 #include "palettes/lip_picture.h"
 #include "palettes/qt/lip_preview.h"
@@ -45,6 +46,13 @@ long long EditValue(const QLineEdit* edit) {
 
 bool EditEmpty(const QLineEdit* edit) {
     return edit->text().isEmpty();
+}
+
+// A frame the timeline holds; an empty edit counts as one (it has its own meaning).
+bool EditInRange(const QLineEdit* edit, double extentEnd) {
+    if (EditEmpty(edit)) return true;
+    const long long v = EditValue(edit);
+    return v >= 0 && v <= extentEnd;
 }
 
 }  // namespace
@@ -325,6 +333,7 @@ void CPlaybackPalette::StartPlayback() {
 }
 
 void CPlaybackPalette::BeginPlaying(std::int32_t frame, std::int32_t firstSample) {
+    m_nPlayFirstFrame = frame;
     DrawPreview(m_pDoc->GetKeys().GetOpeningAt(frame), frame);
     // A device failure has been reported by the sound; the refresh then falls back to stopped.
     g_sound.Play(firstSample, m_nPlayEndSample);
@@ -364,7 +373,11 @@ void CPlaybackPalette::OnTick() {
     const double r = g_sound.GetSampleRate();
     const std::int32_t pos = g_sound.GetPosition();
     const double x = pos / r * f;
-    const std::int32_t frame = TruncToInt32(x);
+    // The position reaches one past the last sample at the end: the preview stays on the frames
+    // that were played.
+    const std::int32_t lastFrame = TruncToInt32(m_nPlayEndSample / r * f);
+    const std::int32_t frame = std::max(
+        m_nPlayFirstFrame, std::min(TruncToInt32(x), std::max(lastFrame, m_nPlayFirstFrame)));
     if (frame != m_previewFrame) DrawPreview(m_pDoc->GetKeys().GetOpeningAt(frame), frame);
     PlaceMarker(x - 0.5);
 
@@ -577,6 +590,8 @@ void CPlaybackPalette::OnKillFocusStart() {
         m_pDoc->UpdateAllViews(nullptr, kHintAll);
         return;
     }
+    // An End that was refused stays refused: the selection is left as it was.
+    if (!EditInRange(m_editEnd, extentEnd)) return;
     const long long e = EditValue(m_editEnd);
     double a, b;
     if (s > e) {
@@ -597,6 +612,9 @@ void CPlaybackPalette::OnKillFocusEnd() {
     if (!m_bEndModified || !m_pDoc) return;
     TimelineState& ts = m_pDoc->GetTimeRange();
     const double extentEnd = ts.GetExtentMax();
+    // A Start that was refused (its prompt is on its way) must not reach the selection through
+    // End, whatever order the focus changes come in.
+    if (!EditInRange(m_editStart, extentEnd)) return;
     const long long s = EditEmpty(m_editStart) ? 0 : EditValue(m_editStart);
     if (EditEmpty(m_editEnd)) {
         ts.SetCursor(s - 0.5);

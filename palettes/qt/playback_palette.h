@@ -112,6 +112,7 @@ private:
     std::int32_t m_bPlaySelection = 1;
     std::int32_t m_nState = kNoSound;
     std::int32_t m_nPlayEndSample = 0;
+    std::int32_t m_nPlayFirstFrame = 0;  // the frame playback started at
     std::int32_t m_nPausedFrame = 0;
     std::int32_t m_nPlayTextState = -1;
     std::int32_t m_nPauseTextState = -1;

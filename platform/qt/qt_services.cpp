@@ -180,6 +180,10 @@ QtHelpService::QtHelpService(std::vector<QString> folders, Opener opener)
     if (!opener_) opener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
+QString QtHelpService::PageFolder() const {
+    return pages_ ? pages_->path() : QString();
+}
+
 QString QtHelpService::ManualPath() const {
     for (const QString& folder : folders_) {
         const QString path = folder + QStringLiteral("/manual.html");
@@ -191,8 +195,14 @@ QString QtHelpService::ManualPath() const {
 QString WriteHelpRedirect(const QUrl& target, const QString& folder) {
     if (!QDir().mkpath(folder)) return {};
     const QString path = folder + QStringLiteral("/%1.html").arg(target.fragment());
+    // Removing first unlinks a planted link rather than its target; creating exclusively then
+    // refuses anything that appears under the name in between.
+    QFile::remove(path);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return {};
+    }
     const QByteArray url = target.toEncoded();
     const QByteArray page =
         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
@@ -209,8 +219,13 @@ bool QtHelpService::Open(int context) {
     const QUrl target = HelpUrl(manual, context);
     // Desktop launchers often drop the anchor of a local file's URL; a small page that forwards to
     // the anchor survives them.
-    const QString redirect = WriteHelpRedirect(
-        target, QDir::tempPath() + QStringLiteral("/vokra-help-%1").arg(::getuid()));
+    if (!pages_) {
+        // A fresh folder of our own: nobody else can place anything in it.
+        pages_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                 QStringLiteral("/vokra-help-XXXXXX"));
+        if (!pages_->isValid()) pages_.reset();
+    }
+    const QString redirect = pages_ ? WriteHelpRedirect(target, pages_->path()) : QString();
     return opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect));
 }
 

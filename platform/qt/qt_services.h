@@ -3,6 +3,7 @@
 // HTML manual opened in the desktop's browser. The pure translation steps are exposed for tests.
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -65,7 +66,8 @@ std::vector<QString> ManualCandidates(const QString& programDir);
 QUrl HelpUrl(const QString& manualPath, int context);
 
 // Writes a page into `folder` that forwards the browser to `target`, anchor included; its path, or
-// empty when it could not be written.
+// empty when it could not be written. The page is always a new file readable only by the user:
+// whatever lies under its name (a link someone planted) is removed, never written through.
 QString WriteHelpRedirect(const QUrl& target, const QString& folder);
 
 class QtHelpService final : public HelpService {
@@ -78,9 +80,14 @@ public:
     // The manual found, or empty.
     QString ManualPath() const;
 
+    // The folder the forwarding pages go to: made fresh for this service, readable only by the
+    // user, removed with the service. Empty until the first page.
+    QString PageFolder() const;
+
 private:
     std::vector<QString> folders_;
     Opener opener_;
+    std::unique_ptr<QTemporaryDir> pages_;
 };
 
 }  // namespace vokra

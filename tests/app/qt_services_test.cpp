@@ -1,6 +1,8 @@
 #include "platform/qt/qt_services.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -105,6 +107,33 @@ TEST(QtServices_Help, RedirectKeepsAnUnusualPathIntact) {
     EXPECT_NE(text.find("url=file:///opt/my%20vokra/share/doc/vokra/manual.html#ctx100\""),
               std::string::npos)
         << text;
+}
+
+TEST(QtServices_Help, PagesGoToAPrivateFolderAndNeverThroughAPlantedLink) {
+    test::TempDir dir;
+    const QString shared = QString::fromStdString(dir.Path()) + "/shared";
+    ASSERT_TRUE(QDir().mkpath(shared));
+    test::WriteFile(dir.File("victim"), "precious");
+    ASSERT_EQ(::symlink(dir.File("victim").c_str(), (shared + "/ctx100.html").toUtf8().constData()),
+              0);
+    const QString page = WriteHelpRedirect(HelpUrl("/opt/vokra/manual.html", 100), shared);
+    ASSERT_FALSE(page.isEmpty());
+    EXPECT_EQ(test::ReadFile(dir.File("victim")), "precious");
+    EXPECT_FALSE(QFileInfo(page).isSymLink());
+
+    test::WriteFile(dir.File("manual.html"), "<html></html>");
+    QUrl opened;
+    QtHelpService help({QString::fromStdString(dir.Path())}, [&](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    ASSERT_TRUE(help.Open(100));
+    struct stat st {};
+    ASSERT_EQ(::lstat(help.PageFolder().toUtf8().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(QFileInfo(opened.toLocalFile()).absolutePath(), help.PageFolder());
 }
 
 TEST(QtServices_Help, MissingManualOrFailedBrowserReportsFailure) {

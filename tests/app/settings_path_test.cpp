@@ -1,6 +1,7 @@
 #include "app/settings_path.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -66,6 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"RelativeXdgIgnored", "/usr/bin/vokra", "", "cfg", "/home/ann",
                                false, "/home/ann/.config/vokra/vokra.INI"}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
+
+// The current folder moves at start-up and after Open and Save As; a relative VOKRA_INI is taken
+// against the folder the program started in, once.
+TEST(SettingsPath_Environment, RelativeNameIsMadeAbsoluteOnce) {
+    SettingsPathInputs in;
+    in.programPath = "/opt/tool/vokra";
+    in.vokraIni = "cfg/./v.INI";
+    char buf[4096];
+    ASSERT_NE(::getcwd(buf, sizeof buf), nullptr);
+    const std::string expected = std::string(buf) + "/cfg/v.INI";
+    EXPECT_EQ(SettingsFilePath(in), expected);
+}
 
 struct FolderCase {
     const char* path;

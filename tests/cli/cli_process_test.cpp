@@ -275,7 +275,7 @@ TEST_F(CliProcess, MissingFilesAndUnwritableOutputsExitOne) {
     const std::string unwritable = dir_.File("no/such/folder/out.env");
     r = Run({"autokey", SilenceThenTone(), "--env", unwritable});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "Could not open/create file " + unwritable + "\n");
+    EXPECT_EQ(r.err, "Could not open/create file " + unwritable + "\nThe folder does not exist.\n");
 }
 
 TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {

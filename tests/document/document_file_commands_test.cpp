@@ -1,10 +1,15 @@
 // The framework's File commands around the document: opening, saving, the save prompt, and that
 // a failed save never damages the file that was there.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "document/vok_file.h"
 #include "platform/atomic_file.h"
@@ -15,6 +20,32 @@ namespace vokra::test {
 namespace {
 
 constexpr const char* kFailedToSave = "Failed to save document.";
+
+std::string Failed(const std::string& reason) {
+    return std::string(kFailedToSave) + "\n" + reason;
+}
+
+// Runs `body` in a child process as an ordinary user when the tests run as the superuser (who
+// writes into read-only folders), after handing `folder` and what is in it to that user. Returns
+// what `body` returned (0..127), or -1.
+int AsAnotherUser(const std::string& folder, const std::function<int()>& body) {
+    if (::geteuid() != 0) return body();
+    constexpr uid_t kNobody = 65534;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        (void)::lchown(e.path().c_str(), kNobody, kNobody);
+    }
+    (void)::chown(folder.c_str(), kNobody, kNobody);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+        ::_exit(body() & 0x7f);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
 
 std::string CannotFind(const std::string& path) {
     return path +
@@ -78,7 +109,7 @@ TEST_F(DocumentFile_Save, FullDiskKeepsTheOldFileByteForByte) {
     const std::string path = dir_.File("a.vok");
     WriteFile(path, "the last good document");
     CVokraDoc& doc = BigDoc();
-    messages_->Expect(kFailedToSave);
+    messages_->Expect(Failed("The file is larger than this disk or account allows."));
     bool saved;
     {
         FileSizeLimit limit(1000);
@@ -96,7 +127,7 @@ TEST_F(DocumentFile_Save, ReadOnlyFileIsNotReplaced) {
     WriteFile(path, "old");
     ::chmod(path.c_str(), 0444);
     CVokraDoc& doc = BigDoc();
-    messages_->Expect(kFailedToSave);
+    messages_->Expect(Failed("The file is read-only."));
     EXPECT_FALSE(doc.OnSaveDocument(path));
     EXPECT_EQ(ReadFile(path), "old");
 }
@@ -105,7 +136,7 @@ TEST_F(DocumentFile_Save, FolderInPlaceOfTheFileFails) {
     const std::string path = dir_.File("a.vok");
     std::filesystem::create_directory(path);
     CVokraDoc& doc = BigDoc();
-    messages_->Expect(kFailedToSave);
+    messages_->Expect(Failed("Something other than a file is in the way under that name."));
     EXPECT_FALSE(doc.OnSaveDocument(path));
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
@@ -113,21 +144,29 @@ TEST_F(DocumentFile_Save, FolderInPlaceOfTheFileFails) {
 TEST_F(DocumentFile_Save, FolderThatIsAFileFails) {
     WriteFile(dir_.File("plain"), "x");
     CVokraDoc& doc = BigDoc();
-    messages_->Expect(kFailedToSave);
+    messages_->Expect(Failed("The folder does not exist."));
     EXPECT_FALSE(doc.OnSaveDocument(dir_.File("plain/a.vok")));
     EXPECT_EQ(ReadFile(dir_.File("plain")), "x");
 }
 
-TEST_F(DocumentFile_Save, ReadOnlyFolderFails) {
-    if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into read-only folders";
+// A folder that takes no new files: the file itself is still writable, so it is written in place.
+TEST_F(DocumentFile_Save, ReadOnlyFolderWritesTheFileInPlace) {
     const std::string folder = dir_.File("ro");
     std::filesystem::create_directory(folder);
     WriteFile(folder + "/a.vok", "old");
     ::chmod(folder.c_str(), 0555);
-    CVokraDoc& doc = BigDoc();
-    messages_->Expect(kFailedToSave);
-    EXPECT_FALSE(doc.OnSaveDocument(folder + "/a.vok"));
-    EXPECT_EQ(ReadFile(folder + "/a.vok"), "old");
+    ::chmod(dir_.Path().c_str(), 0755);
+    const int result = AsAnotherUser(folder, [&] {
+        std::string reason;
+        const bool replaced = WriteFileAtomically(folder + "/a.vok", "new");
+        const bool created = WriteFileAtomically(folder + "/b.vok", "new", &reason);
+        return (replaced ? 1 : 0) | (created ? 0 : 2) |
+               (reason == "Permission denied: the file or its folder cannot be written." ? 4 : 0) |
+               (FilesIn(folder) == 1 ? 8 : 0);
+    });
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(result, 15);
+    EXPECT_EQ(ReadFile(folder + "/a.vok"), "new");
 }
 
 TEST_F(DocumentFile_Save, ThroughASymbolicLinkUpdatesItsTarget) {
@@ -149,6 +188,66 @@ TEST_F(DocumentFile_Save, ReplacedFileKeepsItsPermissions) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(DocumentFile_Save, HardLinkedFileStaysOneFileWithItsOwner) {
+    const std::string path = dir_.File("a.vok");
+    WriteFile(path, "old");
+    ::chmod(path.c_str(), 0604);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    std::filesystem::create_hard_link(path, dir_.File("other-name.vok"));
+    CVokraDoc& doc = BigDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadFile(dir_.File("other-name.vok")), ReadFile(path));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
+    EXPECT_EQ(FilesIn(dir_.Path()), 2);
+    // A file with one name is replaced, and keeps its owner too.
+    std::filesystem::remove(dir_.File("other-name.vok"));
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+}
+
+// A save killed before it completes must leave nothing behind; one left by an older version is
+// cleared by the next save of that file.
+TEST_F(DocumentFile_Save, KilledSaveLeavesNoTemporaryFile) {
+    const std::string path = dir_.File("a.vok");
+    WriteFile(path, "old");
+    WriteFile(dir_.File(".a.vok.notours.tmp"), "kept");
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AtomicFile file(path);
+        const bool written = file.Open() && file.Write(std::string(100000, 'n'));
+        ::_exit(written ? 0 : 1);  // dies before Commit, as a killed save does
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(FilesIn(dir_.Path()), 2);
+
+    const std::string leftover = dir_.File(".a.vok.1f2e3d.tmp");
+    WriteFile(leftover, std::string(5000, 'x'));
+    const timespec old[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), old, 0), 0);
+    ASSERT_TRUE(BigDoc().OnSaveDocument(path));
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_EQ(ReadFile(dir_.File(".a.vok.notours.tmp")), "kept");
+    EXPECT_EQ(FilesIn(dir_.Path()), 2);
 }
 
 TEST_F(DocumentFile_Save, RemembersTheCurrentFolder) {
@@ -180,6 +279,34 @@ TEST_F(DocumentFile_Open, FolderIsNotADocument) {
     CVokraDoc& doc = NewDoc();
     messages_->Expect(CannotFind(dir_.Path()));
     EXPECT_FALSE(doc.OnOpenDocument(dir_.Path()));
+}
+
+TEST_F(DocumentFile_Open, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    const std::string pipe = dir_.File("pipe.vok");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{3, 0.3f}});
+    messages_->Expect(CannotFind(pipe));
+    EXPECT_FALSE(doc.OnOpenDocument(pipe));
+    EXPECT_EQ(doc.GetKeys().GetCount(), 1);
+}
+
+// Choosing the open document again brings it forward: no save prompt, no reload, the changes
+// kept, whichever way it was chosen.
+TEST_F(DocumentFile_Open, TheOpenDocumentChosenAgainIsLeftAsItIs) {
+    CVokraDoc& doc = NewDoc();
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("work.vok")));
+    RecentFileList recent(Profile());
+    recent.Add(dir_.File("work.vok"));
+    SetKeys(doc, {{3, 0.3f}});
+    doc.SetModifiedFlag();
+    dialogs_->Answer(dir_.File("work.vok"));
+    EXPECT_TRUE(FileOpen(doc));
+    EXPECT_TRUE(OpenDocumentFile(doc, dir_.File("./work.vok")));
+    EXPECT_TRUE(OpenRecentFile(doc, recent, 0));
+    EXPECT_TRUE(messages_->Shown().empty());
+    EXPECT_EQ(doc.GetKeys().GetCount(), 1);
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(DocumentFile_Open, EmptyFileOpensAsResetUnderItsName) {

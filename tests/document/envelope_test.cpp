@@ -154,6 +154,7 @@ struct UnwritableCase {
     const char* name;
     const char* path;  // inside the test folder
     void (*prepare)(const std::string& folder);
+    const char* reason;  // the second line of the message
 };
 
 class Envelope_CannotCreate : public DocFixture,
@@ -164,7 +165,7 @@ TEST_P(Envelope_CannotCreate, ReportsTheFullPathAndChangesNothing) {
     const std::string path = dir_.File(GetParam().path);
     WriteFile(IniPath(), "[DIRECTORIES]\nENVDIR=/previous\n");
     CVokraDoc& doc = NewDoc();
-    messages_->Expect("Could not open/create file " + path);
+    messages_->Expect("Could not open/create file " + path + "\n" + GetParam().reason);
     EXPECT_FALSE(doc.WriteEnvelopeTo(path));
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetEnvDir(), "/previous");
@@ -174,18 +175,22 @@ TEST_P(Envelope_CannotCreate, ReportsTheFullPathAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Envelope_CannotCreate,
-    ::testing::Values(UnwritableCase{"missing_folder", "nowhere/a.env", [](const std::string&) {}},
+    ::testing::Values(UnwritableCase{"missing_folder", "nowhere/a.env", [](const std::string&) {},
+                                     "The folder does not exist."},
                       UnwritableCase{"folder_is_a_file", "plain/a.env",
-                                     [](const std::string& d) { WriteFile(d + "/plain", "x"); }},
+                                     [](const std::string& d) { WriteFile(d + "/plain", "x"); },
+                                     "The folder does not exist."},
                       UnwritableCase{"target_is_a_folder", "sub",
                                      [](const std::string& d) {
                                          std::filesystem::create_directory(d + "/sub");
-                                     }},
+                                     },
+                                     "Something other than a file is in the way under that name."},
                       UnwritableCase{"read_only_file", "ro.env",
                                      [](const std::string& d) {
                                          WriteFile(d + "/ro.env", "old");
                                          ::chmod((d + "/ro.env").c_str(), 0444);
-                                     }}),
+                                     },
+                                     "The file is read-only."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Envelope_Command, FullDiskKeepsTheOlderEnvelope) {
@@ -193,7 +198,8 @@ TEST_F(Envelope_Command, FullDiskKeepsTheOlderEnvelope) {
     for (int f = 0; f < 500; ++f) doc.GetKeys().SetKey(Keyframe(f, 0.5f));
     const std::string path = dir_.File("a.env");
     WriteFile(path, "older envelope");
-    messages_->Expect("Could not write file " + path);
+    messages_->Expect("Could not write file " + path +
+                      "\nThe file is larger than this disk or account allows.");
     bool written;
     {
         rlimit saved{};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -202,6 +204,71 @@ TEST(IniFile_Profile, FollowsTheSetPath) {
     EXPECT_TRUE(Profile().WriteInt("SETTINGS", "SECONDS", 1));
     EXPECT_EQ(IniFile(dir.File("p.ini")).GetInt("SETTINGS", "SECONDS", 0), 1);
     Profile().SetPath(saved);
+}
+
+// --- Two running copies, and files too large to be settings.
+
+// Each copy's write is a read-modify-write of the whole file; without a lock between copies,
+// one's write is lost whenever the other read the file before it.
+TEST(IniFile_Concurrent, TwoProcessesLoseNoWrite) {
+    TempDir dir;
+    const std::string path = dir.File("shared.ini");
+    constexpr int kWrites = 150;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            IniFile ini(path);
+            bool ok = true;
+            for (int i = 0; i < kWrites; ++i)
+                ok = ini.WriteInt("S", "c" + std::to_string(c) + "k" + std::to_string(i), i) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    IniFile ini(path);
+    int lost = 0;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kWrites; ++i) {
+            if (ini.GetInt("S", "c" + std::to_string(c) + "k" + std::to_string(i), -1) != i) ++lost;
+        }
+    }
+    EXPECT_EQ(lost, 0);
+}
+
+TEST(IniFile_Limit, OversizedFileGivesDefaultsAndIsNeverRewritten) {
+    TempDir dir;
+    const std::string path = dir.File("big.ini");
+    std::string text = "[SETTINGS]\nSECONDS=1\n";
+    text.resize(IniFile::kMaxBytes + 1, ';');
+    WriteFile(path, text);
+    IniFile ini(path);
+    EXPECT_TRUE(ini.IsTooLarge());
+    EXPECT_EQ(ini.GetInt("SETTINGS", "SECONDS", 7), 7);
+    EXPECT_FALSE(ini.WriteInt("SETTINGS", "SECONDS", 0));
+    EXPECT_EQ(ReadFile(path), text);
+}
+
+// Reads are served from what was parsed until the file changes; a change of the same size made
+// by someone else within the same second must still be seen.
+TEST(IniFile_Cache, SeesEveryChangeToTheFile) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteFile(path, "[S]\nK=1\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.GetInt("S", "K", 0), 1);
+    WriteFile(path, "[S]\nK=2\n");
+    EXPECT_EQ(ini.GetInt("S", "K", 0), 2);
+    IniFile other(path);
+    ASSERT_TRUE(other.WriteInt("S", "K", 3));
+    EXPECT_EQ(ini.GetInt("S", "K", 0), 3);
+    std::filesystem::remove(path);
+    EXPECT_EQ(ini.GetInt("S", "K", 0), 0);
 }
 
 }  // namespace

@@ -390,7 +390,8 @@ TEST_F(KeyExport_Command, FullDiskKeepsTheOlderFile) {
     for (int f = 0; f < 500; ++f) doc.GetKeys().SetKey(Keyframe(f, 0.5f));
     const std::string path = dir_.File("a.txt");
     WriteFile(path, "older keys");
-    messages_->Expect("Could not write file " + path);
+    messages_->Expect("Could not write file " + path +
+                      "\nThe file is larger than this disk or account allows.");
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     const auto oldHandler = signal(SIGXFSZ, SIG_IGN);

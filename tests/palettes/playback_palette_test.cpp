@@ -113,6 +113,15 @@ TEST_F(PlaybackPaletteTest, PlaysTheSelectedFramesAndEndsOnTheLastFrameEdge) {
     EXPECT_EQ(Button("play")->text(), "Play Sel");
 }
 
+TEST_F(PlaybackPaletteTest, PreviewEndsOnTheLastPlayedFrame) {
+    Show();
+    d_.SelectFrames(10, 19);
+    palette_.OnPlay();
+    Tick(17640);  // one past the last sample: exactly the edge of frame 20
+    EXPECT_EQ(palette_.GetState(), 1);
+    EXPECT_EQ(palette_.GetPreviewFrame(), 19);
+}
+
 TEST_F(PlaybackPaletteTest, PlayAllStartsAtSampleZeroWhateverTheSelection) {
     Show();
     d_.SelectFrames(10, 19);
@@ -561,6 +570,22 @@ INSTANTIATE_TEST_SUITE_P(Table, PlaybackPalette_BadValues,
                                            BadCase{"Open151", "open", "151",
                                                    "Please Enter a size between 0 and 150"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PlaybackPaletteTest, RefusedStartNeverReachesTheSelectionThroughEnd) {
+    ASSERT_TRUE(Activate());
+    d_.SelectFrames(10, 19);
+    Show();
+    Type(Edit("start"), "12");
+    Edit("open")->setFocus();  // commits Start: frames 12..19, End marked for commit
+    Type(Edit("start"), "999");
+    messages_.Expect("Please Enter a size between 0 and 50");
+    QTest::keyClick(Edit("start"), Qt::Key_Tab);
+    QApplication::processEvents();
+    messages_.VerifyAllShown();
+    EXPECT_DOUBLE_EQ(Time().GetCursor(), 11.5);
+    EXPECT_DOUBLE_EQ(Time().GetAnchor(), 19.5);
+    EXPECT_EQ(QApplication::focusWidget(), Edit("start"));
+}
 
 TEST_F(PlaybackPaletteTest, EnterCommitsStartEvenWhenNotRetyped) {
     ASSERT_TRUE(Activate());

@@ -1,7 +1,9 @@
 // Playback against a fake device whose position, done flag and failures the test controls.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "platform/audio_device.h"
 #include "sound/sound_data.h"
@@ -232,6 +234,78 @@ TEST_F(Playback, LoadAndUnloadStopFirst) {
     EXPECT_EQ(TakeCalls(), (Calls{"Reset", "Unprepare", "Close"}));
     EXPECT_EQ(sound.GetPosition(), 0);
     EXPECT_EQ(sound.GetSamples(), nullptr);
+}
+
+// A device whose driver thread is stuck: closing it joins that thread, and so does not return
+// until the test lets go. It reads the samples it was given when it finally closes.
+struct StuckGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    int closed = 0;
+    std::int64_t sum = 0;
+};
+
+class StuckDevice final : public AudioDevice {
+public:
+    explicit StuckDevice(std::shared_ptr<StuckGate> gate) : gate_(std::move(gate)) {}
+    bool Open(int) override { return true; }
+    bool Prepare(const std::int16_t* samples, std::int32_t count) override {
+        samples_ = samples, count_ = count;
+        return true;
+    }
+    bool Write() override { return true; }
+    std::int64_t GetPosition() override { return 0; }
+    bool Reset() override { return reset_ = true; }
+    bool IsDone() override { return reset_; }
+    void Unprepare() override {}
+    void Close() override {
+        std::unique_lock<std::mutex> lock(gate_->mutex);
+        gate_->changed.wait(lock, [&] { return gate_->released; });
+        for (std::int32_t i = 0; i < count_; ++i) gate_->sum += samples_[i];
+        ++gate_->closed;
+        gate_->changed.notify_all();
+    }
+
+private:
+    std::shared_ptr<StuckGate> gate_;
+    const std::int16_t* samples_ = nullptr;
+    std::int32_t count_ = 0;
+    bool reset_ = false;
+};
+
+TEST(Playback_StuckDriver, StopEndsReportsOnceAndTheNextPlayOpensANewDevice) {
+    auto gate = std::make_shared<StuckGate>();
+    int opened = 0;
+    SetAudioDeviceFactory([&] {
+        ++opened;
+        return std::make_unique<StuckDevice>(gate);
+    });
+    test::TempDir dir;
+    test::WriteFile(dir.File("s.wav"), test::MakeWav16(std::vector<std::int16_t>(2000, 3), 8000));
+    test::ScriptedMessages messages;
+    {
+        SoundData sound;
+        ASSERT_EQ(sound.Load(dir.File("s.wav")), 0);
+        ASSERT_EQ(sound.Play(0, 1999), 0);
+        messages.Expect(
+            "The sound device stopped responding.\nPlayback has ended; the next play opens the "
+            "device again.");
+        sound.Stop();
+        EXPECT_FALSE(sound.IsPlaying());
+        ASSERT_EQ(sound.Play(0, 999), 0);
+        sound.Stop();  // stuck again: said once is enough
+        EXPECT_FALSE(sound.IsPlaying());
+        EXPECT_EQ(opened, 2);
+        messages.VerifyAllShown();
+    }  // the sound is gone; the stuck devices still hold its samples
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    gate->released = true;
+    gate->changed.notify_all();
+    EXPECT_TRUE(
+        gate->changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate->closed == 2; }));
+    EXPECT_EQ(gate->sum, 3 * 3000);
+    SetAudioDeviceFactory(nullptr);
 }
 
 TEST_F(Playback, DestructionStopsAndReleases) {

@@ -148,9 +148,22 @@ std::vector<LoadCase> LoadCases() {
         // Hostile sizes.
         {"TruncatedData", [] { return Wave(k16At8000, 6000).substr(0, 3000); }, 11,
          "Failed reading the sound data.", 0, 0},
+        // A RIFF size that counts only the samples: the data chunk still starts inside it.
         {"DataPastRiff",
-         [] { return WavBuilder().Fmt(k16At8000).Chunk("data", Data(4000)).BuildDeclared(100); }, 7,
-         "Cannot find data chunk", 0, 0},
+         [] { return WavBuilder().Fmt(k16At8000).Chunk("data", Data(4000)).BuildDeclared(4000); },
+         0, nullptr, 2000, 8000},
+        {"RiffSizeZero",
+         [] { return WavBuilder().Fmt(k16At8000).Chunk("data", Data(4000)).BuildDeclared(0); }, 3,
+         "Cannot find FMT chunk", 0, 0},
+        // What a converter writes to a pipe: it cannot seek back to fill in the sizes.
+        {"StreamedPlaceholderSizes",
+         [] {
+             return WavBuilder()
+                 .Fmt(k16At8000)
+                 .ChunkDeclared("data", 0xFFFFFFFFu, Data(4000))
+                 .BuildDeclared(0xFFFFFFFFu);
+         },
+         9, "sound data is too big.", 0, 0},
         {"RiffSizeNearFourGigabytes",
          [] {
              return WavBuilder()
