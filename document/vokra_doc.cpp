@@ -119,6 +119,7 @@ void CVokraDoc::DeleteContents() {
     ++contentGeneration;
 
     keys.RemoveAll();
+    shapes.RemoveAll();
     g_sound.Unload();
     g_maxAmplitude = 1.0;
 

@@ -9,6 +9,7 @@
 #include "document/key_clip.h"
 #include "document/key_edit.h"
 #include "document/keyframe_list.h"
+#include "document/shape_track.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
 
@@ -51,6 +52,8 @@ public:
     const TimelineState& GetTimeRange() const { return timeState; }
     KeyframeList& GetKeys() { return keys; }
     const KeyframeList& GetKeys() const { return keys; }
+    ShapeTrack& GetShapes() { return shapes; }
+    const ShapeTrack& GetShapes() const { return shapes; }
     double GetFrameRate() const { return frameRate; }
     std::int32_t GetFpsPreset() const { return fpsPreset; }
     double GetCustomFps() const { return customFps; }
@@ -135,6 +138,7 @@ private:
 
     TimelineState timeState;
     KeyframeList keys;
+    ShapeTrack shapes;
     PlaybackPaletteLink* playbackPalette = nullptr;
     AutoKeyPaletteLink* autoKeyPalette = nullptr;
     std::string soundName;

@@ -5,8 +5,14 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh" build test
 build="$root/build/test"
+# ccache keeps objects between clones of the repository (paths are taken relative to the clone).
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
-      -DVOKRA_SANITIZE=ON -DVOKRA_TESTS=ON >/dev/null
+      -DVOKRA_SANITIZE=ON -DVOKRA_TESTS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build"
 
 export QT_QPA_PLATFORM=offscreen
