@@ -16,7 +16,7 @@ class RateMismatch(Exception):
     def __init__(self, doc_rate, scene_rate):
         super().__init__(f"The document runs at {doc_rate:g} frames per second and the scene at "
                          f"{scene_rate:g}: set the scene's rate, or re-time the keys "
-                         "(Frame Rate in the import options).")
+                         "(Set Scene Frame Rate or Other Rate in the import options).")
         self.doc_rate, self.scene_rate = doc_rate, scene_rate
 
 
@@ -284,14 +284,16 @@ class SEQUENCER_OT_vokra_autokey(bpy.types.Operator, TargetOptions):
             raise VokraDataError("Select a sound strip in the Video Sequencer, or choose a "
                                  "sound file.")
         tool = cli_tool(context)
-        with_shapes = self.shapes and vokra_cli.supports_shapes(tool)
+        prefs = preferences(context)
+        timeout = prefs.timeout if prefs is not None else 300.0
+        with_shapes = self.shapes and vokra_cli.supports_shapes(tool, timeout)
         wm.progress_update(1)
         out = os.path.join(folder, "keys.json")
         args = ["autokey", sound, "--fps", repr(rate), "--format", "json", "-o", out]
-        prefs = preferences(context)
-        vokra_cli.run(tool, args + (["--shapes"] if with_shapes else []),
-                      prefs.timeout if prefs is not None else 300.0)
+        vokra_cli.run(tool, args + (["--shapes"] if with_shapes else []), timeout)
         wm.progress_update(2)
+        if not os.path.isfile(out):
+            raise VokraDataError("vokra-cli finished without writing any keys.")
         doc = vokra_data.parse_document(vokra_data.read_json_file(out), os.path.basename(sound))
         if not doc.keys:
             raise VokraDataError(f"vokra-cli made no keys for {os.path.basename(sound)}.")

@@ -50,7 +50,7 @@ def export_json(tool, vok_path):
 _shapes_support = {}
 
 
-def supports_shapes(tool):
+def supports_shapes(tool, timeout=QUICK_TIMEOUT):
     """Whether this vokra-cli guesses mouth shapes (`autokey --shapes`); older ones key only."""
     try:
         stamp = (tool, os.stat(tool).st_mtime_ns)
@@ -58,7 +58,7 @@ def supports_shapes(tool):
         return False
     if stamp not in _shapes_support:
         try:
-            page = run(tool, ["--help"], QUICK_TIMEOUT)
+            page = run(tool, ["--help"], min(timeout, QUICK_TIMEOUT))
         except VokraDataError:
             page = b""
         _shapes_support[stamp] = b"--shapes" in page

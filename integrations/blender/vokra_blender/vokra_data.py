@@ -79,7 +79,7 @@ def read_json_file(path):
             data = f.read(MAX_FILE_BYTES + 1)
     except OSError as e:
         raise VokraDataError(f"Cannot read {path}: {e.strerror}.") from None
-    return parse_json_text(data, path)
+    return parse_json_text(data, os.path.basename(path))
 
 
 def parse_json_text(data, name):
@@ -262,5 +262,5 @@ def check_frames(frames, offset):
     """Refuses keys that would land outside Blender's frame range."""
     if frames and (min(frames) < -MAX_BLENDER_FRAME or max(frames) > MAX_BLENDER_FRAME):
         raise VokraDataError(
-            f"With the frame offset {offset:g} the keys would pass Blender's last frame "
+            f"With the frame offset {offset:.10g} the keys would pass Blender's last frame "
             f"({MAX_BLENDER_FRAME}).")
