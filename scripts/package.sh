@@ -35,3 +35,12 @@ for f in usr/bin/vokra usr/bin/vokra-cli usr/share/doc/vokra/manual.html \
     fi
 done
 "$scratch/usr/bin/vokra-cli" --version
+
+# The Blender add-on beside the .deb, as a zip for Blender's "Install add-on".
+if [ ! -f "$scratch/usr/share/vokra/blender/vokra_blender/__init__.py" ]; then
+    echo "package.sh: the Blender add-on is missing from the package" >&2
+    exit 1
+fi
+rm -f "$out"/vokra_blender-*.zip
+python3 "$root/integrations/blender/make_zip.py" "$out/vokra_blender-$(dpkg-deb --field "$deb" Version).zip"
+ls "$out"/vokra_blender-*.zip

@@ -16,7 +16,7 @@ class RateMismatch(Exception):
     def __init__(self, doc_rate, scene_rate):
         super().__init__(f"The document runs at {doc_rate:g} frames per second and the scene at "
                          f"{scene_rate:g}: set the scene's rate, or re-time the keys "
-                         "(Set Scene Frame Rate or Other Rate in the import options).")
+                         "(Set Scene Rate or Other Rate in the import options).")
         self.doc_rate, self.scene_rate = doc_rate, scene_rate
 
 
@@ -74,7 +74,7 @@ class FileOptions(ImportHelper):
         name="Frame Offset", description="The Blender frame of Vokra's frame 0", default=1,
         min=-MAX_BLENDER_FRAME, max=MAX_BLENDER_FRAME)
     set_scene_fps: BoolProperty(
-        name="Set Scene Frame Rate", description="Set the scene's frame rate to the document's",
+        name="Set Scene Rate", description="Set the scene's frame rate to the document's",
         default=False)
     fps_mode: EnumProperty(
         name="Other Rate", items=FPS_MODES, default='ASK',
@@ -96,10 +96,12 @@ class FileOptions(ImportHelper):
         raise RateMismatch(doc.frame_rate, rate)
 
     def offer_rates(self, context, mismatch):
-        """Says that the rates differ and, with a window, offers both ways on."""
-        self.report({'WARNING'}, str(mismatch))
+        """Says that the rates differ and, with a window, offers both ways on in a menu (a
+        warning's own popup would cover that menu, so the status bar carries the text then)."""
         if bpy.app.background or not context.window_manager.windows:
+            self.report({'WARNING'}, str(mismatch))
             return
+        self.report({'INFO'}, str(mismatch))
         values, idname = _settable_properties(self.properties), self.bl_idname
 
         def draw(menu, _context):
@@ -113,7 +115,15 @@ class FileOptions(ImportHelper):
                     setattr(op, key, v)
                 setattr(op, name, value)
 
-        context.window_manager.popup_menu(draw, title="Frame rates differ", icon='QUESTION')
+        title = (f"The document runs at {mismatch.doc_rate:g} fps, the scene at "
+                 f"{mismatch.scene_rate:g} fps")
+        context.window_manager.popup_menu(draw, title=title, icon='QUESTION')
+
+    def draw(self, context):
+        layout = self.layout
+        layout.use_property_split = True
+        for name in self.option_names():
+            layout.prop(self, name)
 
 
 class TargetOptions:
@@ -129,6 +139,10 @@ class IMPORT_ANIM_OT_vokra_keys(bpy.types.Operator, FileOptions, TargetOptions):
     bl_idname = "import_anim.vokra_keys"
     bl_label = "Import Vokra Keys"
     bl_options = {'REGISTER', 'UNDO'}
+
+    def option_names(self):
+        name = "shape_key" if self.target == 'SHAPE_KEY' else "property_name"
+        return ("target", name, "frame_offset", "set_scene_fps", "fps_mode")
 
     def execute(self, context):
         try:
@@ -163,6 +177,9 @@ class IMPORT_ANIM_OT_vokra_shapes(bpy.types.Operator, FileOptions):
     bl_idname = "import_anim.vokra_shapes"
     bl_label = "Import Vokra Shapes"
     bl_options = {'REGISTER', 'UNDO'}
+
+    def option_names(self):
+        return ("frame_offset", "set_scene_fps", "fps_mode")
 
     def execute(self, context):
         try:

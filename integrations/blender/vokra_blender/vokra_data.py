@@ -64,6 +64,8 @@ def check_regular_file(path):
         info = os.stat(path)
     except OSError as e:
         raise VokraDataError(f"Cannot open {path}: {e.strerror}.") from None
+    if stat.S_ISDIR(info.st_mode):
+        raise VokraDataError(f"{path} is a folder: choose a file in it.")
     if not stat.S_ISREG(info.st_mode):
         raise VokraDataError(f"{path} is not a regular file.")
     return info
