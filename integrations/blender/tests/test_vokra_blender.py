@@ -6,7 +6,6 @@ import math
 import os
 import random
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
@@ -111,6 +110,12 @@ class ImportKeys(Case):
         curve = self.curve(self.obj, '["vokra_open"]')
         self.assertEqual([(p.co.x, round(p.co.y, 5)) for p in curve.keyframe_points],
                          [(-4, 0.7), (1, 0.0), (4, 0.5), (6, 1.5), (10, 0.25), (40, 0.3)])
+        # Fewer keys than the range held: the later keys move down, in order.
+        fewer = dict(KEYS, keys=[{"frame": 0, "opening": 0.6}, {"frame": 9, "opening": 0.2}])
+        bpy.ops.import_anim.vokra_keys(filepath=self.write("f.json", fewer), target='PROPERTY')
+        self.assertEqual([(p.co.x, round(p.co.y, 5)) for p in curve.keyframe_points],
+                         [(-4, 0.7), (1, 0.6), (10, 0.2), (40, 0.3)])
+        self.assertEqual(curve.keyframe_points[3].interpolation, 'BEZIER')  # moved as it was
 
     def test_frame_rate_choices(self):
         path = self.write("k.json", KEYS)

@@ -1,5 +1,7 @@
 # Putting checked points on F-curves. Every check that can fail runs in the `check_*` functions,
 # before the first change to the scene; the `apply_*` functions only write.
+import bisect
+
 import bpy
 
 from .vokra_data import SHAPE_LETTERS, SHAPE_NAMES, VokraDataError
@@ -32,33 +34,59 @@ def _fcurve(id_data, path, frame, group):
     return curve
 
 
+# What a key carries, for moving a kept key to another slot.
+KEY_ATTRIBUTES = ("co", "handle_left", "handle_right", "handle_left_type", "handle_right_type",
+                  "interpolation", "easing", "type", "back", "amplitude", "period",
+                  "select_control_point", "select_left_handle", "select_right_handle")
+
+
+def _move_key(keys, source, target):
+    for name in KEY_ATTRIBUTES:
+        setattr(keys[target], name, getattr(keys[source], name))
+
+
 def _replace(curve, points, first, last, interpolation):
     """Puts `points` [(frame, value, keyframe type)] on `curve` in place of its keys from frame
-    `first` to `last`; keys outside that range stay."""
+    `first` to `last`; keys outside that range stay. The keys are written in frame order into
+    the replaced keys' slots, moving only the keys after the range: Blender sorts a curve by
+    swapping neighbours, and removing a key from the middle moves every later one, either of
+    which made re-importing 100,000 keys take minutes."""
     keys = curve.keyframe_points
-    count = len(keys)
-    co = [0.0] * (2 * count)
+    co = [0.0] * (2 * len(keys))
     keys.foreach_get("co", co)
-    # From the end, so the common case (a range at the end of the curve) moves nothing.
-    for i in range(count - 1, -1, -1):
-        if first - 1e-4 <= co[2 * i] <= last + 1e-4:
+    frames = co[0::2]
+    if any(a > b for a, b in zip(frames, frames[1:])):
+        curve.update()  # a script left the keys out of order
+        keys.foreach_get("co", co)
+        frames = co[0::2]
+    count = len(frames)
+    begin = bisect.bisect_left(frames, first - 1e-4)
+    end = bisect.bisect_right(frames, last + 1e-4)
+    shift = len(points) - (end - begin)
+    if shift > 0:
+        keys.add(shift)
+        for i in range(count - 1, end - 1, -1):
+            _move_key(keys, i, i + shift)
+    elif shift < 0:
+        for i in range(end, count):
+            _move_key(keys, i, i + shift)
+        for i in range(count - 1, count + shift - 1, -1):
             keys.remove(keys[i], fast=True)
-    kept = len(keys)
-    keys.add(len(points))
     co = [0.0] * (2 * len(keys))
     keys.foreach_get("co", co)
     for n, (frame, value, _kind) in enumerate(points):
-        co[2 * (kept + n)] = frame
-        co[2 * (kept + n) + 1] = value
+        co[2 * (begin + n)] = frame
+        co[2 * (begin + n) + 1] = value
     keys.foreach_set("co", co)
     for n, (_frame, _value, kind) in enumerate(points):
-        key = keys[kept + n]
+        key = keys[begin + n]
         key.interpolation = interpolation
         key.type = kind
+        key.easing = 'AUTO'
         key.handle_left_type = key.handle_right_type = 'VECTOR'
     # Vokra holds the last opening after the last key.
     curve.extrapolation = 'CONSTANT'
-    curve.update()
+    curve.update()  # places the handles
 
 
 def _property_path(name):
