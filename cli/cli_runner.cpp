@@ -114,7 +114,9 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
     const ImportResult r = ImportSound(o.input);
     if (!r.ok()) return ReportImportFailure(r, o.input, refusal, err);
     ReportEndsEarly(r, o.input, err);
-    if (o.vokPath.empty()) return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate));
+    if (o.vokPath.empty()) {
+        return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate), o.input);
+    }
 
     const std::string copy =
         FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
@@ -310,9 +312,8 @@ int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
         return RunSoundInfo(o, out, err);
     }
     // A folder or a pipe is neither a document nor a sound: said so, rather than "cannot find".
-    if (const std::string reason = NotASoundReason(o.input, "a document or a sound file");
-        !reason.empty() && !IsEmptyRegularFile(o.input)) {
-        AfxMessageBox(reason);
+    if (IsNotARegularFile(o.input)) {
+        AfxMessageBox(NotASoundReason(o.input, "a document or a sound file"));
         return kCliFileError;
     }
     CVokraDoc doc;

@@ -440,10 +440,12 @@ std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal)
     return code;
 }
 
-bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes) {
+bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin) {
     if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
     const bool loaded = g_sound.LoadMemory(waveBytes.data(), waveBytes.size()) == 0;
+    // Exports name the recording the keys were made from.
+    if (loaded && !origin.empty()) SplitPath(FullPath(origin), soundDir, soundName);
     AfterSoundLoad(loaded, std::string());
     return loaded;
 }

@@ -114,8 +114,8 @@ public:
     // in `refusal`.
     std::int32_t TryLoadSound(const std::string& path, std::string& refusal);
     // Loads a WAVE file held in memory (a recording converted on the fly); the sound's folder and
-    // name stay as they were.
-    bool LoadSoundFromMemory(const std::string& waveBytes);
+    // name become those of `origin`, the recording it was made from, or stay as they were.
+    bool LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin = {});
     // What the command, a dropped sound and a sound on the command line do: load it, and when the
     // loader refuses it for its format or size but it can be read, offer to convert it to a
     // loadable copy beside it and load that.

@@ -591,9 +591,9 @@ std::string NotASoundReason(const std::string& path, const std::string& expected
     return {};
 }
 
-bool IsEmptyRegularFile(const std::string& path) {
+bool IsNotARegularFile(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 bool HasSoundExtension(const std::string& path) {

@@ -56,8 +56,8 @@ std::string EndsEarlyNotice(const std::string& name, const SoundFileInfo& info);
 // named pipe, a device, or an empty file. Empty for a regular file with bytes in it or a path
 // that does not exist (the loader's own message stands there).
 std::string NotASoundReason(const std::string& path, const std::string& expected = "a sound file");
-// True for a regular file of no bytes.
-bool IsEmptyRegularFile(const std::string& path);
+// True for a path that exists but is no regular file (a folder, a pipe, a device).
+bool IsNotARegularFile(const std::string& path);
 // True when the name ends in an extension of a sound file (".wav", ".flac", ...).
 bool HasSoundExtension(const std::string& path);
 // True when the file is a sound to load rather than a document: a RIFF/WAVE file, or one
