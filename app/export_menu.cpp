@@ -55,7 +55,16 @@ QAction* ExportMenu::CreateCopyAction(QObject* parent) {
     copy_->setStatusTip(
         QStringLiteral("Copy the keys as After Effects keyframe data, to paste on a slider"));
     connect(copy_, &QAction::triggered, this, &ExportMenu::CopyAfterEffects);
+    // Nothing to copy without keys: the item says so before it is chosen.
+    if (auto* menu = qobject_cast<QMenu*>(parent)) {
+        connect(menu, &QMenu::aboutToShow, this, &ExportMenu::UpdateCopyAction);
+    }
+    UpdateCopyAction();
     return copy_;
+}
+
+void ExportMenu::UpdateCopyAction() {
+    if (copy_) copy_->setEnabled(doc_ && doc_->GetKeys().GetCount() > 0);
 }
 
 QAction* ExportMenu::ExportAction(KeyFormat format) const {
@@ -75,7 +84,7 @@ void ExportMenu::Export(KeyFormat format) {
 }
 
 void ExportMenu::CopyAfterEffects() {
-    if (!doc_) return;
+    if (!doc_ || doc_->GetKeys().GetCount() == 0) return;
     const std::string text = KeysAsText(*doc_, KeyFormat::Ae, MouthBands());
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
     if (window_ && window_->statusBar()) {

@@ -31,6 +31,8 @@ public:
     // The export of one format; the switch data first asks for the mouths.
     void Export(KeyFormat format);
     void CopyAfterEffects();
+    // Enables the copy item only when there are keys to copy.
+    void UpdateCopyAction();
 
     // Asks for the mouths of the switch data (the dialog; tests put in their own answer).
     std::function<std::optional<MouthBands>(const MouthBands&)> askMouths;

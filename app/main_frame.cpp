@@ -688,7 +688,7 @@ void CMainFrame::OnNextPane(bool previous) {
 
 bool CMainFrame::OpenDocument(const std::string& path) {
     if (!doc_) return false;
-    if (LooksLikeSound(path)) {
+    if (LooksLikeSound(path) || IsNotARegularFile(path)) {
         doc_->LoadOrConvertSound(path);
         return true;
     }

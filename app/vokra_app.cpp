@@ -110,12 +110,13 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
     // A sound named there is loaded into the new document, as Load Sound File would.
     const std::string document = DocumentArgument(arguments);
     bool ready = false;
+    std::string sound;  // loaded once the window is up: its questions need a window to sit on
     if (!document.empty()) {
         const std::string full =
             QFileInfo(QString::fromStdString(document)).absoluteFilePath().toStdString();
-        if (LooksLikeSound(full)) {
+        if (LooksLikeSound(full) || IsNotARegularFile(full)) {
             ready = doc_->OnNewDocument();
-            if (ready) doc_->LoadOrConvertSound(full);
+            if (ready) sound = full;
         } else {
             ready = frame_->OpenDocument(full);
         }
@@ -144,6 +145,10 @@ bool CVokraApp::InitInstance(const QStringList& arguments) {
     if (frame_->GetWavePane()) frame_->GetWavePane()->setFocus(Qt::OtherFocusReason);
     frame_->GetPlaybackPalette().SetDocument(doc_.get());
     g_appReady = 1;
+    if (!sound.empty()) {
+        doc_->LoadOrConvertSound(sound);
+        frame_->UpdateTitle();
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "cli/cli_messages.h"
 #include "cli/cli_options.h"
 #include "document/envelope_writer.h"
 #include "document/key_edit.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr const char* kVersion = "1.0";
 
+std::string FileNameOf(const std::string& path);
+
 int UsageError(std::ostream& err, const std::string& reason) {
     err << "vokra-cli: " << reason << "\n" << CliUsage();
     return kCliUsageError;
@@ -33,10 +36,29 @@ void ResetWithoutSettings(CVokraDoc& doc) {
     doc.OnNewDocument();
 }
 
-// Reads a document without the program's open steps (no sound is looked for).
+// Reads a document without the program's open steps (no sound is looked for). Its messages
+// name it.
 bool ReadDocument(CVokraDoc& doc, const std::string& path) {
     ResetWithoutSettings(doc);
-    return doc.DocumentBase::OnOpenDocument(path);
+    auto* cli = dynamic_cast<CliMessageService*>(&Messages());
+    if (cli) cli->SetSubject(path);
+    const bool read = doc.DocumentBase::OnOpenDocument(path);
+    if (cli) cli->SetSubject(std::string());
+    return read;
+}
+
+// A folder, a pipe, a device or an empty file given as a sound: says what it is; false.
+bool RefuseNonSound(const std::string& path) {
+    const std::string reason = NotASoundReason(path);
+    if (reason.empty()) return true;
+    AfxMessageBox(reason);
+    return false;
+}
+
+// Says when a recording ended before its header said it would.
+void ReportEndsEarly(const ImportResult& r, const std::string& path, std::ostream& err) {
+    const std::string notice = EndsEarlyNotice(FileNameOf(path), r.info);
+    if (!notice.empty()) err << "vokra-cli: " << notice << "\n";
 }
 
 bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream& err) {
@@ -61,8 +83,12 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
                          std::ostream& err) {
     switch (r.status) {
         case ImportStatus::Unreadable:
-        case ImportStatus::TooShort:
             AfxMessageBox(refusal);
+            break;
+        case ImportStatus::TooShort:
+            // autokey and convert say the same: what the file is, and that it is too short.
+            err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n";
+            AfxMessageBox("sound data is too short.");
             break;
         default:
             err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n"
@@ -77,6 +103,7 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
 // the converted copy is written beside the document, so that the document refers to a sound
 // that loads.
 bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
+    if (!RefuseNonSound(o.input)) return false;
     std::string refusal;
     const std::int32_t code = doc.TryLoadSound(o.input, refusal);
     if (code == 0) return true;
@@ -86,12 +113,16 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
     }
     const ImportResult r = ImportSound(o.input);
     if (!r.ok()) return ReportImportFailure(r, o.input, refusal, err);
-    if (o.vokPath.empty()) return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate));
+    ReportEndsEarly(r, o.input, err);
+    if (o.vokPath.empty()) {
+        return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate), o.input);
+    }
 
     const std::string copy =
         FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
-    if (!WriteWaveFile(copy, r.samples, r.rate)) {
-        AfxMessageBox("Could not write file " + copy);
+    std::string reason;
+    if (!WriteWaveFile(copy, r.samples, r.rate, &reason)) {
+        AfxMessageBox(CouldNotWriteMessage(copy, reason));
         return false;
     }
     err << "vokra-cli: converted " << FileNameOf(o.input) << " (" << r.info.Describe() << ") to "
@@ -185,6 +216,7 @@ void Field(std::ostream& out, const char* name, const std::string& value) {
 }
 
 int RunConvert(const CliOptions& o, std::ostream& err) {
+    if (!RefuseNonSound(o.input)) return kCliFileError;
     ImportOptions options;
     options.rate = o.rate;
     options.channel = o.channel;
@@ -197,19 +229,16 @@ int RunConvert(const CliOptions& o, std::ostream& err) {
         AfxMessageBox(refusal);
         return kCliFileError;
     }
-    if (r.status == ImportStatus::TooShort) {
-        err << "vokra-cli: " << FileNameOf(o.input) << ": " << r.info.Describe() << "\n";
-        AfxMessageBox("sound data is too short.");
-        return kCliFileError;
-    }
     if (!r.ok()) {
         ReportImportFailure(r, o.input, std::string(), err);
         return r.status == ImportStatus::BadOption ? kCliUsageError : kCliFileError;
     }
-    if (!WriteWaveFile(o.outputPath, r.samples, r.rate)) {
-        AfxMessageBox("Could not write file " + o.outputPath);
+    std::string reason;
+    if (!WriteWaveFile(o.outputPath, r.samples, r.rate, &reason)) {
+        AfxMessageBox(CouldNotWriteMessage(o.outputPath, reason));
         return kCliFileError;
     }
+    ReportEndsEarly(r, o.input, err);
     return kCliOk;
 }
 
@@ -219,7 +248,7 @@ int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
     std::string refusal;
     const std::int32_t code = sound.Load(o.input, refusal);
     SoundFileInfo info;
-    const bool readable = ProbeSound(o.input, info);
+    const bool readable = MeasureSound(o.input, info);
     if (code != 0 && !readable) {
         AfxMessageBox(refusal);
         return kCliFileError;
@@ -229,8 +258,23 @@ int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
         Field(out, "format", info.container + ", " + info.encoding);
         Field(out, "sample rate", std::to_string(info.sampleRate));
         Field(out, "channels", std::to_string(info.channels));
-        Field(out, "frames", std::to_string(info.frames));
-        Field(out, "seconds", ShortestNumber(info.Seconds()));
+        if (info.EndsEarly()) {
+            // What decodes is what a conversion gets; the header's word is kept beside it.
+            SoundFileInfo readableInfo = info;
+            readableInfo.frames = info.readableFrames;
+            Field(out, "frames", std::to_string(info.readableFrames));
+            Field(out, "seconds", ShortestNumber(readableInfo.Seconds()));
+            Field(out, "header frames", std::to_string(info.frames));
+            Field(out, "header seconds", ShortestNumber(info.Seconds()));
+            Field(out, "note", EndsEarlyNotice(FileNameOf(o.input), info));
+        } else {
+            // Decoding stopped one frame past 500 s: the length is only known to be above it.
+            Field(out, "frames", info.longerThanFrames
+                                     ? "more than " + std::to_string(info.frames - 1)
+                                     : std::to_string(info.frames));
+            Field(out, "seconds", info.longerThanFrames ? "more than 500"
+                                                        : ShortestNumber(info.Seconds()));
+        }
     } else {
         Field(out, "format", "WAV");
         Field(out, "sample rate", std::to_string(sound.GetSampleRate()));
@@ -241,12 +285,12 @@ int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
     }
     Field(out, "loads as it is", code == 0 ? "yes" : "no: " + refusal);
     if (code != 0) {
-        const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
+        const std::int64_t frames = info.EndsEarly() ? info.readableFrames : info.frames;
+        const RatePlan plan = PlanImportRate(info.sampleRate, frames);
         if (!IsConvertibleRefusal(code)) {
             Field(out, "converts to", "no: " + refusal);
-        } else if (!plan.fits) {
-            Field(out, "converts to",
-                  "no: " + TooLongForImport(FileNameOf(o.input), info.Seconds()));
+        } else if (!plan.fits || info.longerThanFrames) {
+            Field(out, "converts to", "no: " + TooLongForImport(FileNameOf(o.input), info));
         } else if (IsTooShortForLoader(plan.samples, plan.rate)) {
             Field(out, "converts to", "no: sound data is too short.");
         } else {
@@ -263,7 +307,15 @@ int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
 }
 
 int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    if (LooksLikeSound(o.input)) return RunSoundInfo(o, out, err);
+    if (LooksLikeSound(o.input)) {
+        if (!RefuseNonSound(o.input)) return kCliFileError;
+        return RunSoundInfo(o, out, err);
+    }
+    // A folder or a pipe is neither a document nor a sound: said so, rather than "cannot find".
+    if (IsNotARegularFile(o.input)) {
+        AfxMessageBox(NotASoundReason(o.input, "a document or a sound file"));
+        return kCliFileError;
+    }
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
     Field(out, "frame rate", ShortestNumber(doc.GetFrameRate()));
@@ -380,6 +432,7 @@ std::string CliHelp() {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ScopedCliMessages messages(err);
     const CliParseResult parsed = ParseCliArguments(args);
     if (!parsed.ok()) return UsageError(err, parsed.error);
     const CliOptions& o = parsed.options;

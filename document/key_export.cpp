@@ -39,6 +39,14 @@ void AppendInt(std::string& out, std::int64_t v) {
     out.append(buf, r.ptr);
 }
 
+// Vokra's envelope rises from closed at frame 0 to the first key; a reader that knows nothing of
+// that would hold the first key's opening from frame 0 instead. When the first key is later, the
+// exports start with a point at frame 0 with opening 0. (After the last key Vokra holds its
+// opening, as every reader does: nothing is added there.)
+bool HasLeadIn(const KeyframeList& keys) {
+    return keys.GetCount() > 0 && keys.GetAt(0)->GetFrame() > 0;
+}
+
 double TimeOf(std::int32_t frame, double frameRate) {
     return static_cast<double>(frame) / frameRate;
 }
@@ -114,6 +122,25 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t& bad) {
         }
     }
     return need + 1;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t bad = 0;
+        const std::size_t n = Utf8Sequence(s.substr(i), bad);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+// "12", "-3", "+0.5", "1e3": switch-data readers take such a name for a number and drop it.
+bool IsPlainNumber(std::string_view name) {
+    if (!name.empty() && name.front() == '+') name.remove_prefix(1);
+    if (name.find_first_of("0123456789") == std::string_view::npos) return false;
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), value);
+    return ec == std::errc() && ptr == name.data() + name.size();
 }
 
 MouthBandsParse ParseMouthBandList(std::string_view text) {
@@ -207,6 +234,10 @@ std::string CheckMouthBands(const MouthBands& bands) {
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const MouthBand& band = bands[i];
         if (band.name.empty()) return "mouth " + std::to_string(i + 1) + " has no name";
+        // Checked first: a name that is not UTF-8 is not repeated in a message.
+        if (!IsValidUtf8(band.name)) {
+            return "the name of mouth " + std::to_string(i + 1) + " is not valid UTF-8 text";
+        }
         if (band.name.size() > kMaxMouthNameLength) {
             return "the mouth name '" + band.name.substr(0, 20) + "...' is longer than " +
                    std::to_string(kMaxMouthNameLength) + " characters";
@@ -216,6 +247,10 @@ std::string CheckMouthBands(const MouthBands& bands) {
                 return "the mouth name '" + band.name +
                        "' has a space, a control character, ':' or ','";
             }
+        }
+        if (IsPlainNumber(band.name)) {
+            return "the mouth name '" + band.name +
+                   "' is a plain number, which readers of switch data drop";
         }
         if (i + 1 == bands.size()) break;
         if (!std::isfinite(band.upper)) {
@@ -314,6 +349,10 @@ bool WriteKeysCsv(const KeyframeList& keys, const KeyExportInfo& info, std::ostr
     std::string& t = chunks.Text();
     t += "frame,time,opening";
     chunks.Line();
+    if (HasLeadIn(keys)) {
+        t += "0,0,0";
+        chunks.Line();
+    }
     for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
         const Keyframe* key = keys.GetAt(i);
         AppendInt(t, key->GetFrame());
@@ -348,6 +387,11 @@ bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ost
     const std::int32_t count = keys.GetCount();
     t += count == 0 ? "  \"keys\": []" : "  \"keys\": [";
     chunks.Line();
+    if (HasLeadIn(keys)) {
+        // Marked, so that a reader can tell it from a key.
+        t += "    {\"frame\": 0, \"time\": 0, \"opening\": 0, \"leadIn\": true},";
+        chunks.Line();
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         const Keyframe* key = keys.GetAt(i);
         t += "    {\"frame\": ";
@@ -376,6 +420,10 @@ bool WriteKeysAfterEffects(const KeyframeList& keys, const KeyExportInfo& info, 
     t += "\n\tSource Width\t100\n\tSource Height\t100\n\tSource Pixel Aspect Ratio\t1\n"
          "\tComp Pixel Aspect Ratio\t1\n\nEffects\tSlider Control #1\tSlider #2\n\tFrame\t";
     chunks.Line();
+    if (HasLeadIn(keys)) {
+        t += "\t0\t0";
+        chunks.Line();
+    }
     for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
         const Keyframe* key = keys.GetAt(i);
         t += '\t';
@@ -384,7 +432,8 @@ bool WriteKeysAfterEffects(const KeyframeList& keys, const KeyExportInfo& info, 
         AppendPercent(t, key->GetOpening());
         chunks.Line();
     }
-    t += "\nEnd of Keyframe Data";
+    // After Effects' own copies leave two blank lines before the end line.
+    t += "\n\nEnd of Keyframe Data";
     chunks.Line();
     return chunks.Finish();
 }
@@ -408,24 +457,34 @@ bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, s
         t += bands[band].name;
         chunks.Line();
     };
-    const std::int32_t count = keys.GetCount();
+    // The points of the envelope: the keys, after the closed mouth at frame 0 of the lead-in.
+    const bool leadIn = HasLeadIn(keys);
+    const std::int32_t count = keys.GetCount() + (leadIn ? 1 : 0);
+    const auto point = [&](std::int32_t i, double& frame, double& opening) {
+        if (leadIn && i == 0) {
+            frame = 0.0;
+            opening = 0.0;
+            return true;
+        }
+        const Keyframe* key = keys.GetAt(leadIn ? i - 1 : i);
+        if (!key) return false;
+        frame = key->GetFrame();
+        opening = key->GetOpening();
+        return true;
+    };
     for (std::int32_t i = 0; i < count; ++i) {
-        const Keyframe* left = keys.GetAt(i);
-        const double x0 = left->GetFrame();
-        const double y0 = left->GetOpening();
-        emit(left->GetFrame(), MouthBandOf(bands, y0));
-        const Keyframe* right = keys.GetAt(i + 1);
-        if (!right) break;
-        const double x1 = right->GetFrame();
-        const double y1 = right->GetOpening();
+        double x0, y0, x1, y1;
+        point(i, x0, y0);
+        emit(static_cast<std::int64_t>(x0), MouthBandOf(bands, y0));
+        if (!point(i + 1, x1, y1)) break;
         // The opening of a frame between two keys, computed as the envelope pane and playback
         // compute it. It is monotonic across the gap, so every change of mouth is found by
         // bisection: the work grows with the keys and mouths, not with the frames between keys.
         const auto bandAt = [&](std::int64_t f) {
             return MouthBandOf(bands, y0 + (y1 - y0) * ((static_cast<double>(f) - x0) / (x1 - x0)));
         };
-        std::int64_t from = left->GetFrame();
-        const std::int64_t to = right->GetFrame();
+        std::int64_t from = static_cast<std::int64_t>(x0);
+        const std::int64_t to = static_cast<std::int64_t>(x1);
         while (from + 1 < to) {
             if (bandAt(to - 1) == current) break;
             // The first frame in (from, to) whose mouth differs from the current one.

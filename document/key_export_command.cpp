@@ -116,6 +116,16 @@ bool OnExportKeys(const CVokraDoc& doc, KeyFormat format, const MouthBands& mout
     if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
     request.initialName = stem + "." + request.defaultExt;
     request.initialDir = Profile().GetString(kExportSection, folderKey);
+    // The first export of a format goes beside the document (or its sound), not wherever the
+    // process happens to be.
+    if (request.initialDir.empty()) {
+        const std::string& path = doc.GetPathName();
+        if (const auto slash = path.rfind('/'); slash != std::string::npos) {
+            request.initialDir = slash == 0 ? "/" : path.substr(0, slash);
+        } else if (!doc.GetSoundName().empty()) {
+            request.initialDir = doc.GetSoundDir();
+        }
+    }
     request.overwritePrompt = true;
     const auto chosen = RunFileDialog(request);
     if (!chosen) return false;

@@ -25,8 +25,8 @@ public:
     void SetHandMade(bool h) { hand = h; }
     void SetFrame(std::int32_t f) { frame = f < 0 ? 0 : f; }
     void SetOpening(float v) {
-        if (!(v >= 0.0f)) {
-            opening = 0.0f;  // below zero or not a number
+        if (!(v > 0.0f)) {
+            opening = 0.0f;  // zero (-0 included, never written as "-0"), below or not a number
         } else if (v > 2.0f) {
             opening = 2.0f;
         } else {

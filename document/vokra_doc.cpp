@@ -440,10 +440,12 @@ std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal)
     return code;
 }
 
-bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes) {
+bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin) {
     if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
     const bool loaded = g_sound.LoadMemory(waveBytes.data(), waveBytes.size()) == 0;
+    // Exports name the recording the keys were made from.
+    if (loaded && !origin.empty()) SplitPath(FullPath(origin), soundDir, soundName);
     AfterSoundLoad(loaded, std::string());
     return loaded;
 }
@@ -467,47 +469,71 @@ void CVokraDoc::AfterSoundLoad(bool loaded, const std::string& full) {
     UpdateAllViews(nullptr, kHintAll);
 }
 
+void CVokraDoc::AdoptSound(SoundData& loaded, const std::string& full) {
+    if (keyEditSink) keyEditSink->Clear();
+    SetModifiedFlag();
+    g_sound.TakeFrom(loaded);
+    AfterSoundLoad(true, full);
+}
+
+void CVokraDoc::RefuseSound(const std::string& refusal) {
+    // What a failed load always did: the old sound is gone and the document changed.
+    if (keyEditSink) keyEditSink->Clear();
+    SetModifiedFlag();
+    g_sound.Unload();
+    AfxMessageBox(refusal);
+    AfterSoundLoad(false, std::string());
+}
+
 void CVokraDoc::LoadOrConvertSound(const std::string& path) {
-    std::string refusal;
-    const std::int32_t code = LoadSound(path, &refusal);
-    if (code == 0) return;
-    if (!IsConvertibleRefusal(code)) {
-        AfxMessageBox(refusal);
+    const std::string full = FullPath(path);
+    // A folder, a pipe or an empty file is no sound at all: said so, and nothing changes.
+    if (const std::string reason = NotASoundReason(full); !reason.empty()) {
+        AfxMessageBox(reason);
         return;
     }
-    const std::string full = FullPath(path);
+    // Loaded to the side: the sound in use stays until a new one has actually loaded.
+    SoundData candidate;
+    std::string refusal;
+    const std::int32_t code = candidate.Load(full, refusal);
+    if (code == 0) {
+        AdoptSound(candidate, full);
+        return;
+    }
     SoundFileInfo info;
-    if (!ProbeSound(full, info)) {
-        AfxMessageBox(refusal);
+    if (!IsConvertibleRefusal(code) || !ProbeSound(full, info)) {
+        RefuseSound(refusal);
         return;
     }
     std::string dir, name;
     SplitPath(full, dir, name);
     const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
-    if (!plan.fits) {
-        AfxMessageBox(name + ": " + info.Describe() + "\n\n" +
-                      TooLongForImport(name, info.Seconds()));
+    if (!plan.fits || info.longerThanFrames) {
+        AfxMessageBox(name + ": " + info.Describe() + "\n\n" + TooLongForImport(name, info));
         return;
     }
     // Nothing a conversion could make would load: the loader's own reason stands.
     if (info.frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
-        AfxMessageBox(refusal);
+        RefuseSound(refusal);
         return;
     }
     MessageRequest offer;
-    offer.text = name + ": " + info.Describe() + "\n\n" + LoadableSoundSummary() +
-                 "\n\nConvert it to a mono 16-bit copy at " + std::to_string(plan.rate) +
-                 " Hz and load that?";
+    offer.text = name + ": " + info.Describe() + "\n\nIt does not load as it is: " + refusal +
+                 "\n" + LoadableSoundSummary() + "\n\nConvert it to a mono 16-bit copy at " +
+                 std::to_string(plan.rate) + " Hz and load that?";
     offer.buttons = MsgButtons::OkCancel;
     offer.icon = MsgIcon::Question;
     offer.acceptText = "Convert";
     if (Messages().Show(offer) != IDOK) return;
 
-    const std::string copy = ConvertToCopy(full);
-    if (!copy.empty()) LoadSound(copy, nullptr);
+    std::string notice;
+    const std::string copy = ConvertToCopy(full, notice);
+    if (copy.empty()) return;
+    LoadSound(copy, nullptr);
+    if (!notice.empty()) AfxMessageBox(notice, MsgButtons::Ok, MsgIcon::Information);
 }
 
-std::string CVokraDoc::ConvertToCopy(const std::string& full) {
+std::string CVokraDoc::ConvertToCopy(const std::string& full, std::string& notice) {
     std::string dir, name;
     SplitPath(full, dir, name);
     FileDialogRequest request;
@@ -545,10 +571,12 @@ std::string CVokraDoc::ConvertToCopy(const std::string& full) {
             AfxMessageBox(result.message);
             return {};
     }
-    if (!WriteWaveFile(copy, result.samples, result.rate)) {
-        AfxMessageBox(Format("Could not write file %s", copy));
+    std::string reason;
+    if (!WriteWaveFile(copy, result.samples, result.rate, &reason)) {
+        AfxMessageBox(CouldNotWriteMessage(copy, reason));
         return {};
     }
+    notice = EndsEarlyNotice(name, result.info);
     return copy;
 }
 

@@ -15,6 +15,8 @@
 
 namespace vokra {
 
+class SoundData;
+
 // What the document needs of the two palettes while they are shown (they register themselves).
 class PlaybackPaletteLink {
 public:
@@ -112,8 +114,8 @@ public:
     // in `refusal`.
     std::int32_t TryLoadSound(const std::string& path, std::string& refusal);
     // Loads a WAVE file held in memory (a recording converted on the fly); the sound's folder and
-    // name stay as they were.
-    bool LoadSoundFromMemory(const std::string& waveBytes);
+    // name become those of `origin`, the recording it was made from, or stay as they were.
+    bool LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin = {});
     // What the command, a dropped sound and a sound on the command line do: load it, and when the
     // loader refuses it for its format or size but it can be read, offer to convert it to a
     // loadable copy beside it and load that.
@@ -134,7 +136,13 @@ private:
     void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
     std::int32_t LoadSound(const std::string& path, std::string* refusal);
     void AfterSoundLoad(bool loaded, const std::string& full);
-    std::string ConvertToCopy(const std::string& full);
+    // The converted copy's path (empty when nothing was written); `notice` says when the
+    // recording ended before its header said.
+    std::string ConvertToCopy(const std::string& full, std::string& notice);
+    // Puts a sound loaded to the side in place, as a successful load does.
+    void AdoptSound(SoundData& loaded, const std::string& full);
+    // A failed load as the command has always done it: the sound gone, the refusal shown.
+    void RefuseSound(const std::string& refusal);
 
     TimelineState timeState;
     KeyframeList keys;

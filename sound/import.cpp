@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -194,6 +195,72 @@ SndHandle OpenPath(const std::string& path, SF_INFO& info) {
     return SndHandle(f);
 }
 
+// The frames a RIFF/WAVE header's data chunk promises (-1 when it promises nothing usable).
+// libsndfile gives the length of what is in the file, so a WAV cut short is only seen here.
+std::int64_t PromisedWaveFrames(const unsigned char* head, std::size_t size) {
+    const auto le32 = [head](std::size_t at) {
+        return static_cast<std::uint32_t>(head[at]) | static_cast<std::uint32_t>(head[at + 1]) << 8 |
+               static_cast<std::uint32_t>(head[at + 2]) << 16 |
+               static_cast<std::uint32_t>(head[at + 3]) << 24;
+    };
+    if (size < 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
+        return -1;
+    }
+    std::uint32_t blockAlign = 0;
+    std::size_t at = 12;
+    while (at + 8 <= size) {
+        const std::uint32_t chunk = le32(at + 4);
+        if (std::memcmp(head + at, "fmt ", 4) == 0 && at + 8 + 14 <= size) {
+            blockAlign = static_cast<std::uint32_t>(head[at + 8 + 12]) |
+                         static_cast<std::uint32_t>(head[at + 8 + 13]) << 8;
+        } else if (std::memcmp(head + at, "data", 4) == 0) {
+            // A streamed WAV leaves the size 0 or all ones: no promise.
+            if (blockAlign == 0 || chunk == 0 || chunk == 0xFFFFFFFFu) return -1;
+            return chunk / blockAlign;
+        }
+        at += 8 + static_cast<std::size_t>(chunk) + (chunk & 1);
+    }
+    return -1;
+}
+
+std::int64_t PromisedWaveFrames(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    unsigned char head[4096];
+    struct stat st {};
+    ssize_t n = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    return n > 0 ? PromisedWaveFrames(head, static_cast<std::size_t>(n)) : -1;
+}
+
+// A little past the longest recording Vokra converts (kMaxImportSamples at 8000 Hz), in frames
+// at the source's rate: decoding to learn a length stops there.
+sf_count_t CountLimit(int sourceRate) {
+    return static_cast<sf_count_t>(kMaxImportSamples) * sourceRate / 8000 + 1;
+}
+
+// Decodes from where the file stands, counting frames, until its end or `limit`. `keepGoing`
+// (when given) is asked after every block, so a long count can be cancelled.
+sf_count_t CountFrames(SNDFILE* file, int channels, sf_count_t limit,
+                       const std::function<bool()>& keepGoing = {}) {
+    const sf_count_t blockFrames =
+        static_cast<sf_count_t>(std::max<std::size_t>(1, kBlockFloats / channels));
+    std::vector<float> block(static_cast<std::size_t>(blockFrames) * channels);
+    sf_count_t n = 0;
+    while (n < limit) {
+        const sf_count_t got = sf_readf_float(file, block.data(), blockFrames);
+        if (got <= 0) break;
+        n += got;
+        if (keepGoing && !keepGoing()) return -1;
+    }
+    return std::min(n, limit);
+}
+
+bool LengthUnknown(const SF_INFO& sf) {
+    return sf.frames == SF_COUNT_MAX;
+}
+
 // Rates no recording has are refused before a resampler is built for them: its tables grow with
 // the ratio of the rates.
 constexpr int kLowestSourceRate = 1000;
@@ -230,8 +297,13 @@ using SoxrHandle = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
 
 class Converter {
 public:
-    Converter(SNDFILE* file, const SF_INFO& sf, const ImportOptions& options, std::string name)
-        : file_(file), sf_(sf), options_(options), name_(std::move(name)) {}
+    Converter(SNDFILE* file, const SF_INFO& sf, const ImportOptions& options, std::string name,
+              std::int64_t promisedFrames)
+        : file_(file),
+          sf_(sf),
+          options_(options),
+          name_(std::move(name)),
+          promisedFrames_(promisedFrames) {}
 
     ImportResult Run() {
         ImportResult r;
@@ -242,6 +314,31 @@ public:
             r.message = name_ + " has " + Channels(sf_.channels) + "; there is no channel " +
                         std::to_string(options_.channel) + ".";
             return r;
+        }
+        if (LengthUnknown(sf_)) {
+            // Nothing says how long it is: decode it once to learn, then start again.
+            const sf_count_t limit = CountLimit(sf_.samplerate);
+            const sf_count_t counted =
+                CountFrames(file_, sf_.channels, limit, [this] {
+                    return !options_.progress || options_.progress(0.0);
+                });
+            if (counted < 0) return Status(r, ImportStatus::Cancelled);
+            sf_.frames = counted;
+            r.info.frames = counted;
+            r.info.lengthFromDecoding = true;
+            r.info.longerThanFrames = counted >= limit;
+            if (r.info.longerThanFrames) {
+                r.status = ImportStatus::TooLong;
+                r.message = TooLongForImport(name_, r.info);
+                return r;
+            }
+            if (sf_seek(file_, 0, SEEK_SET) != 0) {
+                r.status = ImportStatus::Failed;
+                r.message = "Could not read " + name_ + " a second time after learning its length.";
+                return r;
+            }
+        } else if (promisedFrames_ > sf_.frames) {
+            r.info.frames = promisedFrames_;  // the header's word, for the notice at the end
         }
         if (sf_.frames == 0) return Status(r, ImportStatus::TooShort);
 
@@ -321,6 +418,7 @@ public:
             return Status(r, ImportStatus::TooShort);
         }
         out_.resize(static_cast<std::size_t>(std::min<std::int64_t>(length, plan.samples)), 0);
+        r.info.readableFrames = done;
         r.samples = std::move(out_);
         r.status = ImportStatus::Ok;
         return r;
@@ -351,7 +449,7 @@ private:
                    " samples, and Vokra works on at most " + Grouped(kMaxImportSamples) + " (" +
                    Fixed(limitSeconds, 1) + " s at that rate).";
         }
-        return TooLongForImport(name_, info.Seconds());
+        return TooLongForImport(name_, info);
     }
 
     void MixDown(const float* in, std::size_t frames, float* out) const {
@@ -408,6 +506,7 @@ private:
     SF_INFO sf_;
     const ImportOptions& options_;
     std::string name_;
+    std::int64_t promisedFrames_;
     SoxrHandle resampler_;
     std::vector<std::int16_t> out_;
     std::size_t limit_ = 0;
@@ -425,16 +524,86 @@ std::string SoundFileInfo::Describe() const {
     std::string what = encoding;
     if (container != "WAV" && container != encoding) what = container + " " + encoding;
     return std::to_string(sampleRate) + " Hz, " + std::to_string(channels) +
-           (channels == 1 ? " channel, " : " channels, ") + what + ", " + Fixed(Seconds(), 1) +
+           (channels == 1 ? " channel, " : " channels, ") + what + ", " +
+           (longerThanFrames ? std::string("more than 500")
+                             : SecondsApartFrom(Seconds(), static_cast<double>(kMaxImportSamples) /
+                                                               8000)) +
            " s";
 }
 
+namespace {
+
+// The header alone: cheap, for telling a sound from a document.
+bool ProbeHeader(const std::string& path, SF_INFO& sf, SndHandle& file) {
+    file = OpenPath(path, sf);
+    return file && Usable(sf);
+}
+
+}  // namespace
+
 bool ProbeSound(const std::string& path, SoundFileInfo& info) {
     SF_INFO sf{};
-    SndHandle file = OpenPath(path, sf);
-    if (!file || !Usable(sf)) return false;
+    SndHandle file;
+    if (!ProbeHeader(path, sf, file)) return false;
     info = InfoOf(sf);
+    if (LengthUnknown(sf)) {
+        const sf_count_t limit = CountLimit(sf.samplerate);
+        info.frames = CountFrames(file.get(), sf.channels, limit);
+        info.lengthFromDecoding = true;
+        info.longerThanFrames = info.frames >= limit;
+        if (!info.longerThanFrames) info.readableFrames = info.frames;
+    } else if (info.container == "WAV") {
+        const std::int64_t promised = PromisedWaveFrames(path);
+        if (promised > info.frames) info.frames = promised;
+    }
     return true;
+}
+
+bool MeasureSound(const std::string& path, SoundFileInfo& info) {
+    if (!ProbeSound(path, info)) return false;
+    if (info.lengthFromDecoding) return true;
+    SF_INFO sf{};
+    SndHandle file = OpenPath(path, sf);
+    if (!file) return true;
+    const sf_count_t limit = CountLimit(sf.samplerate);
+    const sf_count_t counted = CountFrames(file.get(), sf.channels, limit);
+    if (counted < limit) info.readableFrames = counted;
+    return true;
+}
+
+std::string EndsEarlyNotice(const std::string& name, const SoundFileInfo& info) {
+    if (!info.EndsEarly() || info.sampleRate <= 0) return {};
+    const double readable = static_cast<double>(info.readableFrames) / info.sampleRate;
+    return name + " ends after " + SecondsApartFrom(readable, info.Seconds()) + " s of the " +
+           SecondsApartFrom(info.Seconds(), readable) + " s its header promises.";
+}
+
+std::string NotASoundReason(const std::string& path, const std::string& expected) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    const std::string name = NameOf(path);
+    const std::string tail = ", not " + expected + ".";
+    if (S_ISDIR(st.st_mode)) return name + " is a folder" + tail;
+    if (S_ISFIFO(st.st_mode)) return name + " is a named pipe" + tail;
+    if (S_ISSOCK(st.st_mode)) return name + " is a socket" + tail;
+    if (!S_ISREG(st.st_mode)) return name + " is a device" + tail;
+    if (st.st_size == 0) return name + " is empty: it holds no sound.";
+    return {};
+}
+
+bool IsNotARegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+bool HasSoundExtension(const std::string& path) {
+    const std::string name = NameOf(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return false;
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string patterns = ReadableSoundPatterns() + ";";
+    return patterns.find("*." + extension + ";") != std::string::npos;
 }
 
 bool LooksLikeSound(const std::string& path) {
@@ -443,13 +612,16 @@ bool LooksLikeSound(const std::string& path) {
     struct stat st {};
     unsigned char head[12] = {};
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // An empty file named as a sound is a sound that holds nothing, not an empty document.
+    const bool emptySound = regular && st.st_size == 0 && HasSoundExtension(path);
     const bool riffWave = regular && ::pread(fd, head, sizeof head, 0) == sizeof head &&
                           std::memcmp(head, "RIFF", 4) == 0 &&
                           std::memcmp(head + 8, "WAVE", 4) == 0;
     ::close(fd);
     if (!regular) return false;
-    SoundFileInfo info;
-    return riffWave || ProbeSound(path, info);
+    SF_INFO sf{};
+    SndHandle file;
+    return riffWave || emptySound || ProbeHeader(path, sf, file);
 }
 
 std::int64_t ConvertedLength(std::int64_t frames, std::int32_t fromRate, std::int32_t toRate) {
@@ -496,7 +668,9 @@ ImportResult ImportSound(const std::string& path, const ImportOptions& options,
         r.status = ImportStatus::Unreadable;
         return r;
     }
-    return Converter(file.get(), sf, options, name.empty() ? NameOf(path) : name).Run();
+    return Converter(file.get(), sf, options, name.empty() ? NameOf(path) : name,
+                     PromisedWaveFrames(path))
+        .Run();
 }
 
 ImportResult ImportSoundBytes(const void* data, std::size_t size, const ImportOptions& options,
@@ -510,7 +684,10 @@ ImportResult ImportSoundBytes(const void* data, std::size_t size, const ImportOp
         r.status = ImportStatus::Unreadable;
         return r;
     }
-    return Converter(file.get(), sf, options, name).Run();
+    return Converter(file.get(), sf, options, name,
+                     PromisedWaveFrames(static_cast<const unsigned char*>(data),
+                                        std::min<std::size_t>(size, 4096)))
+        .Run();
 }
 
 std::string MakeWaveBytes(const std::vector<std::int16_t>& samples, std::int32_t rate) {
@@ -541,8 +718,13 @@ std::string MakeWaveBytes(const std::vector<std::int16_t>& samples, std::int32_t
 }
 
 bool WriteWaveFile(const std::string& path, const std::vector<std::int16_t>& samples,
-                   std::int32_t rate) {
-    return WriteFileAtomically(path, MakeWaveBytes(samples, rate));
+                   std::int32_t rate, std::string* error) {
+    return WriteFileAtomically(path, MakeWaveBytes(samples, rate), error);
+}
+
+std::string CouldNotWriteMessage(const std::string& path, const std::string& reason) {
+    return reason.empty() ? "Could not write file " + path
+                          : "Could not write file " + path + "\n" + reason;
 }
 
 std::string ConvertedCopyPath(const std::string& source) {
@@ -554,8 +736,23 @@ std::string ConvertedCopyPath(const std::string& source) {
     return source.substr(0, stemEnd) + "-vokra.wav";
 }
 
-std::string TooLongForImport(const std::string& name, double seconds) {
-    return name + " is " + Fixed(seconds, 1) + " s long; Vokra works on sounds of at most " +
+std::string SecondsApartFrom(double seconds, double other) {
+    std::string text;
+    for (int decimals = 1; decimals <= 6; ++decimals) {
+        text = Fixed(seconds, decimals);
+        double shown = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), shown);
+        if ((seconds > other) == (shown > other) && (seconds < other) == (shown < other)) break;
+    }
+    return text;
+}
+
+std::string TooLongForImport(const std::string& name, const SoundFileInfo& info) {
+    const double limit = static_cast<double>(kMaxImportSamples) / 8000;
+    const std::string length = info.longerThanFrames
+                                   ? "longer than " + Fixed(limit, 0) + " s"
+                                   : SecondsApartFrom(info.Seconds(), limit) + " s long";
+    return name + " is " + length + "; Vokra works on sounds of at most " +
            Grouped(kMaxImportSamples) + " samples, which is 500 s at 8000 Hz, the lowest rate it " +
            "converts to.";
 }

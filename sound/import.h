@@ -25,17 +25,41 @@ struct SoundFileInfo {
     std::string encoding;   // "24-bit PCM", "32-bit float", "Vorbis", ...
     std::int32_t sampleRate = 0;
     std::int32_t channels = 0;
+    // The length the header gives; when it gives none (a FLAC written to a pipe, an Ogg cut
+    // short), the length found by decoding.
     std::int64_t frames = 0;
+    bool lengthFromDecoding = false;
+    // Decoding stopped once the recording passed the longest Vokra takes: it is longer than
+    // `frames`.
+    bool longerThanFrames = false;
+    // Frames that decode, when the file was read to its end (-1: not read). Fewer than `frames`
+    // in a file cut short.
+    std::int64_t readableFrames = -1;
     bool finerThan16Bits = false;  // gets dither when made 16-bit
 
     double Seconds() const;
     // "48000 Hz, 2 channels, 24-bit PCM, 12.4 s" (the container is named unless it is WAV).
     std::string Describe() const;
+    // True when the file was read and ends before the length its header gives.
+    bool EndsEarly() const { return readableFrames >= 0 && readableFrames < frames; }
 };
 
 // Reads the header of a regular file (never blocks on a FIFO or a device); false when libsndfile
-// cannot read it.
+// cannot read it. A header that gives no length is followed by decoding, up to a little past the
+// longest recording Vokra converts.
 bool ProbeSound(const std::string& path, SoundFileInfo& info);
+// ProbeSound, then decodes the whole recording (up to that limit) to learn where it really ends.
+bool MeasureSound(const std::string& path, SoundFileInfo& info);
+// "voice.flac ends after 2.1 s of the 5.4 s its header promises." (empty unless EndsEarly).
+std::string EndsEarlyNotice(const std::string& name, const SoundFileInfo& info);
+// Why a path cannot be a sound although it exists: "NAME is a folder, not a sound file.", a
+// named pipe, a device, or an empty file. Empty for a regular file with bytes in it or a path
+// that does not exist (the loader's own message stands there).
+std::string NotASoundReason(const std::string& path, const std::string& expected = "a sound file");
+// True for a path that exists but is no regular file (a folder, a pipe, a device).
+bool IsNotARegularFile(const std::string& path);
+// True when the name ends in an extension of a sound file (".wav", ".flac", ...).
+bool HasSoundExtension(const std::string& path);
 // True when the file is a sound to load rather than a document: a RIFF/WAVE file, or one
 // libsndfile reads.
 bool LooksLikeSound(const std::string& path);
@@ -92,8 +116,11 @@ ImportResult ImportSoundBytes(const void* data, std::size_t size, const ImportOp
 std::string MakeWaveBytes(const std::vector<std::int16_t>& samples, std::int32_t rate);
 // Writes that file through a temporary beside `path`, renamed over it when complete: a failure
 // leaves nothing behind. False on failure.
+// `error`, when given, receives the reason of a failure as saves give it.
 bool WriteWaveFile(const std::string& path, const std::vector<std::int16_t>& samples,
-                   std::int32_t rate);
+                   std::int32_t rate, std::string* error = nullptr);
+// "Could not write file PATH", and the reason on a line of its own when there is one.
+std::string CouldNotWriteMessage(const std::string& path, const std::string& reason);
 
 // "<stem>-vokra.wav" beside the source ("/a/voice.flac" gives "/a/voice-vokra.wav").
 std::string ConvertedCopyPath(const std::string& source);
@@ -101,7 +128,10 @@ std::string ConvertedCopyPath(const std::string& source);
 // that cannot be opened and a sound too short.
 bool IsConvertibleRefusal(std::int32_t code);
 // The refusal of a recording longer than any loadable rate holds: its length and the limit.
-std::string TooLongForImport(const std::string& name, double seconds);
+std::string TooLongForImport(const std::string& name, const SoundFileInfo& info);
+// Seconds with as many decimals (1 to 6) as it takes for the text to differ from `other`
+// ("500.000125" against 500, "2.1" against 5.4).
+std::string SecondsApartFrom(double seconds, double other);
 // What the loader works on, for messages.
 std::string LoadableSoundSummary();
 // The file patterns libsndfile reads, ";"-separated ("*.wav;*.aif;*.aiff;*.flac;...").

@@ -109,6 +109,16 @@ void SoundData::Unload() {
     m_bLoaded = 0;
 }
 
+void SoundData::TakeFrom(SoundData& other) {
+    if (&other == this) return;
+    Unload();
+    other.Stop();
+    m_pSamples = std::exchange(other.m_pSamples, nullptr);
+    m_nSampleCount = std::exchange(other.m_nSampleCount, 0);
+    m_nSampleRate = std::exchange(other.m_nSampleRate, 0);
+    m_bLoaded = std::exchange(other.m_bLoaded, 0);
+}
+
 std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
     if (!m_bLoaded) return 1;
     if (m_bPlaying) Stop();

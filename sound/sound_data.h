@@ -26,6 +26,9 @@ public:
     // Loads a WAVE file held in memory through the same checks (messages are shown).
     std::int32_t LoadMemory(const void* data, std::size_t size);
     void Unload();
+    // Unloads this sound and takes over the one `other` holds (which is left empty): a sound is
+    // loaded to the side first when the one in use must survive a refusal.
+    void TakeFrom(SoundData& other);
     bool IsLoaded() const { return m_bLoaded != 0; }
     std::int32_t GetSampleCount() const { return m_bLoaded ? m_nSampleCount : 0; }
     std::int32_t GetSampleRate() const { return m_bLoaded ? m_nSampleRate : 0; }

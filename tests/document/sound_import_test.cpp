@@ -1,6 +1,8 @@
 // Load Sound File on a recording the loader refuses: the offer to convert, the copy proposed
 // beside it, the progress that can be cancelled, and the loader's messages where converting
 // cannot help.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "platform/progress_service.h"
@@ -44,8 +46,10 @@ protected:
                                          test::Tone(220, rate)));
         return path;
     }
-    std::string Offer(const std::string& name, const std::string& what, int rate) {
-        return name + ": " + what + "\n\n" + LoadableSoundSummary() +
+    std::string Offer(const std::string& name, const std::string& what, int rate,
+                      const std::string& refusal = "This is not an audio waveform file.") {
+        return name + ": " + what + "\n\nIt does not load as it is: " + refusal + "\n" +
+               LoadableSoundSummary() +
                "\n\nConvert it to a mono 16-bit copy at " + std::to_string(rate) +
                " Hz and load that?";
     }
@@ -61,7 +65,9 @@ TEST_F(Document_ImportSound, ConvertWritesTheCopyBesideTheRecordingAndLoadsIt) {
     const std::string in = Recording("voice.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, 2.0);
     ScriptedProgress progress(0);
     dialogs_->Answer(in);
-    messages_->Expect(Offer("voice.wav", "48000 Hz, 2 channels, 24-bit PCM, 2.0 s", 44100), IDOK);
+    messages_->Expect(Offer("voice.wav", "48000 Hz, 2 channels, 24-bit PCM, 2.0 s", 44100,
+                            "FMT chunk is too big."),
+                      IDOK);
     dialogs_->Answer(dir_.File("voice-vokra.wav"));
     doc.OnLoadSoundFile();
 
@@ -84,29 +90,46 @@ TEST_F(Document_ImportSound, ConvertWritesTheCopyBesideTheRecordingAndLoadsIt) {
     EXPECT_EQ(FilesInDir(), 2u);  // the recording and its copy, no temporary left
 }
 
-TEST_F(Document_ImportSound, DecliningOrCancellingLeavesNothingBehind) {
+TEST_F(Document_ImportSound, DecliningOrFailingLeavesTheDocumentAsItWas) {
     CVokraDoc& doc = NewDoc();
+    doc.LoadSoundFrom(MakeSound("kept.wav", 2.0));
+    doc.SetModifiedFlag(false);
+    const std::int32_t generation = doc.GetContentGeneration();
     const std::string in = Recording("take.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 96000, 1, 3.0);
     const std::string offer =
         Offer("take.flac", "96000 Hz, 1 channel, FLAC 16-bit PCM, 3.0 s", 44100);
+    ScriptedProgress progress(2);
+    const auto unchanged = [&] {
+        EXPECT_TRUE(g_sound.IsLoaded());
+        EXPECT_EQ(g_sound.GetSampleCount(), 16000);
+        EXPECT_EQ(doc.GetSoundName(), "kept.wav");
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(doc.GetContentGeneration(), generation);
+        EXPECT_EQ(FilesInDir(), 2u);
+    };
 
-    messages_->Expect(offer, IDCANCEL);
+    messages_->Expect(offer, IDCANCEL);  // the offer declined
     doc.LoadOrConvertSound(in);
     EXPECT_TRUE(dialogs_->Requests().empty());
+    unchanged();
 
-    messages_->Expect(offer, IDOK);
+    messages_->Expect(offer, IDOK);  // the save dialog cancelled
     dialogs_->Answer(std::nullopt);
     doc.LoadOrConvertSound(in);
+    unchanged();
 
-    ScriptedProgress progress(2);
-    messages_->Expect(offer, IDOK);
+    messages_->Expect(offer, IDOK);  // the progress cancelled
     dialogs_->Answer(dir_.File("take-vokra.wav"));
     doc.LoadOrConvertSound(in);
     EXPECT_EQ(progress.updates, 2);
+    unchanged();
 
-    EXPECT_FALSE(g_sound.IsLoaded());
-    EXPECT_EQ(FilesInDir(), 1u);
-    EXPECT_EQ(messages_->Shown().size(), 3u);  // the offers, nothing more
+    messages_->Expect(offer, IDOK);  // the copy cannot be written, and the reason is given
+    dialogs_->Answer(dir_.File("gone/take-vokra.wav"));
+    messages_->Expect("Could not write file " + dir_.File("gone/take-vokra.wav") +
+                      "\nThe folder does not exist.");
+    doc.LoadOrConvertSound(in);
+    unchanged();
 }
 
 TEST_F(Document_ImportSound, TheCopyMayNotReplaceTheRecording) {
@@ -119,6 +142,28 @@ TEST_F(Document_ImportSound, TheCopyMayNotReplaceTheRecording) {
     doc.LoadOrConvertSound(in);
     EXPECT_EQ(test::ReadFile(in), before);
     EXPECT_FALSE(g_sound.IsLoaded());
+}
+
+TEST_F(Document_ImportSound, ARecordingCutShortIsSaidToBeSoAfterItsCopyLoads) {
+    CVokraDoc& doc = NewDoc();
+    const std::string in = Recording("voice.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 5.0);
+    std::string bytes = test::ReadFile(in);
+    bytes.resize(bytes.size() * 2 / 5);
+    test::WriteFile(in, bytes);
+    SoundFileInfo measured;
+    ASSERT_TRUE(MeasureSound(in, measured));
+    const double seconds = measured.readableFrames / 22050.0;
+    ASSERT_LT(seconds, 3.0);
+    char notice[128];
+    std::snprintf(notice, sizeof notice,
+                  "voice.flac ends after %.1f s of the 5.0 s its header promises.", seconds);
+    messages_->Expect(Offer("voice.flac", "22050 Hz, 1 channel, FLAC 16-bit PCM, 5.0 s", 22050),
+                      IDOK);
+    dialogs_->Answer(dir_.File("voice-vokra.wav"));
+    messages_->Expect(notice);
+    doc.LoadOrConvertSound(in);
+    ASSERT_TRUE(g_sound.IsLoaded());
+    EXPECT_EQ(g_sound.GetSampleCount(), measured.readableFrames);
 }
 
 struct KeptMessageCase {
@@ -174,7 +219,22 @@ INSTANTIATE_TEST_SUITE_P(
                         },
                         "in.wav: 8000 Hz, 2 channels, 16-bit PCM, 501.0 s\n\nin.wav is 501.0 s "
                         "long; Vokra works on sounds of at most 4,000,000 samples, which is 500 s "
-                        "at 8000 Hz, the lowest rate it converts to."}),
+                        "at 8000 Hz, the lowest rate it converts to."},
+        // Not sounds at all: said for what they are rather than "cannot open".
+        KeptMessageCase{"Folder",
+                        [](const std::string& p) {
+                            std::filesystem::create_directory(p);
+                            return p;
+                        },
+                        "in.wav is a folder, not a sound file."},
+        KeptMessageCase{"Fifo",
+                        [](const std::string& p) {
+                            ::mkfifo(p.c_str(), 0600);
+                            return p;
+                        },
+                        "in.wav is a named pipe, not a sound file."},
+        KeptMessageCase{"Empty", [](const std::string& p) { return Bytes(p, ""); },
+                        "in.wav is empty: it holds no sound."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
