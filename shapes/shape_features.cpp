@@ -20,6 +20,23 @@ const std::array<float, ShapeFeatureStream::kFrame>& Hamming() {
     return table;
 }
 
+constexpr int kLags = 12;  // 0..kShapeLpcOrder, padded for the vector unit
+static_assert(kLags > kShapeLpcOrder);
+
+// Eight partial sums per lag, side by side, so the loop needs no reordering of a float sum to
+// run on the vector unit.
+VOKRA_SHAPES_VECTOR
+void Autocorrelate(const float* x, float* sums) {
+    static_assert(ShapeFeatureStream::kFrame % 8 == 0);
+    for (int lag = 0; lag < kLags; ++lag) {
+        float acc[8] = {};
+        for (int i = 0; i < ShapeFeatureStream::kFrame; i += 8)
+            for (int j = 0; j < 8; ++j) acc[j] += x[i + j] * x[i + j + lag];
+        sums[lag] =
+            ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
+    }
+}
+
 }  // namespace
 
 std::int32_t ShapeWindowCount(std::int32_t count, std::int32_t sampleRate) {
@@ -92,18 +109,35 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
     const std::int64_t s = std::int64_t{w} * rate_ / 100;
     const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
     const std::int64_t end = std::min<std::int64_t>(count_, s + span);
-    // Running sums make each slice's sum one subtraction; the running sum is the only serial
-    // work per sample.
-    prefix_.resize(static_cast<std::size_t>(span + 1));
-    std::int64_t run = 0;
-    prefix_[0] = 0;
-    const std::int16_t* x = samples_ + s;
-    const std::int64_t have = end - s;
-    for (std::int64_t i = 0; i < have; ++i) prefix_[static_cast<std::size_t>(i + 1)] = run += x[i];
-    for (std::int64_t i = std::max<std::int64_t>(have, 0); i < span; ++i)
-        prefix_[static_cast<std::size_t>(i + 1)] = run;
+    // Sums of four samples (independent, so the vector unit takes them) and their running sum
+    // make each slice's sum two look-ups and at most six additions; the running sum over the
+    // fours is the only serial work. Samples past the end of the sound count as silence.
+    const std::int64_t have = std::max<std::int64_t>(end - s, 0);
+    // Past the end of the sound there is only silence: sums stop growing there, and nothing is
+    // held for it, however long a window a strange rate makes.
+    const std::int64_t used = std::min(span, have);
+    const std::int64_t quads = used / 4 + 1;
+    const std::int16_t* p = samples_ + s;
+    // Only a window that runs past the end of the sound (or whose last four would) is copied.
+    if (have < quads * 4) {
+        padded_.assign(static_cast<std::size_t>(quads * 4), 0);
+        std::copy(p, p + have, padded_.begin());
+        p = padded_.data();
+    }
+    prefix_.resize(static_cast<std::size_t>(quads + 1));
+    std::int64_t* q = prefix_.data();
+    q[0] = 0;
+    for (std::int64_t j = 0; j < quads; ++j)
+        q[j + 1] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+    for (std::int64_t j = 0; j < quads; ++j) q[j + 1] += q[j];
+    auto sumTo = [&](std::int64_t b) {
+        b = std::min(b, used);
+        std::int64_t sum = q[b >> 2];
+        for (std::int64_t i = b & ~std::int64_t{3}; i < b; ++i) sum += p[i];
+        return sum;
+    };
     const std::int64_t whole = span / kPerWindow, part = span % kPerWindow;
-    std::int64_t a = 0, carry = 0;
+    std::int64_t a = 0, carry = 0, reached = 0;
     float low = 0.0f;
     for (int k = 0; k < kPerWindow; ++k) {
         std::int64_t b = a + whole;
@@ -112,10 +146,11 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
             carry -= kPerWindow;
             ++b;
         }
-        if (b > a)
-            held_ = static_cast<float>(prefix_[static_cast<std::size_t>(b)] -
-                                       prefix_[static_cast<std::size_t>(a)]) /
-                    static_cast<float>(b - a);
+        if (b > a) {
+            const std::int64_t upTo = sumTo(b);
+            held_ = static_cast<float>(upTo - reached) / static_cast<float>(b - a);
+            reached = upTo;
+        }
         dst[k] = held_;
         low += held_ * held_;
         a = b;
@@ -140,15 +175,11 @@ bool ShapeFeatureStream::Next(float* out) {
     // 20 ms centred on the window, pre-emphasised so the predictor follows the formants rather
     // than the voice's falling slope.
     const auto& hamming = Hamming();
-    constexpr int kLags = 12;  // 0..kShapeLpcOrder, padded for the vector unit
-    static_assert(kLags > kShapeLpcOrder);
     std::array<float, kFrame + kLags> x{};
     const float* src = frame_.data() + kPerWindow / 2;
     for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
-    // Every lag at once: the inner loop runs over independent sums.
     std::array<float, kLags> sums{};
-    for (int i = 0; i < kFrame; ++i)
-        for (int lag = 0; lag < kLags; ++lag) sums[lag] += x[i] * x[i + lag];
+    Autocorrelate(x.data(), sums.data());
     // Levinson-Durbin; a silent frame gets a flat predictor.
     std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
     lpc[0] = 1.0f;
@@ -173,7 +204,8 @@ bool ShapeFeatureStream::Next(float* out) {
     std::array<float, kShapeCepstra + 1> c{};
     for (int n = 1; n <= kShapeCepstra; ++n) {
         float acc = n <= kShapeLpcOrder ? -lpc[n] : 0.0f;
-        for (int k = std::max(1, n - kShapeLpcOrder); k < n; ++k) acc -= kRatio[n][k] * c[k] * lpc[n - k];
+        for (int k = std::max(1, n - kShapeLpcOrder); k < n; ++k)
+            acc -= kRatio[n][k] * c[k] * lpc[n - k];
         c[n] = acc;
         out[n - 1] = acc;
     }

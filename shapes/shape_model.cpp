@@ -9,6 +9,7 @@ namespace vokra {
 
 // One hidden layer with rectifiers, then the log-probability of each mouth. The layers are
 // stored input-major so the inner loops run over independent sums the compiler vectorises.
+VOKRA_SHAPES_VECTOR
 void ScoreShapes(const float* input, float* scores) {
     using namespace shape_model;
     // Weights made for other features (while the features change, before train.sh has run

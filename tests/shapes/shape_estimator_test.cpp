@@ -130,6 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SignalCase{"OneSample", {1000}, 44100},
                       SignalCase{"ShorterThanAWindow", std::vector<std::int16_t>(100, 500), 44100},
                       SignalCase{"LowRate", Noise(1.0, 4000), 4000},
+                      // Fewer samples than windows: some windows hold none.
+                      SignalCase{"RateBelowOneSamplePerWindow", Noise(1.0, 50), 50},
                       SignalCase{"OddRate", Noise(0.5, 11025), 11025},
                       SignalCase{"HighRate", Tone(0.5, 96000, 300, 10000), 96000},
                       SignalCase{"Clipping", Tone(1.0, 44100, 200, 40000, true), 44100},
