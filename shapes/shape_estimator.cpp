@@ -126,10 +126,11 @@ std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t co
     std::array<float, kShapeInputCount> input{};
     std::array<float, kMouthShapeCount> scores{};
     while (stream.Next(input.data())) {
-        ScoreShapes(input.data(), scores.data());
         if (IsStill(input.data())) {
             scores.fill(-20.0f);
             scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
+        } else {
+            ScoreShapes(input.data(), scores.data());
         }
         viterbi.Push(scores.data());
     }

@@ -99,6 +99,18 @@ void BM_AutoKey(benchmark::State& state) {
     }
 }
 
+// What AutoKey costs from a freshly loaded sound: the sound's loudest window, then the keys.
+void BM_LevelAndAutoKey(benchmark::State& state) {
+    SoundData& sound = Voice();
+    const auto last = static_cast<std::int32_t>(kSeconds * kFps);
+    for (auto _ : state) {
+        ComputeMaxAmplitude(sound, 100.0);
+        KeyframeList keys;
+        AutoKeyFrames(sound, g_maxAmplitude, kFps, 0, last, AutoKeySettings{}, keys);
+        benchmark::DoNotOptimize(keys.GetCount());
+    }
+}
+
 // The per-frame shapes of the whole timeline, from the 10 ms shapes.
 void BM_ShapesForFrames(benchmark::State& state) {
     SoundData& sound = Voice();
@@ -110,9 +122,12 @@ void BM_ShapesForFrames(benchmark::State& state) {
 
 BENCHMARK(BM_GuessShapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutoKey)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelAndAutoKey)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShapesForFrames)->Unit(benchmark::kMillisecond);
 VOKRA_RATIO(shapes, "guess shapes of 90 s / AutoKey scan of the same sound", "BM_GuessShapes",
             "BM_AutoKey", 20.0);
+VOKRA_RATIO(shapesLoaded, "guess shapes of 90 s / loudest window + AutoKey scan", "BM_GuessShapes",
+            "BM_LevelAndAutoKey", 0.0);
 
 }  // namespace
 }  // namespace vokra

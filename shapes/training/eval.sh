@@ -42,6 +42,7 @@ conditions=(
     "high-pitch:+f5 165 95 44100 none"
     "low-pitch:+m1 165 5 44100 none"
     "klatt-voice:+klatt4 165 50 44100 none"
+    "noisy-room:+m7 165 45 44100 room"
 )
 for lang in en de es ru hi; do
     for c in "${conditions[@]}"; do
