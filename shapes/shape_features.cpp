@@ -1,0 +1,264 @@
+#include "shapes/shape_features.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vokra {
+namespace {
+
+constexpr double kDbFloor = kShapeLevelFloor * 20.0;
+
+// The window the predictor's frame is weighed with, built once on first use.
+const std::array<float, ShapeFeatureStream::kFrame>& Hamming() {
+    static const auto table = [] {
+        std::array<float, ShapeFeatureStream::kFrame> w{};
+        for (int i = 0; i < ShapeFeatureStream::kFrame; ++i)
+            w[i] = static_cast<float>(0.54 - 0.46 * std::cos(2 * 3.14159265358979 * (i + 0.5) /
+                                                             ShapeFeatureStream::kFrame));
+        return w;
+    }();
+    return table;
+}
+
+constexpr int kLags = 12;  // 0..kShapeLpcOrder, padded for the vector unit
+static_assert(kLags > kShapeLpcOrder);
+
+// Eight partial sums per lag, side by side, so the loop needs no reordering of a float sum to
+// run on the vector unit.
+VOKRA_SHAPES_VECTOR
+void Autocorrelate(const float* x, float* sums) {
+    static_assert(ShapeFeatureStream::kFrame % 8 == 0);
+    for (int lag = 0; lag < kLags; ++lag) {
+        float acc[8] = {};
+        for (int i = 0; i < ShapeFeatureStream::kFrame; i += 8)
+            for (int j = 0; j < 8; ++j) acc[j] += x[i + j] * x[i + j + lag];
+        sums[lag] =
+            ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
+    }
+}
+
+}  // namespace
+
+std::int32_t ShapeWindowCount(std::int32_t count, std::int32_t sampleRate) {
+    if (count <= 0 || sampleRate <= 0) return 0;
+    return static_cast<std::int32_t>((std::int64_t{count} * 100 + sampleRate - 1) / sampleRate);
+}
+
+ShapeFeatureStream::ShapeFeatureStream(const std::int16_t* samples, std::int32_t count,
+                                       std::int32_t sampleRate)
+    : samples_(samples),
+      count_(samples ? std::max(count, 0) : 0),
+      rate_(std::max(sampleRate, 0)),
+      windows_(ShapeWindowCount(count_, rate_)) {
+    if (windows_ == 0) return;
+    MeasureLevels();
+    raw_[2] = Decimate(0, frame_.data() + 2 * kPerWindow);
+}
+
+double ShapeFeatureStream::Db(double meanSquare) const {
+    return 10.0 * std::log10(meanSquare + 1e-3);
+}
+
+// The voice's level is where its loud windows are (95th percentile of the windows that are not
+// digital silence) and the floor where its pauses are (10th percentile); a histogram in half
+// decibels keeps this to one pass and no memory per window.
+void ShapeFeatureStream::MeasureLevels() {
+    constexpr int kSteps = 220;  // 0 .. 110 dB
+    std::array<std::int32_t, kSteps> histogram{};
+    std::int32_t counted = 0;
+    energies_.resize(static_cast<std::size_t>(windows_));
+    for (std::int32_t w = 0; w < windows_; ++w) {
+        const std::int64_t s = std::int64_t{w} * rate_ / 100;
+        const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
+        const std::int64_t e = std::min<std::int64_t>(count_, s + span);
+        // Sums of up to 2^16 squares fit 62 bits; a window is far shorter at any real rate.
+        std::int64_t sum = 0;
+        for (std::int64_t i = s; i < e; ++i) sum += std::int32_t{samples_[i]} * samples_[i];
+        const double ms = span > 0 ? static_cast<double>(sum) / static_cast<double>(span) : 0.0;
+        energies_[static_cast<std::size_t>(w)] = static_cast<float>(ms);
+        if (ms < 1.0) continue;
+        const int step = std::clamp(static_cast<int>(Db(ms) * 2.0), 0, kSteps - 1);
+        ++histogram[step];
+        ++counted;
+    }
+    if (counted == 0) return;
+    auto percentile = [&](double p) {
+        const auto target = static_cast<std::int32_t>(p * (counted - 1));
+        std::int32_t seen = 0;
+        for (int i = 0; i < kSteps; ++i) {
+            seen += histogram[i];
+            if (seen > target) return i * 0.5 + 0.25;
+        }
+        return kSteps * 0.5;
+    };
+    refDb_ = percentile(0.95);
+    floorDb_ = percentile(0.10);
+}
+
+// Each 8 kHz value is the mean of the samples of its 1/8000 s (the k-th of 80 slices of the
+// window, cut as floor(span * k / 80)): a cheap low-pass that needs no filter state, and the
+// same at any rate. A rate below 8 kHz holds values over the empty slices.
+ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst) {
+    Raw raw;
+    if (w < 0 || w >= windows_) {
+        std::fill(dst, dst + kPerWindow, 0.0f);
+        held_ = 0.0f;
+        return raw;
+    }
+    // The window's nominal span; samples past the end of the sound count as silence.
+    const std::int64_t s = std::int64_t{w} * rate_ / 100;
+    const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
+    const std::int64_t end = std::min<std::int64_t>(count_, s + span);
+    // Sums of four samples (independent, so the vector unit takes them) and their running sum
+    // make each slice's sum two look-ups and at most six additions; the running sum over the
+    // fours is the only serial work. Samples past the end of the sound count as silence.
+    const std::int64_t have = std::max<std::int64_t>(end - s, 0);
+    // Past the end of the sound there is only silence: sums stop growing there, and nothing is
+    // held for it, however long a window a strange rate makes.
+    const std::int64_t used = std::min(span, have);
+    const std::int64_t quads = used / 4 + 1;
+    const std::int16_t* p = samples_ + s;
+    // Only a window that runs past the end of the sound (or whose last four would) is copied.
+    if (have < quads * 4) {
+        padded_.assign(static_cast<std::size_t>(quads * 4), 0);
+        std::copy(p, p + have, padded_.begin());
+        p = padded_.data();
+    }
+    prefix_.resize(static_cast<std::size_t>(quads + 1));
+    std::int64_t* q = prefix_.data();
+    q[0] = 0;
+    for (std::int64_t j = 0; j < quads; ++j)
+        q[j + 1] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+    for (std::int64_t j = 0; j < quads; ++j) q[j + 1] += q[j];
+    auto sumTo = [&](std::int64_t b) {
+        b = std::min(b, used);
+        std::int64_t sum = q[b >> 2];
+        for (std::int64_t i = b & ~std::int64_t{3}; i < b; ++i) sum += p[i];
+        return sum;
+    };
+    const std::int64_t whole = span / kPerWindow, part = span % kPerWindow;
+    std::int64_t a = 0, carry = 0, reached = 0;
+    float low = 0.0f;
+    for (int k = 0; k < kPerWindow; ++k) {
+        std::int64_t b = a + whole;
+        carry += part;
+        if (carry >= kPerWindow) {
+            carry -= kPerWindow;
+            ++b;
+        }
+        if (b > a) {
+            const std::int64_t upTo = sumTo(b);
+            held_ = static_cast<float>(upTo - reached) / static_cast<float>(b - a);
+            reached = upTo;
+        }
+        dst[k] = held_;
+        low += held_ * held_;
+        a = b;
+    }
+    float before = dst[0];
+    for (int k = 1; k < kPerWindow; ++k) {
+        raw.crossings += (dst[k] < 0) != (before < 0);
+        before = dst[k];
+    }
+    raw.energy = energies_[static_cast<std::size_t>(w)];
+    raw.low = low / kPerWindow;
+    return raw;
+}
+
+bool ShapeFeatureStream::Next(float* out) {
+    if (next_ >= windows_) return false;
+    std::copy(frame_.begin() + kPerWindow, frame_.end(), frame_.begin());
+    raw_[0] = raw_[1];
+    raw_[1] = raw_[2];
+    raw_[2] = Decimate(next_ + 1, frame_.data() + 2 * kPerWindow);
+
+    // 20 ms centred on the window, pre-emphasised so the predictor follows the formants rather
+    // than the voice's falling slope.
+    const auto& hamming = Hamming();
+    std::array<float, kFrame + kLags> x{};
+    const float* src = frame_.data() + kPerWindow / 2;
+    for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
+    std::array<float, kLags> sums{};
+    Autocorrelate(x.data(), sums.data());
+    // Levinson-Durbin; a silent frame gets a flat predictor.
+    std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
+    lpc[0] = 1.0f;
+    const float total = sums[0] * (1.0f + 1e-6f) + 1e-3f;
+    float error = total;
+    for (int i = 1; i <= kShapeLpcOrder; ++i) {
+        float acc = sums[i];
+        for (int j = 1; j < i; ++j) acc += lpc[j] * sums[i - j];
+        const float k = std::clamp(-acc / error, -0.9999f, 0.9999f);
+        prev = lpc;
+        for (int j = 1; j < i; ++j) lpc[j] = prev[j] + k * prev[i - j];
+        lpc[i] = k;
+        error = std::max(error * (1.0f - k * k), total * 1e-7f);
+    }
+    // The predictor's cepstrum: the log spectrum's envelope in a few numbers.
+    static constexpr auto kRatio = [] {
+        std::array<std::array<float, kShapeCepstra + 1>, kShapeCepstra + 1> t{};
+        for (int n = 1; n <= kShapeCepstra; ++n)
+            for (int k = 1; k < n; ++k) t[n][k] = static_cast<float>(k) / static_cast<float>(n);
+        return t;
+    }();
+    std::array<float, kShapeCepstra + 1> c{};
+    for (int n = 1; n <= kShapeCepstra; ++n) {
+        float acc = n <= kShapeLpcOrder ? -lpc[n] : 0.0f;
+        for (int k = std::max(1, n - kShapeLpcOrder); k < n; ++k)
+            acc -= kRatio[n][k] * c[k] * lpc[n - k];
+        c[n] = acc;
+        out[n - 1] = acc;
+    }
+    auto rel = [&](double meanSquare) {
+        return static_cast<float>(std::max(kDbFloor, Db(meanSquare) - refDb_) / 20.0);
+    };
+    const Raw& w = raw_[1];
+    out[kShapeEnergy] = rel(w.energy);
+    out[kShapeHigh] = rel(std::max(0.0, w.energy - w.low));
+    out[kShapeCrossings] = static_cast<float>(w.crossings) / kPerWindow;
+    out[kShapeNoise] = std::max(-4.0f, std::log10(error / total));
+    out[kShapeFloor] = static_cast<float>(std::max(kDbFloor, floorDb_ - refDb_) / 20.0);
+    ++next_;
+    return true;
+}
+
+}  // namespace vokra
+
+namespace vokra {
+
+ShapeInputStream::ShapeInputStream(const std::int16_t* samples, std::int32_t count,
+                                   std::int32_t sampleRate)
+    : features_(samples, count, sampleRate) {
+    if (features_.WindowCount() == 0) return;
+    // Read ahead as far as the context reaches.
+    while (read_ < std::min(features_.WindowCount(), kShapeContextReach + 1)) {
+        features_.Next(ring_[static_cast<std::size_t>(read_ % kRing)].data());
+        if (read_ == 0) {
+            // Silence at this sound's level: every band at the bottom, no crossings.
+            silence_.fill(0.0f);
+            silence_[kShapeEnergy] = kShapeLevelFloor;
+            silence_[kShapeHigh] = kShapeLevelFloor;
+            silence_[kShapeFloor] = ring_[0][kShapeFloor];
+        }
+        ++read_;
+    }
+}
+
+bool ShapeInputStream::Next(float* out) {
+    if (next_ >= features_.WindowCount()) return false;
+    const std::int32_t ahead = next_ + kShapeContextReach;
+    if (ahead >= read_ && read_ < features_.WindowCount()) {
+        features_.Next(ring_[static_cast<std::size_t>(read_ % kRing)].data());
+        ++read_;
+    }
+    for (std::size_t c = 0; c < kShapeContext.size(); ++c) {
+        const std::int32_t at = next_ + kShapeContext[c];
+        const auto& f =
+            at < 0 || at >= read_ ? silence_ : ring_[static_cast<std::size_t>(at % kRing)];
+        std::copy(f.begin(), f.end(), out + c * kShapeFeatureCount);
+    }
+    ++next_;
+    return true;
+}
+
+}  // namespace vokra
