@@ -72,7 +72,7 @@ QAction* ExportMenu::ExportAction(KeyFormat format) const {
 }
 
 void ExportMenu::Export(KeyFormat format) {
-    if (!doc_) return;
+    if (!doc_ || (commitPending && !commitPending())) return;
     MouthBands mouths = LoadMouthBands();
     if (format == KeyFormat::Dat) {
         const auto chosen = askMouths ? askMouths(mouths) : std::optional<MouthBands>(mouths);
@@ -84,7 +84,7 @@ void ExportMenu::Export(KeyFormat format) {
 }
 
 void ExportMenu::CopyAfterEffects() {
-    if (!doc_ || doc_->GetKeys().GetCount() == 0) return;
+    if (!doc_ || doc_->GetKeys().GetCount() == 0 || (commitPending && !commitPending())) return;
     const std::string text = KeysAsText(*doc_, KeyFormat::Ae, MouthBands());
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
     if (window_ && window_->statusBar()) {

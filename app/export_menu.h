@@ -36,6 +36,8 @@ public:
 
     // Asks for the mouths of the switch data (the dialog; tests put in their own answer).
     std::function<std::optional<MouthBands>(const MouthBands&)> askMouths;
+    // Applies a value still pending in a palette edit; false stops the export (it said why).
+    std::function<bool()> commitPending;
 
 private:
     CVokraDoc* doc_;

@@ -35,7 +35,9 @@ private:
 
 KeyHistory::KeyHistory(CVokraDoc* doc, QObject* parent) : QObject(parent), doc_(doc) {
     connect(&stack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
-        if (!quiet_ && doc_) doc_->SetModifiedFlag(!clean);
+        // Back at the saved keys, the document is unmodified only if nothing else it stores
+        // (a written envelope's location, say) changed meanwhile.
+        if (!quiet_ && doc_) doc_->SetModifiedFlag(!clean || !doc_->StoredFieldsAsSaved());
     });
     if (doc_) doc_->SetKeyEditSink(this);
 }

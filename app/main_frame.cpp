@@ -170,6 +170,7 @@ void CMainFrame::CreateMenus() {
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     fileMenu_->addAction(a);
     exportMenu_ = new ExportMenu(doc_, this);
+    exportMenu_->commitPending = [this] { return playbackPalette.CommitPendingEdits(); };
     fileMenu_->addMenu(exportMenu_->CreateMenu(fileMenu_));
     fileMenu_->addSeparator();
     recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Recent File"));
@@ -404,6 +405,13 @@ bool CMainFrame::OnCreateClient() {
 }
 
 void CMainFrame::OnCommand(int command) {
+    // A value typed into the Playback palette without Enter or Tab belongs to the document that
+    // is about to be written or replaced; a refused one stops the command with its prompt.
+    const bool writesOrReplaces =
+        (command >= ID_FILE_MRU_FILE1 && command < ID_FILE_MRU_FILE1 + kRecentFileCount) ||
+        command == ID_FILE_NEW || command == ID_FILE_OPEN || command == ID_FILE_SAVE ||
+        command == ID_FILE_SAVE_AS || command == ID_WRITE_ENVELOPE;
+    if (writesOrReplaces && !playbackPalette.CommitPendingEdits()) return;
     if (command >= ID_FILE_MRU_FILE1 && command < ID_FILE_MRU_FILE1 + kRecentFileCount) {
         if (recent_ && doc_) OpenRecentFile(*doc_, *recent_, command - ID_FILE_MRU_FILE1);
         UpdateRecentFileMenu();
@@ -687,7 +695,7 @@ void CMainFrame::OnNextPane(bool previous) {
 }
 
 bool CMainFrame::OpenDocument(const std::string& path) {
-    if (!doc_) return false;
+    if (!doc_ || !playbackPalette.CommitPendingEdits()) return false;
     if (LooksLikeSound(path) || IsNotARegularFile(path)) {
         doc_->LoadOrConvertSound(path);
         return true;
@@ -804,7 +812,7 @@ void CMainFrame::UpdateIndicators() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (doc_ && !SaveModified(*doc_)) {
+    if (doc_ && (!playbackPalette.CommitPendingEdits() || !SaveModified(*doc_))) {
         event->ignore();
         return;
     }

@@ -1,16 +1,19 @@
 #include "cli/cli_runner.h"
 
 #include <charconv>
+#include <optional>
 #include <ostream>
 
 #include "cli/cli_messages.h"
 #include "cli/cli_options.h"
+#include "cli/output_guard.h"
 #include "document/envelope_writer.h"
 #include "document/key_edit.h"
 #include "document/key_export_command.h"
 #include "document/vokra_doc.h"
 #include "palettes/auto_key.h"
 #include "palettes/trunc_int.h"
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
 #include "sound/amplitude.h"
@@ -59,6 +62,18 @@ bool RefuseNonSound(const std::string& path) {
 void ReportEndsEarly(const ImportResult& r, const std::string& path, std::ostream& err) {
     const std::string notice = EndsEarlyNotice(FileNameOf(path), r.info);
     if (!notice.empty()) err << "vokra-cli: " << notice << "\n";
+}
+
+// An output naming the input file itself (directly, through a link or a hard link) would destroy
+// what the run reads; says so and returns false.
+bool OutputsSpareInput(const CliOptions& o) {
+    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath}) {
+        if (!out->empty() && IsSameFile(o.input, *out)) {
+            AfxMessageBox("The output cannot replace the input itself:\n     " + *out);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream& err) {
@@ -118,15 +133,33 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
         return doc.LoadSoundFromMemory(MakeWaveBytes(r.samples, r.rate), o.input);
     }
 
-    const std::string copy =
+    const std::string wanted =
         FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
+    // A file of that name that this run did not make (another take's copy, anything else) is
+    // left alone: the copy takes the next free name instead.
+    const std::string bytes = MakeWaveBytes(r.samples, r.rate);
+    bool reuse = false;
+    const std::optional<std::string> free = FreeCopyPath(wanted, bytes, reuse);
+    if (!free) {
+        AfxMessageBox("Could not write file " + wanted +
+                      "\nEvery name for the converted copy is "
+                      "taken by another file.");
+        return false;
+    }
+    const std::string& copy = *free;
     std::string reason;
-    if (!WriteWaveFile(copy, r.samples, r.rate, &reason)) {
+    if (!reuse && !WriteFileAtomically(copy, bytes, &reason)) {
         AfxMessageBox(CouldNotWriteMessage(copy, reason));
         return false;
     }
     err << "vokra-cli: converted " << FileNameOf(o.input) << " (" << r.info.Describe() << ") to "
         << copy << " (" << r.rate << " Hz mono 16-bit PCM)\n";
+    if (copy != wanted) {
+        err << "vokra-cli: " << wanted << " is another file and was left alone; the document uses "
+            << copy << "\n";
+    } else if (reuse) {
+        err << "vokra-cli: " << copy << " already held this copy and was kept\n";
+    }
     doc.LoadSoundFrom(copy);
     return g_sound.IsLoaded();
 }
@@ -148,6 +181,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
 }
 
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (!OutputsSpareInput(o)) return kCliFileError;
     CVokraDoc doc;
     ResetWithoutSettings(doc);
     if (!LoadAnySound(doc, o, err)) return kCliFileError;
@@ -200,6 +234,7 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
 }
 
 int RunExport(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (!OutputsSpareInput(o)) return kCliFileError;
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
     if (o.format.value_or(KeyFormat::Env) != KeyFormat::Env) {
@@ -217,6 +252,11 @@ void Field(std::ostream& out, const char* name, const std::string& value) {
 
 int RunConvert(const CliOptions& o, std::ostream& err) {
     if (!RefuseNonSound(o.input)) return kCliFileError;
+    if (IsSameFile(o.input, o.outputPath)) {
+        AfxMessageBox("The converted copy cannot replace the recording itself:\n     " +
+                      o.outputPath);
+        return kCliFileError;
+    }
     ImportOptions options;
     options.rate = o.rate;
     options.channel = o.channel;
@@ -374,7 +414,8 @@ std::string CliHelp() {
            "                      a mono 8- or 16-bit PCM WAVE file of 4000 to 44100 Hz (up to\n"
            "                      4,000,000 samples) is converted in memory as 'convert' does;\n"
            "                      with --vok the converted copy is written beside the document\n"
-           "                      as NAME-vokra.wav. Without --env or --vok the envelope is\n"
+           "                      as NAME-vokra.wav (NAME-vokra-2.wav, -3 ... when that name\n"
+           "                      holds another file). Without --env or --vok the envelope is\n"
            "                      written to standard output.\n"
            "  convert SOUND OUT.wav\n"
            "                      Convert any recording (WAV of any sample format, RF64, AIFF,\n"

@@ -93,6 +93,13 @@ KeyClipReadResult ReadLines(std::string_view text, std::size_t firstLine, bool m
             r.error = LineError(number, "does not start with a frame number (0 or more).");
             return r;
         }
+        // A clip spans the frames up to its last key; one ending on the very last frame would
+        // span one frame more than a frame number holds.
+        if (frame == std::numeric_limits<std::int32_t>::max()) {
+            r.error = LineError(number, "has a frame past the last one a paste can reach (" +
+                                            GroupedNumber(frame - 1) + ").");
+            return r;
+        }
         const char* stop = line.data() + line.size();
         const char* q = p;
         while (q < stop && (IsSpace(*q) || *q == ';' || *q == ',')) ++q;
@@ -125,9 +132,7 @@ KeyClipReadResult ReadLines(std::string_view text, std::size_t firstLine, bool m
         r.error = "The clipboard holds no keys.";
         return r;
     }
-    const std::int64_t span = static_cast<std::int64_t>(keys.back().GetFrame()) + 1;
-    r.clip.span = static_cast<std::int32_t>(
-        std::min<std::int64_t>(span, std::numeric_limits<std::int32_t>::max()));
+    r.clip.span = keys.back().GetFrame() + 1;
     r.ok = true;
     return r;
 }

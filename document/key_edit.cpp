@@ -1,5 +1,6 @@
 #include "document/key_edit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,6 +19,17 @@ std::string GroupedNumber(std::int64_t value) {
 std::string TooManyKeysMessage(const std::string& what, std::int64_t count) {
     return what + " would create " + GroupedNumber(count) + " keys; at most " +
            GroupedNumber(kMaxKeysPerEdit) + " can be made at once.";
+}
+
+bool KeyEdit::ChangesNothing() const {
+    const auto same = [](const Keyframe& a, const Keyframe& b) {
+        return a.GetFrame() == b.GetFrame() && a.GetOpening() == b.GetOpening() &&
+               a.IsHandMade() == b.IsHandMade();
+    };
+    return std::equal(before.begin(), before.end(), after.begin(), after.end(), same) &&
+           (!rateChange || (rateBefore == rateAfter && presetBefore == presetAfter &&
+                            customBefore == customAfter)) &&
+           (!shapeChange || shapesBefore == shapesAfter);
 }
 
 RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate) {

@@ -40,6 +40,15 @@ struct KeyEdit {
     bool shapeChange = false;
     std::vector<ShapeEntry> shapesBefore;
     std::vector<ShapeEntry> shapesAfter;
+    double customBefore = 0.0;  // the custom rate, which a preset change leaves as it was
+    double customAfter = 0.0;
+    // The rate new documents start with, as the settings held it (preset, custom x 1000).
+    std::int32_t settingPresetBefore = 0, settingPresetAfter = 0;
+    std::int32_t settingCustomBefore = 0, settingCustomAfter = 0;
+
+    // True when the keys after are the keys before (and the rates too): no edit at all. Whatever
+    // else an edit comes to carry must be compared here as well.
+    bool ChangesNothing() const;
 
     // What the edit holds in memory, for the history's budget.
     std::size_t Bytes() const {

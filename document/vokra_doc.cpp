@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "document/app_values.h"
@@ -100,6 +101,7 @@ CVokraDoc::CVokraDoc() {
 CVokraDoc::~CVokraDoc() = default;
 
 void CVokraDoc::DeleteContents() {
+    CancelKeyDrag();
     if (keyEditSink) keyEditSink->Clear();
     timeState.SetExtent(-0.5, 10.5);
     timeState.SetVisibleRange(-0.5, 10.5);
@@ -132,11 +134,34 @@ void CVokraDoc::DeleteContents() {
 }
 
 bool CVokraDoc::OnNewDocument() {
-    return DocumentBase::OnNewDocument();
+    const bool made = DocumentBase::OnNewDocument();
+    RememberSavedFields();
+    return made;
+}
+
+CVokraDoc::StoredFields CVokraDoc::StoredFieldsNow() const {
+    return {frameRate, fpsPreset, customFps, soundDir, soundName, envDir, envName};
+}
+
+void CVokraDoc::RememberSavedFields() {
+    if (!IsModified()) savedFields = StoredFieldsNow();
+}
+
+void CVokraDoc::SetModifiedFlag(bool modified) {
+    DocumentBase::SetModifiedFlag(modified);
+    RememberSavedFields();
+}
+
+void CVokraDoc::CancelKeyDrag() {
+    // Taken out first: the pane clears it again while it cancels.
+    if (auto cancel = std::exchange(keyDragCanceller, nullptr)) cancel();
 }
 
 bool CVokraDoc::OnOpenDocument(const std::string& path) {
-    if (!DocumentBase::OnOpenDocument(path)) return false;
+    if (!DocumentBase::OnOpenDocument(path)) {
+        RememberSavedFields();  // a refused file leaves a new document behind
+        return false;
+    }
     RememberCurrentDir();
     if (!soundName.empty()) {
         const std::string full = soundDir + "/" + soundName;
@@ -157,12 +182,14 @@ bool CVokraDoc::OnOpenDocument(const std::string& path) {
     timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
     timeState.SetAnchor(-0.5);
     timeState.SetCursor(-0.5);
+    RememberSavedFields();
     UpdateAllViews(nullptr, kHintAll);
     return true;
 }
 
 bool CVokraDoc::OnSaveDocument(const std::string& path) {
     if (!DocumentBase::OnSaveDocument(path)) return false;
+    RememberSavedFields();
     RememberCurrentDir();
     return true;
 }
@@ -313,7 +340,17 @@ void CVokraDoc::CutSelection() {
 }
 
 bool CVokraDoc::PasteKeys(const KeyClip& clip) {
+    CancelKeyDrag();
     if (clip.span < 1) return false;
+    // Only a clip whose keys lie in order inside its span is placed whole; anything else would
+    // put keys outside the frames the edit records, or two on one frame.
+    for (std::size_t i = 0; i < clip.keys.size(); ++i) {
+        const std::int32_t f = clip.keys[i].GetFrame();
+        if (f < 0 || f >= clip.span || (i > 0 && clip.keys[i - 1].GetFrame() >= f)) {
+            AfxMessageBox("The clipboard's keys are damaged.");
+            return false;
+        }
+    }
     std::int32_t at;
     std::int32_t unused;
     SelectedFrames(at, unused);
@@ -358,15 +395,15 @@ bool CVokraDoc::AllowNewKeys(const std::string& what, std::int64_t count) {
 
 void CVokraDoc::BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last,
                              bool shapesToo) {
+    CancelKeyDrag();
     pendingEdit = KeyEdit{};
     pendingEdit.name = std::move(name);
     pendingEdit.first = first;
     pendingEdit.last = last;
     pendingEdit.shapeChange = shapesToo;
-    if (keyEditSink) {
-        pendingEdit.before = keys.CopyRange(first, last);
-        if (shapesToo) pendingEdit.shapesBefore = shapes.CopyRange(first, last);
-    }
+    // Kept even without a history: an edit that leaves every key as it was is no edit.
+    pendingEdit.before = keys.CopyRange(first, last);
+    if (shapesToo) pendingEdit.shapesBefore = shapes.CopyRange(first, last);
     editOpen = true;
 }
 
@@ -376,16 +413,16 @@ void CVokraDoc::EndKeyEdit(bool changed) {
     KeyEdit edit = std::move(pendingEdit);
     pendingEdit = KeyEdit{};
     if (!changed) return;
+    edit.after = keys.CopyRange(edit.first, edit.last);
+    if (edit.shapeChange) edit.shapesAfter = shapes.CopyRange(edit.first, edit.last);
+    if (edit.ChangesNothing()) return;
     // Recorded before the flag is set: the history decides what "modified" means from here on.
-    if (keyEditSink) {
-        edit.after = keys.CopyRange(edit.first, edit.last);
-        if (edit.shapeChange) edit.shapesAfter = shapes.CopyRange(edit.first, edit.last);
-        keyEditSink->Record(std::move(edit));
-    }
+    if (keyEditSink) keyEditSink->Record(std::move(edit));
     SetModifiedFlag();
 }
 
 void CVokraDoc::ApplyKeyEdit(const KeyEdit& edit, bool redo) {
+    CancelKeyDrag();
     keys.ReplaceRange(edit.first, edit.last, redo ? edit.after : edit.before);
     if (edit.shapeChange) {
         shapes.ReplaceRange(edit.first, edit.last, redo ? edit.shapesAfter : edit.shapesBefore);
@@ -393,7 +430,15 @@ void CVokraDoc::ApplyKeyEdit(const KeyEdit& edit, bool redo) {
     if (edit.rateChange) {
         frameRate = redo ? edit.rateAfter : edit.rateBefore;
         fpsPreset = redo ? edit.presetAfter : edit.presetBefore;
-        if (fpsPreset == 0) customFps = frameRate;
+        customFps = redo ? edit.customAfter : edit.customBefore;
+        // The rate new documents start with goes back (or forth) with it.
+        IniFile& profile = Profile();
+        profile.WriteInt(kSettings, "FPS_TYPE",
+                         redo ? edit.settingPresetAfter : edit.settingPresetBefore);
+        if (edit.settingCustomBefore != edit.settingCustomAfter) {
+            profile.WriteInt(kSettings, "FPS_CUSTOM",
+                             redo ? edit.settingCustomAfter : edit.settingCustomBefore);
+        }
         ++contentGeneration;
         UpdateExtent();
         timeState.SetVisibleRange(timeState.GetExtentMin(), timeState.GetExtentMax());
@@ -451,6 +496,7 @@ std::int32_t CVokraDoc::TryLoadSound(const std::string& path, std::string& refus
 }
 
 std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal) {
+    CancelKeyDrag();
     // Edits made against another sound are not taken back across it.
     if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
@@ -469,6 +515,7 @@ std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal)
 }
 
 bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin) {
+    CancelKeyDrag();
     if (keyEditSink) keyEditSink->Clear();
     SetModifiedFlag();
     const bool loaded = g_sound.LoadMemory(waveBytes.data(), waveBytes.size()) == 0;
@@ -648,6 +695,7 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
 
 std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
     if (!runner) return {};
+    CancelKeyDrag();
     const auto choice = runner(fpsPreset, frameRate, customFps);
     if (!choice) return {};
     // The dialog only returns rates it accepted; anything else is not applied.
@@ -655,7 +703,22 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
         choice->preset < 0 || choice->preset >= kPresetCount) {
         return {};
     }
+    IniFile& profile = Profile();
+    const double customAfter = choice->preset == 0 ? choice->rate : customFps;
+    const std::int32_t settingCustomAfter = static_cast<int>(customAfter * 1000.0 + 0.5);
+    if (choice->rate == frameRate && choice->preset == fpsPreset && customAfter == customFps) {
+        // The same rate again changes nothing in the document: no step, no modified mark.
+        profile.WriteInt(kSettings, "FPS_TYPE", fpsPreset);
+        if (fpsPreset == 0) profile.WriteInt(kSettings, "FPS_CUSTOM", settingCustomAfter);
+        return {};
+    }
     KeyEdit edit;
+    edit.customBefore = customFps;
+    edit.customAfter = customAfter;
+    edit.settingPresetBefore = profile.GetInt(kSettings, "FPS_TYPE", kDefaultPreset);
+    edit.settingPresetAfter = choice->preset;
+    edit.settingCustomBefore = profile.GetInt(kSettings, "FPS_CUSTOM", 15000);
+    edit.settingCustomAfter = choice->preset == 0 ? settingCustomAfter : edit.settingCustomBefore;
     edit.name = "Frame Rate";
     edit.first = 0;
     edit.last = INT_MAX;
@@ -699,7 +762,6 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
     // Recorded before SetFrameRate marks the document modified (see EndKeyEdit).
     if (keyEditSink) keyEditSink->Record(std::move(edit));
     SetFrameRate(choice->rate, choice->preset);
-    IniFile& profile = Profile();
     if (choice->preset == 0) {
         customFps = choice->rate;
         profile.WriteInt(kSettings, "FPS_CUSTOM", static_cast<int>(customFps * 1000.0 + 0.5));

@@ -85,6 +85,17 @@ public:
 
     // The history that receives every key edit (not owned; null: nothing is recorded).
     void SetKeyEditSink(KeyEditSink* sink) { keyEditSink = sink; }
+    // A pane dragging keys shows them moved and writes them only at the release. While it runs
+    // it leaves here how to cancel it: every other key edit (undo, redo, paste, a rate change, a
+    // new document...) ends the drag as cancelled before it changes anything.
+    void SetKeyDragCanceller(std::function<void()> cancel) { keyDragCanceller = std::move(cancel); }
+    void CancelKeyDrag();
+    // True when everything the document file stores apart from the keys (rates, the sound's and
+    // the envelope's locations) is as it was when the document was last opened, saved or made
+    // new. The undo history answers for the keys.
+    bool StoredFieldsAsSaved() const { return StoredFieldsNow() == savedFields; }
+    // Unmodified means "as saved": the fields are remembered as the saved state.
+    void SetModifiedFlag(bool modified = true) override;
     // Brackets a change that a pane or palette makes to the keys of frames first..last: Begin
     // notes what those frames held; End, when `changed`, records the edit and marks the document
     // modified. Edits outside the range must not happen in between. With `shapesToo` the frames'
@@ -135,6 +146,17 @@ public:
     void Serialize(Archive& ar) override;
 
 private:
+    // Everything the document file stores besides the keys.
+    struct StoredFields {
+        double frameRate = 0.0;
+        std::int32_t fpsPreset = 0;
+        double customFps = 0.0;
+        std::string soundDir, soundName, envDir, envName;
+        bool operator==(const StoredFields&) const = default;
+    };
+    StoredFields StoredFieldsNow() const;
+    // Takes the fields as the saved state once the document is unmodified (opened, saved, new).
+    void RememberSavedFields();
     void DeleteSelectionAs(const char* name, bool shapesToo);
     // The selected frames (first > last when none); first is never below 0.
     void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
@@ -164,6 +186,8 @@ private:
     KeyEditSink* keyEditSink = nullptr;
     KeyEdit pendingEdit;
     bool editOpen = false;
+    std::function<void()> keyDragCanceller;
+    StoredFields savedFields;
 
     friend class VokFile;
 };

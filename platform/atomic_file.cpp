@@ -33,13 +33,26 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writing through a symbolic link updates the file it points to, not the link.
+// Writing through a symbolic link updates the file it points to, not the link, as text editors
+// do; a link to nothing yet makes its target, which the link then names. Followed by hand because
+// the library's canonical forms stop at a link whose target does not exist. A loop of links is
+// left to the rename, which then fails on it.
 std::string ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    constexpr int kMaxHops = 40;  // the kernel's own limit for a chain of links
+    std::string at = path;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::error_code ec;
+        const std::filesystem::path link = std::filesystem::read_symlink(at, ec);
+        if (ec) break;
+        at = link.is_absolute() ? link.string()
+                                : (std::filesystem::path(FolderOf(at)) / link).string();
+    }
+    if (at == path) return path;
     std::error_code ec;
-    const auto resolved = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : resolved.string();
+    const auto resolved = std::filesystem::weakly_canonical(at, ec);
+    return ec ? at : resolved.string();
 }
 
 std::string TempSuffix() {

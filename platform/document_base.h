@@ -32,7 +32,8 @@ public:
     std::string GetTitle() const;
 
     bool IsModified() const { return modified_; }
-    void SetModifiedFlag(bool modified = true);
+    // Virtual so that a document can note what it holds when it becomes unmodified.
+    virtual void SetModifiedFlag(bool modified = true);
 
     void AddView(View* view);
     void RemoveView(View* view);

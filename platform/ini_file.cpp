@@ -13,9 +13,11 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/ini_text.h"
+#include "platform/message_service.h"
 
 namespace vokra {
 namespace {
@@ -212,7 +214,18 @@ bool IniFile::Rewrite(Edit edit) {
         return false;
     }
     cache_.reset();
-    return WriteFileAtomically(path_, text.Text());
+    // A file past what Read takes would cost every setting at the next start: the change that
+    // would grow it that far is refused, and said so once.
+    const std::string bytes = text.Text();
+    if (static_cast<std::int64_t>(bytes.size()) > kMaxBytes) {
+        lock.RemoveIfCreated();
+        if (!std::exchange(toldFull_, true)) {
+            AfxMessageBox("The settings file is full (1 MiB):\n     " + path_ +
+                          "\nThe change was not saved. Remove what is no longer needed from it.");
+        }
+        return false;
+    }
+    return WriteFileAtomically(path_, bytes);
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key,

@@ -6,7 +6,8 @@
 //
 // Reads parse the file once and keep it until the file changes. Each write is a read-modify-write
 // under an advisory lock, so two running copies never lose each other's settings. A file larger
-// than kMaxBytes is neither read (every key gives its default) nor rewritten.
+// than kMaxBytes is neither read (every key gives its default) nor rewritten, and no write makes
+// the file larger than that.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +63,7 @@ private:
 
     std::string path_;
     mutable std::optional<Cache> cache_;
+    bool toldFull_ = false;  // the refusal of a write past kMaxBytes is shown once
 };
 
 // The application's settings file: see SettingsFilePath in app/. Tests point it at a temporary

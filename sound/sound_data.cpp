@@ -26,11 +26,23 @@ struct SoundData::PendingClose {
     std::shared_ptr<void> samples;  // kept alive for the stuck device after an unload
 };
 
+// A device being opened on its own thread. The thread hands the open device over when the wait
+// is not over yet, and closes it itself when the user-interface thread has given up on it.
+struct SoundData::PendingOpen {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    std::unique_ptr<AudioDevice> device;  // the opened device, or null when opening failed
+};
+
 namespace {
 
 // How long closing a device may take before it is taken for stuck. A working driver closes in a
 // buffer or two.
 constexpr auto kCloseWait = std::chrono::milliseconds(500);
+// Opening may start the sound system and connect to a sound server, which takes longer.
+constexpr auto kOpenWait = std::chrono::seconds(2);
 
 }  // namespace
 
@@ -131,12 +143,9 @@ std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
     m_lastHeard = 0;
     m_bForcedDone = false;
 
-    m_hWaveOut = CreateAudioDevice();
-    if (!m_hWaveOut || !m_hWaveOut->Open(m_nSampleRate)) {
-        m_hWaveOut.reset();
-        AfxMessageBox("Open sound device failed!");
-        return 3;
-    }
+    std::int32_t failure = 0;
+    m_hWaveOut = OpenDevice(failure);
+    if (!m_hWaveOut) return failure;
     if (!m_hWaveOut->Prepare(m_pSamples + first, last - first + 1)) {
         ReleaseDevice(false);
         AfxMessageBox("Play fails - PrepareHeader failed");
@@ -150,6 +159,55 @@ std::int32_t SoundData::Play(std::int32_t first, std::int32_t last) {
     m_bPlaying = 1;
     m_nPosition = last;
     return 0;
+}
+
+std::unique_ptr<AudioDevice> SoundData::OpenDevice(std::int32_t& failure) {
+    failure = 3;
+    if (m_stuckOpen) {
+        std::lock_guard<std::mutex> lock(m_stuckOpen->mutex);
+        if (!m_stuckOpen->finished) return nullptr;  // reported when it got stuck
+    }
+    m_stuckOpen.reset();
+    std::unique_ptr<AudioDevice> created = CreateAudioDevice();
+    if (!created) {
+        AfxMessageBox("Open sound device failed!");
+        return nullptr;
+    }
+    auto pending = std::make_shared<PendingOpen>();
+    auto open = [pending, rate = m_nSampleRate](std::unique_ptr<AudioDevice> device) {
+        const bool opened = device->Open(rate);
+        std::unique_lock<std::mutex> lock(pending->mutex);
+        pending->finished = true;
+        if (pending->abandoned) {
+            // Nobody waits for it any more: it goes as it came.
+            lock.unlock();
+            if (opened) device->Close();
+            return;
+        }
+        if (opened) pending->device = std::move(device);
+        pending->done.notify_all();
+    };
+    auto job = std::make_shared<std::unique_ptr<AudioDevice>>(std::move(created));
+    try {
+        std::thread([open, job]() mutable { open(std::move(*job)); }).detach();
+    } catch (const std::system_error&) {
+        open(std::move(*job));  // no thread to spare: open here, as before
+    }
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (!pending->done.wait_for(lock, kOpenWait, [&] { return pending->finished; })) {
+        pending->abandoned = true;
+        lock.unlock();
+        m_stuckOpen = std::move(pending);
+        if (!m_bReportedStuckOpen) {
+            m_bReportedStuckOpen = true;
+            AfxMessageBox(
+                "The sound device did not respond.\nPlayback is not available until it does; "
+                "everything else works as usual.");
+        }
+        return nullptr;
+    }
+    if (!pending->device) AfxMessageBox("Open sound device failed!");
+    return std::move(pending->device);
 }
 
 void SoundData::FinishIfDone() {

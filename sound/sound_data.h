@@ -61,6 +61,15 @@ private:
     struct PendingClose;
     std::vector<std::shared_ptr<PendingClose>> m_stuckCloses;  // devices that would not close
     bool m_bReportedStuck = false;                             // a stuck device is reported once
+
+    // Opens a device for the sound's rate on a thread of its own, waiting a bounded time for it:
+    // a driver that blocks while opening must not freeze the window. Null when it failed (said
+    // as the device failure), did not answer in time (said once), or an earlier open that did not
+    // answer is still under way (playback is refused until it ends).
+    std::unique_ptr<AudioDevice> OpenDevice(std::int32_t& failure);
+    struct PendingOpen;
+    std::shared_ptr<PendingOpen> m_stuckOpen;  // an open still under way on its thread
+    bool m_bReportedStuckOpen = false;
 };
 
 extern SoundData g_sound;

@@ -674,6 +674,40 @@ void CPlaybackPalette::OnKillFocusOpen() {
     m_pDoc->UpdateAllViews(nullptr, kHintAll);
 }
 
+bool CPlaybackPalette::CommitPendingEdits() {
+    if (!m_pDoc || (!m_bStartModified && !m_bEndModified && !m_bOpenModified)) return true;
+    const double extentEnd = m_pDoc->GetTimeRange().GetExtentMax();
+    const int lastFrame = TruncToInt32(extentEnd);
+    // Checked before anything is applied, and said at once: the command waits for the answer.
+    if (m_bStartModified && !EditInRange(m_editStart, extentEnd)) {
+        OnBadValue(0, lastFrame);
+        return false;
+    }
+    if ((m_bStartModified || m_bEndModified) && !EditInRange(m_editEnd, extentEnd)) {
+        OnBadValue(1, lastFrame);
+        return false;
+    }
+    if (m_bOpenModified && !EditEmpty(m_editOpen)) {
+        const long long v = EditValue(m_editOpen);
+        if (v < 0 || v > 150) {
+            OnBadValue(2, 150);
+            return false;
+        }
+    }
+    const bool open = m_bOpenModified;
+    const QString openText = m_editOpen->text();
+    OnKillFocusStart();
+    OnKillFocusEnd();
+    if (open) {
+        // A selection change above showed the new selection's opening in the edit.
+        m_editOpen->setText(openText);
+        m_bOpenModified = true;
+        OnKillFocusOpen();
+    }
+    m_bStartModified = m_bEndModified = m_bOpenModified = false;
+    return true;
+}
+
 void CPlaybackPalette::OnBadValue(int which, int maximum) {
     if (!isVisible()) show();
     const std::string text = which == 2

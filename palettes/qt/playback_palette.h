@@ -52,6 +52,10 @@ public:
     void OnKillFocusStart();
     void OnKillFocusEnd();
     void OnKillFocusOpen();
+    // Applies what was typed into Start, End or %Open without Enter or Tab, as leaving the edit
+    // would; a command that saves, exports or replaces the document calls it first. False, after
+    // the prompt for the refused value, when one is out of range.
+    bool CommitPendingEdits();
     // The posted prompt for a value out of range: which 0 Start, 1 End, 2 %Open.
     void OnBadValue(int which, int maximum);
     void OnTimer();

@@ -52,6 +52,10 @@ void ForSelectedKeys(const KeyframeList& keys, const TimelineState& ts, Fn fn) {
 
 EnvView::EnvView(CVokraDoc* doc, QWidget* parent) : MSBView(doc, parent, true) {}
 
+EnvView::~EnvView() {
+    if (keyDragging != 0 && GetDocument()) GetDocument()->SetKeyDragCanceller(nullptr);
+}
+
 TimelineState& EnvView::GetTimelineState() {
     return GetDocument() ? GetDocument()->GetTimeRange() : MSBView::GetTimelineState();
 }
@@ -322,13 +326,13 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
     keyDragging = 1;
     keyDragStart = point;
     keyDragOffset = 0.0;
-    keyDragSnapshot.clear();
+    // Any other key edit (undo, paste, a rate change...) ends this drag first, as cancelled.
+    doc->SetKeyDragCanceller([this] { CancelKeyDrag(); });
 
     bool any = false;
     double smallest = 0.0;
     double largest = 0.0;
     ForSelectedKeys(list, ts, [&](const Keyframe& key) {
-        keyDragSnapshot.push_back(key);
         const double v = key.GetOpening();
         if (!any) {
             smallest = largest = v;
@@ -385,19 +389,9 @@ void EnvView::CancelKeyDrag() {
     if (keyDragging == 0) return;
     keyDragging = 0;
     keyDragOffset = 0.0;
+    // Nothing was written: the keys are as they were, and no other edit ran in between.
     CVokraDoc* doc = GetDocument();
-    if (doc) {
-        // Nothing is written before the release; a key changed meanwhile all the same goes back.
-        KeyframeList& list = doc->GetKeys();
-        for (const Keyframe& was : keyDragSnapshot) {
-            const Keyframe* now = list.FindAtOrAfter(was.GetFrame());
-            if (!now || now->GetFrame() != was.GetFrame() ||
-                now->GetOpening() != was.GetOpening()) {
-                list.SetKey(was);
-            }
-        }
-    }
-    keyDragSnapshot.clear();
+    if (doc) doc->SetKeyDragCanceller(nullptr);
     if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
     if (doc) {
         doc->UpdateAllViews(nullptr, kHintAll);
@@ -435,9 +429,9 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
         return;
     }
     keyDragging = 0;
-    keyDragSnapshot.clear();
-    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
     CVokraDoc* doc = GetDocument();
+    if (doc) doc->SetKeyDragCanceller(nullptr);
+    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
     TimelineState& ts = GetTimelineState();
     if (keyDragOffset == 0.0) return;
     if (!ts.HasSelection() || !doc) {

@@ -2,9 +2,10 @@
 // The lower timeline pane: the document's keys as an opening envelope (0 at the bottom, 150 % at
 // the top, a grey guide at 100 %) with a frames ruler and the timeline's scroll bar. Keys of the
 // selected frames are dragged up and down together (shown moved during the drag, written at the
-// release; Escape puts them back); Insert and Delete fill and clear the selected frames through the
-// document. Openings outside 0..150 % (possible from a file) are drawn clipped to the plot. Where
-// keys are denser than pixel columns, each column is drawn once, as the same picture.
+// release; Escape or any other key edit ends the drag unwritten); Insert and Delete fill and clear
+// the selected frames through the document. Openings outside 0..150 % (possible from a file) are
+// drawn clipped to the plot. Where keys are denser than pixel columns, each column is drawn once,
+// as the same picture.
 #include <vector>
 
 #include "document/keyframe.h"
@@ -18,6 +19,7 @@ class EnvView : public MSBView {
     Q_OBJECT
 public:
     explicit EnvView(CVokraDoc* doc, QWidget* parent = nullptr);
+    ~EnvView() override;
 
     TimelineState& GetTimelineState() override;
     double SnapPosition(double x) override;
@@ -37,8 +39,7 @@ public:
     void OnLButtonUp(KeyState keys, Point point) override;
     void OnKeyDown(unsigned virtualKey, unsigned repeatCount, unsigned flags,
                    KeyState keys) override;
-    // Ends a key drag without writing anything: the keys stay (or are put back) as they were
-    // before it began.
+    // Ends a key drag without writing anything: the keys stay as they were before it began.
     void CancelKeyDrag();
 
 protected:
@@ -57,8 +58,6 @@ protected:
     double keyDragOffset = 0.0;
     double keyDragOffsetMin = 0.0;
     double keyDragOffsetMax = 0.0;
-    // The selected keys as they were when the drag began.
-    std::vector<Keyframe> keyDragSnapshot;
     // Keys per pixel column above which a column is drawn once for all its keys.
     double denseKeysPerColumn = 1.0;
 };

@@ -265,5 +265,125 @@ TEST_F(KeyUndo, ReTimingSaysHowManyMergedAndUndoesWithTheRate) {
     EXPECT_EQ(Doc().GetKeys().GetCount(), 5);
 }
 
+// While keys are dragged, another key edit ends the drag as cancelled first: Escape afterwards
+// changes nothing, and every key stays inside the history.
+struct InterruptCase {
+    const char* name;
+    void (*run)(KeyUndo&);
+};
+
+class KeyUndo_DragInterrupted : public KeyUndo,
+                                public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(KeyUndo_DragInterrupted, EscapeAfterwardsWritesNothingOutsideTheHistory) {
+    StartWithKeys();
+    const std::string original = Bytes();
+    Select(2.5, 4.5);
+    Doc().OnKeyCommand(0x2D, 1, 0);  // keys on 3 and 4, one step
+    EnvView* env = Frame().GetEnvelopePane();
+    env->resize(450, 208);
+    Select(1.5, 5.5);
+    env->PaintPane();
+    const Point key = env->GetMapping().WorldToPixelPoint(5, 0.5);
+    env->OnLButtonDown(KeyState{}, key);
+    env->OnMouseMove(KeyState{}, Point{key.x, key.y - 30});
+    GetParam().run(*this);
+    EXPECT_FALSE(env->IsKeyDragging());
+    const std::string interrupted = Bytes();
+    QTest::keyClick(env, Qt::Key_Escape);
+    env->OnLButtonUp(KeyState{}, Point{key.x, key.y - 30});
+    EXPECT_EQ(Bytes(), interrupted);
+    while (Stack().canUndo()) Stack().undo();
+    EXPECT_EQ(Bytes(), original);
+    EXPECT_FALSE(Doc().IsModified());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeyUndo_DragInterrupted,
+    ::testing::Values(InterruptCase{"Undo", [](KeyUndo& f) { f.Frame().OnCommand(ID_EDIT_UNDO); }},
+                      InterruptCase{"Retime",
+                                    [](KeyUndo& f) {
+                                        f.messages_->AllowAny(IDYES);
+                                        f.Doc().OnSetFramesPerSec([](std::int32_t, double, double) {
+                                            return FpsChoice{12.0, 4};
+                                        });
+                                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The envelope's location is stored in the document: undoing back to the saved keys after writing
+// it leaves the document modified, so quitting asks.
+TEST_F(KeyUndo, UndoAfterWritingTheEnvelopeStaysModified) {
+    StartWithKeys();
+    dialogs_->Answer(dir_.File("take.vok"));
+    Frame().OnCommand(ID_FILE_SAVE);
+    Select(-0.5, 6.5);
+    Doc().OnKeyCommand(0x2E, 1, 0);
+    ASSERT_TRUE(Doc().WriteEnvelopeTo(dir_.File("take.env")));
+    Frame().OnCommand(ID_EDIT_UNDO);
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_TRUE(Frame().isWindowModified());
+}
+
+// Undoing a custom rate restores the document's custom rate and the one new documents start with.
+TEST_F(KeyUndo, UndoingACustomRateRestoresItExactly) {
+    StartWithKeys();
+    const std::string before = Bytes();
+    messages_->AllowAny(IDYES);
+    Doc().OnSetFramesPerSec([](std::int32_t, double, double) { return FpsChoice{20.0, 0}; });
+    ASSERT_EQ(Profile().GetInt("SETTINGS", "FPS_CUSTOM", 0), 20000);
+    Frame().OnCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_FALSE(Doc().IsModified());
+    EXPECT_EQ(Profile().GetInt("SETTINGS", "FPS_CUSTOM", 15000), 15000);
+    EXPECT_EQ(Profile().GetInt("SETTINGS", "FPS_TYPE", 7), 7);
+}
+
+// An edit that changes nothing records no step and leaves the document unmodified.
+class KeyUndo_NoChange : public KeyUndo, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(KeyUndo_NoChange, IsNoEdit) {
+    StartWithKeys();
+    GetParam().run(*this);
+    EXPECT_EQ(Stack().count(), 0);
+    EXPECT_FALSE(Doc().IsModified());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, KeyUndo_NoChange,
+                         ::testing::Values(InterruptCase{"SameRate",
+                                                         [](KeyUndo& f) {
+                                                             f.Doc().OnSetFramesPerSec(
+                                                                 [](std::int32_t, double, double) {
+                                                                     return FpsChoice{15.0, 7};
+                                                                 });
+                                                         }},
+                                           InterruptCase{"InsertOverKeys",
+                                                         [](KeyUndo& f) {
+                                                             f.Select(1.5, 2.5);
+                                                             f.Doc().OnKeyCommand(0x2D, 1, 0);
+                                                         }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A value typed into %Open without Enter or Tab goes into the saved file; one out of range stops
+// the save with its prompt.
+TEST_F(KeyUndo, SaveCommitsAValuePendingInThePalette) {
+    StartWithKeys();
+    Frame().OnPlaybackPalette();
+    Select(1.5, 5.5);
+    Doc().UpdateAllViews(nullptr, kHintAll);
+    auto* edit = Frame().GetPlaybackPalette().findChild<QLineEdit*>("open");
+    edit->clear();
+    QTest::keyClicks(edit, "200");
+    messages_->Expect("Please Enter a size between 0 and 150");
+    Frame().OnCommand(ID_FILE_SAVE);  // no dialog: the save stopped
+    EXPECT_TRUE(Doc().GetPathName().empty());
+    edit->clear();
+    QTest::keyClicks(edit, "70");
+    dialogs_->Answer(dir_.File("take.vok"));
+    Frame().OnCommand(ID_FILE_SAVE);
+    EXPECT_FALSE(Doc().IsModified());
+    EXPECT_FLOAT_EQ(Doc().GetKeys().GetAt(1)->GetOpening(), 0.7f);  // frame 5
+    messages_->VerifyAllShown();
+}
+
 }  // namespace
 }  // namespace vokra::test

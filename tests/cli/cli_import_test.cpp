@@ -2,10 +2,12 @@
 // copy that loads, info says what a sound is. Run as a separate process, as a user runs it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -139,6 +141,62 @@ TEST(CliImport, WithVokTheCopyIsWrittenBesideTheDocument) {
     const Outcome info = RunCli(dir, {"info", dir.File("out/doc.vok")});
     EXPECT_NE(info.out.find("sound file: take 1-vokra.wav"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("sound folder: " + dir.File("out") + "\n"), std::string::npos);
+}
+
+// The output named as the input itself, through a link, or as a second hard link: nothing written.
+struct SameFileCase {
+    const char* name;
+    int (*alias)(const char* in, const char* out);
+};
+
+class CliImport_SameFile : public ::testing::TestWithParam<SameFileCase> {};
+
+TEST_P(CliImport_SameFile, ConvertNeverReplacesTheRecordingItself) {
+    test::TempDir dir;
+    const std::string in =
+        WriteVoice(dir, "v.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, 1.0);
+    const std::string out = GetParam().alias ? dir.File("alias.wav") : in;
+    if (GetParam().alias) ASSERT_EQ(GetParam().alias(in.c_str(), out.c_str()), 0);
+    const std::string before = test::ReadFile(in);
+    const Outcome r = RunCli(dir, {"convert", in, out});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("cannot replace the recording itself"), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(in), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliImport_SameFile,
+                         ::testing::Values(SameFileCase{"SamePath", nullptr},
+                                           SameFileCase{"SymbolicLink", ::symlink},
+                                           SameFileCase{"HardLink", ::link}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Two takes of one name keyed into one folder: the second copy takes the next free name, the
+// first document keeps its own sound, and keying the first again reuses its identical copy.
+TEST(CliImport, AConvertedCopyNeverOverwritesAFileThisRunDidNotMake) {
+    test::TempDir dir;
+    ::mkdir(dir.File("scene1").c_str(), 0755);
+    ::mkdir(dir.File("scene2").c_str(), 0755);
+    ::mkdir(dir.File("docs").c_str(), 0755);
+    const std::string one =
+        WriteVoice(dir, "scene1/line.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 2.0);
+    const std::string two =
+        WriteVoice(dir, "scene2/line.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 1.2);
+    ASSERT_EQ(RunCli(dir, {"autokey", one, "--vok", dir.File("docs/scene1.vok")}).exit, 0);
+    const std::string firstCopy = test::ReadFile(dir.File("docs/line-vokra.wav"));
+    const Outcome second = RunCli(dir, {"autokey", two, "--vok", dir.File("docs/scene2.vok")});
+    ASSERT_EQ(second.exit, 0) << second.err;
+    EXPECT_NE(second.err.find("the document uses " + dir.File("docs/line-vokra-2.wav")),
+              std::string::npos)
+        << second.err;
+    EXPECT_EQ(test::ReadFile(dir.File("docs/line-vokra.wav")), firstCopy);
+    EXPECT_NE(
+        RunCli(dir, {"info", dir.File("docs/scene2.vok")}).out.find("sound file: line-vokra-2.wav"),
+        std::string::npos);
+    ASSERT_EQ(RunCli(dir, {"autokey", one, "--vok", dir.File("docs/again.vok")}).exit, 0);
+    EXPECT_NE(
+        RunCli(dir, {"info", dir.File("docs/again.vok")}).out.find("sound file: line-vokra.wav"),
+        std::string::npos);
+    EXPECT_FALSE(std::ifstream(dir.File("docs/line-vokra-3.wav")).good());
 }
 
 TEST(CliImport, TooLongARecordingIsRefusedWithItsLengthAndNothingIsWritten) {

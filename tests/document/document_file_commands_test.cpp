@@ -169,15 +169,37 @@ TEST_F(DocumentFile_Save, ReadOnlyFolderWritesTheFileInPlace) {
     EXPECT_EQ(ReadFile(folder + "/a.vok"), "new");
 }
 
-TEST_F(DocumentFile_Save, ThroughASymbolicLinkUpdatesItsTarget) {
-    const std::string real = dir_.File("real.vok");
-    WriteFile(real, "old");
-    std::filesystem::create_symlink(real, dir_.File("link.vok"));
+// Through a symbolic link the save goes to its target, which a dangling link's save creates when
+// its folder exists; the link stays a link either way.
+struct LinkCase {
+    const char* name;
+    const char* target;  // as the link holds it, relative to the link's folder
+    bool exists;
+    bool folderExists;
+};
+
+class DocumentFile_SaveLink : public DocumentFile_Save,
+                              public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(DocumentFile_SaveLink, WritesThroughTheLinkAndKeepsIt) {
+    const LinkCase& c = GetParam();
+    const std::string real = dir_.File(c.target);
+    if (c.exists) WriteFile(real, "old");
+    std::filesystem::create_symlink(c.target, dir_.File("link.vok"));
     CVokraDoc& doc = BigDoc();
-    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("link.vok")));
+    if (!c.folderExists) messages_->Expect(Failed("The folder does not exist."));
+    EXPECT_EQ(doc.OnSaveDocument(dir_.File("link.vok")), c.folderExists);
     EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("link.vok")));
-    EXPECT_EQ(ReadFile(real).size(), 71u + 400 * 12);
+    if (c.folderExists) {
+        EXPECT_EQ(ReadFile(real).size(), 71u + 400 * 12);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, DocumentFile_SaveLink,
+                         ::testing::Values(LinkCase{"ToAFile", "real.vok", true, true},
+                                           LinkCase{"Dangling", "new.vok", false, true},
+                                           LinkCase{"IntoNoFolder", "gone/new.vok", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DocumentFile_Save, ReplacedFileKeepsItsPermissions) {
     const std::string path = dir_.File("a.vok");

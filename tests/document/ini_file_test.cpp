@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/ini_text.h"
+#include "tests/support/scripted_services.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -252,6 +253,25 @@ TEST(IniFile_Limit, OversizedFileGivesDefaultsAndIsNeverRewritten) {
     EXPECT_EQ(ini.GetInt("SETTINGS", "SECONDS", 7), 7);
     EXPECT_FALSE(ini.WriteInt("SETTINGS", "SECONDS", 0));
     EXPECT_EQ(ReadFile(path), text);
+}
+
+// A file just under the limit: the write that would take it over is refused with one message, so
+// the next start still reads every setting; a write that does not grow it still goes through.
+TEST(IniFile_Limit, OwnWritesNeverTakeTheFilePastWhatIsRead) {
+    TempDir dir;
+    const std::string path = dir.File("full.ini");
+    std::string text = "[SETTINGS]\nSECONDS=1\n[Recent File List]\n";
+    while (text.size() + 40 < IniFile::kMaxBytes) text += "File=/a/long/folder/of/takes/x.vok\n";
+    WriteFile(path, text);
+    IniFile ini(path);
+    test::ScriptedMessages messages;
+    messages.AllowAny();
+    EXPECT_FALSE(ini.WriteString("WINDOW", "Layout", std::string(100, 'x')));
+    EXPECT_FALSE(ini.WriteString("WINDOW", "Layout", std::string(100, 'y')));
+    EXPECT_EQ(messages.Shown().size(), 1u);
+    EXPECT_EQ(ReadFile(path), text);
+    EXPECT_TRUE(ini.WriteInt("SETTINGS", "SECONDS", 0));
+    EXPECT_EQ(IniFile(path).GetInt("SETTINGS", "SECONDS", 7), 0);
 }
 
 // Reads are served from what was parsed until the file changes; a change of the same size made

@@ -141,6 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                      "99999999999 0.5",
                      {},
                      "Line 1 of the clipboard does not start with a frame number (0 or more)."},
+        // Its clip would span one frame more than a frame number holds.
+        ClipTextCase{"LastPossibleFrame",
+                     "2147483647 1",
+                     {},
+                     "Line 1 of the clipboard has a frame past the last one a paste can reach "
+                     "(2,147,483,646)."},
         ClipTextCase{
             "DecimalComma",
             "1 0,5",

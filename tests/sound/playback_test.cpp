@@ -248,8 +248,14 @@ struct StuckGate {
 
 class StuckDevice final : public AudioDevice {
 public:
-    explicit StuckDevice(std::shared_ptr<StuckGate> gate) : gate_(std::move(gate)) {}
-    bool Open(int) override { return true; }
+    explicit StuckDevice(std::shared_ptr<StuckGate> gate, bool openBlocks = false)
+        : gate_(std::move(gate)), openBlocks_(openBlocks) {}
+    // A driver stuck while opening (a server that never answers) returns once the test lets go.
+    bool Open(int) override {
+        std::unique_lock<std::mutex> lock(gate_->mutex);
+        if (openBlocks_) gate_->changed.wait(lock, [&] { return gate_->released; });
+        return true;
+    }
     bool Prepare(const std::int16_t* samples, std::int32_t count) override {
         samples_ = samples, count_ = count;
         return true;
@@ -272,6 +278,7 @@ private:
     const std::int16_t* samples_ = nullptr;
     std::int32_t count_ = 0;
     bool reset_ = false;
+    bool openBlocks_ = false;
 };
 
 TEST(Playback_StuckDriver, StopEndsReportsOnceAndTheNextPlayOpensANewDevice) {
@@ -305,6 +312,36 @@ TEST(Playback_StuckDriver, StopEndsReportsOnceAndTheNextPlayOpensANewDevice) {
     EXPECT_TRUE(
         gate->changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate->closed == 2; }));
     EXPECT_EQ(gate->sum, 3 * 3000);
+    SetAudioDeviceFactory(nullptr);
+}
+
+TEST(Playback_StuckDriver, AnOpenThatNeverAnswersIsReportedOnceAndPlaybackIsRefused) {
+    auto gate = std::make_shared<StuckGate>();
+    int opened = 0;
+    SetAudioDeviceFactory([&] { return std::make_unique<StuckDevice>(gate, ++opened == 1); });
+    test::TempDir dir;
+    test::WriteFile(dir.File("s.wav"), test::MakeWav16(std::vector<std::int16_t>(2000, 3), 8000));
+    test::ScriptedMessages messages;
+    SoundData sound;
+    ASSERT_EQ(sound.Load(dir.File("s.wav")), 0);
+    messages.Expect(
+        "The sound device did not respond.\nPlayback is not available until it does; everything "
+        "else works as usual.");
+    EXPECT_EQ(sound.Play(0, 1999), 3);
+    EXPECT_EQ(sound.Play(0, 1999), 3);  // still under way: refused, said once, no second device
+    EXPECT_EQ(opened, 1);
+    messages.VerifyAllShown();
+    {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->released = true;
+        gate->changed.notify_all();
+        // The late device is closed by the thread that opened it.
+        ASSERT_TRUE(gate->changed.wait_for(lock, std::chrono::seconds(10),
+                                           [&] { return gate->closed == 1; }));
+    }
+    EXPECT_EQ(sound.Play(0, 1999), 0);
+    sound.Stop();
+    EXPECT_FALSE(sound.IsPlaying());
     SetAudioDeviceFactory(nullptr);
 }
 
