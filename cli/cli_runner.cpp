@@ -309,11 +309,11 @@ int RunSoundInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
             Field(out, "note", EndsEarlyNotice(FileNameOf(o.input), info));
         } else {
             // Decoding stopped one frame past 500 s: the length is only known to be above it.
-            Field(out, "frames", info.longerThanFrames
-                                     ? "more than " + std::to_string(info.frames - 1)
-                                     : std::to_string(info.frames));
-            Field(out, "seconds", info.longerThanFrames ? "more than 500"
-                                                        : ShortestNumber(info.Seconds()));
+            Field(out, "frames",
+                  info.longerThanFrames ? "more than " + std::to_string(info.frames - 1)
+                                        : std::to_string(info.frames));
+            Field(out, "seconds",
+                  info.longerThanFrames ? "more than 500" : ShortestNumber(info.Seconds()));
         }
     } else {
         Field(out, "format", "WAV");

@@ -199,7 +199,8 @@ SndHandle OpenPath(const std::string& path, SF_INFO& info) {
 // libsndfile gives the length of what is in the file, so a WAV cut short is only seen here.
 std::int64_t PromisedWaveFrames(const unsigned char* head, std::size_t size) {
     const auto le32 = [head](std::size_t at) {
-        return static_cast<std::uint32_t>(head[at]) | static_cast<std::uint32_t>(head[at + 1]) << 8 |
+        return static_cast<std::uint32_t>(head[at]) |
+               static_cast<std::uint32_t>(head[at + 1]) << 8 |
                static_cast<std::uint32_t>(head[at + 2]) << 16 |
                static_cast<std::uint32_t>(head[at + 3]) << 24;
     };
@@ -318,10 +319,9 @@ public:
         if (LengthUnknown(sf_)) {
             // Nothing says how long it is: decode it once to learn, then start again.
             const sf_count_t limit = CountLimit(sf_.samplerate);
-            const sf_count_t counted =
-                CountFrames(file_, sf_.channels, limit, [this] {
-                    return !options_.progress || options_.progress(0.0);
-                });
+            const sf_count_t counted = CountFrames(file_, sf_.channels, limit, [this] {
+                return !options_.progress || options_.progress(0.0);
+            });
             if (counted < 0) return Status(r, ImportStatus::Cancelled);
             sf_.frames = counted;
             r.info.frames = counted;
@@ -525,9 +525,9 @@ std::string SoundFileInfo::Describe() const {
     if (container != "WAV" && container != encoding) what = container + " " + encoding;
     return std::to_string(sampleRate) + " Hz, " + std::to_string(channels) +
            (channels == 1 ? " channel, " : " channels, ") + what + ", " +
-           (longerThanFrames ? std::string("more than 500")
-                             : SecondsApartFrom(Seconds(), static_cast<double>(kMaxImportSamples) /
-                                                               8000)) +
+           (longerThanFrames
+                ? std::string("more than 500")
+                : SecondsApartFrom(Seconds(), static_cast<double>(kMaxImportSamples) / 8000)) +
            " s";
 }
 

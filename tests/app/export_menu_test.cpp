@@ -69,8 +69,20 @@ TEST_F(ExportMenuTest, CopyPutsAfterEffectsTextOnTheClipboard) {
     Frame().GetExportMenu()->CopyAction()->trigger();
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
     EXPECT_EQ(text, KeysAsText(Doc(), KeyFormat::Ae, {}));
-    EXPECT_NE(text.find("\n\t3\t25\n\nEnd of Keyframe Data\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\t0\t0\n\t3\t25\n\n\nEnd of Keyframe Data\n"), std::string::npos);
     EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
+TEST_F(ExportMenuTest, CopyIsGreyedOutWithoutKeys) {
+    Start();
+    QAction* copy = Frame().GetExportMenu()->CopyAction();
+    auto* edit = qobject_cast<QMenu*>(copy->parent());
+    ASSERT_NE(edit, nullptr);
+    emit edit->aboutToShow();
+    EXPECT_FALSE(copy->isEnabled());
+    Doc().GetKeys().SetKey(Keyframe(3, 0.25f));
+    emit edit->aboutToShow();
+    EXPECT_TRUE(copy->isEnabled());
 }
 
 // The dialog: what it accepts and what it refuses with a message, staying open.
@@ -108,7 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "0.5)."},
         RowsCase{"comma_decimal",
                  {{"a", "0,5"}, {"b", ""}},
-                 "The limit of mouth 'a' must be a number (got '0,5')."}),
+                 "The limit of mouth 'a' must be a number (got '0,5')."},
+        // The same rule as --mouths: switch-data readers drop names that are numbers.
+        RowsCase{"number_name",
+                 {{"closed", "0.2"}, {"2", ""}},
+                 "The mouth name '2' is a plain number, which readers of switch data drop."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportMenuTest, DialogRowsGrowAndShrinkInOrder) {

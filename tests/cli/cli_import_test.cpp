@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,94 @@ TEST(CliImport, TooLongARecordingIsRefusedWithItsLengthAndNothingIsWritten) {
               "converts to: no: long.wav is 501.0 s long; Vokra works on sounds of at "
               "most 4,000,000 samples, which is 500 s at 8000 Hz, the lowest rate it "
               "converts to.\n");
+}
+
+// What is not a sound file, and a recording cut short: said on standard error, never taken for a
+// document or converted in silence.
+struct PathCase {
+    const char* name;
+    std::function<std::string(const test::TempDir&)> make;
+    const char* command;
+    int exit;
+    std::string err;  // a line of standard error (the file's name is "x.wav" or "x.flac")
+};
+
+class CliImport_Paths : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(CliImport_Paths, SayWhatTheFileIs) {
+    const PathCase& c = GetParam();
+    test::TempDir dir;
+    const std::string in = c.make(dir);
+    std::vector<std::string> args{c.command, in};
+    if (std::string(c.command) == "convert") args.push_back(dir.File("out.wav"));
+    const Outcome r = RunCli(dir, args);
+    EXPECT_EQ(r.exit, c.exit) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+}
+
+std::string CutFlac(const test::TempDir& d) {
+    const std::string p = WriteVoice(d, "x.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 5.0);
+    std::string bytes = test::ReadFile(p);
+    bytes.resize(bytes.size() * 2 / 5);
+    test::WriteFile(p, bytes);
+    return p;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliImport_Paths,
+    ::testing::Values(PathCase{"FolderToInfo",
+                               [](const test::TempDir& d) {
+                                   ::mkdir(d.File("x.wav").c_str(), 0700);
+                                   return d.File("x.wav");
+                               },
+                               "info", 1,
+                               "vokra-cli: x.wav is a folder, not a document or a sound file.\n"},
+                      PathCase{"FifoToAutokey",
+                               [](const test::TempDir& d) {
+                                   ::mkfifo(d.File("x.wav").c_str(), 0600);
+                                   return d.File("x.wav");
+                               },
+                               "autokey", 1,
+                               "vokra-cli: x.wav is a named pipe, not a sound file.\n"},
+                      PathCase{"EmptyFlacToInfo",
+                               [](const test::TempDir& d) {
+                                   test::WriteFile(d.File("x.flac"), "");
+                                   return d.File("x.flac");
+                               },
+                               "info", 1, "vokra-cli: x.flac is empty: it holds no sound.\n"},
+                      PathCase{"CutFlacToConvert", CutFlac, "convert", 0,
+                               "s of the 5.0 s its header promises.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// autokey and convert refuse a header of 1024 channels with the same words.
+TEST(CliImport, AutokeyAndConvertRefuseAlike) {
+    test::TempDir dir;
+    const std::string in =
+        WriteVoice(dir, "x.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1024, 0.05);
+    const Outcome keyed = RunCli(dir, {"autokey", in});
+    const Outcome converted = RunCli(dir, {"convert", in, dir.File("out.wav")});
+    EXPECT_EQ(keyed.exit, 1);
+    EXPECT_EQ(converted.exit, 1);
+    EXPECT_NE(keyed.err.find("1024 channels"), std::string::npos) << keyed.err;
+    EXPECT_EQ(keyed.err, converted.err);
+}
+
+TEST(CliImport, InfoGivesBothLengthsOfARecordingCutShort) {
+    test::TempDir dir;
+    const Outcome r = RunCli(dir, {"info", CutFlac(dir)});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\nheader frames: 110250\nheader seconds: 5\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("note: x.flac ends after "), std::string::npos) << r.out;
+}
+
+TEST(CliImport, JsonWithoutADocumentNamesTheKeyedRecording) {
+    test::TempDir dir;
+    const std::string in =
+        WriteVoice(dir, "take.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 1.0);
+    const Outcome r = RunCli(dir, {"autokey", in, "--format", "json"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\"sound\": \"" + in + "\","), std::string::npos) << r.out;
 }
 
 }  // namespace

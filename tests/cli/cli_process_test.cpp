@@ -261,13 +261,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "File contents are not a valid Vokra document."},
         FailureCase{"Truncated", "export",
                     std::string("\x2AVokra version 1 Copyright 1998 Quorvendale") + "\0\0",
-                    "Unexpected file format."}),
+                    "/input: Unexpected file format.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliProcess, MissingFilesAndUnwritableOutputsExitOne) {
     Result r = Run({"autokey", dir_.File("none.wav")});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "Failed to open file\n");
+    EXPECT_EQ(r.err, "vokra-cli: Failed to open file\n");
     r = Run({"info", dir_.File("none.vok")});
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("Cannot find this file."), std::string::npos);
@@ -275,7 +275,19 @@ TEST_F(CliProcess, MissingFilesAndUnwritableOutputsExitOne) {
     const std::string unwritable = dir_.File("no/such/folder/out.env");
     r = Run({"autokey", SilenceThenTone(), "--env", unwritable});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "Could not open/create file " + unwritable + "\nThe folder does not exist.\n");
+    EXPECT_EQ(r.err, "vokra-cli: Could not open/create file " + unwritable +
+                         "\nvokra-cli: The folder does not exist.\n");
+}
+
+// Every message carries the tool's name, whichever way the keys go out.
+TEST_F(CliProcess, MessagesKeepTheirPrefixWithAnOutputFile) {
+    const std::string doc = dir_.File("doc.vok");
+    ASSERT_EQ(Run({"autokey", SilenceThenTone(), "--vok", doc}).exit, 0);
+    const std::string unwritable = dir_.File("no/such/folder/out.csv");
+    const Result r = Run({"export", doc, "--format", "csv", "-o", unwritable});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "vokra-cli: Could not open/create file " + unwritable +
+                         "\nvokra-cli: The folder does not exist.\n");
 }
 
 TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {

@@ -97,14 +97,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "\tSource Width\t100", "\tSource Height\t100", "\tSource Pixel Aspect Ratio\t1",
                     "\tComp Pixel Aspect Ratio\t1", "", "Effects\tSlider Control #1\tSlider #2",
                     "\tFrame\t", "\t0\t0", "\t5\t100", "\t7\t30", "\t9\t0.000015", "\t12\t33.3", "",
-                    "End of Keyframe Data"}},
+                    "", "End of Keyframe Data"}},
         FormatCase{"ae_empty",
                    KeyFormat::Ae,
                    {},
                    {"Adobe After Effects 8.0 Keyframe Data", "", "\tUnits Per Second\t15",
                     "\tSource Width\t100", "\tSource Height\t100", "\tSource Pixel Aspect Ratio\t1",
                     "\tComp Pixel Aspect Ratio\t1", "", "Effects\tSlider Control #1\tSlider #2",
-                    "\tFrame\t", "", "End of Keyframe Data"}},
+                    "\tFrame\t", "", "", "End of Keyframe Data"}},
         // 0 -> 1 over frames 0..5 climbs through every mouth; 1 -> 0.333 over 5..12 falls back
         // below 0.55 at frame 10.
         FormatCase{"dat",
@@ -112,9 +112,51 @@ INSTANTIATE_TEST_SUITE_P(
                    kSmall,
                    {"MohoSwitch1", "1 rest", "2 etc", "3 E", "4 AI", "11 E"}},
         FormatCase{"dat_empty", KeyFormat::Dat, {}, {"MohoSwitch1"}},
+        // A first key after frame 0: the envelope rises from closed at frame 0, and a reader that
+        // knows nothing of that gets a point there (marked in JSON) or the mouths of the rise.
+        FormatCase{"csv_lead_in",
+                   KeyFormat::Csv,
+                   {{3, 0.6f}, {6, 0.2f}},
+                   {"frame,time,opening", "0,0,0", "3,0.2,0.6", "6,0.4,0.2"}},
         FormatCase{
-            "dat_one_key", KeyFormat::Dat, {{2147483647, 2.0f}}, {"MohoSwitch1", "2147483648 AI"}}),
+            "json_lead_in",
+            KeyFormat::Json,
+            {{3, 0.6f}},
+            {"{", "  \"frameRate\": 15,", "  \"sound\": \"/snd/voice.wav\",", "  \"keys\": [",
+             "    {\"frame\": 0, \"time\": 0, \"opening\": 0, \"leadIn\": true},",
+             "    {\"frame\": 3, \"time\": 0.2, \"opening\": 0.6}", "  ]", "}"}},
+        FormatCase{"ae_lead_in",
+                   KeyFormat::Ae,
+                   {{3, 0.6f}},
+                   {"Adobe After Effects 8.0 Keyframe Data", "", "\tUnits Per Second\t15",
+                    "\tSource Width\t100", "\tSource Height\t100", "\tSource Pixel Aspect Ratio\t1",
+                    "\tComp Pixel Aspect Ratio\t1", "", "Effects\tSlider Control #1\tSlider #2",
+                    "\tFrame\t", "\t0\t0", "\t3\t60", "", "", "End of Keyframe Data"}},
+        // 0 -> 0.6 over frames 0..3: 0.2 at frame 1, 0.4 at 2, 0.6 at 3; then held.
+        FormatCase{"dat_lead_in",
+                   KeyFormat::Dat,
+                   {{3, 0.6f}, {8, 0.6f}},
+                   {"MohoSwitch1", "1 rest", "2 etc", "3 E", "4 AI"}},
+        // A pasted -0 is an opening of 0, and written so.
+        FormatCase{"csv_negative_zero",
+                   KeyFormat::Csv,
+                   {{0, -0.0f}, {1, 0.5f}},
+                   {"frame,time,opening", "0,0,0", "1,0.06666666666666667,0.5"}},
+        FormatCase{
+            "dat_one_key",
+            KeyFormat::Dat,
+            {{2147483647, 2.0f}},
+            {"MohoSwitch1", "1 rest", "107374185 etc", "322122561 E", "590558017 AI"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A pasted -0 reaches the envelope file as the opening 0, not "-0.000".
+TEST(KeyExport_Text, NegativeZeroIsWrittenAsZeroInTheEnvelope) {
+    KeyframeList keys;
+    keys.SetKey(Keyframe(4, -0.0f));
+    std::ostringstream out;
+    ASSERT_TRUE(WriteKeys(KeyFormat::Env, keys, KeyExportInfo(), out));
+    EXPECT_EQ(out.str(), "LWEN\r\n1\r\n1\r\n1\r\n0.000\r\n4 1 0 0 0\r\n");
+}
 
 // --- Mouth bands: an opening exactly at a limit belongs to the band above.
 
@@ -157,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, 0.0f}, {4, 2.0f}},
                 {"MohoSwitch1", "1 a", "3 b"}},
         DatCase{
-            "same_mouth_written_once", "only", {{3, 0.0f}, {9, 2.0f}}, {"MohoSwitch1", "4 only"}},
+            "same_mouth_written_once", "only", {{3, 0.0f}, {9, 2.0f}}, {"MohoSwitch1", "1 only"}},
         // Two billion frames between two keys: found by bisection, not frame by frame.
         DatCase{"huge_gap",
                 "rest:0.1,etc:0.3,E:0.55,AI",
@@ -178,7 +220,8 @@ TEST(KeyExport_DatBands, AgreesWithTheEnvelopeFrameByFrame) {
     ASSERT_TRUE(WriteKeysMouthSwitch(keys, info, out));
     std::string expected = "MohoSwitch1\n";
     std::size_t current = 99;
-    for (int f = keys.GetAt(0)->GetFrame(); f <= keys.GetLastFrame(); ++f) {
+    // From frame 0: the rise to the first key is part of what Vokra shows.
+    for (int f = 0; f <= keys.GetLastFrame(); ++f) {
         const std::size_t band = MouthBandOf(info.mouths, keys.GetOpeningAt(f));
         if (band == current) continue;
         current = band;
@@ -231,7 +274,18 @@ INSTANTIATE_TEST_SUITE_P(
         BandsCase{"last_with_limit", "rest:0.1,AI:1",
                   "the last mouth ('AI') takes every opening above the others and has no limit"},
         BandsCase{"not_a_number", "rest:nan,AI",
-                  "the limit of mouth 'rest' must be a number (got 'nan')"}),
+                  "the limit of mouth 'rest' must be a number (got 'nan')"},
+        // Readers of switch data drop names that are numbers; names must be text.
+        BandsCase{"number_name", "rest:0.1,2:0.3,AI",
+                  "the mouth name '2' is a plain number, which readers of switch data drop"},
+        BandsCase{"signed_decimal_name", "rest:0.1,+0.5",
+                  "the mouth name '+0.5' is a plain number, which readers of switch data drop"},
+        BandsCase{"digits_in_a_word", "m1:0.1,2a", ""},
+        BandsCase{"latin1_name",
+                  "st\xFC"
+                  "ck:0.1,AI",
+                  "the name of mouth 1 is not valid UTF-8 text"},
+        BandsCase{"utf8_name", "\xC3\xA9t\xC3\xA9:0.1,AI", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Round trips: what a reader gets back is what the document holds.
@@ -246,6 +300,7 @@ protected:
     void SetUp() override {
         std::mt19937 rng(11);
         int frame = 0;
+        keys_.emplace_back(0, 0.25f);  // a key at frame 0: no lead-in point to skip
         for (int i = 0; i < 3000; ++i) {
             frame += 1 + static_cast<int>(rng() % 1000);
             // Any float the document can hold, denormals included.
@@ -374,6 +429,22 @@ TEST_F(KeyExport_Command, AsksInTheFormatsFolderAndRemembersIt) {
     EXPECT_EQ(dialogs_->Requests().at(1).defaultExt, "dat");
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetEnvDir(), "");
+}
+
+// A list spoilt by hand is not shown (nor written back) with replacement characters.
+TEST_F(KeyExport_Command, MouthNamesThatAreNotUtf8InTheSettingsGiveTheDefaults) {
+    WriteFile(IniPath(),
+              "[EXPORT]\nMOUTHS=st\xFC"
+              "ck:0.1,AI\n");
+    EXPECT_EQ(FormatMouthBands(LoadMouthBands()), "rest:0.1,etc:0.3,E:0.55,AI");
+}
+
+TEST_F(KeyExport_Command, FirstExportOfAFormatOpensBesideTheDocument) {
+    CVokraDoc& doc = NewDoc();
+    doc.SetPathName(dir_.File("scene.vok"));
+    dialogs_->Answer(std::nullopt);
+    OnExportKeys(doc, KeyFormat::Json, DefaultMouthBands());
+    EXPECT_EQ(dialogs_->Requests().at(0).initialDir, dir_.Path());
 }
 
 TEST_F(KeyExport_Command, MouthListSurvivesInTheSettings) {

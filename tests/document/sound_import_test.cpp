@@ -49,9 +49,8 @@ protected:
     std::string Offer(const std::string& name, const std::string& what, int rate,
                       const std::string& refusal = "This is not an audio waveform file.") {
         return name + ": " + what + "\n\nIt does not load as it is: " + refusal + "\n" +
-               LoadableSoundSummary() +
-               "\n\nConvert it to a mono 16-bit copy at " + std::to_string(rate) +
-               " Hz and load that?";
+               LoadableSoundSummary() + "\n\nConvert it to a mono 16-bit copy at " +
+               std::to_string(rate) + " Hz and load that?";
     }
     std::size_t FilesInDir() const {
         std::size_t n = 0;
@@ -66,7 +65,7 @@ TEST_F(Document_ImportSound, ConvertWritesTheCopyBesideTheRecordingAndLoadsIt) {
     ScriptedProgress progress(0);
     dialogs_->Answer(in);
     messages_->Expect(Offer("voice.wav", "48000 Hz, 2 channels, 24-bit PCM, 2.0 s", 44100,
-                            "FMT chunk is too big."),
+                            "Wavefile format is not supported by this program."),
                       IDOK);
     dialogs_->Answer(dir_.File("voice-vokra.wav"));
     doc.OnLoadSoundFile();
@@ -136,7 +135,9 @@ TEST_F(Document_ImportSound, TheCopyMayNotReplaceTheRecording) {
     CVokraDoc& doc = NewDoc();
     const std::string in = Recording("voice.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, 1.0);
     const std::string before = test::ReadFile(in);
-    messages_->Expect(Offer("voice.wav", "22050 Hz, 1 channel, 32-bit float, 1.0 s", 22050), IDOK);
+    messages_->Expect(Offer("voice.wav", "22050 Hz, 1 channel, 32-bit float, 1.0 s", 22050,
+                            "Wavefile format is not supported by this program."),
+                      IDOK);
     dialogs_->Answer(in);
     messages_->Expect("The converted copy cannot replace the recording itself:\n     " + in);
     doc.LoadOrConvertSound(in);
@@ -146,7 +147,8 @@ TEST_F(Document_ImportSound, TheCopyMayNotReplaceTheRecording) {
 
 TEST_F(Document_ImportSound, ARecordingCutShortIsSaidToBeSoAfterItsCopyLoads) {
     CVokraDoc& doc = NewDoc();
-    const std::string in = Recording("voice.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 5.0);
+    const std::string in =
+        Recording("voice.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 5.0);
     std::string bytes = test::ReadFile(in);
     bytes.resize(bytes.size() * 2 / 5);
     test::WriteFile(in, bytes);
