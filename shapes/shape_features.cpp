@@ -67,15 +67,38 @@ void ShapeFeatureStream::MeasureLevels() {
     std::array<std::int32_t, kSteps> histogram{};
     std::int32_t counted = 0;
     energies_.resize(static_cast<std::size_t>(windows_));
+    std::vector<float> means(static_cast<std::size_t>(windows_));
+    for (std::int32_t w = 0; w < windows_; ++w) {
+        const std::int64_t s = std::int64_t{w} * rate_ / 100;
+        const std::int64_t e = std::min<std::int64_t>(count_, std::int64_t{w + 1} * rate_ / 100);
+        // 64 bits hold 2^33 squares, more than a window has at any rate an int32 can state.
+        std::int64_t squares = 0, sum = 0;
+        for (std::int64_t i = s; i < e; ++i) {
+            squares += std::int32_t{samples_[i]} * samples_[i];
+            sum += samples_[i];
+        }
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 1));
+        means[static_cast<std::size_t>(w)] = static_cast<float>(static_cast<double>(sum) / n);
+        energies_[static_cast<std::size_t>(w)] =
+            static_cast<float>(static_cast<double>(squares) / n);
+    }
+    // A constant offset (a cheap recorder's) is no sound: it is taken out of every level and of
+    // the 8 kHz signal. The median of the windows' means finds it whatever the voice does; a few
+    // units of it are only the voice's own asymmetry.
+    std::vector<float> sorted(means);
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    dc_ = sorted[sorted.size() / 2];
+    if (std::abs(dc_) < 16.0) dc_ = 0.0;
     for (std::int32_t w = 0; w < windows_; ++w) {
         const std::int64_t s = std::int64_t{w} * rate_ / 100;
         const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
         const std::int64_t e = std::min<std::int64_t>(count_, s + span);
-        // Sums of up to 2^16 squares fit 62 bits; a window is far shorter at any real rate.
-        std::int64_t sum = 0;
-        for (std::int64_t i = s; i < e; ++i) sum += std::int32_t{samples_[i]} * samples_[i];
-        const double ms = span > 0 ? static_cast<double>(sum) / static_cast<double>(span) : 0.0;
-        energies_[static_cast<std::size_t>(w)] = static_cast<float>(ms);
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 0));
+        const auto i = static_cast<std::size_t>(w);
+        const double centred = n * (energies_[i] - 2.0 * dc_ * means[i] + dc_ * dc_);
+        const double ms = span > 0 ? std::max(0.0, centred) / static_cast<double>(span) : 0.0;
+        energies_[i] = static_cast<float>(ms);
         if (ms < 1.0) continue;
         const int step = std::clamp(static_cast<int>(Db(ms) * 2.0), 0, kSteps - 1);
         ++histogram[step];
@@ -148,7 +171,10 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
         }
         if (b > a) {
             const std::int64_t upTo = sumTo(b);
-            held_ = static_cast<float>(upTo - reached) / static_cast<float>(b - a);
+            const std::int64_t real = std::min(b, used) - std::min(a, used);
+            held_ = static_cast<float>(
+                (static_cast<double>(upTo - reached) - dc_ * static_cast<double>(real)) /
+                static_cast<double>(b - a));
             reached = upTo;
         }
         dst[k] = held_;
