@@ -37,6 +37,31 @@ void Autocorrelate(const float* x, float* sums) {
     }
 }
 
+// A window's sum and sum of squares, in blocks whose 32-bit sums cannot overflow (2^15
+// samples), the squares widened to 64 bits: the vector unit takes it as it is.
+VOKRA_SHAPES_VECTOR
+void WindowSums(const std::int16_t* x, std::int64_t n, std::int64_t& squares, std::int64_t& sum) {
+    for (std::int64_t start = 0; start < n; start += 32768) {
+        const std::int64_t end = std::min(n, start + 32768);
+        std::int32_t s = 0;
+        std::int64_t sq = 0;
+        for (std::int64_t i = start; i < end; ++i) {
+            const std::int32_t v = x[i];
+            s += v;
+            sq += static_cast<std::uint32_t>(v * v);
+        }
+        sum += s;
+        squares += sq;
+    }
+}
+
+// The sum of each four samples, widened.
+VOKRA_SHAPES_VECTOR
+void QuadSums(const std::int16_t* p, std::int64_t quads, std::int64_t* out) {
+    for (std::int64_t j = 0; j < quads; ++j)
+        out[j] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+}
+
 }  // namespace
 
 std::int32_t ShapeWindowCount(std::int32_t count, std::int32_t sampleRate) {
@@ -71,12 +96,8 @@ void ShapeFeatureStream::MeasureLevels() {
     for (std::int32_t w = 0; w < windows_; ++w) {
         const std::int64_t s = std::int64_t{w} * rate_ / 100;
         const std::int64_t e = std::min<std::int64_t>(count_, std::int64_t{w + 1} * rate_ / 100);
-        // 64 bits hold 2^33 squares, more than a window has at any rate an int32 can state.
         std::int64_t squares = 0, sum = 0;
-        for (std::int64_t i = s; i < e; ++i) {
-            squares += std::int32_t{samples_[i]} * samples_[i];
-            sum += samples_[i];
-        }
+        WindowSums(samples_ + s, std::max<std::int64_t>(e - s, 0), squares, sum);
         const double n = static_cast<double>(std::max<std::int64_t>(e - s, 1));
         means[static_cast<std::size_t>(w)] = static_cast<float>(static_cast<double>(sum) / n);
         energies_[static_cast<std::size_t>(w)] =
@@ -150,31 +171,36 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
     prefix_.resize(static_cast<std::size_t>(quads + 1));
     std::int64_t* q = prefix_.data();
     q[0] = 0;
-    for (std::int64_t j = 0; j < quads; ++j)
-        q[j + 1] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+    QuadSums(p, quads, q + 1);
     for (std::int64_t j = 0; j < quads; ++j) q[j + 1] += q[j];
+    // Without branches: slices of 5.5 samples would make every guess of the predictor a coin
+    // toss.
     auto sumTo = [&](std::int64_t b) {
         b = std::min(b, used);
-        std::int64_t sum = q[b >> 2];
-        for (std::int64_t i = b & ~std::int64_t{3}; i < b; ++i) sum += p[i];
-        return sum;
+        const std::int16_t* quad = p + (b & ~std::int64_t{3});
+        const std::int64_t r = b & 3;
+        return q[b >> 2] + quad[0] * (r > 0) + quad[1] * (r > 1) + quad[2] * (r > 2);
     };
-    const std::int64_t whole = span / kPerWindow, part = span % kPerWindow;
-    std::int64_t a = 0, carry = 0, reached = 0;
+    const std::int64_t whole = span / kPerWindow;
+    // A slice holds `whole` or `whole + 1` samples: two reciprocals serve every division.
+    const float inverse[2] = {whole > 0 ? 1.0f / static_cast<float>(whole) : 0.0f,
+                              1.0f / static_cast<float>(whole + 1)};
+    const auto offset = static_cast<float>(dc_);
+    std::int64_t a = 0, reached = 0;
     float low = 0.0f;
     for (int k = 0; k < kPerWindow; ++k) {
-        std::int64_t b = a + whole;
-        carry += part;
-        if (carry >= kPerWindow) {
-            carry -= kPerWindow;
-            ++b;
-        }
+        const std::int64_t b = span * (k + 1) / kPerWindow;
         if (b > a) {
             const std::int64_t upTo = sumTo(b);
-            const std::int64_t real = std::min(b, used) - std::min(a, used);
-            held_ = static_cast<float>(
-                (static_cast<double>(upTo - reached) - dc_ * static_cast<double>(real)) /
-                static_cast<double>(b - a));
+            if (b <= used) {
+                held_ = static_cast<float>(upTo - reached) * inverse[b - a - whole] - offset;
+            } else {
+                // The slice runs past the end of the sound: only its real samples lose the offset.
+                const std::int64_t real = std::min(b, used) - std::min(a, used);
+                held_ = static_cast<float>(
+                    (static_cast<double>(upTo - reached) - dc_ * static_cast<double>(real)) /
+                    static_cast<double>(b - a));
+            }
             reached = upTo;
         }
         dst[k] = held_;
