@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 #include "palettes/trunc_int.h"
 #include "shapes/shape_features.h"

@@ -37,6 +37,31 @@ void Autocorrelate(const float* x, float* sums) {
     }
 }
 
+// A window's sum and sum of squares, in blocks whose 32-bit sums cannot overflow (2^15
+// samples), the squares widened to 64 bits: the vector unit takes it as it is.
+VOKRA_SHAPES_VECTOR
+void WindowSums(const std::int16_t* x, std::int64_t n, std::int64_t& squares, std::int64_t& sum) {
+    for (std::int64_t start = 0; start < n; start += 32768) {
+        const std::int64_t end = std::min(n, start + 32768);
+        std::int32_t s = 0;
+        std::int64_t sq = 0;
+        for (std::int64_t i = start; i < end; ++i) {
+            const std::int32_t v = x[i];
+            s += v;
+            sq += static_cast<std::uint32_t>(v * v);
+        }
+        sum += s;
+        squares += sq;
+    }
+}
+
+// The sum of each four samples, widened.
+VOKRA_SHAPES_VECTOR
+void QuadSums(const std::int16_t* p, std::int64_t quads, std::int64_t* out) {
+    for (std::int64_t j = 0; j < quads; ++j)
+        out[j] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+}
+
 }  // namespace
 
 std::int32_t ShapeWindowCount(std::int32_t count, std::int32_t sampleRate) {
@@ -67,15 +92,34 @@ void ShapeFeatureStream::MeasureLevels() {
     std::array<std::int32_t, kSteps> histogram{};
     std::int32_t counted = 0;
     energies_.resize(static_cast<std::size_t>(windows_));
+    std::vector<float> means(static_cast<std::size_t>(windows_));
+    for (std::int32_t w = 0; w < windows_; ++w) {
+        const std::int64_t s = std::int64_t{w} * rate_ / 100;
+        const std::int64_t e = std::min<std::int64_t>(count_, std::int64_t{w + 1} * rate_ / 100);
+        std::int64_t squares = 0, sum = 0;
+        WindowSums(samples_ + s, std::max<std::int64_t>(e - s, 0), squares, sum);
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 1));
+        means[static_cast<std::size_t>(w)] = static_cast<float>(static_cast<double>(sum) / n);
+        energies_[static_cast<std::size_t>(w)] =
+            static_cast<float>(static_cast<double>(squares) / n);
+    }
+    // A constant offset (a cheap recorder's) is no sound: it is taken out of every level and of
+    // the 8 kHz signal. The median of the windows' means finds it whatever the voice does; a few
+    // units of it are only the voice's own asymmetry.
+    std::vector<float> sorted(means);
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    dc_ = sorted[sorted.size() / 2];
+    if (std::abs(dc_) < 16.0) dc_ = 0.0;
     for (std::int32_t w = 0; w < windows_; ++w) {
         const std::int64_t s = std::int64_t{w} * rate_ / 100;
         const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
         const std::int64_t e = std::min<std::int64_t>(count_, s + span);
-        // Sums of up to 2^16 squares fit 62 bits; a window is far shorter at any real rate.
-        std::int64_t sum = 0;
-        for (std::int64_t i = s; i < e; ++i) sum += std::int32_t{samples_[i]} * samples_[i];
-        const double ms = span > 0 ? static_cast<double>(sum) / static_cast<double>(span) : 0.0;
-        energies_[static_cast<std::size_t>(w)] = static_cast<float>(ms);
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 0));
+        const auto i = static_cast<std::size_t>(w);
+        const double centred = n * (energies_[i] - 2.0 * dc_ * means[i] + dc_ * dc_);
+        const double ms = span > 0 ? std::max(0.0, centred) / static_cast<double>(span) : 0.0;
+        energies_[i] = static_cast<float>(ms);
         if (ms < 1.0) continue;
         const int step = std::clamp(static_cast<int>(Db(ms) * 2.0), 0, kSteps - 1);
         ++histogram[step];
@@ -127,28 +171,36 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
     prefix_.resize(static_cast<std::size_t>(quads + 1));
     std::int64_t* q = prefix_.data();
     q[0] = 0;
-    for (std::int64_t j = 0; j < quads; ++j)
-        q[j + 1] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
+    QuadSums(p, quads, q + 1);
     for (std::int64_t j = 0; j < quads; ++j) q[j + 1] += q[j];
+    // Without branches: slices of 5.5 samples would make every guess of the predictor a coin
+    // toss.
     auto sumTo = [&](std::int64_t b) {
         b = std::min(b, used);
-        std::int64_t sum = q[b >> 2];
-        for (std::int64_t i = b & ~std::int64_t{3}; i < b; ++i) sum += p[i];
-        return sum;
+        const std::int16_t* quad = p + (b & ~std::int64_t{3});
+        const std::int64_t r = b & 3;
+        return q[b >> 2] + quad[0] * (r > 0) + quad[1] * (r > 1) + quad[2] * (r > 2);
     };
-    const std::int64_t whole = span / kPerWindow, part = span % kPerWindow;
-    std::int64_t a = 0, carry = 0, reached = 0;
+    const std::int64_t whole = span / kPerWindow;
+    // A slice holds `whole` or `whole + 1` samples: two reciprocals serve every division.
+    const float inverse[2] = {whole > 0 ? 1.0f / static_cast<float>(whole) : 0.0f,
+                              1.0f / static_cast<float>(whole + 1)};
+    const auto offset = static_cast<float>(dc_);
+    std::int64_t a = 0, reached = 0;
     float low = 0.0f;
     for (int k = 0; k < kPerWindow; ++k) {
-        std::int64_t b = a + whole;
-        carry += part;
-        if (carry >= kPerWindow) {
-            carry -= kPerWindow;
-            ++b;
-        }
+        const std::int64_t b = span * (k + 1) / kPerWindow;
         if (b > a) {
             const std::int64_t upTo = sumTo(b);
-            held_ = static_cast<float>(upTo - reached) / static_cast<float>(b - a);
+            if (b <= used) {
+                held_ = static_cast<float>(upTo - reached) * inverse[b - a - whole] - offset;
+            } else {
+                // The slice runs past the end of the sound: only its real samples lose the offset.
+                const std::int64_t real = std::min(b, used) - std::min(a, used);
+                held_ = static_cast<float>(
+                    (static_cast<double>(upTo - reached) - dc_ * static_cast<double>(real)) /
+                    static_cast<double>(b - a));
+            }
             reached = upTo;
         }
         dst[k] = held_;

@@ -70,6 +70,7 @@ private:
     std::int32_t next_ = 0;
     double refDb_ = 60.0;   // a loud part of the voice
     double floorDb_ = 0.0;  // the quiet between words
+    double dc_ = 0.0;       // the sound's mean: its offset from zero
     float held_ = 0.0f;     // the last 8 kHz value, held where a window is shorter than 80
     std::array<float, 3 * kPerWindow> frame_{};  // the windows before, at and after
     std::array<Raw, 3> raw_{};

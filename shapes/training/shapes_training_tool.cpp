@@ -4,7 +4,8 @@
 //                                                phonemes with their mouths
 //   inputs LIST OUT.f16 OUT.labels               for each "tag wav lab" line of LIST, the
 //                                                scorer's input of every 10 ms (half floats)
-//   eval LIST [CHANGE_COST [TIMING]]             per tag: exact shape, class and closures found
+//   eval LIST [CHANGE_COST [TIMING [LETTER]]]    per tag: exact shape, class and closures found
+//                                                (LETTER: that mouth everywhere, for scale)
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -292,16 +294,19 @@ void Compare(const std::vector<MouthShape>& guess, const std::vector<MouthShape>
     }
 }
 
-int Eval(const std::string& listPath, const ShapeTuning& tuning) {
+// `constant`: answer that one mouth everywhere instead, for scale.
+int Eval(const std::string& listPath, const ShapeTuning& tuning,
+         std::optional<MouthShape> constant) {
     std::map<std::string, Score> byTag;
     Score all;
     for (const Entry& e : ReadList(listPath)) {
         Sound sound;
         if (!LoadSound(e.wav, sound)) return 1;
-        const auto guess =
+        auto guess =
             GuessShapes(sound.samples.data(), static_cast<std::int32_t>(sound.samples.size()),
                         sound.rate, tuning);
         const auto truth = WindowLabels(e.lab, static_cast<std::int32_t>(guess.size()));
+        if (constant) guess.assign(guess.size(), *constant);
         Compare(guess, truth, byTag[e.tag]);
         Compare(guess, truth, all);
     }
@@ -329,10 +334,12 @@ int main(int argc, char** argv) {
         vokra::ShapeTuning tuning;
         if (a.size() >= 3) tuning.changeCost = static_cast<float>(std::atof(a[2].c_str()));
         if (a.size() >= 4) tuning.timing = a[3] != "0";
-        return vokra::Eval(a[1], tuning);
+        std::optional<vokra::MouthShape> constant;
+        if (a.size() >= 5) constant = vokra::MouthShapeFromLetter(a[4][0]);
+        return vokra::Eval(a[1], tuning, constant);
     }
     std::cerr << "usage: shapes_training_tool speak VOICE WPM PITCH TEXT OUT.wav OUT.lab\n"
                  "       shapes_training_tool inputs LIST OUT.f16 OUT.labels\n"
-                 "       shapes_training_tool eval LIST [CHANGE_COST [TIMING]]\n";
+                 "       shapes_training_tool eval LIST [CHANGE_COST [TIMING [LETTER]]]\n";
     return 2;
 }

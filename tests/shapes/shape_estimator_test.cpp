@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -175,6 +176,24 @@ TEST(GuessShapes_Signals, VoiceBetweenSilencesAtAnyLevel) {
     int same = 0;
     for (std::size_t i = 0; i < shapes.size(); ++i) same += shapes[i] == quietShapes[i];
     EXPECT_GE(same, 285);
+}
+
+// A recorder's constant offset is no sound: the same voice with and without it gets the same
+// mouths, and the offset alone is rest.
+TEST(GuessShapes_Signals, OffsetChangesNothing) {
+    std::vector<std::int16_t> voice(22050, 0);
+    const auto tone = test::VoiceLike(1.0, 22050);
+    voice.insert(voice.end(), tone.begin(), tone.end());
+    std::vector<std::int16_t> shifted(voice);
+    for (auto& v : shifted) v = static_cast<std::int16_t>(std::clamp(v + 6000, -32768, 32767));
+    const auto plain = GuessShapes(voice.data(), static_cast<std::int32_t>(voice.size()), 22050);
+    const auto offset =
+        GuessShapes(shifted.data(), static_cast<std::int32_t>(shifted.size()), 22050);
+    ASSERT_EQ(plain.size(), offset.size());
+    int same = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) same += plain[i] == offset[i];
+    EXPECT_GE(same, 190);
+    EXPECT_EQ(offset[20], MouthShape::X);
 }
 
 TEST(ShapeViterbi_Path, ChangesOnlyWhenItPays) {
