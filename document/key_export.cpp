@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "document/envelope_writer.h"
+#include "document/shape_export.h"
 
 namespace vokra {
 namespace {
@@ -344,7 +345,49 @@ bool AppendJsonString(std::string& out, std::string_view text) {
     return clean;
 }
 
+namespace {
+
+bool HasShapes(const KeyExportInfo& info) {
+    return info.shapes && !info.shapes->IsEmpty();
+}
+
+// The csv of keys and shapes: one row per frame that has either.
+bool WriteKeysAndShapesCsv(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out) {
+    Chunks chunks(out);
+    std::string& t = chunks.Text();
+    t += "frame,time,opening,shape";
+    chunks.Line();
+    const std::vector<ShapeEntry>& shapes = info.shapes->Entries();
+    std::int32_t k = 0;
+    std::size_t s = 0;
+    while (k < keys.GetCount() || s < shapes.size()) {
+        const Keyframe* key = keys.GetAt(k);
+        const ShapeEntry* shape = s < shapes.size() ? &shapes[s] : nullptr;
+        const std::int32_t frame = !shape ? key->GetFrame()
+                                   : !key ? shape->frame
+                                          : std::min(key->GetFrame(), shape->frame);
+        AppendInt(t, frame);
+        t += ',';
+        AppendShortest(t, TimeOf(frame, info.frameRate));
+        t += ',';
+        if (key && key->GetFrame() == frame) {
+            AppendShortest(t, key->GetOpening());
+            ++k;
+        }
+        t += ',';
+        if (shape && shape->frame == frame) {
+            t += MouthShapeLetter(shape->shape);
+            ++s;
+        }
+        chunks.Line();
+    }
+    return chunks.Finish();
+}
+
+}  // namespace
+
 bool WriteKeysCsv(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out) {
+    if (HasShapes(info)) return WriteKeysAndShapesCsv(keys, info, out);
     Chunks chunks(out);
     std::string& t = chunks.Text();
     t += "frame,time,opening";
@@ -386,6 +429,7 @@ bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ost
     chunks.Line();
     const std::int32_t count = keys.GetCount();
     t += count == 0 ? "  \"keys\": []" : "  \"keys\": [";
+    if (count == 0 && HasShapes(info)) t += ',';
     chunks.Line();
     if (HasLeadIn(keys)) {
         // Marked, so that a reader can tell it from a key.
@@ -400,10 +444,30 @@ bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ost
         AppendShortest(t, TimeOf(key->GetFrame(), info.frameRate));
         t += ", \"opening\": ";
         AppendShortest(t, key->GetOpening());
+        if (key->IsHandMade()) t += ", \"hand\": true";
         t += i + 1 < count ? "}," : "}";
         chunks.Line();
     }
     if (count > 0) {
+        t += "  ]";
+        if (HasShapes(info)) t += ',';
+        chunks.Line();
+    }
+    if (HasShapes(info)) {
+        t += "  \"shapes\": [";
+        chunks.Line();
+        const std::vector<ShapeEntry>& shapes = info.shapes->Entries();
+        for (std::size_t i = 0; i < shapes.size(); ++i) {
+            t += "    {\"frame\": ";
+            AppendInt(t, shapes[i].frame);
+            t += ", \"time\": ";
+            AppendShortest(t, TimeOf(shapes[i].frame, info.frameRate));
+            t += ", \"shape\": \"";
+            t += MouthShapeLetter(shapes[i].shape);
+            t += shapes[i].hand ? "\", \"hand\": true" : "\"";
+            t += i + 1 < shapes.size() ? "}," : "}";
+            chunks.Line();
+        }
         t += "  ]";
         chunks.Line();
     }
@@ -512,6 +576,7 @@ bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& 
         case KeyFormat::Ae:
             return WriteKeysAfterEffects(keys, info, out);
         case KeyFormat::Dat:
+            if (HasShapes(info)) return WriteShapeTrackSwitch(*info.shapes, info.shapeNames, out);
             return WriteKeysMouthSwitch(keys, info, out);
     }
     return false;

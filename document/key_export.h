@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/keyframe_list.h"
+#include "document/shape_track.h"
 
 namespace vokra {
 
@@ -58,6 +59,10 @@ struct KeyExportInfo {
     double frameRate = 15.0;
     std::optional<std::string> soundPath;     // the sound's full path (json), none without a sound
     MouthBands mouths = DefaultMouthBands();  // dat
+    // The document's mouth shapes (none: null or empty). With shapes, csv gains a shape column,
+    // json a "shapes" list, and dat switches the shapes, named by `shapeNames`.
+    const ShapeTrack* shapes = nullptr;
+    MouthShapeNames shapeNames = DefaultMouthShapeNames();
 };
 
 // What a writer noticed about its input that the user should be told.
@@ -65,9 +70,12 @@ struct KeyExportNotes {
     bool soundPathNotUtf8 = false;  // json: written with U+FFFD in place of the bad bytes
 };
 
-// "frame,time,opening", then one row per key.
+// "frame,time,opening", then one row per key. With shapes: "frame,time,opening,shape", one row
+// per frame with a key or a shape, the opening or the shape empty where the frame has none.
 bool WriteKeysCsv(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out);
-// {"frameRate": R, "sound": PATH|null, "keys": [{"frame": F, "time": T, "opening": O}, ...]}
+// {"frameRate": R, "sound": PATH|null, "keys": [{"frame": F, "time": T, "opening": O}, ...]}, a
+// hand-made key with "hand": true; with shapes, then
+// "shapes": [{"frame": F, "time": T, "shape": "D"}, ...] ("hand": true when set by hand).
 bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out,
                    KeyExportNotes* notes = nullptr);
 // After Effects keyframe data for a slider, the value in percent.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "document/shape_export.h"
 #include "document/vokra_doc.h"
 #include "platform/atomic_file.h"
 #include "platform/file_dialog_service.h"
@@ -13,6 +14,7 @@ namespace vokra {
 namespace {
 
 constexpr const char* kMouthsKey = "MOUTHS";
+constexpr const char* kShapeNamesKey = "SHAPE_NAMES";
 
 std::string FolderKey(KeyFormat format) {
     std::string key = KeyFormatName(format);
@@ -61,11 +63,26 @@ bool SaveMouthBands(const MouthBands& bands) {
     return Profile().WriteString(kExportSection, kMouthsKey, FormatMouthBands(bands));
 }
 
+MouthShapeNames LoadMouthShapeNames() {
+    const std::string text = Profile().GetString(kExportSection, kShapeNamesKey);
+    if (text.empty()) return DefaultMouthShapeNames();
+    MouthShapeNamesParse parsed = ParseMouthShapeNames(text);
+    return parsed.error.empty() ? std::move(parsed.names) : DefaultMouthShapeNames();
+}
+
+bool SaveMouthShapeNames(const MouthShapeNames& names) {
+    const std::string text = FormatMouthShapeNames(names);
+    if (!ParseMouthShapeNames(text).error.empty()) return false;
+    return Profile().WriteString(kExportSection, kShapeNamesKey, text);
+}
+
 KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths) {
     KeyExportInfo info;
     info.frameRate = doc.GetFrameRate();
     if (!doc.GetSoundName().empty()) info.soundPath = doc.GetSoundDir() + "/" + doc.GetSoundName();
     info.mouths = mouths;
+    info.shapes = &doc.GetShapes();
+    info.shapeNames = LoadMouthShapeNames();
     return info;
 }
 
@@ -83,6 +100,11 @@ std::string SoundPathNotUtf8Note() {
 
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const MouthBands& mouths) {
+    return ExportKeysTo(doc, format, path, ExportInfoOf(doc, mouths));
+}
+
+bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
+                  const KeyExportInfo& info) {
     const std::string full = FullPath(path);
     AtomicFile file(full);
     if (!file.Open()) {
@@ -91,7 +113,7 @@ bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& pat
     }
     KeyExportNotes notes;
     std::ostringstream text;
-    const bool ok = WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), text, &notes) &&
+    const bool ok = WriteKeys(format, doc.GetKeys(), info, text, &notes) &&
                     file.Write(text.view()) && file.Commit();
     if (!ok) {
         const std::string reason = file.ErrorText();

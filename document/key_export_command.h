@@ -19,7 +19,14 @@ MouthBands LoadMouthBands();
 // False when the settings file could not be written.
 bool SaveMouthBands(const MouthBands& bands);
 
-// What the writers need of the document: its frame rate, its sound's full path and `mouths`.
+// The names of the nine mouth shapes in the switch data, from the settings; the Preston Blair
+// names when there are none or they are unusable.
+MouthShapeNames LoadMouthShapeNames();
+// False when the settings file could not be written.
+bool SaveMouthShapeNames(const MouthShapeNames& names);
+
+// What the writers need of the document: its frame rate, its sound's full path, `mouths`, its
+// shapes and the shape names from the settings.
 KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths);
 
 // The keys in a format as one text (the clipboard's copy).
@@ -31,6 +38,9 @@ std::string KeysAsText(const CVokraDoc& doc, KeyFormat format, const MouthBands&
 // contents; a sound path that had to be repaired for JSON is mentioned after the writing.
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const MouthBands& mouths);
+// The same with everything the writers need given (vokra-cli's own shape names).
+bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
+                  const KeyExportInfo& info);
 
 // The menu command: the save dialog for the format, then ExportKeysTo; the folder is remembered
 // once the file is written. False when cancelled or failed.

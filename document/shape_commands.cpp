@@ -8,10 +8,7 @@
 #include "document/key_edit.h"
 #include "document/vokra_doc.h"
 #include "platform/message_service.h"
-#if __has_include("shapes/shape_estimator.h")
 #include "shapes/shape_estimator.h"
-#define VOKRA_HAVE_SHAPE_ESTIMATOR 1
-#endif
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -107,15 +104,10 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
         return outcome;
     }
 
-#ifdef VOKRA_HAVE_SHAPE_ESTIMATOR
     const std::vector<MouthShape> per10ms =
         GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
     const std::vector<MouthShape> guessed =
         ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
-#else
-    // Until the estimator is merged in, nothing is guessed.
-    const std::vector<MouthShape> guessed;
-#endif
 
     const ShapeTrack& track = doc.GetShapes();
     std::vector<ShapeEntry> run;

@@ -145,18 +145,20 @@ VokSectionContent ReadVokSection(std::string_view bytes) {
         const std::string_view payload = bytes.substr(at, length);
         at += length;
         // A second record of a kind is not something this program writes.
-        if (tag == kShapesTag) {
-            if (haveShapes || !ReadShapes(payload, c.shapes)) {
+        if ((tag == kShapesTag && haveShapes) || (tag == kHandTag && haveHand)) {
+            c.damaged = true;
+        } else if (tag == kShapesTag) {
+            haveShapes = true;
+            if (!ReadShapes(payload, c.shapes)) {
                 c.shapes.clear();
                 c.damaged = true;
             }
-            haveShapes = true;
         } else if (tag == kHandTag) {
-            if (haveHand || !ReadHand(payload, c.hand)) {
+            haveHand = true;
+            if (!ReadHand(payload, c.hand)) {
                 c.hand.clear();
                 c.damaged = true;
             }
-            haveHand = true;
         }
     }
     return c;

@@ -1,0 +1,73 @@
+#pragma once
+// The mouth shapes written for other tools. From a sound alone (vokra-cli shapes): tsv, json and
+// xml give timed cues in seconds (the layouts 2D lip-sync pipelines read) and never depend on a
+// frame rate; csv and dat give one shape per animation frame. From a document: the switch data of
+// its shape track. Each writer puts the whole text on a stream, locale-free, lines ending in "\n".
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/shape_track.h"
+#include "shapes/mouth_shape.h"
+
+namespace vokra {
+
+enum class ShapeFormat { Tsv, Json, Xml, Csv, Dat };
+
+// The format of a command-line name ("tsv", "json", "xml", "csv", "dat").
+std::optional<ShapeFormat> ShapeFormatFromName(std::string_view name);
+
+// One stretch of a single mouth, in seconds.
+struct ShapeCue {
+    double start = 0.0;
+    double end = 0.0;
+    MouthShape shape = MouthShape::X;
+};
+// The 10 ms shapes as cues, one per change of mouth, from 0 to `duration` seconds. Cues are cut
+// at the duration; one that would start at or after it (at two decimals) is left out.
+std::vector<ShapeCue> CuesOf(const std::vector<MouthShape>& per10ms, double duration);
+
+// What the sound-only writers need besides the 10 ms shapes.
+struct ShapeExportInfo {
+    std::string soundPath;  // json and xml metadata
+    double duration = 0.0;  // seconds of sound
+    std::int32_t sampleRate = 0;
+    double frameRate = 24.0;                           // csv and dat
+    MouthShapeNames names = DefaultMouthShapeNames();  // dat
+};
+
+// "0.00<TAB>X" per change of mouth, then "<duration><TAB>X".
+bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                    std::ostream& out);
+bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                     std::ostream& out);
+bool WriteShapesXml(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                    std::ostream& out);
+// "frame,time,shape" per frame of the sound at the frame rate.
+bool WriteShapesCsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                    std::ostream& out);
+// Switch data of the frames of the sound at the frame rate.
+bool WriteShapesDat(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                    std::ostream& out);
+bool WriteShapes(ShapeFormat format, const std::vector<MouthShape>& per10ms,
+                 const ShapeExportInfo& info, std::ostream& out);
+
+// "MohoSwitch1", then "FRAME NAME" (one-based) at the first frame with a shape and at every change
+// of mouth up to the last one; frames without a shape between them show the rest mouth (X).
+bool WriteShapeTrackSwitch(const ShapeTrack& track, const MouthShapeNames& names,
+                           std::ostream& out);
+
+// Names for the switch data: nine names in the order A-H, X ("MBP,etc,E,AI,O,U,FV,L,rest"), or
+// LETTER:NAME items changing some of the default names ("A:closed,X:neutral"). Names follow the
+// rules of the mouth list of the keys' switch data (no spaces, ':' or ',').
+struct MouthShapeNamesParse {
+    MouthShapeNames names;
+    std::string error;  // empty when usable
+};
+MouthShapeNamesParse ParseMouthShapeNames(std::string_view text);
+std::string FormatMouthShapeNames(const MouthShapeNames& names);
+
+}  // namespace vokra
