@@ -34,10 +34,14 @@ RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate
             r.keys.clear();
             return r;
         }
-        const Keyframe placed(static_cast<std::int32_t>(moved), key.GetOpening());
-        // The mapping keeps the order, so keys meeting on one frame are neighbours.
+        Keyframe placed(static_cast<std::int32_t>(moved), key.GetOpening());
+        placed.SetHandMade(key.IsHandMade());
+        // The mapping keeps the order, so keys meeting on one frame are neighbours. The merged
+        // key stays hand-made when either was, so a re-run cannot take the animator's frame.
         if (!r.keys.empty() && r.keys.back().GetFrame() == placed.GetFrame()) {
+            const bool hand = placed.IsHandMade() || r.keys.back().IsHandMade();
             if (placed.GetOpening() > r.keys.back().GetOpening()) r.keys.back() = placed;
+            r.keys.back().SetHandMade(hand);
             ++r.merged;
         } else {
             r.keys.push_back(placed);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/keyframe.h"
+#include "document/shape_track.h"
 
 namespace vokra {
 
@@ -34,10 +35,16 @@ struct KeyEdit {
     double rateAfter = 0.0;
     std::int32_t presetBefore = 0;
     std::int32_t presetAfter = 0;
+    // An edit of the mouth shapes (alone or with the keys) holds the shapes of its frames too;
+    // an edit of the keys alone leaves the shapes out and never touches them.
+    bool shapeChange = false;
+    std::vector<ShapeEntry> shapesBefore;
+    std::vector<ShapeEntry> shapesAfter;
 
     // What the edit holds in memory, for the history's budget.
     std::size_t Bytes() const {
-        return sizeof(KeyEdit) + name.size() + (before.size() + after.size()) * sizeof(Keyframe);
+        return sizeof(KeyEdit) + name.size() + (before.size() + after.size()) * sizeof(Keyframe) +
+               (shapesBefore.size() + shapesAfter.size()) * sizeof(ShapeEntry);
     }
 };
 

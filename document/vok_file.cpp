@@ -1,8 +1,10 @@
 #include "document/vok_file.h"
 
+#include <climits>
 #include <cmath>
 #include <string>
 
+#include "document/vok_section.h"
 #include "document/vokra_doc.h"
 #include "platform/message_service.h"
 
@@ -35,10 +37,13 @@ void VokFile::Write(const CVokraDoc& doc, Archive& ar) {
     ar.WriteString(doc.soundName);
     ar.WriteString(doc.envDir);
     ar.WriteString(doc.envName);
+    const std::string section = WriteVokSection(keys, doc.shapes);
+    if (!section.empty()) ar.WriteBytes(section.data(), section.size());
 }
 
 void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     if (doc.keys.GetCount() > 0) doc.keys.RemoveAll();
+    doc.shapes.RemoveAll();
 
     std::string header;
     if (!ar.ReadString(header)) return;
@@ -91,6 +96,17 @@ void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     ar.ReadString(doc.soundName);
     ar.ReadString(doc.envDir);
     ar.ReadString(doc.envName);
+    if (ar.Failed() || ar.Remaining() == 0) return;
+
+    // What follows the last string was written by a later version: the shapes and hand-made
+    // marks. A damaged part of it is left out, and the rest of the document opens as usual.
+    std::string rest(ar.Remaining(), '\0');
+    ar.ReadBytes(rest.data(), rest.size());
+    VokSectionContent extras = ReadVokSection(rest);
+    if (!extras.present) return;
+    doc.shapes.ReplaceRange(0, INT_MAX, extras.shapes);
+    ApplyHandRuns(extras.hand, doc.keys);
+    if (extras.damaged) AfxMessageBox(std::string(kDamagedSection));
 }
 
 }  // namespace vokra

@@ -3,7 +3,7 @@
 // of the sound and of the last envelope file, in the archive's little-endian form. Reading
 // refuses what this program never writes (a wrong header, a truncated file, a key count the file
 // cannot hold, a frame rate that is not a number between 1 and 100, an unknown preset) without
-// allocating for it.
+// allocating for it. Shapes and hand-made marks follow in a tagged section (see vok_section.h).
 #include <string_view>
 
 #include "platform/archive.h"
@@ -17,6 +17,9 @@ public:
     static constexpr std::string_view kHeader = "Vokra version 1 Copyright 1998 Quorvendale";
     static constexpr std::string_view kNotAVokraDocument =
         "File contents are not a valid Vokra document.";
+    static constexpr std::string_view kDamagedSection =
+        "Some mouth shapes or hand-made marks in this document are damaged and were left out. "
+        "The keys and the rest of the document opened as usual.";
     // Bytes of one key record: kind, frame, opening.
     static constexpr int kKeyRecordSize = 12;
 

@@ -266,6 +266,7 @@ void CVokraDoc::FillSelection() {
             v = y0 + (y1 - y0) * ((static_cast<double>(f) - x0) / (x1 - x0));
         }
         run.emplace_back(static_cast<std::int32_t>(f), static_cast<float>(v));
+        run.back().SetHandMade(true);  // the animator asked for these frames
         x0 = static_cast<double>(f);
         y0 = run.back().GetOpening();
     }
@@ -275,15 +276,17 @@ void CVokraDoc::FillSelection() {
 }
 
 void CVokraDoc::DeleteSelection() {
-    DeleteSelectionAs("Delete Keys");
+    DeleteSelectionAs("Delete Keys", false);
 }
 
-void CVokraDoc::DeleteSelectionAs(const char* name) {
+void CVokraDoc::DeleteSelectionAs(const char* name, bool shapesToo) {
     if (!timeState.HasSelection()) return;
     const std::int32_t first = FrameOf(timeState.SelectionStart() + 1.0);
     const std::int32_t last = FrameOf(timeState.SelectionEnd());
-    BeginKeyEdit(name, first, last);
-    EndKeyEdit(keys.RemoveRange(first, last) > 0);
+    BeginKeyEdit(name, first, last, shapesToo);
+    const bool keysGone = keys.RemoveRange(first, last) > 0;
+    const bool shapesGone = shapesToo && shapes.RemoveRange(first, last) > 0;
+    EndKeyEdit(keysGone || shapesGone);
     UpdateExtent();
 }
 
@@ -298,11 +301,14 @@ KeyClip CVokraDoc::CopySelection() const {
         std::min<std::int64_t>(static_cast<std::int64_t>(last) - first + 1, INT_MAX));
     clip.keys = keys.CopyRange(first, last);
     for (Keyframe& key : clip.keys) key.SetFrame(key.GetFrame() - first);
+    clip.hasShapes = true;
+    clip.shapes = shapes.CopyRange(first, last);
+    for (ShapeEntry& entry : clip.shapes) entry.frame -= first;
     return clip;
 }
 
 void CVokraDoc::CutSelection() {
-    DeleteSelectionAs("Cut Keys");
+    DeleteSelectionAs("Cut Keys", true);
     UpdateAllViews(nullptr, kHintAll);
 }
 
@@ -318,10 +324,23 @@ bool CVokraDoc::PasteKeys(const KeyClip& clip) {
                       GroupedNumber(INT_MAX) + ").");
         return false;
     }
+    // Pasted keys and shapes were put there by the animator: a re-run leaves them alone.
     std::vector<Keyframe> run = clip.keys;
-    for (Keyframe& key : run) key.SetFrame(key.GetFrame() + at);
-    BeginKeyEdit("Paste Keys", at, static_cast<std::int32_t>(end));
+    for (Keyframe& key : run) {
+        key.SetFrame(key.GetFrame() + at);
+        key.SetHandMade(true);
+    }
+    BeginKeyEdit("Paste Keys", at, static_cast<std::int32_t>(end), clip.hasShapes);
     keys.ReplaceRange(at, static_cast<std::int32_t>(end), run);
+    if (clip.hasShapes) {
+        std::vector<ShapeEntry> placed;
+        placed.reserve(clip.shapes.size());
+        for (const ShapeEntry& entry : clip.shapes) {
+            if (entry.frame < 0 || entry.frame >= clip.span) continue;
+            placed.push_back({entry.frame + at, entry.shape, true});
+        }
+        shapes.ReplaceRange(at, static_cast<std::int32_t>(end), placed);
+    }
     EndKeyEdit(true);
     UpdateExtent();
     timeState.SetAnchor(at - 0.5);
@@ -337,12 +356,17 @@ bool CVokraDoc::AllowNewKeys(const std::string& what, std::int64_t count) {
     return false;
 }
 
-void CVokraDoc::BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last) {
+void CVokraDoc::BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last,
+                             bool shapesToo) {
     pendingEdit = KeyEdit{};
     pendingEdit.name = std::move(name);
     pendingEdit.first = first;
     pendingEdit.last = last;
-    if (keyEditSink) pendingEdit.before = keys.CopyRange(first, last);
+    pendingEdit.shapeChange = shapesToo;
+    if (keyEditSink) {
+        pendingEdit.before = keys.CopyRange(first, last);
+        if (shapesToo) pendingEdit.shapesBefore = shapes.CopyRange(first, last);
+    }
     editOpen = true;
 }
 
@@ -355,6 +379,7 @@ void CVokraDoc::EndKeyEdit(bool changed) {
     // Recorded before the flag is set: the history decides what "modified" means from here on.
     if (keyEditSink) {
         edit.after = keys.CopyRange(edit.first, edit.last);
+        if (edit.shapeChange) edit.shapesAfter = shapes.CopyRange(edit.first, edit.last);
         keyEditSink->Record(std::move(edit));
     }
     SetModifiedFlag();
@@ -362,6 +387,9 @@ void CVokraDoc::EndKeyEdit(bool changed) {
 
 void CVokraDoc::ApplyKeyEdit(const KeyEdit& edit, bool redo) {
     keys.ReplaceRange(edit.first, edit.last, redo ? edit.after : edit.before);
+    if (edit.shapeChange) {
+        shapes.ReplaceRange(edit.first, edit.last, redo ? edit.shapesAfter : edit.shapesBefore);
+    }
     if (edit.rateChange) {
         frameRate = redo ? edit.rateAfter : edit.rateBefore;
         fpsPreset = redo ? edit.presetAfter : edit.presetBefore;

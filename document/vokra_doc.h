@@ -70,12 +70,14 @@ public:
     int OnKeyCommand(unsigned virtualKey, unsigned repeatCount, unsigned flags);
     void FillSelection();
     void DeleteSelection();
-    // The keys of the selected frames, counted from the first selected frame (span 0: none).
+    // The keys and shapes of the selected frames, counted from the first selected frame (span 0:
+    // none).
     KeyClip CopySelection() const;
-    // Copy, then delete the selected frames' keys as one edit.
+    // Copy, then delete the selected frames' keys and shapes as one edit.
     void CutSelection();
     // Puts a clip at the first selected frame (the frame after the cursor when nothing is
-    // selected), replacing the keys on every frame it covers, and selects those frames. False,
+    // selected), replacing the keys on every frame it covers (and the shapes, when the clip
+    // carries them), and selects those frames. What is pasted counts as set by hand. False,
     // after saying why, when it would make too many keys or run past the last possible frame.
     bool PasteKeys(const KeyClip& clip);
 
@@ -83,8 +85,10 @@ public:
     void SetKeyEditSink(KeyEditSink* sink) { keyEditSink = sink; }
     // Brackets a change that a pane or palette makes to the keys of frames first..last: Begin
     // notes what those frames held; End, when `changed`, records the edit and marks the document
-    // modified. Edits outside the range must not happen in between.
-    void BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last);
+    // modified. Edits outside the range must not happen in between. With `shapesToo` the frames'
+    // mouth shapes are noted as well and the edit may change them.
+    void BeginKeyEdit(std::string name, std::int32_t first, std::int32_t last,
+                      bool shapesToo = false);
     void EndKeyEdit(bool changed);
     // Takes a recorded edit back (redo false) or makes it again, and selects the frames it covered.
     void ApplyKeyEdit(const KeyEdit& edit, bool redo);
@@ -129,7 +133,7 @@ public:
     void Serialize(Archive& ar) override;
 
 private:
-    void DeleteSelectionAs(const char* name);
+    void DeleteSelectionAs(const char* name, bool shapesToo);
     // The selected frames (first > last when none); first is never below 0.
     void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
     std::int32_t LoadSound(const std::string& path, std::string* refusal);

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/key_edit.h"
 #include "document/keyframe_list.h"
 #include "palettes/trunc_int.h"
 #include "sound/amplitude.h"
@@ -90,7 +91,25 @@ double AutoKeyOpeningPercent(double loudnessPercent, const AutoKeySettings& sett
 std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double frameRate,
                            std::int32_t first, std::int32_t last, const AutoKeySettings& settings,
                            KeyframeList& keys) {
-    if (!sound.IsLoaded() || first > last || !(frameRate > 0.0)) return 0;
+    return AutoKeyApply(sound, maxAmplitude, frameRate, first, last, settings, true, keys)
+        .processed;
+}
+
+std::string AutoKeyStatusText(const AutoKeyOutcome& outcome) {
+    std::string text = "AutoKey keyed " + GroupedNumber(outcome.processed) +
+                       (outcome.processed == 1 ? " frame" : " frames");
+    if (outcome.kept > 0) {
+        text += "; kept " + GroupedNumber(outcome.kept) +
+                (outcome.kept == 1 ? " hand-made key" : " hand-made keys");
+    }
+    return text + ".";
+}
+
+AutoKeyOutcome AutoKeyApply(const SoundData& sound, double maxAmplitude, double frameRate,
+                            std::int32_t first, std::int32_t last, const AutoKeySettings& settings,
+                            bool replaceHandEdits, KeyframeList& keys) {
+    AutoKeyOutcome outcome;
+    if (!sound.IsLoaded() || first > last || !(frameRate > 0.0)) return outcome;
     if (maxAmplitude < 1.0) maxAmplitude = 1.0;
     const Rule rule = MakeRule(settings);
     const double f = frameRate;
@@ -132,8 +151,26 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
         }
         ++processed;
     }
-    keys.ReplaceRange(first, std::max(last, std::int32_t{0}), run);
-    return processed;
+    const std::int32_t end = std::max(last, std::int32_t{0});
+    if (!replaceHandEdits) {
+        // The animator's keys win over the computed ones on their frames; every frame of the
+        // range has a computed key, so both runs are merged in one pass.
+        const std::vector<Keyframe> old = keys.CopyRange(std::max(first, std::int32_t{0}), end);
+        std::size_t at = 0;
+        for (const Keyframe& key : old) {
+            if (!key.IsHandMade()) continue;
+            while (at < run.size() && run[at].GetFrame() < key.GetFrame()) ++at;
+            if (at < run.size() && run[at].GetFrame() == key.GetFrame()) {
+                run[at] = key;
+            } else {
+                run.insert(run.begin() + static_cast<std::ptrdiff_t>(at), key);
+            }
+            ++outcome.kept;
+        }
+    }
+    keys.ReplaceRange(first, end, run);
+    outcome.processed = processed;
+    return outcome;
 }
 
 }  // namespace vokra

@@ -3,6 +3,7 @@
 // mapped through two (threshold, range) points to a lip opening, one key per frame. Shared by the
 // AutoKey palette and vokra-cli so both give the same keys bit for bit.
 #include <cstdint>
+#include <string>
 
 namespace vokra {
 
@@ -24,5 +25,17 @@ double AutoKeyOpeningPercent(double loudnessPercent, const AutoKeySettings& sett
 std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double frameRate,
                            std::int32_t first, std::int32_t last, const AutoKeySettings& settings,
                            KeyframeList& keys);
+
+struct AutoKeyOutcome {
+    std::int32_t processed = 0;  // frames keyed (0 for an empty range or no sound)
+    std::int32_t kept = 0;       // hand-made keys left as they were
+};
+// AutoKey Apply: keys frames first..last as AutoKeyFrames does, but leaves the hand-made keys of
+// the range as they are unless `replaceHandEdits` (which does exactly what AutoKeyFrames does).
+AutoKeyOutcome AutoKeyApply(const SoundData& sound, double maxAmplitude, double frameRate,
+                            std::int32_t first, std::int32_t last, const AutoKeySettings& settings,
+                            bool replaceHandEdits, KeyframeList& keys);
+// A line for the status bar: "AutoKey keyed 120 frames; kept 3 hand-made keys."
+std::string AutoKeyStatusText(const AutoKeyOutcome& outcome);
 
 }  // namespace vokra

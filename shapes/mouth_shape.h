@@ -21,7 +21,9 @@ char MouthShapeLetter(MouthShape shape);
 std::optional<MouthShape> MouthShapeFromLetter(char letter);
 // The shape numbered 0-8; none outside that range.
 std::optional<MouthShape> MouthShapeFromIndex(int index);
-inline int MouthShapeIndex(MouthShape shape) { return static_cast<int>(shape); }
+inline int MouthShapeIndex(MouthShape shape) {
+    return static_cast<int>(shape);
+}
 
 // The classes the estimator is judged by: closed (A, X), teeth (B), open (C, D), rounded (E, F),
 // F/V (G), L (H).

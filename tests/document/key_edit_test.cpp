@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KeyClipData, DamagedIsRefused) {
-    for (const char* data : {"", "VOKRA-KEYS 1\n", "VOKRA-KEYS 2\n3\n", "VOKRA-KEYS 1\n0\n",
+    for (const char* data : {"", "VOKRA-KEYS 1\n", "VOKRA-KEYS 3\n3\n", "VOKRA-KEYS 1\n0\n",
                              "VOKRA-KEYS 1\n3\n3 0.5\n"}) {
         const KeyClipReadResult r = ReadKeyClipData(data);
         EXPECT_FALSE(r.ok) << data;

@@ -1,0 +1,204 @@
+#include "shapes/shape_estimator.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "palettes/trunc_int.h"
+#include "shapes/shape_features.h"
+#include "shapes/shape_model.h"
+
+namespace vokra {
+namespace {
+
+constexpr double kWindowsPerSecond = 100.0;
+constexpr int kRing = 2 * kShapeContextReach + 1;
+
+}  // namespace
+
+ShapeViterbi::ShapeViterbi(float changeCost, std::int32_t expectedWindows)
+    : changeCost_(changeCost) {
+    if (expectedWindows > 0)
+        back_.reserve(static_cast<std::size_t>(expectedWindows) * kMouthShapeCount);
+}
+
+void ShapeViterbi::Push(const float* scores) {
+    if (total_.empty()) {
+        total_.assign(scores, scores + kMouthShapeCount);
+        back_.insert(back_.end(), kMouthShapeCount, 0);
+        for (int s = 0; s < kMouthShapeCount; ++s)
+            back_[back_.size() - kMouthShapeCount + s] = static_cast<std::uint8_t>(s);
+        return;
+    }
+    int best = 0;
+    for (int s = 1; s < kMouthShapeCount; ++s)
+        if (total_[s] > total_[best]) best = s;
+    const float switched = total_[best] - changeCost_;
+    std::array<float, kMouthShapeCount> next{};
+    for (int s = 0; s < kMouthShapeCount; ++s) {
+        std::uint8_t from = static_cast<std::uint8_t>(s);
+        float t = total_[s];
+        if (switched > t) {
+            t = switched;
+            from = static_cast<std::uint8_t>(best);
+        }
+        next[s] = t + scores[s];
+        back_.push_back(from);
+    }
+    // Keep the totals near zero so a long sound loses no precision.
+    const float top = *std::max_element(next.begin(), next.end());
+    for (int s = 0; s < kMouthShapeCount; ++s) total_[s] = next[s] - top;
+}
+
+std::vector<MouthShape> ShapeViterbi::Finish() {
+    const std::size_t windows = back_.size() / kMouthShapeCount;
+    std::vector<MouthShape> path(windows, MouthShape::X);
+    if (windows == 0) return path;
+    int s = static_cast<int>(std::max_element(total_.begin(), total_.end()) - total_.begin());
+    for (std::size_t w = windows; w-- > 0;) {
+        path[w] = static_cast<MouthShape>(s);
+        s = back_[w * kMouthShapeCount + s];
+    }
+    back_.clear();
+    back_.shrink_to_fit();
+    total_.clear();
+    return path;
+}
+
+int LeastShapeWindows(MouthShape shape) {
+    switch (shape) {
+        case MouthShape::X:
+            return 5;
+        case MouthShape::A:
+        case MouthShape::G:
+        case MouthShape::H:
+            return 2;
+        default:
+            return 3;
+    }
+}
+
+void ApplyShapeTiming(std::vector<MouthShape>& shapes) {
+    const std::size_t n = shapes.size();
+    // Runs too short to be seen join their neighbour; repeat until none is left, as a merge can
+    // only lengthen runs.
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        std::size_t start = 0;
+        while (start < n) {
+            std::size_t end = start;
+            while (end < n && shapes[end] == shapes[start]) ++end;
+            const std::size_t length = end - start;
+            // A run that is the whole sound stays, whatever its length.
+            if (length < static_cast<std::size_t>(LeastShapeWindows(shapes[start])) && length < n) {
+                const MouthShape into = start > 0 ? shapes[start - 1] : shapes[end];
+                std::fill(shapes.begin() + start, shapes.begin() + end, into);
+                changed = true;
+            }
+            start = end;
+        }
+    }
+    // Lips close a little before the sound of the closure: animators draw the closed mouth a
+    // frame early. The mouth before it gives up one window, if it keeps at least one.
+    for (std::size_t i = 2; i < n; ++i) {
+        if (shapes[i] == MouthShape::A && shapes[i - 1] != MouthShape::A &&
+            shapes[i - 1] != MouthShape::X && shapes[i - 2] == shapes[i - 1]) {
+            shapes[i - 1] = MouthShape::A;
+            ++i;
+        }
+    }
+}
+
+std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
+                                    std::int32_t sampleRate) {
+    ShapeFeatureStream stream(samples, count, sampleRate);
+    const std::int32_t windows = stream.WindowCount();
+    if (windows == 0) return {};
+    ShapeViterbi viterbi(ShapeChangeCost(), windows);
+    // The features of the last kRing windows; windows outside the sound are silence.
+    std::array<std::array<float, kShapeFeatureCount>, kRing> ring{};
+    std::array<float, kShapeFeatureCount> silence{};
+    std::array<float, kShapeInputCount> input{};
+    std::array<float, kMouthShapeCount> scores{};
+    bool haveSilence = false;
+    for (std::int32_t w = 0; w < windows + kShapeContextReach; ++w) {
+        auto& slot = ring[static_cast<std::size_t>(w % kRing)];
+        if (w < windows) {
+            stream.Next(slot.data());
+            if (!haveSilence) {
+                // Silence at the sound's own level: everything at the floor, no crossings.
+                silence.fill(-4.0f);
+                silence[kShapeMelBands + 2] = 0.0f;
+                silence[kShapeMelBands + 3] = slot[kShapeMelBands + 3];
+                haveSilence = true;
+            }
+        } else {
+            slot = silence;
+        }
+        const std::int32_t centre = w - kShapeContextReach;
+        if (centre < 0) continue;
+        for (std::size_t c = 0; c < kShapeContext.size(); ++c) {
+            const std::int32_t at = centre + kShapeContext[c];
+            const auto& f = at < 0 ? silence : ring[static_cast<std::size_t>(at % kRing)];
+            std::copy(f.begin(), f.end(),
+                      input.begin() + static_cast<std::ptrdiff_t>(c * kShapeFeatureCount));
+        }
+        ScoreShapes(input.data(), scores.data());
+        viterbi.Push(scores.data());
+    }
+    std::vector<MouthShape> shapes = viterbi.Finish();
+    ApplyShapeTiming(shapes);
+    return shapes;
+}
+
+std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
+                                        std::int32_t sampleRate, double frameRate,
+                                        std::int32_t first, std::int32_t last) {
+    (void)sampleRate;  // windows are 10 ms at any rate; kept so callers state what they hold
+    if (first > last || !(frameRate > 0.0)) return {};
+    const double f = frameRate;
+    auto at = [&](std::int64_t j) {
+        if (j < 0 || j >= static_cast<std::int64_t>(per10ms.size())) return MouthShape::X;
+        return per10ms[static_cast<std::size_t>(j)];
+    };
+    std::vector<MouthShape> frames;
+    frames.reserve(static_cast<std::size_t>(std::int64_t{last} - first + 1));
+    // The same walk as AutoKey: frame `first` opens with the window its start falls in, each
+    // frame gathers the windows that start before it ends, and the window that ends the
+    // gathering opens the next frame.
+    std::int64_t j = TruncToInt32((first * kWindowsPerSecond) / f);
+    MouthShape cur = at(j);
+    for (std::int64_t frame = first; frame <= last; ++frame) {
+        std::array<int, kMouthShapeCount> votes{};
+        std::array<std::int64_t, kMouthShapeCount> firstSeen{};
+        std::int64_t order = 0;
+        auto vote = [&](MouthShape s) {
+            const int i = MouthShapeIndex(s);
+            if (votes[i] == 0) firstSeen[i] = order;
+            votes[i] += s == MouthShape::A ? 2 : 1;
+            ++order;
+        };
+        vote(cur);
+        ++j;
+        cur = at(j);
+        double t = (static_cast<double>(j) / kWindowsPerSecond) * f;
+        while (static_cast<double>(frame) + 1 > t) {
+            vote(cur);
+            ++j;
+            cur = at(j);
+            t = (static_cast<double>(j) / kWindowsPerSecond) * f;
+        }
+        int best = -1;
+        for (int s = 0; s < kMouthShapeCount; ++s) {
+            if (votes[s] == 0) continue;
+            if (best < 0 || votes[s] > votes[best] ||
+                (votes[s] == votes[best] && firstSeen[s] < firstSeen[best]))
+                best = s;
+        }
+        frames.push_back(static_cast<MouthShape>(best));
+    }
+    return frames;
+}
+
+}  // namespace vokra

@@ -1,0 +1,53 @@
+#pragma once
+// Which mouth the voice needs, from the samples alone: no words, no language, nothing loaded at
+// run time. Every 10 ms of the sound is described (shape_features.h), scored for the nine mouths
+// by a small model trained offline on labelled speech in many languages (shapes/training/), and
+// the best sequence of mouths is found with a Viterbi pass; then the rules animators time mouths
+// by are applied: no mouth shorter than it can be seen, lips closed a little before the sound of
+// M, B, P.
+#include <cstdint>
+#include <vector>
+
+#include "shapes/mouth_shape.h"
+
+namespace vokra {
+
+// One shape per 10 ms of the sound: element i covers samples [i*rate/100, (i+1)*rate/100).
+// Empty for no samples or a rate that is not positive.
+std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
+                                    std::int32_t sampleRate);
+
+// The shape of each animation frame from `first` to `last` (inclusive) at `frameRate`, from the
+// 10 ms shapes: frame f gathers the 10 ms windows AutoKey gathers for it, and shows the mouth
+// that covers most of them (closed lips counting double, so a short closure is still seen).
+// Windows past the sound are rest. Empty when first > last or the rate is not positive.
+std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
+                                        std::int32_t sampleRate, double frameRate,
+                                        std::int32_t first, std::int32_t last);
+
+// The timing rules over a sequence of 10 ms shapes, in place: a run shorter than its shape's
+// least duration joins the run before it (or after it, at the start), and closed lips begin one
+// window early, taken from the mouth before them.
+void ApplyShapeTiming(std::vector<MouthShape>& per10ms);
+
+// The least duration of each shape, in 10 ms windows.
+int LeastShapeWindows(MouthShape shape);
+
+// The best path through per-window scores (log-likelihoods, kMouthShapeCount per window), with
+// a fixed cost for changing mouths. Streams: it keeps one byte per shape and window for the way
+// back, nothing else per window.
+class ShapeViterbi {
+public:
+    explicit ShapeViterbi(float changeCost, std::int32_t expectedWindows = 0);
+    void Push(const float* scores);
+    std::vector<MouthShape> Finish();
+    // Bytes held per window (for the memory report).
+    static constexpr int kBytesPerWindow = kMouthShapeCount;
+
+private:
+    float changeCost_;
+    std::vector<float> total_;
+    std::vector<std::uint8_t> back_;
+};
+
+}  // namespace vokra
