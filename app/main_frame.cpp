@@ -31,11 +31,14 @@
 #include "app/fps_dlg.h"
 #include "app/icons.h"
 #include "app/key_history.h"
+#include "app/shape_menu.h"
 #include "app/window_state.h"
 #include "document/app_values.h"
 #include "document/key_clip.h"
 #include "document/vokra_doc.h"
 #include "panes/qt/env_view.h"
+#include "panes/qt/shape_lane.h"
+#include "panes/qt/timeline_lanes.h"
 #include "panes/qt/wave_view.h"
 #include "platform/help_service.h"
 #include "platform/ini_file.h"
@@ -253,6 +256,11 @@ void CMainFrame::CreateMenus() {
     }
     UpdateEditActions();
 
+    shapeMenu_ = new ShapeMenu(doc_, this);
+    shapeMenu_->AddHandItems(edit);
+    bar->addMenu(shapeMenu_->CreateMenu(bar));
+    shapeMenu_->AttachLane(shapeLane);
+
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     const struct {
         int command;
@@ -387,19 +395,21 @@ bool CMainFrame::OnCreate() {
 }
 
 bool CMainFrame::OnCreateClient() {
-    splitter = new QSplitter(Qt::Vertical, this);
+    lanes_ = new TimelineLanes(this);
+    splitter = lanes_;
     splitter->setObjectName(QStringLiteral("splitter"));
-    splitter->setChildrenCollapsible(false);
-    wavePane = new WaveView(doc_, splitter);
-    envelopePane = new EnvView(doc_, splitter);
+    wavePane = new WaveView(doc_, lanes_);
+    shapeLane = new ShapeLane(doc_, lanes_);
+    envelopePane = new EnvView(doc_, lanes_);
     wavePane->setObjectName(QStringLiteral("wavePane"));
+    shapeLane->setObjectName(QStringLiteral("shapeLane"));
     envelopePane->setObjectName(QStringLiteral("envelopePane"));
-    splitter->addWidget(wavePane);
-    splitter->addWidget(envelopePane);
-    // The upper pane keeps its ideal height of 100 pixels; the lower one takes the rest.
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({100, 10000});
+    // The waveform keeps its ideal height of 100 pixels and the shapes theirs; the envelope
+    // takes the rest.
+    lanes_->AddLane(wavePane, 100, false);
+    lanes_->AddLane(shapeLane, shapeLane->IdealHeight(), false);
+    lanes_->AddLane(envelopePane, 10000, true);
+    if (shapeMenu_) shapeMenu_->AttachLane(shapeLane);
     setCentralWidget(splitter);
     return true;
 }
@@ -649,6 +659,10 @@ void CMainFrame::OnKeyDrag(bool dragging) {
     }
 }
 
+void CMainFrame::ShowStatus(const std::string& text) {
+    if (statusBar) statusBar->showMessage(QString::fromStdString(text), 15000);
+}
+
 void CMainFrame::OnHelpFinder() {
     OpenHelpTopic(kHelpContents);
 }
@@ -659,8 +673,8 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::OnNextPane(bool previous) {
-    if (!wavePane || !envelopePane) return;
-    std::vector<QWidget*> stops = {wavePane, envelopePane};
+    if (!lanes_) return;
+    std::vector<QWidget*> stops(lanes_->Lanes().begin(), lanes_->Lanes().end());
     if (playbackPaletteShown && playbackPalette.isVisible()) stops.push_back(&playbackPalette);
     if (autoKeyPaletteShown && autoKeyPalette.isVisible()) stops.push_back(&autoKeyPalette);
     QWidget* focus = QApplication::focusWidget();
@@ -671,7 +685,8 @@ void CMainFrame::OnNextPane(bool previous) {
     }
     int next;
     if (at < 0) {
-        next = previous ? 1 : 0;  // from elsewhere: the upper pane, or the lower one backwards
+        // From elsewhere: the top lane, or the bottom one backwards.
+        next = previous ? static_cast<int>(lanes_->Lanes().size()) - 1 : 0;
     } else {
         next = (at + (previous ? n - 1 : 1)) % n;
     }
@@ -731,24 +746,17 @@ void CMainFrame::StopPlaybackAndHideMarkers() {
 }
 
 void CMainFrame::PaintPanesNow() {
-    if (wavePane && wavePane->HasPendingUpdate()) wavePane->PaintPane();
-    if (envelopePane && envelopePane->HasPendingUpdate()) envelopePane->PaintPane();
+    if (lanes_) lanes_->PaintPending();
 }
 
 void CMainFrame::SetPlaybackMarkers(double position, bool show) {
     if (show) FollowMarker(position);
-    if (wavePane) wavePane->SetPlaybackMarker(position, show);
-    if (envelopePane) envelopePane->SetPlaybackMarker(position, show);
+    if (lanes_) lanes_->SetPlaybackMarkers(position, show);
 }
 
 bool CMainFrame::IsUserDragging() const {
     if (QApplication::mouseButtons() != Qt::NoButton) return true;
-    for (const MSBView* pane :
-         {static_cast<const MSBView*>(wavePane), static_cast<const MSBView*>(envelopePane)}) {
-        if (!pane) continue;
-        if (pane->DragMode() != 0) return true;
-        if (pane->HorizontalScrollBar() && pane->HorizontalScrollBar()->isSliderDown()) return true;
-    }
+    if (lanes_ && lanes_->IsAnyLaneDragging()) return true;
     return envelopePane && envelopePane->IsKeyDragging();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The program's one top-level window: the menu, the dockable tool bar and the status bar, the two
-// timeline panes in a splitter (waveform above, envelope below), and the two tool palettes it owns
+// The program's one top-level window: the menu, the dockable tool bar and the status bar, the
+// timeline lanes (waveform, mouth shapes, envelope), and the two tool palettes it owns
 // and shows or hides. It handles the commands that concern the whole window and serves the panes
 // and palettes through FrameLink (painting both panes together, the playback marker, posted
 // commands).
@@ -28,6 +28,9 @@ class EnvView;
 class KeyHistory;
 class ExportMenu;
 class RecentFileList;
+class ShapeLane;
+class ShapeMenu;
+class TimelineLanes;
 class WaveView;
 
 // Reads the keyboard's lock lights; an empty reader (no X11 display) reports them all off.
@@ -95,6 +98,7 @@ public:
     void SetPlaybackMarkers(double position, bool show) override;
     void PostCommand(int command) override;
     void OnKeyDrag(bool dragging) override;
+    void ShowStatus(const std::string& text) override;
 
     // The window title from the document's title.
     void UpdateTitle();
@@ -115,6 +119,9 @@ public:
     int IsAutoKeyPaletteShown() const { return autoKeyPaletteShown; }
     WaveView* GetWavePane() const { return wavePane; }
     EnvView* GetEnvelopePane() const { return envelopePane; }
+    ShapeLane* GetShapeLane() const { return shapeLane; }
+    TimelineLanes* GetLanes() const { return lanes_; }
+    ShapeMenu* GetShapeMenu() const { return shapeMenu_; }
     QToolBar* GetToolBar() const { return toolBar; }
     QStatusBar* GetStatusBar() const { return statusBar; }
     QSplitter* GetSplitter() const { return splitter; }
@@ -152,6 +159,9 @@ private:
     QSplitter* splitter = nullptr;
     WaveView* wavePane = nullptr;
     EnvView* envelopePane = nullptr;
+    ShapeLane* shapeLane = nullptr;
+    TimelineLanes* lanes_ = nullptr;
+    ShapeMenu* shapeMenu_ = nullptr;
 
     CVokraDoc* doc_;
     std::unique_ptr<KeyHistory> history_;

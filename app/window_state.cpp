@@ -7,8 +7,10 @@
 #include <QToolBar>
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/main_frame.h"
+#include "panes/qt/timeline_lanes.h"
 #include "platform/ini_file.h"
 
 namespace vokra {
@@ -85,11 +87,10 @@ void SaveWindowLayout(CMainFrame& frame, IniFile& ini) {
     WriteRect(ini, "", maximized ? frame.normalGeometry() : frame.geometry(), true);
     ini.WriteInt(kWindowSection, "Maximized", maximized ? 1 : 0);
     if (QSplitter* splitter = frame.GetSplitter()) {
-        const QList<int> sizes = splitter->sizes();
-        if (sizes.size() == 2) {
-            ini.WriteString(kWindowSection, "Splitter",
-                            std::to_string(sizes[0]) + "," + std::to_string(sizes[1]));
-        }
+        // One height per lane, top to bottom.
+        std::string text;
+        for (int size : splitter->sizes()) text += (text.empty() ? "" : ",") + std::to_string(size);
+        if (splitter->count() >= 2) ini.WriteString(kWindowSection, "Splitter", text);
     }
     if (QToolBar* bar = frame.GetToolBar()) {
         ini.WriteInt(kWindowSection, "ToolBar", bar->isHidden() ? 0 : 1);
@@ -114,13 +115,21 @@ void RestoreWindowLayout(CMainFrame& frame, const IniFile& ini) {
             frame.setWindowState(frame.windowState() | Qt::WindowMaximized);
     }
     const std::string splitter = ini.GetString(kWindowSection, "Splitter", "");
-    const std::size_t comma = splitter.find(',');
-    if (frame.GetSplitter() && comma != std::string::npos) {
-        const int upper = std::atoi(splitter.substr(0, comma).c_str());
-        const int lower = std::atoi(splitter.substr(comma + 1).c_str());
-        // Sizes far beyond any screen come from a damaged file; the splitter would share them out.
-        if (upper > 0 && lower > 0 && upper < 100000 && lower < 100000)
-            frame.GetSplitter()->setSizes({upper, lower});
+    if (TimelineLanes* lanes = frame.GetLanes()) {
+        std::vector<int> heights;
+        bool sane = true;
+        std::size_t from = 0;
+        // At most a few lanes: a longer list is damaged, and so are sizes far beyond any screen
+        // (the splitter would share them out).
+        while (sane && !splitter.empty() && heights.size() < 16) {
+            const std::size_t comma = splitter.find(',', from);
+            const int h = std::atoi(splitter.substr(from, comma - from).c_str());
+            sane = h > 0 && h < 100000;
+            heights.push_back(h);
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+        if (sane && heights.size() >= 2) lanes->RestoreHeights(heights);
     }
     if (QToolBar* bar = frame.GetToolBar()) {
         const int area = ini.GetInt(kWindowSection, "ToolBarArea", 0);

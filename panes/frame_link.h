@@ -1,6 +1,8 @@
 #pragma once
 // What the panes and palettes need of the main frame, reached through the application's main
 // window; null until the main frame exists (then these calls do nothing).
+#include <string>
+
 namespace vokra {
 
 class FrameLink {
@@ -15,6 +17,8 @@ public:
     // A key drag in the envelope pane began (true) or ended or was cancelled (false); the frame
     // may play the selected frames meanwhile.
     virtual void OnKeyDrag(bool /*dragging*/) {}
+    // A passing note for the status bar (how many hand edits a re-run kept, say).
+    virtual void ShowStatus(const std::string& /*text*/) {}
 };
 
 FrameLink* MainFrameLink();

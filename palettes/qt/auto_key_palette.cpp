@@ -1,5 +1,6 @@
 #include "palettes/qt/auto_key_palette.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,12 +11,21 @@
 #include "palettes/trunc_int.h"
 #include "panes/frame_link.h"
 #include "platform/help_service.h"
+#include "platform/ini_file.h"
 #include "platform/qt/ddx.h"
 #include "platform/qt/dialog_units.h"
 #include "sound/amplitude.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
+namespace {
+
+// Kept with the window's layout, apart from the program's specified settings.
+constexpr const char* kOptionSection = "Window";
+constexpr const char* kReplaceHandKey = "AutoKeyReplacesHandEdits";
+
+}  // namespace
+
 CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint) {
@@ -48,6 +58,14 @@ CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     m_editLowRange = MakeNumberEdit(this, "lowRange");
     du.Place(m_editLowRange, 103, 54, 40, 14);
 
+    // Between the edits and the buttons, within the palette's size.
+    m_chkReplaceHand = new QCheckBox(QStringLiteral("&Replace hand edits"), this);
+    m_chkReplaceHand->setObjectName(QStringLiteral("replaceHand"));
+    m_chkReplaceHand->setChecked(Profile().GetInt(kOptionSection, kReplaceHandKey, 0) != 0);
+    du.Place(m_chkReplaceHand, 45, 70, 107, 10);
+    connect(m_chkReplaceHand, &QCheckBox::toggled, this,
+            [](bool on) { Profile().WriteInt(kOptionSection, kReplaceHandKey, on ? 1 : 0); });
+
     m_btnHelp = new QPushButton(QStringLiteral("&Help"), this);
     m_btnHelp->setObjectName(QStringLiteral("help"));
     du.Place(m_btnHelp, 7, 82, 50, 14);
@@ -59,7 +77,8 @@ CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     setTabOrder(m_editHighThreshold, m_editHighRange);
     setTabOrder(m_editHighRange, m_editLowThreshold);
     setTabOrder(m_editLowThreshold, m_editLowRange);
-    setTabOrder(m_editLowRange, m_btnHelp);
+    setTabOrder(m_editLowRange, m_chkReplaceHand);
+    setTabOrder(m_chkReplaceHand, m_btnHelp);
     setTabOrder(m_btnHelp, m_btnApply);
 
     connect(m_btnApply, &QPushButton::clicked, this, [this] { OnApply(); });
@@ -72,6 +91,9 @@ CAutoKeyPalette::CAutoKeyPalette(QWidget* parent)
     m_editLowThreshold->setToolTip(QStringLiteral(
         "Loudness, in percent of the loudest sound, at and below which Low Range applies"));
     m_editLowRange->setToolTip(QStringLiteral("Opening, in percent (0-150), of quiet frames"));
+    m_chkReplaceHand->setToolTip(QStringLiteral(
+        "Also replace the keys set by hand (dragged, typed, inserted or pasted); off, Apply keeps "
+        "them"));
     m_btnHelp->setToolTip(QStringLiteral("How AutoKey turns loudness into keys"));
     m_btnApply->setToolTip(QStringLiteral("Put a key from the sound's loudness on every frame"));
 
@@ -88,6 +110,10 @@ void CAutoKeyPalette::SetDocument(CVokraDoc* doc) {
 
 CVokraDoc* CAutoKeyPalette::GetDocument() const {
     return m_pDoc;
+}
+
+bool CAutoKeyPalette::IsReplacingHandEdits() const {
+    return m_chkReplaceHand->isChecked();
 }
 
 AutoKeySettings CAutoKeyPalette::GetSettings() const {
@@ -134,12 +160,13 @@ void CAutoKeyPalette::OnApply() {
         m_nEndFrame < m_nStartFrame ? 0 : std::int64_t{m_nEndFrame} - m_nStartFrame + 1;
     if (!m_pDoc->AllowNewKeys("AutoKey", count)) return;
     m_pDoc->BeginKeyEdit("AutoKey", m_nStartFrame, m_nEndFrame);
-    const std::int32_t processed =
-        AutoKeyFrames(g_sound, g_maxAmplitude, m_pDoc->GetFrameRate(), m_nStartFrame, m_nEndFrame,
-                      GetSettings(), m_pDoc->GetKeys());
-    m_pDoc->EndKeyEdit(processed > 0);
+    const AutoKeyOutcome outcome =
+        AutoKeyApply(g_sound, g_maxAmplitude, m_pDoc->GetFrameRate(), m_nStartFrame, m_nEndFrame,
+                     GetSettings(), IsReplacingHandEdits(), m_pDoc->GetKeys());
+    m_pDoc->EndKeyEdit(outcome.processed > 0);
     m_pDoc->UpdateAllViews(nullptr, kHintAll);
     m_pDoc->NotifyPalettes(kHintAll);
+    if (FrameLink* frame = MainFrameLink()) frame->ShowStatus(AutoKeyStatusText(outcome));
 }
 
 void CAutoKeyPalette::OnHelp() {

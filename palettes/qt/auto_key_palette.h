@@ -9,6 +9,7 @@
 #include "document/vokra_doc.h"
 #include "palettes/auto_key.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,11 +26,14 @@ public:
     CVokraDoc* GetDocument() const;
     // Recomputes the frame range Apply will key and its label; enables Apply only with a sound.
     void UpdateRangeLabel(int code) override;
-    // Apply (also Enter): checks the four edits, then keys the range shown by the label.
+    // Apply (also Enter): checks the four edits, then keys the range shown by the label, leaving
+    // hand-made keys alone unless "Replace hand edits" is ticked; the status bar says how many.
     void OnApply();
     // Help: the manual's AutoKey topic.
     void OnHelp();
 
+    // "Replace hand edits": Apply overwrites hand-made keys too (off by default, remembered).
+    bool IsReplacingHandEdits() const;
     // The rule as last read from the edits, and the range of the last label refresh.
     AutoKeySettings GetSettings() const;
     std::int32_t GetStartFrame() const { return m_nStartFrame; }
@@ -46,6 +50,7 @@ private:
     QLabel* m_wndRangeLabel = nullptr;
     QPushButton* m_btnApply = nullptr;
     QPushButton* m_btnHelp = nullptr;
+    QCheckBox* m_chkReplaceHand = nullptr;
     QLineEdit* m_editHighThreshold = nullptr;
     QLineEdit* m_editHighRange = nullptr;
     QLineEdit* m_editLowThreshold = nullptr;

@@ -70,7 +70,16 @@ CPlaybackPalette::CPlaybackPalette(QWidget* parent)
     m_btnPreview = new LipPreview(this);
     m_btnPreview->setObjectName(QStringLiteral("preview"));
     m_btnPreview->SetPainter([this](DrawContext& dc, int width, int height) {
-        DrawLipPicture(dc, width, height, m_previewOpening, m_previewFrame);
+        // A frame with a mouth shape shows that mouth, opened by the envelope where there are
+        // keys; a frame without one keeps the plain lips.
+        const ShapeEntry* shape = m_pDoc ? m_pDoc->GetShapes().Find(m_previewFrame) : nullptr;
+        if (shape) {
+            const bool keyed = m_pDoc->GetKeys().GetCount() > 0;
+            DrawMouthPicture(dc, width, height, shape->shape, keyed ? m_previewOpening : -1.0,
+                             m_previewFrame);
+        } else {
+            DrawLipPicture(dc, width, height, m_previewOpening, m_previewFrame);
+        }
     });
     du.Place(m_btnPreview, 7, 3, 101, 70);
 
@@ -666,7 +675,8 @@ void CPlaybackPalette::OnKillFocusOpen() {
         for (const Keyframe* k = keys.GetAt(index); k && k->GetFrame() <= last;
              k = keys.GetAt(++index)) {
             Keyframe key(k->GetFrame(), static_cast<float>(v / 100.0));
-            keys.SetKey(key);  // overwrites in place: the index stays valid
+            key.SetHandMade(true);  // typed: the animator's own opening
+            keys.SetKey(key);       // overwrites in place: the index stays valid
             changed = true;
         }
         m_pDoc->EndKeyEdit(changed);

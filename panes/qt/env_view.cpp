@@ -168,6 +168,8 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
     points.push_back(map.WorldToPixelPoint(vs, DisplayedOpeningAt(vs)));
     bool ranOut = false;
     bool beyond = false;
+    std::vector<Point> handMade;
+    std::vector<bool> handSelected;
     for (std::int32_t i = iStart;; ++i) {
         const Keyframe* key = keys.GetAt(i);
         if (!key) {
@@ -183,12 +185,31 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
             break;
         }
         points.push_back(map.WorldToPixelPoint(f, v));
+        if (key->IsHandMade()) {
+            handMade.push_back(points.back());
+            handSelected.push_back(ts.IsInSelection(f));
+        }
     }
     if (beyond) points.push_back(map.WorldToPixelPoint(ve, DisplayedOpeningAt(ve)));
 
     const Rect r = map.GetPixelRect();
     const double columns = std::abs(r.right - r.left) + 1.0;
     DrawKeyPoints(dc, points, startOnKey, ranOut, points.size() > denseKeysPerColumn * columns);
+    // Keys set by hand: a hollow square around the mark. Where they are denser than the columns
+    // the squares would only paint the pane black, so they are left out there.
+    if (handMade.size() <= columns) {
+        for (std::size_t k = 0; k < handMade.size(); ++k)
+            DrawHandMark(dc, handMade[k], handSelected[k] ? selectionColour : backgroundColour);
+    }
+}
+
+void EnvView::DrawHandMark(DrawContext& dc, Point p, Rgb inside) {
+    const Rgb ink{0, 0, 0};
+    dc.FillSolidRect(Rect{p.x - 2, p.y - 2, p.x + 3, p.y - 1}, ink);
+    dc.FillSolidRect(Rect{p.x - 2, p.y + 2, p.x + 3, p.y + 3}, ink);
+    dc.FillSolidRect(Rect{p.x - 2, p.y - 1, p.x - 1, p.y + 2}, ink);
+    dc.FillSolidRect(Rect{p.x + 2, p.y - 1, p.x + 3, p.y + 2}, ink);
+    dc.FillSolidRect(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2}, inside);
 }
 
 void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, bool startOnKey,
@@ -449,6 +470,7 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
     ForSelectedKeys(list, ts, [&](const Keyframe& k) {
         key.SetFrame(k.GetFrame());
         key.SetOpening(static_cast<float>(k.GetOpening() + keyDragOffset));
+        key.SetHandMade(true);  // dragged: the animator's own opening
         list.SetKey(key);
         any = true;
     });

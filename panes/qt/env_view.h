@@ -3,9 +3,9 @@
 // the top, a grey guide at 100 %) with a frames ruler and the timeline's scroll bar. Keys of the
 // selected frames are dragged up and down together (shown moved during the drag, written at the
 // release; Escape or any other key edit ends the drag unwritten); Insert and Delete fill and clear
-// the selected frames through the document. Openings outside 0..150 % (possible from a file) are
-// drawn clipped to the plot. Where keys are denser than pixel columns, each column is drawn once,
-// as the same picture.
+// the selected frames through the document; keys set by hand wear a hollow square. Openings outside
+// 0..150 % (possible from a file) are drawn clipped to the plot. Where keys are denser than pixel
+// columns, each column is drawn once, as the same picture.
 #include <vector>
 
 #include "document/keyframe.h"
@@ -45,6 +45,8 @@ public:
 protected:
     void Draw(DrawContext& dc) override;
     void DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeList& keys);
+    // The hollow square of a key set by hand, centred on its mark, `inside` showing through.
+    static void DrawHandMark(DrawContext& dc, Point p, Rgb inside);
     void keyPressEvent(QKeyEvent* event) override;
     // The key nearest to `point` whose mark lies in `box`, or null.
     const Keyframe* KeyNearest(Point point, const Rect& box) const;

@@ -136,9 +136,13 @@ protected:
     void Invalidate();
     // The inner (plot) rectangle of a client rectangle.
     Rect InnerRect(const Rect& client) const {
-        return Rect{client.left + margin_, client.top + margin_, client.right - margin_,
-                    client.bottom - margin_};
+        const int my = verticalMargin_ >= 0 ? verticalMargin_ : margin_;
+        return Rect{client.left + margin_, client.top + my, client.right - margin_,
+                    client.bottom - my};
     }
+    // A lane without rulers keeps the panes' left and right margins (so frames line up) but
+    // needs only `pixels` above and below its plot.
+    void SetVerticalMargin(int pixels) { verticalMargin_ = pixels; }
     static bool IsTooSmall(const Rect& inner) { return inner.Height() < 25 || inner.Width() < 25; }
     // The steps every pane's drawing shares: the plot frame (top-left, top-right, bottom-right,
     // bottom-left, back) in the current pen, and the red cursor line from the plot's top to its
@@ -187,6 +191,7 @@ private:
     bool pendingUpdate_ = true;
     KeyState clickKeys_{};  // modifiers of the click that ClickInSelection handles
     int margin_ = kMargin;
+    int verticalMargin_ = -1;  // -1: the same as margin_
 };
 
 }  // namespace vokra

@@ -214,9 +214,9 @@ TEST_F(MainFrame, SplitterHasWaveAboveEnvelopeAtIdealHeight) {
     Frame().resize(800, 600);
     QApplication::processEvents();
     QSplitter* splitter = Frame().GetSplitter();
-    ASSERT_EQ(splitter->count(), 2);
+    ASSERT_EQ(splitter->count(), 3);  // the shape lane between them
     EXPECT_EQ(splitter->widget(0), Frame().GetWavePane());
-    EXPECT_EQ(splitter->widget(1), Frame().GetEnvelopePane());
+    EXPECT_EQ(splitter->widget(2), Frame().GetEnvelopePane());
     EXPECT_EQ(splitter->orientation(), Qt::Vertical);
     EXPECT_EQ(Frame().GetWavePane()->height(), 100);
     const int lower = Frame().GetEnvelopePane()->height();

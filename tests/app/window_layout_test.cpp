@@ -51,7 +51,7 @@ using WindowLayout = AppFixture;
 TEST_F(WindowLayout, ComesBackAsItWasLeft) {
     Start();
     Frame().setGeometry(QRect(40, 50, 700, 500));
-    Frame().GetSplitter()->setSizes({150, 250});
+    Frame().GetSplitter()->setSizes({150, 40, 250});
     Frame().OnCommand(ID_VIEW_TOOLBAR);
     Frame().OnCommand(ID_PLAYBACK_PALETTE);
     Frame().GetPlaybackPalette().move(60, 70);

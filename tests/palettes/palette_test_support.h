@@ -48,6 +48,7 @@ public:
         markers.push_back({position, show});
     }
     void PostCommand(int command) override { commands.push_back(command); }
+    void ShowStatus(const std::string& text) override { statuses.push_back(text); }
 
     struct Marker {
         double position;
@@ -55,6 +56,7 @@ public:
     };
     std::vector<Marker> markers;
     std::vector<int> commands;
+    std::vector<std::string> statuses;
 };
 
 class FakeHelp final : public HelpService {

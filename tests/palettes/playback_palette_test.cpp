@@ -369,8 +369,26 @@ TEST_F(PlaybackPaletteTest, OpenSetsEveryKeyInTheSelectionAndCreatesNone) {
     EXPECT_EQ(keys.GetAt(0)->GetOpening(), 1.5f);
     EXPECT_EQ(keys.GetAt(1)->GetOpening(), 1.5f);
     EXPECT_EQ(keys.GetAt(2)->GetOpening(), 0.3f);
+    EXPECT_TRUE(keys.GetAt(0)->IsHandMade()) << "typed openings are hand-made";
+    EXPECT_FALSE(keys.GetAt(2)->IsHandMade());
     EXPECT_TRUE(d_.Doc().IsModified());
     EXPECT_EQ(Edit("open")->text(), "150");  // shown again by the refresh
+}
+
+TEST_F(PlaybackPaletteTest, PreviewShowsTheMouthShapeOfItsFrame) {
+    Show();
+    d_.Doc().GetShapes().Set(10, MouthShape::D, false);
+    auto* preview = palette_.findChild<LipPreview*>("preview");
+    auto hasLips = [](const QImage& image) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == qRgb(196, 86, 92)) return true;
+        return false;
+    };
+    palette_.DrawPreview(1.0, 10);
+    EXPECT_TRUE(hasLips(preview->Render()));
+    palette_.DrawPreview(1.0, 11);  // no shape there: the plain outline
+    EXPECT_FALSE(hasLips(preview->Render()));
 }
 
 TEST_F(PlaybackPaletteTest, OpenAbove150IsRefusedWithTheFocusBack) {

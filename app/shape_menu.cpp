@@ -1,0 +1,102 @@
+#include "app/shape_menu.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+
+#include "app/window_state.h"
+#include "document/shape_commands.h"
+#include "document/vokra_doc.h"
+#include "panes/qt/shape_lane.h"
+#include "platform/ini_file.h"
+#include "platform/message_service.h"
+#include "sound/sound_data.h"
+
+namespace vokra {
+namespace {
+
+// Remembered in the window's own section: the option is the window's, not the document's.
+constexpr const char* kGuessReplacesHandKey = "GuessReplacesHandEdits";
+
+}  // namespace
+
+ShapeMenu::ShapeMenu(CVokraDoc* doc, QMainWindow* window)
+    : QObject(window), doc_(doc), window_(window) {}
+
+bool ShapeMenu::HasSelection() const {
+    return doc_ && doc_->GetTimeRange().HasSelection();
+}
+
+QMenu* ShapeMenu::CreateMenu(QWidget* parent) {
+    auto* menu = new QMenu(QStringLiteral("&Shapes"), parent);
+    guess_ = menu->addAction(QStringLiteral("&Guess Shapes"), this, &ShapeMenu::GuessShapes);
+    guess_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    guess_->setStatusTip(
+        QStringLiteral("Guess the mouth shape of each selected frame from the sound"));
+    replaceHand_ = menu->addAction(QStringLiteral("&Replace Hand Edits"));
+    replaceHand_->setCheckable(true);
+    replaceHand_->setChecked(Profile().GetInt(kWindowSection, kGuessReplacesHandKey, 0) != 0);
+    replaceHand_->setStatusTip(
+        QStringLiteral("Let Guess Shapes replace the shapes set by hand too"));
+    connect(replaceHand_, &QAction::toggled, this,
+            [](bool on) { Profile().WriteInt(kWindowSection, kGuessReplacesHandKey, on ? 1 : 0); });
+    menu->addSeparator();
+    QMenu* set = menu->addMenu(QStringLiteral("&Set Shape"));
+    for (int i = 0; i < kMouthShapeCount; ++i) {
+        const MouthShape shape = *MouthShapeFromIndex(i);
+        setShape_[i] =
+            set->addAction(ShapeMenuText(shape), this, [this, shape] { SetShape(shape); });
+        setShape_[i]->setStatusTip(
+            QStringLiteral("Set the mouth shape of the selected frames by "
+                           "hand (the letter key in the shape lane)"));
+    }
+    clear_ = menu->addAction(QStringLiteral("&Clear Shapes"), this, &ShapeMenu::ClearShapes);
+    clear_->setStatusTip(QStringLiteral("Remove the mouth shapes of the selected frames"));
+    for (QAction* a : menu->actions()) a->setIconVisibleInMenu(false);
+    connect(menu, &QMenu::aboutToShow, this, &ShapeMenu::UpdateActions);
+    UpdateActions();
+    return menu;
+}
+
+void ShapeMenu::AttachLane(ShapeLane* lane) {
+    if (lane && guess_) lane->SetExtraActions({guess_});
+}
+
+void ShapeMenu::UpdateActions() {
+    const bool selection = HasSelection();
+    if (guess_) guess_->setEnabled(g_sound.IsLoaded());
+    if (clear_) clear_->setEnabled(selection);
+    for (QAction* a : setShape_) {
+        if (a) a->setEnabled(selection);
+    }
+    if (markHand_) markHand_->setEnabled(selection);
+    if (releaseHand_) releaseHand_->setEnabled(selection);
+}
+
+void ShapeMenu::ShowStatus(const QString& text) {
+    if (QStatusBar* bar = window_ ? window_->statusBar() : nullptr) bar->showMessage(text, 15000);
+}
+
+void ShapeMenu::GuessShapes() {
+    if (!doc_) return;
+    // Without a selection the guess runs from the cursor to the end, as AutoKey does.
+    const bool replace = replaceHand_ && replaceHand_->isChecked();
+    const GuessOutcome outcome = GuessSelectionShapes(*doc_, replace);
+    if (!outcome.ok) {
+        AfxMessageBox(outcome.error);
+        return;
+    }
+    doc_->UpdateAllViews(nullptr, kHintAll);
+    ShowStatus(QString::fromStdString(GuessStatusText(outcome)));
+}
+
+void ShapeMenu::SetShape(MouthShape shape) {
+    if (doc_ && SetSelectionShape(*doc_, shape)) doc_->UpdateAllViews(nullptr, kHintAll);
+}
+
+void ShapeMenu::ClearShapes() {
+    if (doc_ && ClearSelectionShapes(*doc_)) doc_->UpdateAllViews(nullptr, kHintAll);
+}
+
+}  // namespace vokra

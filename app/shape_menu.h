@@ -1,0 +1,61 @@
+#pragma once
+// The window's side of mouth shapes and hand edits: the Shapes menu (Guess Shapes, whether it may
+// replace shapes set by hand, setting and clearing the selected frames' shape), the Edit menu's
+// Mark as Hand-Made and Release Hand Edits, and the shape lane's context-menu extras. Every
+// change goes through the document's shape commands, so each is one undoable step.
+#include <QObject>
+
+#include "shapes/mouth_shape.h"
+
+class QAction;
+class QMainWindow;
+class QMenu;
+
+namespace vokra {
+
+class CVokraDoc;
+class ShapeLane;
+
+class ShapeMenu : public QObject {
+    Q_OBJECT
+public:
+    ShapeMenu(CVokraDoc* doc, QMainWindow* window);
+
+    // The "Shapes" menu, for the menu bar.
+    QMenu* CreateMenu(QWidget* parent);
+    // Mark as Hand-Made and Release Hand Edits, appended to the Edit menu.
+    void AddHandItems(QMenu* edit);
+    // Offers Guess Shapes in the lane's context menu too.
+    void AttachLane(ShapeLane* lane);
+
+    QAction* GuessAction() const { return guess_; }
+    QAction* ReplaceHandAction() const { return replaceHand_; }
+    QAction* MarkHandAction() const { return markHand_; }
+    QAction* ReleaseHandAction() const { return releaseHand_; }
+    QAction* SetShapeAction(MouthShape shape) const { return setShape_[MouthShapeIndex(shape)]; }
+
+    // Guess Shapes over the selection (from the cursor on without one), keeping shapes set by
+    // hand unless the option says otherwise; the status bar tells how many were filled and kept.
+    void GuessShapes();
+    // Edit > Mark as Hand-Made (true) and Release Hand Edits (false).
+    void MarkHandMade(bool hand);
+    void SetShape(MouthShape shape);
+    void ClearShapes();
+
+private:
+    void ShowStatus(const QString& text);
+    // Enables the items that need a selection (or a sound) as things stand when a menu opens.
+    void UpdateActions();
+    bool HasSelection() const;
+
+    CVokraDoc* doc_;
+    QMainWindow* window_;
+    QAction* guess_ = nullptr;
+    QAction* replaceHand_ = nullptr;
+    QAction* clear_ = nullptr;
+    QAction* markHand_ = nullptr;
+    QAction* releaseHand_ = nullptr;
+    QAction* setShape_[kMouthShapeCount] = {};
+};
+
+}  // namespace vokra

@@ -1,0 +1,223 @@
+#include "panes/qt/shape_lane.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMenu>
+#include <algorithm>
+#include <cmath>
+
+#include "document/shape_commands.h"
+#include "document/shape_track.h"
+#include "document/vokra_doc.h"
+
+namespace vokra {
+namespace {
+
+// Pixels between the lane's plot and its edges; there are no rulers to make room for.
+constexpr int kLaneMargin = 3;
+// Cells leave this much of the plot above and below, so the selection band shows through.
+constexpr int kCellInset = 3;
+
+const char* const kShapeDescriptions[kMouthShapeCount] = {
+    "Closed lips (M, B, P)",
+    "Slightly open, teeth together",
+    "Open (EH, AE)",
+    "Wide open (AA)",
+    "Slightly rounded (AO, ER)",
+    "Puckered (OO, OW, W)",
+    "Lower lip on teeth (F, V)",
+    "Tongue up (L)",
+    "Rest (silence)",
+};
+
+}  // namespace
+
+Rgb ShapeColour(MouthShape shape) {
+    // Light enough for black letters; neighbours in the mouth's travel differ in hue.
+    static const Rgb colours[kMouthShapeCount] = {
+        {236, 140, 140}, {246, 200, 130}, {246, 236, 130}, {190, 230, 130}, {140, 220, 196},
+        {140, 184, 240}, {196, 164, 240}, {240, 164, 216}, {208, 208, 208},
+    };
+    const int i = MouthShapeIndex(shape);
+    return i >= 0 && i < kMouthShapeCount ? colours[i] : Rgb{208, 208, 208};
+}
+
+QString ShapeMenuText(MouthShape shape) {
+    const int i = MouthShapeIndex(shape);
+    return QStringLiteral("&%1  %2")
+        .arg(QChar::fromLatin1(MouthShapeLetter(shape)))
+        .arg(QString::fromLatin1(kShapeDescriptions[i]));
+}
+
+ShapeLane::ShapeLane(CVokraDoc* doc, QWidget* parent) : MSBView(doc, parent, false) {
+    SetVerticalMargin(kLaneMargin);
+    setMinimumHeight(IdealHeight());
+}
+
+TimelineState& ShapeLane::GetTimelineState() {
+    return GetDocument() ? GetDocument()->GetTimeRange() : MSBView::GetTimelineState();
+}
+
+double ShapeLane::SnapPosition(double x) {
+    return GetDocument() ? GetDocument()->SnapToFrameEdge(x) : MSBView::SnapPosition(x);
+}
+
+int ShapeLane::IdealHeight() const {
+    // A plot of at least 25 pixels (smaller ones are not drawn), and room for a letter in a cell.
+    const int text = QFontMetrics(font()).height();
+    return std::max(25, text + 2 * kCellInset + 4) + 2 * kLaneMargin;
+}
+
+bool ShapeLane::SetShape(MouthShape shape) {
+    CVokraDoc* doc = GetDocument();
+    if (!doc || !SetSelectionShape(*doc, shape)) return false;
+    doc->UpdateAllViews(nullptr, kHintAll);
+    return true;
+}
+
+bool ShapeLane::ClearShapes() {
+    CVokraDoc* doc = GetDocument();
+    if (!doc || !ClearSelectionShapes(*doc)) return false;
+    doc->UpdateAllViews(nullptr, kHintAll);
+    return true;
+}
+
+void ShapeLane::Draw(DrawContext& dc) {
+    dc.SetBkMode(TRANSPARENT);
+    CVokraDoc* doc = GetDocument();
+    if (doc) doc->UpdateExtent();
+    TimelineState& ts = GetTimelineState();
+    const Rect plot = InnerRect(ClientRect());
+    if (IsTooSmall(plot)) {
+        mapping.SetInvalid(1);
+        return;
+    }
+    const double vs = ts.GetVisibleMin();
+    const double ve = ts.GetVisibleMax();
+    mapping.SetPixelRect(plot.left, plot.top, plot.right, plot.bottom);
+    mapping.SetWorldRect(vs, ve, 2.0, 0.0);
+    mapping.SetInvalid(0);
+
+    DrawPlotFrame(dc, plot);
+    if (doc) {
+        const Rect oldClip = dc.GetClipBox();
+        dc.SetClipRect(Rect{plot.left + 1, plot.top + 1, plot.right, plot.bottom});
+        DrawCells(dc, plot, vs, ve);
+        dc.SetClipRect(oldClip);
+    }
+    DrawCursorLine(dc, ts, plot);
+}
+
+void ShapeLane::DrawCells(DrawContext& dc, const Rect& plot, double vs, double ve) {
+    const std::vector<ShapeEntry>& entries = GetDocument()->GetShapes().Entries();
+    if (entries.empty()) return;
+    const int top = plot.top + kCellInset;
+    const int bottom = plot.bottom - kCellInset + 1;
+    const Size letter = dc.GetTextExtent("W");
+    const int textY = top + (bottom - top - letter.cy) / 2;
+    // The frame whose cell reaches into view first: cell f covers f - 0.5 .. f + 0.5.
+    const double firstVisible = std::floor(vs - 0.5);
+    auto it = std::lower_bound(entries.begin(), entries.end(), firstVisible,
+                               [](const ShapeEntry& e, double f) { return e.frame < f; });
+    // Columns left of `painted` hold a cell already: with more frames than columns only the
+    // first cell of each column is drawn, so the cost follows the width, not the length.
+    int painted = plot.left + 1;
+    while (it != entries.end() && it->frame - 0.5 < ve) {
+        // A run: consecutive frames with the same shape and the same hand mark.
+        auto last = it;
+        while (std::next(last) != entries.end() && std::next(last)->frame == last->frame + 1 &&
+               std::next(last)->shape == it->shape && std::next(last)->hand == it->hand) {
+            ++last;
+        }
+        int x0 = mapping.WorldToPixelX(it->frame - 0.5);
+        int x1 = mapping.WorldToPixelX(last->frame + 0.5);
+        if (x1 <= x0) x1 = x0 + 1;
+        x0 = std::max(x0, painted);
+        if (x0 < x1) {
+            dc.FillSolidRect(Rect{x0, top, x1, bottom}, ShapeColour(it->shape));
+            if (it->hand) {
+                // Outlined: the animator's own choice.
+                const Rgb ink{0, 0, 0};
+                dc.FillSolidRect(Rect{x0, top, x1, top + 1}, ink);
+                dc.FillSolidRect(Rect{x0, bottom - 1, x1, bottom}, ink);
+                dc.FillSolidRect(Rect{x0, top, x0 + 1, bottom}, ink);
+                dc.FillSolidRect(Rect{x1 - 1, top, x1, bottom}, ink);
+            }
+            if (x1 - x0 >= letter.cx + 4) {
+                const std::string text(1, MouthShapeLetter(it->shape));
+                dc.TextOut(x0 + 3, textY, text);
+                if (it->hand) dc.TextOut(x0 + 4, textY, text);  // bold by overprinting
+            }
+            painted = x1;
+        }
+        it = std::next(last);
+    }
+}
+
+void ShapeLane::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (mods == Qt::NoModifier) {
+        const int key = event->key();
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+            if (const auto shape =
+                    MouthShapeFromLetter(static_cast<char>('A' + (key - Qt::Key_A)))) {
+                SetShape(*shape);
+                event->accept();
+                return;
+            }
+        }
+        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) &&
+            !(event->modifiers() & Qt::ShiftModifier)) {
+            ClearShapes();
+            event->accept();
+            return;
+        }
+    }
+    MSBView::keyPressEvent(event);
+}
+
+QMenu* ShapeLane::BuildContextMenu(Point point) {
+    CVokraDoc* doc = GetDocument();
+    if (doc && !mapping.IsInvalid()) {
+        TimelineState& ts = GetTimelineState();
+        const double x = mapping.PixelToWorldX(point.x);
+        if (!ts.IsInSelection(x)) {
+            // The menu acts on the selection: a click beside it means the frame clicked.
+            const double frame = std::round(std::clamp(x, ts.GetExtentMin(), ts.GetExtentMax()));
+            ts.SetAnchor(SnapPosition(frame - 0.5));
+            ts.SetCursor(SnapPosition(frame + 0.5));
+            doc->UpdateAllViews(nullptr, kHintAll);
+        }
+    }
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool selection = doc && GetTimelineState().HasSelection();
+    for (int i = 0; i < kMouthShapeCount; ++i) {
+        const MouthShape shape = *MouthShapeFromIndex(i);
+        QAction* a =
+            menu->addAction(ShapeMenuText(shape), this, [this, shape] { SetShape(shape); });
+        a->setEnabled(selection);
+    }
+    menu->addSeparator();
+    QAction* clear =
+        menu->addAction(QStringLiteral("&Clear Shapes"), this, [this] { ClearShapes(); });
+    clear->setEnabled(selection);
+    if (!extraActions_.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(extraActions_);
+    }
+    return menu;
+}
+
+void ShapeLane::contextMenuEvent(QContextMenuEvent* event) {
+    if (dragMode != 0) return;  // never in the middle of a drag selection
+    setFocus(Qt::MouseFocusReason);
+    QMenu* menu = BuildContextMenu(Point{event->pos().x(), event->pos().y()});
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+}  // namespace vokra
