@@ -73,11 +73,14 @@ void KeyHistory::Clear() {
 
 void KeyHistory::SyncWithDocument() {
     if (quiet_ || !doc_) return;
+    // The document's flag is the truth here: the stack follows it without asking it back.
+    quiet_ = true;
     if (!doc_->IsModified() && !stack_.isClean()) {
         stack_.setClean();
     } else if (doc_->IsModified() && stack_.isClean()) {
         stack_.resetClean();
     }
+    quiet_ = false;
 }
 
 void KeyHistory::Trim() {

@@ -175,16 +175,17 @@ std::unique_ptr<AudioDevice> SoundData::OpenDevice(std::int32_t& failure) {
     }
     auto pending = std::make_shared<PendingOpen>();
     auto open = [pending, rate = m_nSampleRate](std::unique_ptr<AudioDevice> device) {
-        const bool opened = device->Open(rate);
+        // A device that failed is gone before anyone hears of it.
+        if (!device->Open(rate)) device.reset();
         std::unique_lock<std::mutex> lock(pending->mutex);
         pending->finished = true;
         if (pending->abandoned) {
             // Nobody waits for it any more: it goes as it came.
             lock.unlock();
-            if (opened) device->Close();
+            if (device) device->Close();
             return;
         }
-        if (opened) pending->device = std::move(device);
+        pending->device = std::move(device);
         pending->done.notify_all();
     };
     auto job = std::make_shared<std::unique_ptr<AudioDevice>>(std::move(created));

@@ -157,7 +157,9 @@ TEST_P(CliImport_SameFile, ConvertNeverReplacesTheRecordingItself) {
     const std::string in =
         WriteVoice(dir, "v.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, 1.0);
     const std::string out = GetParam().alias ? dir.File("alias.wav") : in;
-    if (GetParam().alias) ASSERT_EQ(GetParam().alias(in.c_str(), out.c_str()), 0);
+    if (GetParam().alias) {
+        ASSERT_EQ(GetParam().alias(in.c_str(), out.c_str()), 0);
+    }
     const std::string before = test::ReadFile(in);
     const Outcome r = RunCli(dir, {"convert", in, out});
     EXPECT_EQ(r.exit, 1);

@@ -413,8 +413,9 @@ INSTANTIATE_TEST_SUITE_P(
                               0, true, "8", nullptr},
                       FpsCase{"new_rate_with_keys_retimed", FpsChoice{24.0, 8}, true, IDYES, 24.0,
                               8, 2, true, "8", nullptr},
-                      FpsCase{"same_rate_keeps_keys", FpsChoice{15.0, 7}, true, 0, 15.0, 7, 2, true,
-                              "7", nullptr},
+                      // Nothing changed: no modified mark.
+                      FpsCase{"same_rate_keeps_keys", FpsChoice{15.0, 7}, true, 0, 15.0, 7, 2,
+                              false, "7", nullptr},
                       FpsCase{"custom_rate_rounds_thousandths", FpsChoice{23.9765, 0}, false, 0,
                               23.9765, 0, 0, true, "0", "23977"},
                       FpsCase{"custom_same_as_preset", FpsChoice{15.0, 0}, true, 0, 15.0, 0, 2,
