@@ -11,7 +11,6 @@
 #include "panes/qt/shape_lane.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
-#include "sound/sound_data.h"
 
 namespace vokra {
 namespace {
@@ -64,14 +63,13 @@ void ShapeMenu::AttachLane(ShapeLane* lane) {
 }
 
 void ShapeMenu::UpdateActions() {
+    // Only the items without a shortcut: a disabled action's keys would stay dead until a menu
+    // happened to be opened. Those with one say in the status bar when there is nothing to do.
     const bool selection = HasSelection();
-    if (guess_) guess_->setEnabled(g_sound.IsLoaded());
     if (clear_) clear_->setEnabled(selection);
     for (QAction* a : setShape_) {
         if (a) a->setEnabled(selection);
     }
-    if (markHand_) markHand_->setEnabled(selection);
-    if (releaseHand_) releaseHand_->setEnabled(selection);
 }
 
 void ShapeMenu::ShowStatus(const QString& text) {

@@ -44,7 +44,7 @@ public:
 
 private:
     void ShowStatus(const QString& text);
-    // Enables the items that need a selection (or a sound) as things stand when a menu opens.
+    // Enables the items that need a selection as things stand when a menu opens.
     void UpdateActions();
     bool HasSelection() const;
 

@@ -20,7 +20,7 @@
 namespace vokra {
 namespace {
 
-// Kept with the window's layout, apart from the program's specified settings.
+// Kept with the window's layout, apart from the program's long-standing settings.
 constexpr const char* kOptionSection = "Window";
 constexpr const char* kReplaceHandKey = "AutoKeyReplacesHandEdits";
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/commands.h"
+#include "document/vok_section.h"
 #include "panes/qt/env_view.h"
 #include "panes/qt/wave_view.h"
 #include "tests/app/app_fixture.h"
@@ -168,6 +169,9 @@ TEST_F(EndToEnd, VoiceToEnvelopeFile) {
                            F64(15.0) + I32(static_cast<std::int32_t>(keys.size()));
     for (const Key& k : keys) expected += I32(1) + I32(k.frame) + F32(k.opening);
     expected += Str(dir_.Path()) + Str("voice.wav") + Str("") + Str("");
+    // The dragged keys are hand-made: the section after the strings keeps the mark.
+    expected += WriteVokSection(Doc().GetKeys(), Doc().GetShapes());
+    EXPECT_NE(WriteVokSection(Doc().GetKeys(), Doc().GetShapes()), "");
     EXPECT_EQ(ReadFile(vok), expected);
 
     // Start again from nothing and reopen it: the keys and the sound come back.

@@ -24,6 +24,7 @@
 #include "app/fps_dlg.h"
 #include "app/icons.h"
 #include "panes/qt/env_view.h"
+#include "panes/qt/shape_lane.h"
 #include "panes/qt/wave_view.h"
 #include "tests/app/app_fixture.h"
 
@@ -71,6 +72,15 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "-",
                                                "Select &All",
                                                "Copy as After &Effects Keyframes",
+                                               "-",
+                                               "Mark as &Hand-Made",
+                                               "Re&lease Hand Edits",
+                                               "[&Shapes]",
+                                               "&Guess Shapes",
+                                               "&Replace Hand Edits",
+                                               "-",
+                                               "&Set Shape",
+                                               "&Clear Shapes",
                                                "[&View]",
                                                "&Toolbar",
                                                "&Status Bar",
@@ -522,6 +532,8 @@ TEST_F(MainFrame, F6MovesTheFocusBetweenThePanes) {
     Frame().activateWindow();
     Frame().GetWavePane()->setFocus();
     QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_F6);
+    EXPECT_TRUE(Frame().GetShapeLane()->hasFocus());
     QTest::keyClick(&Frame(), Qt::Key_F6);
     EXPECT_TRUE(Frame().GetEnvelopePane()->hasFocus());
     QTest::keyClick(&Frame(), Qt::Key_F6);

@@ -17,9 +17,7 @@ namespace {
 
 class AutoKeyHandEdits : public ::testing::Test {
 protected:
-    AutoKeyHandEdits() : savedIni_(Profile().Path()) {
-        Profile().SetPath(iniDir_.File("vokra.INI"));
-    }
+    AutoKeyHandEdits() : savedIni_(Profile().Path()) {}
     ~AutoKeyHandEdits() override { Profile().SetPath(savedIni_); }
 
     test::TempDir iniDir_;
@@ -31,6 +29,7 @@ protected:
 
 TEST_F(AutoKeyHandEdits, ApplyKeepsHandMadeKeysUnlessToldToReplaceThem) {
     test::DocWithSound d(4.0, 8000, 25.0, 9);
+    Profile().SetPath(iniDir_.File("vokra.INI"));  // the document's set-up cleared it
     Keyframe hand(12, 1.4f);
     hand.SetHandMade(true);
     d.Doc().GetKeys().SetKey(hand);

@@ -232,8 +232,8 @@ TEST_F(AutoKeyPaletteTest, HelpOpensTopic440OrSaysItFailed) {
 
 TEST_F(AutoKeyPaletteTest, TabOrderFollowsTheRows) {
     Show(nullptr);
-    const char* order[] = {"highThreshold", "highRange", "lowThreshold",
-                           "lowRange",      "help",      "apply"};
+    const char* order[] = {"highThreshold", "highRange", "lowThreshold", "lowRange",
+                           "replaceHand",   "help",      "apply"};
     QWidget* w = Edit("highThreshold");
     for (const char* name : order) {
         EXPECT_EQ(w->objectName(), name);
