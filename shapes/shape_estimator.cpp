@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 #include "palettes/trunc_int.h"
 #include "shapes/shape_features.h"
@@ -12,7 +11,14 @@ namespace vokra {
 namespace {
 
 constexpr double kWindowsPerSecond = 100.0;
-constexpr int kRing = 2 * kShapeContextReach + 1;
+
+// Whatever the model says, a window with nothing but near-silence around it (70 dB below the
+// voice or quieter) is a mouth at rest.
+bool IsStill(const float* input) {
+    for (std::size_t c = 0; c < kShapeContext.size(); ++c)
+        if (input[c * kShapeFeatureCount + kShapeEnergy] > -3.5f) return false;
+    return true;
+}
 
 }  // namespace
 
@@ -111,45 +117,30 @@ void ApplyShapeTiming(std::vector<MouthShape>& shapes) {
 }
 
 std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
-                                    std::int32_t sampleRate) {
-    ShapeFeatureStream stream(samples, count, sampleRate);
+                                    std::int32_t sampleRate, const ShapeTuning& tuning) {
+    ShapeInputStream stream(samples, count, sampleRate);
     const std::int32_t windows = stream.WindowCount();
     if (windows == 0) return {};
-    ShapeViterbi viterbi(ShapeChangeCost(), windows);
-    // The features of the last kRing windows; windows outside the sound are silence.
-    std::array<std::array<float, kShapeFeatureCount>, kRing> ring{};
-    std::array<float, kShapeFeatureCount> silence{};
+    ShapeViterbi viterbi(tuning.changeCost, windows);
     std::array<float, kShapeInputCount> input{};
     std::array<float, kMouthShapeCount> scores{};
-    bool haveSilence = false;
-    for (std::int32_t w = 0; w < windows + kShapeContextReach; ++w) {
-        auto& slot = ring[static_cast<std::size_t>(w % kRing)];
-        if (w < windows) {
-            stream.Next(slot.data());
-            if (!haveSilence) {
-                // Silence at the sound's own level: everything at the floor, no crossings.
-                silence.fill(-4.0f);
-                silence[kShapeMelBands + 2] = 0.0f;
-                silence[kShapeMelBands + 3] = slot[kShapeMelBands + 3];
-                haveSilence = true;
-            }
+    while (stream.Next(input.data())) {
+        if (IsStill(input.data())) {
+            scores.fill(-20.0f);
+            scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
         } else {
-            slot = silence;
+            ScoreShapes(input.data(), scores.data());
         }
-        const std::int32_t centre = w - kShapeContextReach;
-        if (centre < 0) continue;
-        for (std::size_t c = 0; c < kShapeContext.size(); ++c) {
-            const std::int32_t at = centre + kShapeContext[c];
-            const auto& f = at < 0 ? silence : ring[static_cast<std::size_t>(at % kRing)];
-            std::copy(f.begin(), f.end(),
-                      input.begin() + static_cast<std::ptrdiff_t>(c * kShapeFeatureCount));
-        }
-        ScoreShapes(input.data(), scores.data());
         viterbi.Push(scores.data());
     }
     std::vector<MouthShape> shapes = viterbi.Finish();
-    ApplyShapeTiming(shapes);
+    if (tuning.timing) ApplyShapeTiming(shapes);
     return shapes;
+}
+
+std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
+                                    std::int32_t sampleRate) {
+    return GuessShapes(samples, count, sampleRate, ShapeTuning{});
 }
 
 std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,

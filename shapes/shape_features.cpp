@@ -6,65 +6,60 @@
 namespace vokra {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr int kBins = ShapeFeatureStream::kFft / 2 + 1;
-constexpr double kDbFloor = -80.0;  // everything quieter than this below the voice looks alike
+constexpr double kDbFloor = kShapeLevelFloor * 20.0;
 
-// The tables every stream shares, built once on first use: the Hann window, the FFT's twiddles
-// and bit reversal, and the mel filters.
-struct Tables {
-    std::array<float, ShapeFeatureStream::kFrame> hann{};
-    std::array<std::complex<float>, ShapeFeatureStream::kFft / 2> twiddle{};
-    std::array<std::uint16_t, ShapeFeatureStream::kFft> reversed{};
-    struct Band {
-        int first = 0;
-        std::vector<float> weights;
-    };
-    std::array<Band, kShapeMelBands> bands;
+// The window the predictor's frame is weighed with, built once on first use.
+const std::array<float, ShapeFeatureStream::kFrame>& Hamming() {
+    static const auto table = [] {
+        std::array<float, ShapeFeatureStream::kFrame> w{};
+        for (int i = 0; i < ShapeFeatureStream::kFrame; ++i)
+            w[i] = static_cast<float>(0.54 - 0.46 * std::cos(2 * 3.14159265358979 * (i + 0.5) /
+                                                             ShapeFeatureStream::kFrame));
+        return w;
+    }();
+    return table;
+}
 
-    Tables() {
-        constexpr int n = ShapeFeatureStream::kFrame;
-        constexpr int fft = ShapeFeatureStream::kFft;
-        for (int i = 0; i < n; ++i)
-            hann[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * kPi * (i + 0.5) / n));
-        for (int i = 0; i < fft / 2; ++i)
-            twiddle[i] = std::polar(1.0f, static_cast<float>(-2 * kPi * i / fft));
-        int bits = 0;
-        while ((1 << bits) < fft) ++bits;
-        for (int i = 0; i < fft; ++i) {
-            int r = 0;
-            for (int b = 0; b < bits; ++b)
-                if (i & (1 << b)) r |= 1 << (bits - 1 - b);
-            reversed[i] = static_cast<std::uint16_t>(r);
-        }
-        auto mel = [](double hz) { return 2595.0 * std::log10(1.0 + hz / 700.0); };
-        auto hz = [](double m) { return 700.0 * (std::pow(10.0, m / 2595.0) - 1.0); };
-        const double lo = mel(80.0), hi = mel(3900.0);
-        const double binHz = static_cast<double>(ShapeFeatureStream::kRate) / fft;
-        for (int b = 0; b < kShapeMelBands; ++b) {
-            const double left = hz(lo + (hi - lo) * b / (kShapeMelBands + 1));
-            const double centre = hz(lo + (hi - lo) * (b + 1) / (kShapeMelBands + 1));
-            const double right = hz(lo + (hi - lo) * (b + 2) / (kShapeMelBands + 1));
-            Band& band = bands[b];
-            band.first = std::max(0, static_cast<int>(std::ceil(left / binHz)));
-            for (int k = band.first; k < kBins && k * binHz < right; ++k) {
-                const double f = k * binHz;
-                const double w =
-                    f < centre ? (f - left) / (centre - left) : (right - f) / (right - centre);
-                band.weights.push_back(static_cast<float>(std::max(0.0, w)));
-            }
-            // Narrow low bands may fall between bins: give them the nearest bin.
-            if (band.weights.empty()) {
-                band.first = std::min(kBins - 1, static_cast<int>(std::lround(centre / binHz)));
-                band.weights.push_back(1.0f);
-            }
-        }
+constexpr int kLags = 12;  // 0..kShapeLpcOrder, padded for the vector unit
+static_assert(kLags > kShapeLpcOrder);
+
+// Eight partial sums per lag, side by side, so the loop needs no reordering of a float sum to
+// run on the vector unit.
+VOKRA_SHAPES_VECTOR
+void Autocorrelate(const float* x, float* sums) {
+    static_assert(ShapeFeatureStream::kFrame % 8 == 0);
+    for (int lag = 0; lag < kLags; ++lag) {
+        float acc[8] = {};
+        for (int i = 0; i < ShapeFeatureStream::kFrame; i += 8)
+            for (int j = 0; j < 8; ++j) acc[j] += x[i + j] * x[i + j + lag];
+        sums[lag] =
+            ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
     }
-};
+}
 
-const Tables& TheTables() {
-    static const Tables tables;
-    return tables;
+// A window's sum and sum of squares, in blocks whose 32-bit sums cannot overflow (2^15
+// samples), the squares widened to 64 bits: the vector unit takes it as it is.
+VOKRA_SHAPES_VECTOR
+void WindowSums(const std::int16_t* x, std::int64_t n, std::int64_t& squares, std::int64_t& sum) {
+    for (std::int64_t start = 0; start < n; start += 32768) {
+        const std::int64_t end = std::min(n, start + 32768);
+        std::int32_t s = 0;
+        std::int64_t sq = 0;
+        for (std::int64_t i = start; i < end; ++i) {
+            const std::int32_t v = x[i];
+            s += v;
+            sq += static_cast<std::uint32_t>(v * v);
+        }
+        sum += s;
+        squares += sq;
+    }
+}
+
+// The sum of each four samples, widened.
+VOKRA_SHAPES_VECTOR
+void QuadSums(const std::int16_t* p, std::int64_t quads, std::int64_t* out) {
+    for (std::int64_t j = 0; j < quads; ++j)
+        out[j] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
 }
 
 }  // namespace
@@ -96,13 +91,35 @@ void ShapeFeatureStream::MeasureLevels() {
     constexpr int kSteps = 220;  // 0 .. 110 dB
     std::array<std::int32_t, kSteps> histogram{};
     std::int32_t counted = 0;
+    energies_.resize(static_cast<std::size_t>(windows_));
+    std::vector<float> means(static_cast<std::size_t>(windows_));
     for (std::int32_t w = 0; w < windows_; ++w) {
         const std::int64_t s = std::int64_t{w} * rate_ / 100;
         const std::int64_t e = std::min<std::int64_t>(count_, std::int64_t{w + 1} * rate_ / 100);
-        if (e <= s) continue;
-        double sum = 0.0;
-        for (std::int64_t i = s; i < e; ++i) sum += static_cast<double>(samples_[i]) * samples_[i];
-        const double ms = sum / static_cast<double>(e - s);
+        std::int64_t squares = 0, sum = 0;
+        WindowSums(samples_ + s, std::max<std::int64_t>(e - s, 0), squares, sum);
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 1));
+        means[static_cast<std::size_t>(w)] = static_cast<float>(static_cast<double>(sum) / n);
+        energies_[static_cast<std::size_t>(w)] =
+            static_cast<float>(static_cast<double>(squares) / n);
+    }
+    // A constant offset (a cheap recorder's) is no sound: it is taken out of every level and of
+    // the 8 kHz signal. The median of the windows' means finds it whatever the voice does; a few
+    // units of it are only the voice's own asymmetry.
+    std::vector<float> sorted(means);
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    dc_ = sorted[sorted.size() / 2];
+    if (std::abs(dc_) < 16.0) dc_ = 0.0;
+    for (std::int32_t w = 0; w < windows_; ++w) {
+        const std::int64_t s = std::int64_t{w} * rate_ / 100;
+        const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
+        const std::int64_t e = std::min<std::int64_t>(count_, s + span);
+        const double n = static_cast<double>(std::max<std::int64_t>(e - s, 0));
+        const auto i = static_cast<std::size_t>(w);
+        const double centred = n * (energies_[i] - 2.0 * dc_ * means[i] + dc_ * dc_);
+        const double ms = span > 0 ? std::max(0.0, centred) / static_cast<double>(span) : 0.0;
+        energies_[i] = static_cast<float>(ms);
         if (ms < 1.0) continue;
         const int step = std::clamp(static_cast<int>(Db(ms) * 2.0), 0, kSteps - 1);
         ++histogram[step];
@@ -122,6 +139,9 @@ void ShapeFeatureStream::MeasureLevels() {
     floorDb_ = percentile(0.10);
 }
 
+// Each 8 kHz value is the mean of the samples of its 1/8000 s (the k-th of 80 slices of the
+// window, cut as floor(span * k / 80)): a cheap low-pass that needs no filter state, and the
+// same at any rate. A rate below 8 kHz holds values over the empty slices.
 ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst) {
     Raw raw;
     if (w < 0 || w >= windows_) {
@@ -133,31 +153,66 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
     const std::int64_t s = std::int64_t{w} * rate_ / 100;
     const std::int64_t span = std::int64_t{w + 1} * rate_ / 100 - s;
     const std::int64_t end = std::min<std::int64_t>(count_, s + span);
-    double energy = 0.0, low = 0.0;
-    std::int32_t crossings = 0;
-    bool negative = s > 0 && samples_[s - 1] < 0;
+    // Sums of four samples (independent, so the vector unit takes them) and their running sum
+    // make each slice's sum two look-ups and at most six additions; the running sum over the
+    // fours is the only serial work. Samples past the end of the sound count as silence.
+    const std::int64_t have = std::max<std::int64_t>(end - s, 0);
+    // Past the end of the sound there is only silence: sums stop growing there, and nothing is
+    // held for it, however long a window a strange rate makes.
+    const std::int64_t used = std::min(span, have);
+    const std::int64_t quads = used / 4 + 1;
+    const std::int16_t* p = samples_ + s;
+    // Only a window that runs past the end of the sound (or whose last four would) is copied.
+    if (have < quads * 4) {
+        padded_.assign(static_cast<std::size_t>(quads * 4), 0);
+        std::copy(p, p + have, padded_.begin());
+        p = padded_.data();
+    }
+    prefix_.resize(static_cast<std::size_t>(quads + 1));
+    std::int64_t* q = prefix_.data();
+    q[0] = 0;
+    QuadSums(p, quads, q + 1);
+    for (std::int64_t j = 0; j < quads; ++j) q[j + 1] += q[j];
+    // Without branches: slices of 5.5 samples would make every guess of the predictor a coin
+    // toss.
+    auto sumTo = [&](std::int64_t b) {
+        b = std::min(b, used);
+        const std::int16_t* quad = p + (b & ~std::int64_t{3});
+        const std::int64_t r = b & 3;
+        return q[b >> 2] + quad[0] * (r > 0) + quad[1] * (r > 1) + quad[2] * (r > 2);
+    };
+    const std::int64_t whole = span / kPerWindow;
+    // A slice holds `whole` or `whole + 1` samples: two reciprocals serve every division.
+    const float inverse[2] = {whole > 0 ? 1.0f / static_cast<float>(whole) : 0.0f,
+                              1.0f / static_cast<float>(whole + 1)};
+    const auto offset = static_cast<float>(dc_);
+    std::int64_t a = 0, reached = 0;
+    float low = 0.0f;
     for (int k = 0; k < kPerWindow; ++k) {
-        const std::int64_t a = s + span * k / kPerWindow;
-        const std::int64_t b = s + span * (k + 1) / kPerWindow;
+        const std::int64_t b = span * (k + 1) / kPerWindow;
         if (b > a) {
-            double sum = 0.0;
-            for (std::int64_t i = a; i < std::min(b, end); ++i) {
-                const double x = samples_[i];
-                sum += x;
-                energy += x * x;
-                const bool neg = x < 0;
-                crossings += neg != negative;
-                negative = neg;
+            const std::int64_t upTo = sumTo(b);
+            if (b <= used) {
+                held_ = static_cast<float>(upTo - reached) * inverse[b - a - whole] - offset;
+            } else {
+                // The slice runs past the end of the sound: only its real samples lose the offset.
+                const std::int64_t real = std::min(b, used) - std::min(a, used);
+                held_ = static_cast<float>(
+                    (static_cast<double>(upTo - reached) - dc_ * static_cast<double>(real)) /
+                    static_cast<double>(b - a));
             }
-            held_ = static_cast<float>(sum / static_cast<double>(b - a));
+            reached = upTo;
         }
         dst[k] = held_;
-        low += static_cast<double>(held_) * held_;
+        low += held_ * held_;
+        a = b;
     }
-    if (span > 0) {
-        raw.energy = energy / static_cast<double>(span);
-        raw.crossings = static_cast<double>(crossings) / static_cast<double>(span) * rate_;
+    float before = dst[0];
+    for (int k = 1; k < kPerWindow; ++k) {
+        raw.crossings += (dst[k] < 0) != (before < 0);
+        before = dst[k];
     }
+    raw.energy = energies_[static_cast<std::size_t>(w)];
     raw.low = low / kPerWindow;
     return raw;
 }
@@ -169,42 +224,91 @@ bool ShapeFeatureStream::Next(float* out) {
     raw_[1] = raw_[2];
     raw_[2] = Decimate(next_ + 1, frame_.data() + 2 * kPerWindow);
 
-    const Tables& t = TheTables();
-    std::array<std::complex<float>, kFft> x{};
-    for (int i = 0; i < kFrame; ++i) x[t.reversed[i]] = frame_[i] * t.hann[i];
-    // The input is already in bit-reversed order, so the transform skips its own reordering.
-    {
-        constexpr int n = kFft;
-        for (int size = 2; size <= n; size *= 2) {
-            const int half = size / 2, step = n / size;
-            for (int start = 0; start < n; start += size) {
-                for (int k = 0; k < half; ++k) {
-                    const std::complex<float> w = t.twiddle[k * step];
-                    const std::complex<float> a = x[start + k];
-                    const std::complex<float> b = x[start + k + half] * w;
-                    x[start + k] = a + b;
-                    x[start + k + half] = a - b;
-                }
-            }
-        }
+    // 20 ms centred on the window, pre-emphasised so the predictor follows the formants rather
+    // than the voice's falling slope.
+    const auto& hamming = Hamming();
+    std::array<float, kFrame + kLags> x{};
+    const float* src = frame_.data() + kPerWindow / 2;
+    for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
+    std::array<float, kLags> sums{};
+    Autocorrelate(x.data(), sums.data());
+    // Levinson-Durbin; a silent frame gets a flat predictor.
+    std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
+    lpc[0] = 1.0f;
+    const float total = sums[0] * (1.0f + 1e-6f) + 1e-3f;
+    float error = total;
+    for (int i = 1; i <= kShapeLpcOrder; ++i) {
+        float acc = sums[i];
+        for (int j = 1; j < i; ++j) acc += lpc[j] * sums[i - j];
+        const float k = std::clamp(-acc / error, -0.9999f, 0.9999f);
+        prev = lpc;
+        for (int j = 1; j < i; ++j) lpc[j] = prev[j] + k * prev[i - j];
+        lpc[i] = k;
+        error = std::max(error * (1.0f - k * k), total * 1e-7f);
     }
-    // Scaled so that a band's value is comparable to a mean square of the samples.
-    constexpr double kScale = 2.0 / (kFft * 0.375 * kFrame);
+    // The predictor's cepstrum: the log spectrum's envelope in a few numbers.
+    static constexpr auto kRatio = [] {
+        std::array<std::array<float, kShapeCepstra + 1>, kShapeCepstra + 1> t{};
+        for (int n = 1; n <= kShapeCepstra; ++n)
+            for (int k = 1; k < n; ++k) t[n][k] = static_cast<float>(k) / static_cast<float>(n);
+        return t;
+    }();
+    std::array<float, kShapeCepstra + 1> c{};
+    for (int n = 1; n <= kShapeCepstra; ++n) {
+        float acc = n <= kShapeLpcOrder ? -lpc[n] : 0.0f;
+        for (int k = std::max(1, n - kShapeLpcOrder); k < n; ++k)
+            acc -= kRatio[n][k] * c[k] * lpc[n - k];
+        c[n] = acc;
+        out[n - 1] = acc;
+    }
     auto rel = [&](double meanSquare) {
         return static_cast<float>(std::max(kDbFloor, Db(meanSquare) - refDb_) / 20.0);
     };
-    for (int b = 0; b < kShapeMelBands; ++b) {
-        const auto& band = t.bands[b];
-        double sum = 0.0;
-        for (std::size_t k = 0; k < band.weights.size(); ++k)
-            sum += band.weights[k] * std::norm(x[band.first + k]);
-        out[b] = rel(sum * kScale);
+    const Raw& w = raw_[1];
+    out[kShapeEnergy] = rel(w.energy);
+    out[kShapeHigh] = rel(std::max(0.0, w.energy - w.low));
+    out[kShapeCrossings] = static_cast<float>(w.crossings) / kPerWindow;
+    out[kShapeNoise] = std::max(-4.0f, std::log10(error / total));
+    out[kShapeFloor] = static_cast<float>(std::max(kDbFloor, floorDb_ - refDb_) / 20.0);
+    ++next_;
+    return true;
+}
+
+}  // namespace vokra
+
+namespace vokra {
+
+ShapeInputStream::ShapeInputStream(const std::int16_t* samples, std::int32_t count,
+                                   std::int32_t sampleRate)
+    : features_(samples, count, sampleRate) {
+    if (features_.WindowCount() == 0) return;
+    // Read ahead as far as the context reaches.
+    while (read_ < std::min(features_.WindowCount(), kShapeContextReach + 1)) {
+        features_.Next(ring_[static_cast<std::size_t>(read_ % kRing)].data());
+        if (read_ == 0) {
+            // Silence at this sound's level: every band at the bottom, no crossings.
+            silence_.fill(0.0f);
+            silence_[kShapeEnergy] = kShapeLevelFloor;
+            silence_[kShapeHigh] = kShapeLevelFloor;
+            silence_[kShapeFloor] = ring_[0][kShapeFloor];
+        }
+        ++read_;
     }
-    const Raw& r = raw_[1];
-    out[kShapeMelBands] = rel(r.energy);
-    out[kShapeMelBands + 1] = rel(std::max(0.0, r.energy - r.low));
-    out[kShapeMelBands + 2] = static_cast<float>(r.crossings / 4000.0);
-    out[kShapeMelBands + 3] = static_cast<float>(std::max(kDbFloor, floorDb_ - refDb_) / 20.0);
+}
+
+bool ShapeInputStream::Next(float* out) {
+    if (next_ >= features_.WindowCount()) return false;
+    const std::int32_t ahead = next_ + kShapeContextReach;
+    if (ahead >= read_ && read_ < features_.WindowCount()) {
+        features_.Next(ring_[static_cast<std::size_t>(read_ % kRing)].data());
+        ++read_;
+    }
+    for (std::size_t c = 0; c < kShapeContext.size(); ++c) {
+        const std::int32_t at = next_ + kShapeContext[c];
+        const auto& f =
+            at < 0 || at >= read_ ? silence_ : ring_[static_cast<std::size_t>(at % kRing)];
+        std::copy(f.begin(), f.end(), out + c * kShapeFeatureCount);
+    }
     ++next_;
     return true;
 }

@@ -1,18 +1,36 @@
 #pragma once
-// The sound described every 10 ms for the shape estimator: loudness, a mel spectrum of the voice
-// band, the energy above it and the zero-crossing rate, all relative to the sound's own level so
-// that a quiet and a loud recording of the same line look alike. The estimator and the training
-// tool share this code, so the model sees at run time exactly what it was trained on.
+// The sound described every 10 ms for the shape estimator: the shape of the spectrum of the voice
+// band (cepstrum of a linear predictor at 8 kHz, which follows the formants), loudness, the
+// energy above the voice band, zero crossings and how noise-like the sound is, levels relative
+// to the sound's own so that a quiet and a loud recording of the same line look alike. The
+// estimator and the training tool share this code, so the model sees at run time exactly what it
+// was trained on.
 #include <array>
 #include <complex>
 #include <cstdint>
 #include <vector>
 
+// The few loops that carry the arithmetic are also compiled for AVX2, picked at run time where
+// the processor has it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VOKRA_SHAPES_VECTOR __attribute__((target_clones("avx2", "default")))
+#else
+#define VOKRA_SHAPES_VECTOR
+#endif
+
 namespace vokra {
 
-constexpr int kShapeMelBands = 20;
-// Mel bands, then total energy, energy above the voice band, zero crossings, noise floor.
-constexpr int kShapeFeatureCount = kShapeMelBands + 4;
+constexpr int kShapeLpcOrder = 10;
+constexpr int kShapeCepstra = 12;
+// Cepstra 1..12, then these:
+constexpr int kShapeEnergy = kShapeCepstra;         // the window's level
+constexpr int kShapeHigh = kShapeCepstra + 1;       // its level above 4 kHz
+constexpr int kShapeCrossings = kShapeCepstra + 2;  // zero crossings at 8 kHz, 0..1
+constexpr int kShapeNoise = kShapeCepstra + 3;      // what the predictor leaves, 0 (tone) .. -4
+constexpr int kShapeFloor = kShapeCepstra + 4;      // the level of the pauses
+constexpr int kShapeFeatureCount = kShapeCepstra + 5;
+// Levels are in decibels relative to the voice, divided by 20, never below this.
+constexpr float kShapeLevelFloor = -4.0f;
 
 // The number of 10 ms windows of a sound: window i covers samples [i*rate/100, (i+1)*rate/100),
 // the last one possibly cut short.
@@ -25,8 +43,7 @@ class ShapeFeatureStream {
 public:
     static constexpr int kRate = 8000;              // the working rate
     static constexpr int kPerWindow = kRate / 100;  // 80 samples per 10 ms
-    static constexpr int kFrame = 3 * kPerWindow;   // the spectrum sees 30 ms around the window
-    static constexpr int kFft = 256;
+    static constexpr int kFrame = 2 * kPerWindow;   // the predictor sees 20 ms around the window
 
     ShapeFeatureStream(const std::int16_t* samples, std::int32_t count, std::int32_t sampleRate);
 
@@ -53,9 +70,37 @@ private:
     std::int32_t next_ = 0;
     double refDb_ = 60.0;   // a loud part of the voice
     double floorDb_ = 0.0;  // the quiet between words
+    double dc_ = 0.0;       // the sound's mean: its offset from zero
     float held_ = 0.0f;     // the last 8 kHz value, held where a window is shorter than 80
-    std::array<float, kFrame> frame_{};
+    std::array<float, 3 * kPerWindow> frame_{};  // the windows before, at and after
     std::array<Raw, 3> raw_{};
+    std::vector<float> energies_;       // each window's mean square, from the level pass
+    std::vector<std::int16_t> padded_;  // one window's samples, widened, padded to fours
+    std::vector<std::int64_t> prefix_;  // running sums of its fours
+};
+
+// The windows the scorer looks at, relative to the one it scores.
+inline constexpr std::array<int, 7> kShapeContext = {-4, -2, -1, 0, 1, 2, 4};
+inline constexpr int kShapeContextReach = 4;
+inline constexpr int kShapeInputCount = static_cast<int>(kShapeContext.size()) * kShapeFeatureCount;
+
+// The scorer's input for each window in order: the features of the context windows side by
+// side, windows outside the sound described as silence at the sound's own level. Keeps the
+// features of the last few windows only.
+class ShapeInputStream {
+public:
+    ShapeInputStream(const std::int16_t* samples, std::int32_t count, std::int32_t sampleRate);
+    std::int32_t WindowCount() const { return features_.WindowCount(); }
+    // The input of the next window into `out` (kShapeInputCount values); false after the last.
+    bool Next(float* out);
+
+private:
+    static constexpr int kRing = 2 * kShapeContextReach + 1;
+    ShapeFeatureStream features_;
+    std::array<std::array<float, kShapeFeatureCount>, kRing> ring_{};
+    std::array<float, kShapeFeatureCount> silence_{};
+    std::int32_t read_ = 0;  // windows whose features are in the ring
+    std::int32_t next_ = 0;  // the window whose input comes next
 };
 
 }  // namespace vokra

@@ -1,0 +1,345 @@
+// The shape model's offline tool: makes labelled speech with libespeak-ng, writes the scorer's
+// inputs and the labels for training, and measures the estimator against labels.
+//   speak VOICE WPM PITCH TEXT OUT.wav OUT.lab   one WAVE file of every line of TEXT, and its
+//                                                phonemes with their mouths
+//   inputs LIST OUT.f16 OUT.labels               for each "tag wav lab" line of LIST, the
+//                                                scorer's input of every 10 ms (half floats)
+//   eval LIST [CHANGE_COST [TIMING [LETTER]]]    per tag: exact shape, class and closures found
+//                                                (LETTER: that mouth everywhere, for scale)
+#include <espeak-ng/speak_lib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shapes/mouth_shape.h"
+#include "shapes/shape_estimator.h"
+#include "shapes/shape_features.h"
+#include "shapes/shape_model.h"
+
+namespace vokra {
+namespace {
+
+// A phoneme's mouth, from espeak-ng's phoneme mnemonics in every language: closed lips for
+// m, b, p (and the bilabial fricative), lip on teeth for f, v, puckered for w, u, o, y, slightly
+// rounded for open o and the r-coloured and front rounded mid vowels, the tongue up for l, wide
+// open for a, open for e, ae, schwa and the short a of "cut", teeth for i and every other
+// consonant, rest for pauses.
+MouthShape MouthOfPhoneme(const std::string& name) {
+    if (name.empty() || name[0] == '_') return MouthShape::X;
+    static const std::map<std::string, MouthShape> kWhole = {
+        {"@U", MouthShape::F}, {"aU", MouthShape::D}, {"aI", MouthShape::D}, {"OI", MouthShape::E},
+        {"I@", MouthShape::B}, {"U@", MouthShape::F}, {"e@", MouthShape::C}, {"3:", MouthShape::E},
+    };
+    if (auto it = kWhole.find(name); it != kWhole.end()) return it->second;
+    switch (name[0]) {
+        case 'm':
+        case 'b':
+        case 'p':
+        case 'B':
+            return MouthShape::A;
+        case 'f':
+        case 'v':
+        case 'F':
+            return MouthShape::G;
+        case 'w':
+        case 'u':
+        case 'U':
+        case 'o':
+        case 'y':
+            return MouthShape::F;
+        case 'O':
+        case '3':
+        case '0':
+        case 'Y':
+        case 'W':
+        case 'Q':
+            return MouthShape::E;
+        case 'l':
+        case 'L':
+            return MouthShape::H;
+        case 'a':
+        case 'A':
+            return MouthShape::D;
+        case 'e':
+        case 'E':
+        case '&':
+        case '@':
+        case 'V':
+            return MouthShape::C;
+        default:
+            return MouthShape::B;
+    }
+}
+
+struct Speech {
+    std::vector<std::int16_t> samples;
+    std::int64_t lineStart = 0;  // samples before the current line
+    struct Phoneme {
+        double startMs;
+        std::string name;
+    };
+    std::vector<Phoneme> phonemes;
+};
+
+Speech* g_speech = nullptr;
+
+int OnSynth(short* wav, int count, espeak_EVENT* events) {
+    if (wav && count > 0) g_speech->samples.insert(g_speech->samples.end(), wav, wav + count);
+    for (; events && events->type != espeakEVENT_LIST_TERMINATED; ++events) {
+        if (events->type != espeakEVENT_PHONEME) continue;
+        std::string name(events->id.string, strnlen(events->id.string, sizeof(events->id.string)));
+        // A palatalisation mark comes as a phoneme of its own; it belongs to the one before.
+        if (name == ";") continue;
+        g_speech->phonemes.push_back(
+            {g_speech->lineStart * 1000.0 / 22050.0 + events->audio_position, name});
+    }
+    return 0;
+}
+
+void WriteWav(const std::string& path, const std::vector<std::int16_t>& s, int rate) {
+    std::ofstream out(path, std::ios::binary);
+    auto le32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto le16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const std::uint32_t bytes = static_cast<std::uint32_t>(s.size() * 2);
+    out.write("RIFF", 4);
+    le32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(static_cast<std::uint32_t>(rate));
+    le32(static_cast<std::uint32_t>(rate * 2));
+    le16(2);
+    le16(16);
+    out.write("data", 4);
+    le32(bytes);
+    out.write(reinterpret_cast<const char*>(s.data()), bytes);
+}
+
+int Speak(const std::string& voice, int wpm, int pitch, const std::string& textPath,
+          const std::string& wavPath, const std::string& labPath) {
+    const int rate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_PHONEME_EVENTS);
+    if (rate != 22050) {
+        std::cerr << "espeak-ng did not start (rate " << rate << ")\n";
+        return 1;
+    }
+    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
+        std::cerr << "no voice " << voice << "\n";
+        return 1;
+    }
+    espeak_SetParameter(espeakRATE, wpm, 0);
+    espeak_SetParameter(espeakPITCH, pitch, 0);
+    Speech speech;
+    g_speech = &speech;
+    espeak_SetSynthCallback(OnSynth);
+    std::ifstream text(textPath);
+    std::string line;
+    std::ofstream lab(labPath);
+    while (std::getline(text, line)) {
+        if (line.empty()) continue;
+        speech.lineStart = static_cast<std::int64_t>(speech.samples.size());
+        speech.phonemes.clear();
+        espeak_Synth(line.c_str(), line.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                     nullptr);
+        espeak_Synchronize();
+        const double endMs = speech.samples.size() * 1000.0 / rate;
+        for (std::size_t i = 0; i < speech.phonemes.size(); ++i) {
+            const auto& p = speech.phonemes[i];
+            const double end =
+                i + 1 < speech.phonemes.size() ? speech.phonemes[i + 1].startMs : endMs;
+            if (end <= p.startMs) continue;
+            lab << p.startMs << ' ' << end << ' ' << MouthShapeLetter(MouthOfPhoneme(p.name)) << ' '
+                << p.name << '\n';
+        }
+    }
+    WriteWav(wavPath, speech.samples, rate);
+    espeak_Terminate();
+    return 0;
+}
+
+// The mouth of each 10 ms window: the phoneme under its centre, rest where there is none.
+std::vector<MouthShape> WindowLabels(const std::string& labPath, std::int32_t windows) {
+    std::vector<MouthShape> labels(static_cast<std::size_t>(windows), MouthShape::X);
+    std::ifstream lab(labPath);
+    double start = 0, end = 0;
+    std::string letter, name;
+    while (lab >> start >> end >> letter >> name) {
+        const MouthShape shape = MouthShapeFromLetter(letter[0]).value_or(MouthShape::X);
+        for (auto w = static_cast<std::int32_t>(std::ceil(start / 10.0 - 0.5));
+             w < windows && w * 10.0 + 5.0 < end; ++w)
+            if (w >= 0) labels[static_cast<std::size_t>(w)] = shape;
+    }
+    return labels;
+}
+
+struct Entry {
+    std::string tag, wav, lab;
+};
+
+std::vector<Entry> ReadList(const std::string& path) {
+    std::vector<Entry> list;
+    std::ifstream in(path);
+    Entry e;
+    while (in >> e.tag >> e.wav >> e.lab) list.push_back(e);
+    return list;
+}
+
+// The recordings here are sox's plain 16-bit mono files, often longer than the editor accepts,
+// so the tool reads them itself.
+struct Sound {
+    std::vector<std::int16_t> samples;
+    std::int32_t rate = 0;
+};
+
+bool LoadSound(const std::string& path, Sound& sound) {
+    std::ifstream in(path, std::ios::binary);
+    char id[4];
+    std::uint32_t size = 0;
+    std::uint16_t channels = 0, bits = 0;
+    in.seekg(12);
+    while (in.read(id, 4) && in.read(reinterpret_cast<char*>(&size), 4)) {
+        if (std::memcmp(id, "fmt ", 4) == 0) {
+            std::vector<char> fmt(size);
+            in.read(fmt.data(), size);
+            std::memcpy(&channels, fmt.data() + 2, 2);
+            std::memcpy(&sound.rate, fmt.data() + 4, 4);
+            std::memcpy(&bits, fmt.data() + 14, 2);
+        } else if (std::memcmp(id, "data", 4) == 0) {
+            if (channels != 1 || bits != 16) break;
+            sound.samples.resize(size / 2);
+            in.read(reinterpret_cast<char*>(sound.samples.data()), size / 2 * 2);
+            return sound.rate > 0;
+        } else {
+            in.seekg(size + (size & 1), std::ios::cur);
+        }
+    }
+    std::cerr << path << ": not a 16-bit mono WAVE file\n";
+    return false;
+}
+
+std::uint16_t Half(float f) {
+    std::uint32_t x;
+    std::memcpy(&x, &f, 4);
+    const std::uint32_t sign = (x >> 16) & 0x8000;
+    int exp = static_cast<int>((x >> 23) & 0xff) - 127 + 15;
+    std::uint32_t mant = x & 0x7fffff;
+    if (exp <= 0) return static_cast<std::uint16_t>(sign);
+    if (exp >= 31) return static_cast<std::uint16_t>(sign | 0x7bff);
+    mant += 0x1000;  // round
+    if (mant & 0x800000) {
+        mant = 0;
+        if (++exp >= 31) return static_cast<std::uint16_t>(sign | 0x7bff);
+    }
+    return static_cast<std::uint16_t>(sign | (exp << 10) | (mant >> 13));
+}
+
+int Inputs(const std::string& listPath, const std::string& outPath, const std::string& labelsPath) {
+    std::ofstream out(outPath, std::ios::binary), labelsOut(labelsPath, std::ios::binary);
+    std::vector<float> input(kShapeInputCount);
+    std::vector<std::uint16_t> half(kShapeInputCount);
+    for (const Entry& e : ReadList(listPath)) {
+        Sound sound;
+        if (!LoadSound(e.wav, sound)) return 1;
+        ShapeInputStream stream(sound.samples.data(),
+                                static_cast<std::int32_t>(sound.samples.size()), sound.rate);
+        const auto labels = WindowLabels(e.lab, stream.WindowCount());
+        std::size_t w = 0;
+        while (stream.Next(input.data())) {
+            for (int i = 0; i < kShapeInputCount; ++i) half[i] = Half(input[i]);
+            out.write(reinterpret_cast<const char*>(half.data()),
+                      static_cast<std::streamsize>(half.size() * 2));
+            labelsOut.put(static_cast<char>(MouthShapeIndex(labels[w++])));
+        }
+    }
+    return 0;
+}
+
+struct Score {
+    long frames = 0, exact = 0, cls = 0, closures = 0, closuresFound = 0;
+};
+
+// A guess is right if the label says the same within 20 ms either side: the labels' timing is
+// no finer than that.
+void Compare(const std::vector<MouthShape>& guess, const std::vector<MouthShape>& truth, Score& s) {
+    const long n = static_cast<long>(std::min(guess.size(), truth.size()));
+    for (long w = 0; w < n; ++w) {
+        bool exact = false, cls = false;
+        for (long d = -2; d <= 2; ++d) {
+            const long v = w + d;
+            if (v < 0 || v >= n) continue;
+            exact |= guess[w] == truth[v];
+            cls |= MouthClassOf(guess[w]) == MouthClassOf(truth[v]);
+        }
+        ++s.frames;
+        s.exact += exact;
+        s.cls += cls;
+        if (truth[w] == MouthShape::A) {
+            ++s.closures;
+            bool found = false;
+            for (long d = -2; d <= 2; ++d)
+                if (w + d >= 0 && w + d < n && guess[w + d] == MouthShape::A) found = true;
+            s.closuresFound += found;
+        }
+    }
+}
+
+// `constant`: answer that one mouth everywhere instead, for scale.
+int Eval(const std::string& listPath, const ShapeTuning& tuning,
+         std::optional<MouthShape> constant) {
+    std::map<std::string, Score> byTag;
+    Score all;
+    for (const Entry& e : ReadList(listPath)) {
+        Sound sound;
+        if (!LoadSound(e.wav, sound)) return 1;
+        auto guess =
+            GuessShapes(sound.samples.data(), static_cast<std::int32_t>(sound.samples.size()),
+                        sound.rate, tuning);
+        const auto truth = WindowLabels(e.lab, static_cast<std::int32_t>(guess.size()));
+        if (constant) guess.assign(guess.size(), *constant);
+        Compare(guess, truth, byTag[e.tag]);
+        Compare(guess, truth, all);
+    }
+    auto row = [](const std::string& tag, const Score& s) {
+        auto pct = [](long a, long b) { return b ? 100.0 * a / b : 0.0; };
+        std::printf("%-14s %8ld %7.1f %7.1f %9.1f\n", tag.c_str(), s.frames, pct(s.exact, s.frames),
+                    pct(s.cls, s.frames), pct(s.closuresFound, s.closures));
+    };
+    std::printf("%-14s %8s %7s %7s %9s\n", "set", "frames", "exact%", "class%", "closures%");
+    for (const auto& [tag, s] : byTag) row(tag, s);
+    row("all", all);
+    return 0;
+}
+
+}  // namespace
+}  // namespace vokra
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> a(argv + 1, argv + argc);
+    if (a.size() == 7 && a[0] == "speak")
+        return vokra::Speak(a[1], std::atoi(a[2].c_str()), std::atoi(a[3].c_str()), a[4], a[5],
+                            a[6]);
+    if (a.size() == 4 && a[0] == "inputs") return vokra::Inputs(a[1], a[2], a[3]);
+    if (a.size() >= 2 && a[0] == "eval") {
+        vokra::ShapeTuning tuning;
+        if (a.size() >= 3) tuning.changeCost = static_cast<float>(std::atof(a[2].c_str()));
+        if (a.size() >= 4) tuning.timing = a[3] != "0";
+        std::optional<vokra::MouthShape> constant;
+        if (a.size() >= 5) constant = vokra::MouthShapeFromLetter(a[4][0]);
+        return vokra::Eval(a[1], tuning, constant);
+    }
+    std::cerr << "usage: shapes_training_tool speak VOICE WPM PITCH TEXT OUT.wav OUT.lab\n"
+                 "       shapes_training_tool inputs LIST OUT.f16 OUT.labels\n"
+                 "       shapes_training_tool eval LIST [CHANGE_COST [TIMING [LETTER]]]\n";
+    return 2;
+}
