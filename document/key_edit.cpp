@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "document/keyframe_list.h"
+#include "document/vok_section.h"
 
 namespace vokra {
 
@@ -53,7 +54,8 @@ RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate
 
 RetimeShapesResult RetimeShapes(const ShapeTrack& track, double oldRate, double newRate) {
     constexpr double kLastFrame = std::numeric_limits<std::int32_t>::max();
-    constexpr std::size_t kMostShapes = 10'000'000;
+    // As many as a document file may hold.
+    constexpr auto kMostShapes = static_cast<std::size_t>(kMaxSectionShapeFrames);
     RetimeShapesResult r;
     const std::vector<ShapeEntry>& old = track.Entries();
     for (std::size_t i = 0; i < old.size();) {

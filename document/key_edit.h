@@ -75,8 +75,8 @@ RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate
 
 // The shapes at a new frame rate, kept in time: each new frame takes the shape of the old frame
 // its start falls in, over the stretches of consecutive old frames that have shapes. Empty (with
-// `ok` false) when the result would pass the last possible frame or hold more than ten million
-// shapes.
+// `ok` false) when the result would pass the last possible frame or hold more shapes than a
+// document file may (kMaxSectionShapeFrames).
 struct RetimeShapesResult {
     bool ok = true;
     std::vector<ShapeEntry> shapes;
