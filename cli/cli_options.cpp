@@ -62,6 +62,10 @@ public:
             options_.command = CliCommand::Info;
         } else if (command == "convert") {
             options_.command = CliCommand::Convert;
+        } else if (command == "shapes") {
+            options_.command = CliCommand::Shapes;
+        } else if (command == "edit") {
+            options_.command = CliCommand::Edit;
         } else if (!command.empty() && command[0] == '-') {
             return Fail("unknown option '" + command + "'");
         } else {
@@ -89,6 +93,10 @@ public:
                     return Fail("export needs a document (DOC.vok)");
                 case CliCommand::Convert:
                     return Fail("convert needs a sound file and an output file (IN OUT.wav)");
+                case CliCommand::Shapes:
+                    return Fail("shapes needs a sound file (SOUND)");
+                case CliCommand::Edit:
+                    return Fail("edit needs a document (DOC.vok)");
                 default:
                     return Fail("info needs a document or a sound file (DOC.vok or SOUND)");
             }
@@ -99,6 +107,7 @@ public:
         if (options_.mouths && options_.format != KeyFormat::Dat) {
             return Fail("--mouths applies only to --format dat");
         }
+        if (const std::string why = CheckShapeOptions(); !why.empty()) return Fail(why);
         if (options_.from && options_.to && *options_.from > *options_.to) {
             return Fail("--from " + std::to_string(*options_.from) + " is after --to " +
                         std::to_string(*options_.to));
@@ -205,17 +214,138 @@ private:
         return true;
     }
 
+    // What the options of shapes, edit and autokey's updates ask for together.
+    std::string CheckShapeOptions() const {
+        const CliOptions& o = options_;
+        if (o.command == CliCommand::Shapes && o.shapeNames &&
+            o.shapeFormat.value_or(ShapeFormat::Tsv) != ShapeFormat::Dat) {
+            return "--mouths applies only to --format dat";
+        }
+        if (o.command == CliCommand::Export && o.shapeNames && o.format != KeyFormat::Dat) {
+            return "--shape-names applies only to --format dat";
+        }
+        if (o.command == CliCommand::Edit && o.setKeys.empty() && o.releaseRanges.empty()) {
+            return "edit needs --set FRAME:OPENING or --release FIRST-LAST";
+        }
+        if (!o.updatePath.empty() && !o.vokPath.empty()) {
+            return "--update writes the document it names; it cannot be used with --vok";
+        }
+        if (o.replaceHandEdits && o.updatePath.empty()) {
+            return "--replace-hand-edits applies only with --update";
+        }
+        return {};
+    }
+
+    bool ShapesOption(const std::string& arg, const std::string& name) {
+        if (name != "--format" && name != "--fps" && name != "--mouths" && name != "-o" &&
+            name != "--output") {
+            error_ = "unknown option '" + name + "'";
+            return false;
+        }
+        std::string value;
+        if (!TakeValue(arg, value)) return false;
+        if (name == "--format") {
+            options_.shapeFormat = ShapeFormatFromName(value);
+            if (!options_.shapeFormat) {
+                error_ = "--format must be tsv, json, xml, csv or dat (got '" + value + "')";
+                return false;
+            }
+            return true;
+        }
+        if (name == "--fps") return Fps(value);
+        if (name == "--mouths") return ShapeNames(name, value);
+        if (value.empty()) return Empty(name);
+        options_.outputPath = value;
+        return true;
+    }
+
+    bool ShapeNames(const std::string& name, const std::string& value) {
+        MouthShapeNamesParse parsed = ParseMouthShapeNames(value);
+        if (!parsed.error.empty()) {
+            error_ = name + ": " + parsed.error;
+            return false;
+        }
+        options_.shapeNames = parsed.names;
+        return true;
+    }
+
+    bool EditOption(const std::string& arg, const std::string& name) {
+        if (name != "--set" && name != "--release") {
+            error_ = "unknown option '" + name + "'";
+            return false;
+        }
+        std::string value;
+        if (!TakeValue(arg, value)) return false;
+        const std::string_view v = value;
+        if (name == "--set") {
+            const auto colon = v.find(':');
+            const auto frame = ParseWhole(v.substr(0, colon));
+            const auto opening =
+                colon == std::string_view::npos ? std::nullopt : ParseNumber(v.substr(colon + 1));
+            if (!frame || *frame < 0 || *frame > INT32_MAX || !opening || *opening < 0.0 ||
+                *opening > 2.0) {
+                error_ =
+                    "--set needs FRAME:OPENING, a frame 0 or more and an opening from 0 "
+                    "to 2 (1 = 100 %) (got '" +
+                    value + "')";
+                return false;
+            }
+            options_.setKeys.emplace_back(static_cast<std::int32_t>(*frame),
+                                          static_cast<float>(*opening));
+            return true;
+        }
+        // A dash after the first character separates the frames ("-5" is not a frame).
+        const auto dash = v.find('-', 1);
+        const auto first = ParseWhole(v.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : ParseWhole(v.substr(dash + 1));
+        if (!first || !last || *first < 0 || *last > INT32_MAX || *first > *last) {
+            error_ =
+                "--release needs FIRST-LAST, frames 0 or more with FIRST not after LAST (got '" +
+                value + "')";
+            return false;
+        }
+        options_.releaseRanges.emplace_back(static_cast<std::int32_t>(*first),
+                                            static_cast<std::int32_t>(*last));
+        return true;
+    }
+
+    bool Fps(const std::string& value) {
+        const auto v = ParseNumber(value);
+        if (!v || *v < 1.0 || *v > 100.0) {
+            error_ = "--fps must be a number from 1 to 100 (got '" + value + "')";
+            return false;
+        }
+        options_.fps = *v;
+        options_.fpsGiven = true;
+        return true;
+    }
+
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
         if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
+        if (options_.command == CliCommand::Shapes) return ShapesOption(arg, name);
+        if (options_.command == CliCommand::Edit) return EditOption(arg, name);
+        if (options_.command == CliCommand::AutoKey &&
+            (name == "--shapes" || name == "--replace-hand-edits")) {
+            if (name != arg) {
+                error_ = "option " + name + " takes no value";
+                return false;
+            }
+            (name == "--shapes" ? options_.guessShapes : options_.replaceHandEdits) = true;
+            return true;
+        }
+        if (options_.command == CliCommand::Export && name == "--shape-names") {
+            std::string value;
+            return TakeValue(arg, value) && ShapeNames(name, value);
+        }
         if ((options_.command == CliCommand::AutoKey || options_.command == CliCommand::Export) &&
             IsKeyOutputOption(name)) {
             std::string value;
             return TakeValue(arg, value) && KeyOutputOption(name, value);
         }
         static const char* const kAutoKeyOptions[] = {
-            "--fps",       "--from", "--to", "--high-threshold", "--low-threshold", "--high-range",
-            "--low-range", "--env",  "--vok"};
+            "--fps",       "--from", "--to",  "--high-threshold", "--low-threshold", "--high-range",
+            "--low-range", "--env",  "--vok", "--update"};
         bool known = false;
         if (options_.command == CliCommand::AutoKey) {
             for (const char* option : kAutoKeyOptions) known = known || name == option;
@@ -226,15 +356,7 @@ private:
         }
         std::string value;
         if (!TakeValue(arg, value)) return false;
-        if (name == "--fps") {
-            const auto v = ParseNumber(value);
-            if (!v || *v < 1.0 || *v > 100.0) {
-                error_ = "--fps must be a number from 1 to 100 (got '" + value + "')";
-                return false;
-            }
-            options_.fps = *v;
-            return true;
-        }
+        if (name == "--fps") return Fps(value);
         if (name == "--from" || name == "--to") {
             std::int32_t n = 0;
             if (!Whole(name, value, 0, INT32_MAX, n)) return false;
@@ -246,7 +368,9 @@ private:
         if (name == "--high-range") return Whole(name, value, 0, 150, options_.highRange);
         if (name == "--low-range") return Whole(name, value, 0, 150, options_.lowRange);
         if (value.empty()) return Empty(name);
-        (name == "--env" ? options_.envPath : options_.vokPath) = value;
+        (name == "--env"   ? options_.envPath
+         : name == "--vok" ? options_.vokPath
+                           : options_.updatePath) = value;
         return true;
     }
 

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "document/key_export.h"
+#include "document/shape_export.h"
 
 namespace vokra {
 
-enum class CliCommand { Help, Version, AutoKey, Export, Info, Convert };
+enum class CliCommand { Help, Version, AutoKey, Export, Info, Convert, Shapes, Edit };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -36,6 +37,20 @@ struct CliOptions {
     // convert
     std::int32_t rate = 0;     // 0: by the conversion rule
     std::int32_t channel = 0;  // 0: mix all channels down
+
+    // autokey: guess the shapes too; key into an existing document keeping its hand edits
+    bool fpsGiven = false;
+    bool guessShapes = false;       // --shapes
+    std::string updatePath;         // --update DOC.vok
+    bool replaceHandEdits = false;  // --replace-hand-edits
+
+    // shapes (and export's dat)
+    std::optional<ShapeFormat> shapeFormat;     // --format of shapes; tsv when not given
+    std::optional<MouthShapeNames> shapeNames;  // shapes --mouths, export --shape-names
+
+    // edit
+    std::vector<std::pair<std::int32_t, float>> setKeys;               // --set FRAME:OPENING
+    std::vector<std::pair<std::int32_t, std::int32_t>> releaseRanges;  // --release FIRST-LAST
 };
 
 struct CliParseResult {

@@ -6,6 +6,7 @@
 
 #include "cli/cli_messages.h"
 #include "cli/cli_options.h"
+#include "cli/cli_steps.h"
 #include "cli/output_guard.h"
 #include "document/envelope_writer.h"
 #include "document/key_edit.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char* kVersion = "1.0";
 
-std::string FileNameOf(const std::string& path);
+}  // namespace
 
 int UsageError(std::ostream& err, const std::string& reason) {
     err << "vokra-cli: " << reason << "\n" << CliUsage();
@@ -49,6 +50,10 @@ bool ReadDocument(CVokraDoc& doc, const std::string& path) {
     if (cli) cli->SetSubject(std::string());
     return read;
 }
+
+namespace {
+
+std::string FileNameOf(const std::string& path);
 
 // A folder, a pipe, a device or an empty file given as a sound: says what it is; false.
 bool RefuseNonSound(const std::string& path) {
@@ -113,6 +118,8 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
     return false;
 }
 
+}  // namespace
+
 // Loads the sound with the program's loader, checks and messages. A recording it refuses for its
 // format or size is converted in memory by the rule of the program's Convert button; with --vok
 // the converted copy is written beside the document, so that the document refers to a sound
@@ -169,10 +176,11 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
 bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
                      std::ostream& err) {
     const KeyFormat format = o.format.value_or(KeyFormat::Env);
-    const MouthBands mouths = o.mouths.value_or(DefaultMouthBands());
-    if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, mouths);
+    KeyExportInfo info = ExportInfoOf(doc, o.mouths.value_or(DefaultMouthBands()));
+    if (o.shapeNames) info.shapeNames = *o.shapeNames;
+    if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, info);
     KeyExportNotes notes;
-    if (!WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), out, &notes) || !out.flush()) {
+    if (!WriteKeys(format, doc.GetKeys(), info, out, &notes) || !out.flush()) {
         err << "vokra-cli: could not write the keys to standard output\n";
         return false;
     }
@@ -180,8 +188,11 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
     return true;
 }
 
+namespace {
+
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (!OutputsSpareInput(o)) return kCliFileError;
+    if (!o.updatePath.empty()) return RunAutoKeyUpdate(o, out, err);
     CVokraDoc doc;
     ResetWithoutSettings(doc);
     if (!LoadAnySound(doc, o, err)) return kCliFileError;
@@ -222,6 +233,7 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
                   doc.GetKeys());
+    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, true, err)) return kCliFileError;
 
     // The envelope first, so that a document written with it records where it went.
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
@@ -366,11 +378,20 @@ int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
     Field(out, "envelope folder", doc.GetEnvDir());
     Field(out, "envelope file", doc.GetEnvName());
     const KeyframeList& keys = doc.GetKeys();
+    std::int32_t handKeys = 0;
+    for (std::int32_t i = 0; i < keys.GetCount(); ++i) handKeys += keys.GetAt(i)->IsHandMade();
+    std::int32_t handShapes = 0;
+    for (const ShapeEntry& entry : doc.GetShapes().Entries()) handShapes += entry.hand;
     Field(out, "keys", std::to_string(keys.GetCount()));
     for (std::int32_t i = 0; i < keys.GetCount(); ++i) {
         const Keyframe* key = keys.GetAt(i);
-        out << key->GetFrame() << ' ' << ShortestNumber(key->GetOpening()) << '\n';
+        out << key->GetFrame() << ' ' << ShortestNumber(key->GetOpening())
+            << (key->IsHandMade() ? " hand\n" : "\n");
     }
+    // After the list, so the fields before it stay where scripts look for them.
+    Field(out, "hand-made keys", std::to_string(handKeys));
+    Field(out, "shapes", std::to_string(doc.GetShapes().GetCount()));
+    Field(out, "hand-set shapes", std::to_string(handShapes));
     if (!out.flush()) {
         err << "vokra-cli: could not write to standard output\n";
         return kCliFileError;
@@ -396,9 +417,14 @@ std::string CliUsage() {
     return "usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
-           "                         [--env OUT.env] [--vok OUT.vok]\n"
+           "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"
+           "                         [--replace-hand-edits]] [--shapes]\n"
            "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
-           "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST] [-o OUT]\n"
+           "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST]\n"
+           "                         [--shape-names NAMES] [-o OUT]\n"
+           "       vokra-cli shapes SOUND [--format tsv|json|xml|csv|dat] [--fps RATE]\n"
+           "                         [--mouths NAMES] [-o OUT]\n"
+           "       vokra-cli edit DOC.vok [--set FRAME:OPENING ...] [--release FIRST-LAST ...]\n"
            "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
            "       vokra-cli info DOC.vok|SOUND\n"
            "       vokra-cli --help | --version\n";
@@ -426,7 +452,14 @@ std::string CliHelp() {
            "                      at most 4,000,000 samples.\n"
            "  export DOC.vok      Write a Vokra document's keys as an envelope or in another\n"
            "                      format.\n"
-           "  info DOC.vok        Print a document's frame rate, file locations and keys.\n"
+           "  shapes SOUND        Guess which of the nine mouths (A-H, X) the voice needs, from\n"
+           "                      the sound alone, in any language; any recording autokey takes.\n"
+           "  edit DOC.vok        Set keys by hand (marked hand-made, so autokey --update and the\n"
+           "                      AutoKey palette leave them) and release hand-made marks; the\n"
+           "                      document is replaced only once written completely.\n"
+           "  info DOC.vok        Print a document's frame rate, file locations, counts of\n"
+           "                      hand-made keys and of shapes, and its keys ('hand' after a\n"
+           "                      hand-made one).\n"
            "  info SOUND          Print what a sound file is, whether it loads as it is, and\n"
            "                      what it converts to.\n"
            "\n"
@@ -446,6 +479,13 @@ std::string CliHelp() {
            "  --env OUT.env          Write the envelope file.\n"
            "  --vok OUT.vok          Write a Vokra document with the sound, the keys and, with\n"
            "                         --env, the envelope file's location.\n"
+           "  --update DOC.vok       Key the sound into an existing document instead: its\n"
+           "                         hand-made keys and hand-set shapes stay, the rest of the\n"
+           "                         range is keyed again, and the document (now referring to\n"
+           "                         this sound) is written back. Keys at its frame rate.\n"
+           "  --replace-hand-edits   With --update, key over hand-made keys and shapes too.\n"
+           "  --shapes               Guess the mouth shapes of the range as well (in the\n"
+           "                         document, and in csv, json and dat output).\n"
            "\n"
            "  With --format or -o, autokey also writes its keys in that format (to standard\n"
            "  output without -o).\n"
@@ -459,6 +499,27 @@ std::string CliHelp() {
            "                         while the opening is below its limit (at the limit the\n"
            "                         next one takes over), the last for everything above\n"
            "                         (default rest:0.1,etc:0.3,E:0.55,AI).\n"
+           "  --shape-names NAMES    The names of the nine shapes when a document with shapes\n"
+           "                         is written as dat (as for shapes --mouths).\n"
+           "  A document with shapes gains a shape column in csv, a \"shapes\" list in json,\n"
+           "  and dat switches its shapes; json marks hand-made keys with \"hand\": true.\n"
+           "\n"
+           "Options of shapes:\n"
+           "  --format FORMAT        tsv (default: a line per change of mouth, seconds with two\n"
+           "                         decimals, a tab and the letter, then the end of the sound\n"
+           "                         with X), json or xml (metadata and mouth cues with start,\n"
+           "                         end and value), csv (frame,time,shape per frame) or dat\n"
+           "                         (switch data). tsv, json and xml never depend on --fps.\n"
+           "  --fps RATE             Frames per second of csv and dat, 1 to 100 (default 15).\n"
+           "  --mouths NAMES         The names of dat: nine names in the order A,B,C,D,E,F,G,H,X,\n"
+           "                         or LETTER:NAME items changing some (default\n"
+           "                         MBP,etc,E,AI,O,U,FV,L,rest).\n"
+           "  -o, --output OUT       Write to a file instead of standard output.\n"
+           "\n"
+           "Options of edit:\n"
+           "  --set FRAME:OPENING    Key FRAME with OPENING (0 to 2, 1 = 100 %) as hand-made.\n"
+           "  --release FIRST-LAST   Release the hand-made marks of those frames' keys and\n"
+           "                         shapes (a single FRAME too). Releases happen before sets.\n"
            "\n"
            "Options of convert:\n"
            "  --rate HZ              Rate of the copy, 4000 to 44100, instead of the rule's.\n"
@@ -492,6 +553,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return RunInfo(o, out, err);
         case CliCommand::Convert:
             return RunConvert(o, err);
+        case CliCommand::Shapes:
+            return RunShapes(o, out, err);
+        case CliCommand::Edit:
+            return RunEdit(o, out, err);
     }
     return kCliUsageError;
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "document/keyframe_list.h"
+#include "document/vok_section.h"
 
 namespace vokra {
 
@@ -58,6 +59,36 @@ RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate
         } else {
             r.keys.push_back(placed);
         }
+    }
+    return r;
+}
+
+RetimeShapesResult RetimeShapes(const ShapeTrack& track, double oldRate, double newRate) {
+    constexpr double kLastFrame = std::numeric_limits<std::int32_t>::max();
+    // As many as a document file may hold.
+    constexpr auto kMostShapes = static_cast<std::size_t>(kMaxSectionShapeFrames);
+    RetimeShapesResult r;
+    const std::vector<ShapeEntry>& old = track.Entries();
+    for (std::size_t i = 0; i < old.size();) {
+        std::size_t j = i + 1;
+        while (j < old.size() && old[j].frame == old[j - 1].frame + 1) ++j;
+        // Old frames a..b become the new frames whose start lies in [a, b + 1) old frames.
+        const double from = std::ceil(old[i].frame * newRate / oldRate);
+        const double to = std::ceil((old[j - 1].frame + 1.0) * newRate / oldRate) - 1.0;
+        if (!(to <= kLastFrame) ||
+            (to >= from &&
+             r.shapes.size() + static_cast<std::size_t>(to - from + 1) > kMostShapes)) {
+            return RetimeShapesResult{false, {}};
+        }
+        for (double g = from; g <= to; g += 1.0) {
+            auto at = static_cast<std::int64_t>(std::floor(g * oldRate / newRate));
+            at = std::clamp<std::int64_t>(at, old[i].frame, old[j - 1].frame);
+            const ShapeEntry& src = old[i + static_cast<std::size_t>(at - old[i].frame)];
+            const auto frame = static_cast<std::int32_t>(g);
+            if (!r.shapes.empty() && r.shapes.back().frame >= frame) continue;
+            r.shapes.push_back({frame, src.shape, src.hand});
+        }
+        i = j;
     }
     return r;
 }

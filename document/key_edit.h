@@ -82,4 +82,14 @@ struct RetimeResult {
 };
 RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate);
 
+// The shapes at a new frame rate, kept in time: each new frame takes the shape of the old frame
+// its start falls in, over the stretches of consecutive old frames that have shapes. Empty (with
+// `ok` false) when the result would pass the last possible frame or hold more shapes than a
+// document file may (kMaxSectionShapeFrames).
+struct RetimeShapesResult {
+    bool ok = true;
+    std::vector<ShapeEntry> shapes;
+};
+RetimeShapesResult RetimeShapes(const ShapeTrack& track, double oldRate, double newRate);
+
 }  // namespace vokra

@@ -22,9 +22,10 @@ namespace vokra {
 class KeyframeList;
 
 constexpr std::string_view kVokSectionMark = "VKX1";
-// More shape frames than this are refused as damaged: ten million frames is over a day at 100
-// frames per second, while a 10-byte run could otherwise ask for gigabytes.
-constexpr std::int64_t kMaxSectionShapeFrames = 10'000'000;
+// More shape frames than this are refused as damaged: a million frames is ten times the longest
+// sound at 100 frames per second (8 MB of shapes), while a 10-byte run could otherwise ask for
+// gigabytes.
+constexpr std::int64_t kMaxSectionShapeFrames = 1'000'000;
 
 // The section's bytes for these keys and shapes; empty when there is nothing to keep.
 std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes);

@@ -759,6 +759,21 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
         if (kept.empty()) keys.RemoveAll();  // gives the memory back, as deleting always did
         if (keyEditSink) edit.after = std::move(kept);
     }
+    // The shapes stay where they are in time, whatever became of the keys: they were guessed
+    // from the sound or set by hand against it.
+    if (choice->rate != frameRate && !shapes.IsEmpty()) {
+        RetimeShapesResult moved = RetimeShapes(shapes, frameRate, choice->rate);
+        if (!moved.ok) {
+            AfxMessageBox(
+                "The mouth shapes would reach past the last possible frame at the new "
+                "rate; they were removed.");
+        }
+        edit.shapeChange = true;
+        if (keyEditSink) edit.shapesBefore = shapes.Entries();
+        shapes.RemoveAll();
+        shapes.ReplaceRange(0, INT_MAX, moved.shapes);
+        if (keyEditSink) edit.shapesAfter = std::move(moved.shapes);
+    }
     // Recorded before SetFrameRate marks the document modified (see EndKeyEdit).
     if (keyEditSink) keyEditSink->Record(std::move(edit));
     SetFrameRate(choice->rate, choice->preset);

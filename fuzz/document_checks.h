@@ -11,6 +11,7 @@
 #include "document/key_clip.h"
 #include "document/key_edit.h"
 #include "document/key_export.h"
+#include "document/vok_section.h"
 #include "document/vokra_doc.h"
 #include "platform/archive.h"
 #include "platform/ini_text.h"
@@ -38,6 +39,15 @@ inline const char* CheckVokBytes(std::string_view bytes) {
         if (!(k->GetOpening() >= 0.0f && k->GetOpening() <= 2.0f)) return "invalid opening";
         if (i > 0 && keys.GetAt(i - 1)->GetFrame() >= k->GetFrame()) return "keys out of order";
     }
+    // The shapes of the tagged section: in order, valid, and no more than the section allows.
+    const std::vector<ShapeEntry>& shapes = doc.GetShapes().Entries();
+    if (static_cast<std::int64_t>(shapes.size()) > kMaxSectionShapeFrames) return "too many shapes";
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (shapes[i].frame < 0 || MouthShapeIndex(shapes[i].shape) >= kMouthShapeCount) {
+            return "invalid shape";
+        }
+        if (i > 0 && shapes[i - 1].frame >= shapes[i].frame) return "shapes out of order";
+    }
     doc.UpdateExtent();
     if (!std::isfinite(doc.GetTimeRange().GetExtentMax()) ||
         doc.GetTimeRange().GetExtentMax() < 10.5) {
@@ -55,6 +65,7 @@ inline const char* CheckVokBytes(std::string_view bytes) {
     Archive out2;
     again.Serialize(out2);
     if (out2.Bytes() != out.Bytes()) return "round trip differs";
+    if (again.GetShapes().Entries() != shapes) return "shapes lost in the round trip";
     return nullptr;
 }
 
@@ -89,6 +100,12 @@ inline const char* CheckClip(const KeyClipReadResult& r) {
         if (!(k.GetOpening() >= 0.0f && k.GetOpening() <= 2.0f)) return "opening out of range";
         if (i > 0 && clip.keys[i - 1].GetFrame() >= k.GetFrame()) return "keys out of order";
     }
+    for (std::size_t i = 0; i < clip.shapes.size(); ++i) {
+        const ShapeEntry& e = clip.shapes[i];
+        if (!clip.hasShapes) return "shapes without the flag";
+        if (e.frame < 0 || e.frame >= clip.span) return "shape outside the span";
+        if (i > 0 && clip.shapes[i - 1].frame >= e.frame) return "shapes out of order";
+    }
     // What was read writes back to the same keys in both forms.
     const KeyClipReadResult data = ReadKeyClipData(KeyClipData(clip));
     if (!data.ok || data.clip.span != clip.span || data.clip.keys.size() != clip.keys.size()) {
@@ -96,9 +113,13 @@ inline const char* CheckClip(const KeyClipReadResult& r) {
     }
     for (std::size_t i = 0; i < clip.keys.size(); ++i) {
         if (data.clip.keys[i].GetFrame() != clip.keys[i].GetFrame() ||
-            data.clip.keys[i].GetOpening() != clip.keys[i].GetOpening()) {
+            data.clip.keys[i].GetOpening() != clip.keys[i].GetOpening() ||
+            data.clip.keys[i].IsHandMade() != clip.keys[i].IsHandMade()) {
             return "own form changes a key";
         }
+    }
+    if (data.clip.hasShapes != clip.hasShapes || data.clip.shapes != clip.shapes) {
+        return "own form changes the shapes";
     }
     return nullptr;
 }

@@ -8,6 +8,21 @@
 
 namespace {
 
+std::string U32(std::uint32_t v) {
+    std::string b;
+    for (int i = 0; i < 4; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+// The tagged section after the last string: shapes as runs, hand-made keys as runs, an unknown
+// record the reader skips.
+std::string Section() {
+    std::string shapes = U32(0) + U32(3) + '\1' + '\0' + U32(5) + U32(2) + '\6' + '\1';
+    std::string hand = U32(1) + U32(2);
+    return "VKX1" + std::string("SHPS") + U32(static_cast<std::uint32_t>(shapes.size())) + shapes +
+           "HAND" + U32(static_cast<std::uint32_t>(hand.size())) + hand + "NEXT" + U32(2) + "??";
+}
+
 std::string Doc(double rate, int preset, double custom, int keys, const std::string& s) {
     vokra::Archive ar;
     ar.WriteString("Vokra version 1 Copyright 1998 Quorvendale");
@@ -39,6 +54,7 @@ int main(int argc, char** argv) {
     vokra::test::WriteFile(dir + "/keys.vok", Doc(24.0, 8, 15.0, 12, "/sounds"));
     vokra::test::WriteFile(dir + "/custom.vok", Doc(23.976, 0, 23.976, 3, "/s"));
     vokra::test::WriteFile(dir + "/folder300.vok", Doc(15.0, 7, 15.0, 1, std::string(300, 'f')));
+    vokra::test::WriteFile(dir + "/section.vok", Doc(24.0, 8, 15.0, 12, "/s") + Section());
     vokra::test::WriteFile(dir + "/folder70000.vok",
                            Doc(30.0, 11, 15.0, 2, std::string(70000, 'g')));
     return 0;

@@ -115,7 +115,58 @@ INSTANTIATE_TEST_SUITE_P(
                  "--mouths: the mouth name 'wide open' has a space, a control character, ':' or "
                  "','"},
         ArgsCase{
-            "InfoHasNoFormat", {"info", "d.vok", "--format", "csv"}, "unknown option '--format'"}),
+            "InfoHasNoFormat", {"info", "d.vok", "--format", "csv"}, "unknown option '--format'"},
+        ArgsCase{
+            "Shapes", {"shapes", "a.wav", "--format=dat", "--fps", "24", "--mouths", "A:m"}, ""},
+        ArgsCase{"ShapesNoSound", {"shapes"}, "shapes needs a sound file (SOUND)"},
+        ArgsCase{"ShapesFormat",
+                 {"shapes", "a.wav", "--format", "ae"},
+                 "--format must be tsv, json, xml, csv or dat (got 'ae')"},
+        ArgsCase{"ShapesMouthsWithoutDat",
+                 {"shapes", "a.wav", "--mouths", "A:m"},
+                 "--mouths applies only to --format dat"},
+        ArgsCase{"ShapesNames",
+                 {"shapes", "a.wav", "--format", "dat", "--mouths", "a,b"},
+                 "--mouths: give nine mouth names in the order A,B,C,D,E,F,G,H,X, or LETTER:NAME "
+                 "items"},
+        ArgsCase{"ShapesNoThresholds",
+                 {"shapes", "a.wav", "--high-threshold", "5"},
+                 "unknown option '--high-threshold'"},
+        ArgsCase{"Edit", {"edit", "d.vok", "--set", "3:0.5", "--set=4:2", "--release", "0-9"}, ""},
+        ArgsCase{"EditNothing",
+                 {"edit", "d.vok"},
+                 "edit needs --set FRAME:OPENING or --release FIRST-LAST"},
+        ArgsCase{"EditOpening",
+                 {"edit", "d.vok", "--set", "3:2.5"},
+                 "--set needs FRAME:OPENING, a frame 0 or more and an opening from 0 to 2 (1 = "
+                 "100 %) (got '3:2.5')"},
+        ArgsCase{"EditFrameTooLarge",
+                 {"edit", "d.vok", "--set", "2147483648:1"},
+                 "--set needs FRAME:OPENING, a frame 0 or more and an opening from 0 to 2 (1 = "
+                 "100 %) (got '2147483648:1')"},
+        ArgsCase{"EditReleaseBackwards",
+                 {"edit", "d.vok", "--release", "9-3"},
+                 "--release needs FIRST-LAST, frames 0 or more with FIRST not after LAST (got "
+                 "'9-3')"},
+        ArgsCase{"EditReleaseNegative",
+                 {"edit", "d.vok", "--release", "-3"},
+                 "--release needs FIRST-LAST, frames 0 or more with FIRST not after LAST (got "
+                 "'-3')"},
+        ArgsCase{"Update",
+                 {"autokey", "a.wav", "--update", "d.vok", "--shapes", "--replace-hand-edits"},
+                 ""},
+        ArgsCase{"UpdateAndVok",
+                 {"autokey", "a.wav", "--update", "d.vok", "--vok", "e.vok"},
+                 "--update writes the document it names; it cannot be used with --vok"},
+        ArgsCase{"ReplaceWithoutUpdate",
+                 {"autokey", "a.wav", "--replace-hand-edits"},
+                 "--replace-hand-edits applies only with --update"},
+        ArgsCase{"ShapesFlagTakesNoValue",
+                 {"autokey", "a.wav", "--shapes=yes"},
+                 "option --shapes takes no value"},
+        ArgsCase{"ShapeNamesWithoutDat",
+                 {"export", "d.vok", "--shape-names", "A:m"},
+                 "--shape-names applies only to --format dat"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliArguments_Values, OptionsReachTheCommand) {

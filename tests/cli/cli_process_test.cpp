@@ -205,7 +205,10 @@ TEST_F(CliProcess, InfoPrintsTheDocumentAfterTheProgramsReadingRules) {
               "envelope file:\n"
               "keys: 2\n"
               "0 0\n"
-              "12 0.333\n");
+              "12 0.333\n"
+              "hand-made keys: 0\n"
+              "shapes: 0\n"
+              "hand-set shapes: 0\n");
     EXPECT_EQ(r.err, "");  // the sound is not looked for
 }
 
@@ -310,9 +313,29 @@ TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
 TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exit, 0);
-    for (const char* option : {"--fps", "--from", "--to", "--high-threshold", "--low-threshold",
-                               "--high-range", "--low-range", "--env", "--vok", "-o", "--format",
-                               "--mouths", "--rate", "--channel", "--version"}) {
+    for (const char* option : {"--fps",
+                               "--from",
+                               "--to",
+                               "--high-threshold",
+                               "--low-threshold",
+                               "--high-range",
+                               "--low-range",
+                               "--env",
+                               "--vok",
+                               "-o",
+                               "--format",
+                               "--mouths",
+                               "--rate",
+                               "--channel",
+                               "--version",
+                               "shapes",
+                               "--update",
+                               "--shapes",
+                               "--replace-hand-edits",
+                               "edit",
+                               "--set",
+                               "--release",
+                               "--shape-names"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const Result version = Run({"--version"});
@@ -389,6 +412,75 @@ TEST_F(CliProcess, NumbersIgnoreTheLocaleOfTheEnvironment) {
     unsetenv("LC_ALL");
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out, "LWEN\r\n1\r\n1\r\n1\r\n0.000\r\n0 1 0 0 0\r\n");
+}
+
+// The line of `info` for one frame's key ("30 1.5 hand"), empty when the frame has none.
+std::string KeyLine(const std::string& info, const std::string& frame) {
+    const auto at = info.find("\n" + frame + " ");
+    if (at == std::string::npos) return {};
+    return info.substr(at + 1, info.find('\n', at + 1) - at - 1);
+}
+
+TEST_F(CliProcess, EditThenUpdateKeepsTheHandMadeKeysOfTheDocument) {
+    const std::string vok = dir_.File("line.vok");
+    ASSERT_EQ(Run({"autokey", SilenceThenTone(), "--fps", "25", "--vok", vok, "--shapes"}).exit, 0);
+    EXPECT_NE(Run({"info", vok}).out.find("hand-made keys: 0\nshapes: 50\n"), std::string::npos);
+
+    Result r = Run({"edit", vok, "--set", "30:1.5", "--set=5:0.25"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(KeyLine(Run({"info", vok}).out, "30"), "30 1.5 hand");
+
+    // A new take, half as loud: the rest is keyed again, the hand-made keys stay.
+    std::vector<std::int16_t> take(44100, 0);
+    for (std::size_t i = 11025; i < take.size(); ++i) take[i] = i % 2 ? 6000 : -6000;
+    const std::string take2 = dir_.File("take2.wav");
+    WriteFile(take2, test::MakeWav16(take, 22050));
+    r = Run({"autokey", take2, "--update", vok, "--shapes", "--high-threshold", "80"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.err.find("kept 2 hand-made keys"), std::string::npos) << r.err;
+    std::string info = Run({"info", vok}).out;
+    EXPECT_EQ(KeyLine(info, "30"), "30 1.5 hand");
+    EXPECT_EQ(KeyLine(info, "5"), "5 0.25 hand");
+    EXPECT_EQ(KeyLine(info, "20"), "20 1");  // the take is loud from 0.5 s
+    EXPECT_NE(info.find("sound file: take2.wav\n"), std::string::npos);
+
+    // A rate other than the document's is refused before anything is written.
+    const std::string before = ReadFile(vok);
+    EXPECT_EQ(Run({"autokey", take2, "--update", vok, "--fps", "30"}).exit, 2);
+    EXPECT_EQ(ReadFile(vok), before);
+
+    ASSERT_EQ(Run({"autokey", take2, "--update", vok, "--replace-hand-edits"}).exit, 0);
+    info = Run({"info", vok}).out;
+    EXPECT_EQ(KeyLine(info, "30"), "30 1");
+    EXPECT_NE(info.find("hand-made keys: 0\n"), std::string::npos);
+
+    ASSERT_EQ(Run({"edit", vok, "--set", "7:0.5", "--set", "8:0.5"}).exit, 0);
+    ASSERT_EQ(Run({"edit", vok, "--release", "8-100"}).exit, 0);
+    info = Run({"info", vok}).out;
+    EXPECT_EQ(KeyLine(info, "7"), "7 0.5 hand");
+    EXPECT_EQ(KeyLine(info, "8"), "8 0.5");
+}
+
+TEST_F(CliProcess, ShapesWritesTimedCuesWhateverTheFrameRate) {
+    const std::string voice = SilenceThenTone();
+    const Result tsv = Run({"shapes", voice});
+    ASSERT_EQ(tsv.exit, 0) << tsv.err;
+    EXPECT_EQ(tsv.out.substr(0, 5), "0.00\t");
+    EXPECT_EQ(tsv.out.substr(tsv.out.size() - 7), "2.00\tX\n");
+    EXPECT_EQ(Run({"shapes", voice, "--fps", "30"}).out, tsv.out);
+    const std::string out = dir_.File("cues.xml");
+    ASSERT_EQ(Run({"shapes", voice, "--format", "xml", "-o", out}).exit, 0);
+    EXPECT_EQ(ReadFile(out), Run({"shapes", voice, "--format", "xml"}).out);
+    const auto csv = Lines(Run({"shapes", voice, "--format", "csv", "--fps", "25"}).out, "\n");
+    ASSERT_EQ(csv.size(), 51u);
+    EXPECT_EQ(csv[0], "frame,time,shape");
+    EXPECT_EQ(csv[1], "0,0,X");  // silence is the rest mouth
+
+    // The recording is never the output.
+    const std::string wav = ReadFile(voice);
+    const Result self = Run({"shapes", voice, "-o", voice});
+    EXPECT_EQ(self.exit, 2);
+    EXPECT_EQ(ReadFile(voice), wav);
 }
 
 }  // namespace

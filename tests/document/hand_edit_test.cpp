@@ -220,6 +220,33 @@ INSTANTIATE_TEST_SUITE_P(
                  kUnchangedHandKeys, kUnchangedHandShapes, 0.9f}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(DocFixture, FrameRateChangeKeepsShapesInTimeAndUndoPutsThemBack) {
+    CVokraDoc& doc = NewDoc();  // 15 frames per second
+    LastEdit history;
+    doc.SetKeyEditSink(&history);
+    doc.GetShapes().Set(2, MouthShape::A, true);
+    doc.GetShapes().Set(3, MouthShape::D, false);
+    doc.GetShapes().Set(9, MouthShape::F, false);
+    const std::vector<ShapeEntry> before = doc.GetShapes().Entries();
+    doc.OnSetFramesPerSec([](std::int32_t, double, double) {
+        return std::optional<FpsChoice>(FpsChoice{30.0, 11});
+    });
+    EXPECT_EQ(doc.GetShapes().Entries(), (std::vector<ShapeEntry>{{4, MouthShape::A, true},
+                                                                  {5, MouthShape::A, true},
+                                                                  {6, MouthShape::D, false},
+                                                                  {7, MouthShape::D, false},
+                                                                  {18, MouthShape::F, false},
+                                                                  {19, MouthShape::F, false}}));
+    doc.ApplyKeyEdit(history.Edit(), false);
+    EXPECT_EQ(doc.GetShapes().Entries(), before);
+    // Down to 10: frames 2-3 (0.133-0.267 s) cover the new frames starting at 0.2 s.
+    doc.OnSetFramesPerSec([](std::int32_t, double, double) {
+        return std::optional<FpsChoice>(FpsChoice{10.0, 3});
+    });
+    EXPECT_EQ(doc.GetShapes().Entries(),
+              (std::vector<ShapeEntry>{{2, MouthShape::D, false}, {6, MouthShape::F, false}}));
+}
+
 TEST(KeyClipData, CarriesShapesAndMarksButTheTextFormDoesNot) {
     KeyClip clip;
     clip.span = 6;

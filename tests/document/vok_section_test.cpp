@@ -102,7 +102,9 @@ TEST_P(VokSection_Read, DamageLosesOnlyTheDamagedRecord) {
     for (int i = 0; i < 6; ++i) hand += doc.GetKeys().GetAt(i)->IsHandMade();
     EXPECT_EQ(hand, c.handKeys);
     ASSERT_EQ(messages_->Texts().size(), c.told ? 1u : 0u);
-    if (c.told) EXPECT_EQ(messages_->Texts()[0], VokFile::kDamagedSection);
+    if (c.told) {
+        EXPECT_EQ(messages_->Texts()[0], VokFile::kDamagedSection);
+    }
 }
 
 const std::string kMark(kVokSectionMark);

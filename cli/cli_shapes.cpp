@@ -1,0 +1,197 @@
+// vokra-cli's commands on mouth shapes and hand edits: shapes (a recording's mouths in the forms
+// 2D lip-sync pipelines read), edit (hand-made keys set and released in a document) and
+// autokey --update (a new take keyed into an existing document, its hand edits kept).
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
+#include "cli/cli_steps.h"
+#include "document/key_edit.h"
+#include "document/shape_commands.h"
+#include "document/shape_export.h"
+#include "document/vokra_doc.h"
+#include "palettes/auto_key.h"
+#include "palettes/trunc_int.h"
+#include "platform/atomic_file.h"
+#include "platform/message_service.h"
+#include "shapes/shape_estimator.h"
+#include "sound/amplitude.h"
+#include "sound/sound_data.h"
+
+namespace vokra {
+namespace {
+
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+// Writes `text` to `path`, replacing it only once complete; the program's messages on failure.
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    const std::string full = FullPath(path);
+    AtomicFile file(full);
+    if (!file.Open()) {
+        AfxMessageBox("Could not open/create file " + full + "\n" + file.ErrorText());
+        return false;
+    }
+    if (!file.Write(text) || !file.Commit()) {
+        const std::string reason = file.ErrorText();
+        file.Discard();
+        AfxMessageBox("Could not write file " + full + (reason.empty() ? "" : "\n" + reason));
+        return false;
+    }
+    return true;
+}
+
+// Whether two paths name one file (the output would destroy the input).
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Removes the hand-made mark from the keys and shapes of frames first..last; how many changed.
+std::int32_t Release(CVokraDoc& doc, std::int32_t first, std::int32_t last) {
+    std::int32_t changed = 0;
+    std::vector<Keyframe> keys = doc.GetKeys().CopyRange(first, last);
+    for (Keyframe& key : keys) {
+        changed += key.IsHandMade() ? 1 : 0;
+        key.SetHandMade(false);
+    }
+    std::vector<ShapeEntry> shapes = doc.GetShapes().CopyRange(first, last);
+    for (ShapeEntry& entry : shapes) {
+        changed += entry.hand ? 1 : 0;
+        entry.hand = false;
+    }
+    if (changed > 0) {
+        doc.GetKeys().ReplaceRange(first, last, keys);
+        doc.GetShapes().ReplaceRange(first, last, shapes);
+    }
+    return changed;
+}
+
+}  // namespace
+
+bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
+                         bool replaceHandEdits, std::ostream& err) {
+    TimelineState& ts = doc.GetTimeRange();
+    ts.SetAnchor(first - 0.5);
+    ts.SetCursor(last + 0.5);
+    const GuessOutcome outcome = GuessSelectionShapes(doc, replaceHandEdits);
+    if (!outcome.ok) {
+        err << "vokra-cli: " << outcome.error << "\n";
+        return false;
+    }
+    if (outcome.kept > 0) err << "vokra-cli: " << GuessStatusText(outcome) << "\n";
+    return true;
+}
+
+int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (!o.outputPath.empty() && SameFile(o.outputPath, o.input)) {
+        return UsageError(err, "the output " + o.outputPath + " is the recording itself");
+    }
+    CVokraDoc doc;
+    ResetWithoutSettings(doc);
+    CliOptions load = o;
+    load.vokPath.clear();  // a recording the loader refuses is converted in memory
+    if (!LoadAnySound(doc, load, err)) return kCliFileError;
+
+    const std::vector<MouthShape> per10ms =
+        GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    ShapeExportInfo info;
+    info.soundPath = o.input;
+    info.sampleRate = g_sound.GetSampleRate();
+    info.duration = static_cast<double>(g_sound.GetSampleCount()) / g_sound.GetSampleRate();
+    info.frameRate = o.fps;
+    info.names = o.shapeNames.value_or(DefaultMouthShapeNames());
+    const ShapeFormat format = o.shapeFormat.value_or(ShapeFormat::Tsv);
+
+    std::ostringstream text;
+    WriteShapes(format, per10ms, info, text);
+    if (!o.outputPath.empty())
+        return WriteTextFile(o.outputPath, text.str()) ? kCliOk : kCliFileError;
+    const std::string bytes = std::move(text).str();
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
+        err << "vokra-cli: could not write the shapes to standard output\n";
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& /*err*/) {
+    CVokraDoc doc;
+    if (!ReadDocument(doc, o.input)) return kCliFileError;
+    bool changed = false;
+    // Releases first: a key set on the same command line is meant to stay hand-made.
+    for (const auto& [first, last] : o.releaseRanges) changed |= Release(doc, first, last) > 0;
+    for (const auto& [frame, opening] : o.setKeys) {
+        Keyframe key(frame, opening);
+        key.SetHandMade(true);
+        const bool found = [&] {
+            bool f;
+            std::int32_t index;
+            doc.GetKeys().Find(frame, f, index);
+            const Keyframe* old = f ? doc.GetKeys().GetAt(index) : nullptr;
+            return old && old->GetOpening() == key.GetOpening() && old->IsHandMade();
+        }();
+        if (found) continue;
+        doc.GetKeys().SetKey(key);
+        changed = true;
+    }
+    // Nothing to change: the file is left exactly as it was.
+    if (!changed) return kCliOk;
+    return doc.OnSaveDocument(o.input) ? kCliOk : kCliFileError;
+}
+
+int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    CVokraDoc doc;
+    if (!ReadDocument(doc, o.updatePath)) return kCliFileError;
+    if (o.fpsGiven && o.fps != doc.GetFrameRate()) {
+        return UsageError(err, "--fps " + ShortestNumber(o.fps) +
+                                   " differs from the document's frame rate (" +
+                                   ShortestNumber(doc.GetFrameRate()) + ")");
+    }
+    CliOptions load = o;
+    load.vokPath = o.updatePath;  // a converted copy goes beside the document, which refers to it
+    if (!LoadAnySound(doc, load, err)) return kCliFileError;
+    doc.UpdateExtent();
+
+    const std::int32_t lastFrame = TruncToInt32(doc.GetTimeRange().GetExtentMax());
+    const std::int32_t first = o.from.value_or(0);
+    const std::int32_t last = o.to.value_or(lastFrame);
+    if (last > lastFrame) {
+        return UsageError(err, "--to " + std::to_string(last) +
+                                   " is past the last frame of the timeline (" +
+                                   std::to_string(lastFrame) + ")");
+    }
+    if (first > last) {
+        return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
+                                   std::to_string(last) + ")");
+    }
+    if (const std::int64_t count = std::int64_t{last} - first + 1; count > kMaxKeysPerEdit) {
+        return UsageError(err, TooManyKeysMessage("AutoKey", count));
+    }
+
+    AutoKeySettings settings;
+    settings.highThreshold = o.highThreshold;
+    settings.lowThreshold = o.lowThreshold;
+    settings.highRange = o.highRange;
+    settings.lowRange = o.lowRange;
+    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
+    const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
+                                              last, settings, o.replaceHandEdits, doc.GetKeys());
+    if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
+    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, err)) {
+        return kCliFileError;
+    }
+
+    if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
+    if (!doc.OnSaveDocument(o.updatePath)) return kCliFileError;
+    const bool keysOut = !o.outputPath.empty() || o.format;
+    if (keysOut && !WriteKeysOutput(doc, o, out, err)) return kCliFileError;
+    return kCliOk;
+}
+
+}  // namespace vokra

@@ -1,0 +1,34 @@
+#pragma once
+// The steps vokra-cli's commands share (cli_runner.cpp), for the commands kept in files of their
+// own: the mouth shapes, the hand edits of a document and AutoKey into an existing document.
+#include <iosfwd>
+#include <string>
+
+namespace vokra {
+
+class CVokraDoc;
+struct CliOptions;
+
+// Prints the reason and the usage; the usage error's exit code.
+int UsageError(std::ostream& err, const std::string& reason);
+// A document with the settings' defaults (no settings file is read or written).
+void ResetWithoutSettings(CVokraDoc& doc);
+// Reads a document without the program's open steps (no sound is looked for).
+bool ReadDocument(CVokraDoc& doc, const std::string& path);
+// Loads o.input into g_sound, converting a recording the loader refuses in memory (beside
+// o.vokPath when one is given).
+bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err);
+// The keys in the chosen format to -o OUT or to standard output.
+bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
+                     std::ostream& err);
+
+// The commands of cli_shapes.cpp.
+int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err);
+int RunEdit(const CliOptions& o, std::ostream& out, std::ostream& err);
+int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err);
+// Guesses the shapes of frames first..last of the sound in g_sound into the document, keeping
+// hand-set shapes unless `replaceHandEdits`; false (after saying why) when it cannot.
+bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
+                         bool replaceHandEdits, std::ostream& err);
+
+}  // namespace vokra
