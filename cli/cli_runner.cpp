@@ -19,7 +19,7 @@
 namespace vokra {
 namespace {
 
-constexpr const char* kVersion = "1.0";
+constexpr const char* kVersion = VOKRA_VERSION;
 
 int UsageError(std::ostream& err, const std::string& reason) {
     err << "vokra-cli: " << reason << "\n" << CliUsage();

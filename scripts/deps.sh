@@ -3,7 +3,7 @@
 # Groups: build (compiler, ccache, CMake, Qt 6, SDL2, libsndfile, soxr), test (GoogleTest), bench (Google
 # Benchmark, sox as the conversion baseline), fuzz (clang 14 with libFuzzer), shots (Xvfb,
 # xdotool, ImageMagick, espeak-ng for screenshots), package (dpkg-shlibdeps and file, which CPack's
-# DEB generator runs).
+# DEB generator runs; help2man for the manual pages; lintian to check the package).
 set -euo pipefail
 
 pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev fonts-dejavu-core ccache"
@@ -11,7 +11,7 @@ pkgs_test="libgtest-dev libgmock-dev nlohmann-json3-dev"
 pkgs_bench="libbenchmark-dev sox"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"
 pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
-pkgs_package="dpkg-dev file"
+pkgs_package="dpkg-dev file lintian help2man"
 
 wanted=""
 for group in "$@"; do
