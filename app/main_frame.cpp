@@ -395,10 +395,11 @@ bool CMainFrame::OnCreateClient() {
     envelopePane->setObjectName(QStringLiteral("envelopePane"));
     splitter->addWidget(wavePane);
     splitter->addWidget(envelopePane);
-    // The upper pane keeps its ideal height of 100 pixels; the lower one takes the rest.
+    // The upper pane keeps its ideal height (100 pixels, more for a larger font's rulers); the
+    // lower one takes the rest.
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({100, 10000});
+    splitter->setSizes({wavePane->IdealHeight(), 10000});
     setCentralWidget(splitter);
     return true;
 }
@@ -707,11 +708,15 @@ void CMainFrame::PlacePalettes() {
     // Beside the window, growing to the right; or inside its right edge, growing to the left.
     const bool beside = frame.right() + kGap + ak.width() <= screenRect.right();
     const int top = std::max(beside ? frame.top() : geometry().top() + 60, screenRect.top());
-    const int akX = beside ? frame.right() + kGap : frame.right() - kGap - ak.width();
+    // Never off the screen's left edge, whatever their size.
+    const int akX = std::max(screenRect.left(),
+                             beside ? frame.right() + kGap : frame.right() - kGap - ak.width());
     autoKeyPalette.move(akX, top);
     QPoint pbPos(akX, top + ak.height() + 3 * kGap);
     if (pbPos.y() + pb.height() > screenRect.bottom()) {
-        pbPos = QPoint(beside ? akX + ak.width() + kGap : akX - kGap - pb.width(), top);
+        pbPos = QPoint(
+            std::max(screenRect.left(), beside ? akX + ak.width() + kGap : akX - kGap - pb.width()),
+            top);
     }
     playbackPalette.move(pbPos);
 }
