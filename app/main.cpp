@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Vokra 1.0\n");
+            std::printf("Vokra %s\n", VOKRA_VERSION);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -20,15 +20,16 @@ int main(int argc, char** argv) {
                 "Opens the document, or starts with a new one; a sound file (WAV, AIFF, FLAC,\n"
                 "Ogg, MP3 ...) is loaded into a new document, converted first if need be.\n"
                 "Settings are kept in the file named by VOKRA_INI, else beside the program\n"
-                "(vokra.INI) when its folder can be written, else in\n"
-                "$XDG_CONFIG_HOME/vokra/vokra.INI (~/.config/vokra/vokra.INI).\n");
+                "(vokra.INI) when it runs from a writable build or unpacked folder (never when\n"
+                "installed or run by root), else in $XDG_CONFIG_HOME/vokra/vokra.INI\n"
+                "(~/.config/vokra/vokra.INI).\n");
             return 0;
         }
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokra"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(VOKRA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vokra"));
     QApplication::setWindowIcon(vokra::ApplicationIcon());
 

@@ -404,9 +404,9 @@ bool CMainFrame::OnCreateClient() {
     wavePane->setObjectName(QStringLiteral("wavePane"));
     shapeLane->setObjectName(QStringLiteral("shapeLane"));
     envelopePane->setObjectName(QStringLiteral("envelopePane"));
-    // The waveform keeps its ideal height of 100 pixels and the shapes theirs; the envelope
-    // takes the rest.
-    lanes_->AddLane(wavePane, 100, false);
+    // The waveform keeps its ideal height (100 pixels, more for a larger font's rulers) and the
+    // shapes theirs; the envelope takes the rest.
+    lanes_->AddLane(wavePane, wavePane->IdealHeight(), false);
     lanes_->AddLane(shapeLane, shapeLane->IdealHeight(), false);
     lanes_->AddLane(envelopePane, 10000, true);
     if (shapeMenu_) shapeMenu_->AttachLane(shapeLane);
@@ -730,11 +730,15 @@ void CMainFrame::PlacePalettes() {
     // Beside the window, growing to the right; or inside its right edge, growing to the left.
     const bool beside = frame.right() + kGap + ak.width() <= screenRect.right();
     const int top = std::max(beside ? frame.top() : geometry().top() + 60, screenRect.top());
-    const int akX = beside ? frame.right() + kGap : frame.right() - kGap - ak.width();
+    // Never off the screen's left edge, whatever their size.
+    const int akX = std::max(screenRect.left(),
+                             beside ? frame.right() + kGap : frame.right() - kGap - ak.width());
     autoKeyPalette.move(akX, top);
     QPoint pbPos(akX, top + ak.height() + 3 * kGap);
     if (pbPos.y() + pb.height() > screenRect.bottom()) {
-        pbPos = QPoint(beside ? akX + ak.width() + kGap : akX - kGap - pb.width(), top);
+        pbPos = QPoint(
+            std::max(screenRect.left(), beside ? akX + ak.width() + kGap : akX - kGap - pb.width()),
+            top);
     }
     playbackPalette.move(pbPos);
 }

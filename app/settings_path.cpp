@@ -31,12 +31,33 @@ std::string ProgramIniPath(const std::string& programPath) {
     return programPath.substr(0, dot) + ".INI";
 }
 
+bool IsInSystemFolder(const std::string& programPath) {
+    // The folders the file system hierarchy gives to the system and its package managers; a
+    // program anywhere else was built or unpacked by the user.
+    static constexpr const char* kSystem[] = {"/usr",  "/opt",   "/bin",   "/sbin",
+                                              "/lib",  "/lib32", "/lib64", "/libx32",
+                                              "/snap", "/nix",   "/gnu",   "/app"};
+    const std::string path =
+        std::filesystem::path(AbsoluteSettingsPath(programPath)).lexically_normal().string();
+    for (const char* prefix : kSystem) {
+        const std::string p(prefix);
+        if (path.size() > p.size() && path.compare(0, p.size(), p) == 0 && path[p.size()] == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string SettingsFilePath(const SettingsPathInputs& in) {
     // A relative name is made absolute at once: the current folder moves at start-up and after
     // Open and Save As, and the settings must not follow it into another file.
     if (!in.vokraIni.empty()) return AbsoluteSettingsPath(in.vokraIni);
     const std::string beside = ProgramIniPath(in.programPath);
-    if (in.folderWritable && in.folderWritable(FolderOf(beside))) return beside;
+    // Root writing beside the program would leave a root-owned file in a shared folder.
+    if (!in.runByRoot && !IsInSystemFolder(in.programPath) && in.folderWritable &&
+        in.folderWritable(FolderOf(beside))) {
+        return beside;
+    }
     // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
     std::string config = in.xdgConfigHome;
     if (config.empty() || config[0] != '/') {
@@ -56,6 +77,7 @@ SettingsPathInputs CurrentSettingsPathInputs(const std::string& programPath) {
     in.vokraIni = env("VOKRA_INI");
     in.xdgConfigHome = env("XDG_CONFIG_HOME");
     in.home = env("HOME");
+    in.runByRoot = ::geteuid() == 0;
     in.folderWritable = [](const std::string& folder) {
         return ::access(folder.c_str(), W_OK | X_OK) == 0;
     };

@@ -1,7 +1,8 @@
 #pragma once
 // Where the settings file lives: beside the program file, named after it with the extension
-// replaced by ".INI", unless VOKRA_INI names another file or the program's folder cannot be
-// written (an installed program), in which case it goes to the user's configuration folder.
+// replaced by ".INI", unless VOKRA_INI names another file, or the program is installed (in a system
+// folder), run by root, or its folder cannot be written; then it goes to the user's configuration
+// folder.
 #include <functional>
 #include <string>
 
@@ -14,6 +15,7 @@ struct SettingsPathInputs {
     std::string vokraIni;       // $VOKRA_INI (empty when unset)
     std::string xdgConfigHome;  // $XDG_CONFIG_HOME (empty when unset)
     std::string home;           // $HOME
+    bool runByRoot = false;     // effective user id 0
     // True when new files can be created in the folder.
     std::function<bool(const std::string& folder)> folderWritable;
 };
@@ -24,6 +26,10 @@ std::string ProgramIniPath(const std::string& programPath);
 
 // The folder part of a path without its final '/' ("/usr/bin/vokra" -> "/usr/bin"; "vokra" -> ".").
 std::string FolderOf(const std::string& path);
+
+// True for a program under /usr, /opt or another folder the system owns: an installed program,
+// which never writes beside itself.
+bool IsInSystemFolder(const std::string& programPath);
 
 // A relative path made absolute against the current folder (an absolute one as it is).
 std::string AbsoluteSettingsPath(const std::string& path);

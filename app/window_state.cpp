@@ -104,10 +104,31 @@ void SaveWindowLayout(CMainFrame& frame, IniFile& ini) {
     WriteRect(ini, "AutoKey", QRect(frame.GetAutoKeyPalette().pos(), QSize(1, 1)), false);
 }
 
+QRect MakeRoomForPalettes(const QRect& window, int column, const QRect& screen, int least) {
+    // The gap PlacePalettes leaves, and room for the window's frame the window system adds.
+    constexpr int kSlack = 8 + 16;
+    const int need = column + kSlack;
+    if (window.right() + need <= screen.right()) return window;
+    QRect r = window;
+    r.moveLeft(screen.left());
+    if (r.right() + need <= screen.right()) return r;
+    const int width = screen.right() - need - r.left() + 1;
+    // A screen too small for both keeps the window as it was: narrowing it would not help.
+    if (width < least) return window;
+    r.setWidth(width);
+    return r;
+}
+
 void RestoreWindowLayout(CMainFrame& frame, const IniFile& ini) {
     const int width = std::min(ini.GetInt(kWindowSection, "Width", 0), kFarthest);
     const int height = std::min(ini.GetInt(kWindowSection, "Height", 0), kFarthest);
-    if (width > 0 && height > 0) {
+    if (width <= 0 || height <= 0) {
+        const int column =
+            std::max(frame.GetAutoKeyPalette().width(), frame.GetPlaybackPalette().width());
+        const QRect room = MakeRoomForPalettes(frame.geometry(), column, PrimaryScreen(), 480);
+        // Left alone when it fits, so the window system still chooses where the window opens.
+        if (room != frame.geometry()) frame.setGeometry(room);
+    } else {
         // A size from a bigger screen is cut down to this one.
         const QRect saved(Coordinate(ini, "Left", 0), Coordinate(ini, "Top", 0), width, height);
         frame.setGeometry(OnScreen(saved));

@@ -19,6 +19,12 @@ inline constexpr const char* kWindowSection = "Window";
 // coordinates.
 QRect KeepOnScreens(const QRect& r, const QList<QRect>& screens, const QRect& primary);
 
+// The window's first place (no layout saved yet) on `screen`: the palettes, stacked in a column
+// `column` pixels wide, must fit to its right rather than open over the panes. The window moves
+// left first, then narrows, never below `least` pixels; it stays as it is when they already fit
+// or cannot be made to.
+QRect MakeRoomForPalettes(const QRect& window, int column, const QRect& screen, int least);
+
 // Writes the frame's layout into the [Window] section.
 void SaveWindowLayout(CMainFrame& frame, IniFile& ini);
 // The window's size and place, the splitter and the bars, before the window is shown; nothing

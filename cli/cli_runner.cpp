@@ -24,7 +24,7 @@
 namespace vokra {
 namespace {
 
-constexpr const char* kVersion = "1.0";
+constexpr const char* kVersion = VOKRA_VERSION;
 
 }  // namespace
 

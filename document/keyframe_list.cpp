@@ -37,6 +37,7 @@ const Keyframe* KeyframeList::FindAtOrAfter(std::int32_t frame) const {
 }
 
 void KeyframeList::SetKey(const Keyframe& key) {
+    ++revision_;
     // Grow in steps of 1000 slots so that keying a long sound frame by frame reallocates rarely.
     if (keys_.size() == keys_.capacity()) keys_.reserve(keys_.capacity() + 1000);
     // Keys usually come in frame order (file load, AutoKey, fill): append without a search.
@@ -65,6 +66,7 @@ void KeyframeList::RemoveKey(std::int32_t frame) {
     std::int32_t index;
     Find(frame, found, index);
     if (!found) return;
+    ++revision_;
     pool_.Delete(keys_[static_cast<std::size_t>(index)]);
     keys_.erase(keys_.begin() + index);
 }
@@ -90,6 +92,7 @@ std::vector<Keyframe> KeyframeList::CopyRange(std::int32_t first, std::int32_t l
 
 void KeyframeList::ReplaceRange(std::int32_t first, std::int32_t last,
                                 const std::vector<Keyframe>& run) {
+    ++revision_;
     std::int32_t begin;
     std::int32_t end;
     IndexRange(first, last, begin, end);
@@ -118,12 +121,14 @@ std::int32_t KeyframeList::RemoveRange(std::int32_t first, std::int32_t last) {
     std::int32_t end;
     IndexRange(first, last, begin, end);
     if (end <= begin) return 0;
+    ++revision_;
     for (std::int32_t i = begin; i < end; ++i) pool_.Delete(keys_[static_cast<std::size_t>(i)]);
     keys_.erase(keys_.begin() + begin, keys_.begin() + end);
     return end - begin;
 }
 
 void KeyframeList::RemoveAll() {
+    ++revision_;
     keys_.clear();
     keys_.shrink_to_fit();
     pool_.Clear();

@@ -44,6 +44,8 @@ public:
     // Linear interpolation between neighbouring keys, ramping up from (0, 0.0) before the first
     // key and holding the last key's opening after it.
     double GetOpeningAt(double position) const;
+    // Counts every change of the keys, so a picture drawn from them knows when it is stale.
+    std::uint64_t GetRevision() const { return revision_; }
 
 private:
     // Index range [begin, end) of the keys from frame first to frame last.
@@ -69,6 +71,7 @@ private:
 
     std::vector<Keyframe*> keys_;
     RecordPool pool_;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace vokra

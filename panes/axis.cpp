@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "panes/plot_mapping.h"
 
@@ -58,7 +59,15 @@ void DrawAxis(DrawContext& dc, const Rect& plot, double a, double b, const char*
     map.SetWorldRect(a, b, 1.0, 0.0);
     const int base = plot.top + plot.Height();
 
-    const Size extent = dc.GetTextExtent(sample);
+    Size extent = dc.GetTextExtent(sample);
+    // Far out on the timeline the labels are longer than the sample ("2147483640"): the spacing
+    // then follows the longest label the range can show, or neighbours would overlap.
+    const std::string longest =
+        FormatFixed(std::ceil(std::max(std::abs(a), std::abs(b))), decimals);
+    if (longest.size() > std::char_traits<char>::length(sample)) {
+        const Size wide = dc.GetTextExtent(longest);
+        if (wide.cx > extent.cx) extent.cx = wide.cx;
+    }
     int n = extent.cx > 0 ? (2 * plot.Width()) / (3 * extent.cx) : 16;
     if (n > 16) {
         n = 16;

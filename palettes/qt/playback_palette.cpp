@@ -205,6 +205,30 @@ void CPlaybackPalette::UpdatePlayState() {
     }
 }
 
+QString CPlaybackPalette::ShownText(const QLineEdit* edit) const {
+    if (!m_pDoc) return {};
+    const TimelineState& ts = m_pDoc->GetTimeRange();
+    const bool selection = ts.HasSelection();
+    if (edit == m_editStart) return QString::number(TruncToInt32(ts.SelectionStart() + 1.0));
+    if (edit == m_editEnd) {
+        return selection ? QString::number(TruncToInt32(ts.SelectionEnd())) : QString();
+    }
+    if (!selection) return {};
+    const KeyframeList& keys = m_pDoc->GetKeys();
+    const std::int32_t last = TruncToInt32(ts.SelectionEnd());
+    bool found = false;
+    std::int32_t index = 0;
+    keys.Find(TruncToInt32(ts.SelectionStart() + 1.0), found, index);
+    std::int32_t common = -1;
+    for (const Keyframe* k = keys.GetAt(index); k && k->GetFrame() <= last;
+         k = keys.GetAt(++index)) {
+        const std::int32_t p = TruncToInt32(k->GetOpening() * 100.0 + 0.5);
+        if (common >= 0 && p != common) return {};
+        common = p;
+    }
+    return common >= 0 ? QString::number(common) : QString();
+}
+
 void CPlaybackPalette::Refresh(int code) {
     if (m_pDoc) {
         const TimelineState& ts = m_pDoc->GetTimeRange();
@@ -486,7 +510,7 @@ void CPlaybackPalette::StopPlayback() {
         g_sound.Stop();
         m_nState = kStopped;
     }
-    Refresh(kHintVisibleRange);
+    Refresh(m_bCommittingEdit ? kHintKeepStartEnd : kHintVisibleRange);
     PlaceMarker(m_previewFrame);
 }
 
@@ -610,8 +634,10 @@ void CPlaybackPalette::OnKillFocusStart() {
         a = s - 0.5;
         b = e + 0.5;
     }
+    m_bCommittingEdit = true;
     ts.SetAnchor(b);
     ts.SetCursor(a);  // the cursor goes to the Start side
+    m_bCommittingEdit = false;
     ts.ScrollToCursor();
     m_bEndModified = true;
     m_pDoc->UpdateAllViews(nullptr, kHintKeepStartEnd);
@@ -731,6 +757,9 @@ void CPlaybackPalette::OnBadValue(int which, int maximum) {
     Messages().Show(request);
     QLineEdit* edit = which == 0 ? m_editStart : which == 1 ? m_editEnd : m_editOpen;
     edit->setFocus();
+    // The refused number goes: the edit shows the value in force again, ready to be retyped. Only
+    // now, once the other edit has lost the focus while this one still held a refused value.
+    SetEditText(edit, ShownText(edit));
     edit->selectAll();
 }
 

@@ -93,6 +93,8 @@ private:
     void PlaceMarker(double position);
     // Sets an edit's text as the palette does, which clears its modified flag.
     void SetEditText(QLineEdit* edit, const QString& text);
+    // What Refresh shows in the Start, End or %Open edit for the current selection and keys.
+    QString ShownText(const QLineEdit* edit) const;
     void UpdateButtonTexts();
     // Starts the auditioned range again from its first sample; false when the device refused.
     bool RestartAudition();
@@ -127,6 +129,9 @@ private:
     // The modified flags of the Start, End and %Open edits: set by typing, cleared when the
     // palette writes the text.
     bool m_bStartModified = false;
+    // Set while a typed Start or End moves the selection: the playback stop that every selection
+    // change brings must not overwrite the edits the commit keeps.
+    bool m_bCommittingEdit = false;
     bool m_bEndModified = false;
     bool m_bOpenModified = false;
     QTimer* m_timer = nullptr;

@@ -154,53 +154,88 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
     const TimelineState& ts = GetTimelineState();
     const double vs = ts.GetVisibleMin();
     const double ve = ts.GetVisibleMax();
-    bool found = false;
-    std::int32_t iStart = 0;
-    keys.Find(TruncFrame(vs), found, iStart);
-    const bool startOnKey = found && vs == std::trunc(vs);
-    bool foundEnd = false;
-    std::int32_t iEnd = 0;
-    keys.Find(TruncFrame(ve), foundEnd, iEnd);
 
-    std::vector<Point> points;
-    const std::int64_t room = static_cast<std::int64_t>(iEnd) - iStart + 10;
-    points.reserve(room > 0 ? static_cast<std::size_t>(room) : 10u);
-    points.push_back(map.WorldToPixelPoint(vs, DisplayedOpeningAt(vs)));
-    bool ranOut = false;
-    bool beyond = false;
-    std::vector<Point> handMade;
-    std::vector<bool> handSelected;
-    for (std::int32_t i = iStart;; ++i) {
-        const Keyframe* key = keys.GetAt(i);
-        if (!key) {
-            ranOut = true;
-            break;
-        }
-        const double f = key->GetFrame();
-        double v = key->GetOpening();
-        if (keyDragging == 1 && ts.IsInSelection(f)) v += keyDragOffset;
-        if (f < vs) continue;
-        if (f > ve) {
-            beyond = true;
-            break;
-        }
-        points.push_back(map.WorldToPixelPoint(f, v));
-        if (key->IsHandMade()) {
-            handMade.push_back(points.back());
-            handSelected.push_back(ts.IsInSelection(f));
-        }
+    KeyPictureKey key;
+    key.keys = &keys;
+    key.revision = keys.GetRevision();
+    key.pixels = map.GetPixelRect();
+    key.clip = dc.GetClipBox();
+    key.visibleMin = vs;
+    key.visibleMax = ve;
+    key.dragging = keyDragging;
+    key.denseKeysPerColumn = denseKeysPerColumn;
+    if (keyDragging == 1) {
+        // Only a drag makes the selection part of the picture.
+        key.dragOffset = keyDragOffset;
+        key.selectionStart = ts.SelectionStart();
+        key.selectionEnd = ts.SelectionEnd();
     }
-    if (beyond) points.push_back(map.WorldToPixelPoint(ve, DisplayedOpeningAt(ve)));
+    if (!keyPictureValid_ || !(key == keyPictureKey_)) {
+        ++keyPictureBuilds_;
+        bool found = false;
+        std::int32_t iStart = 0;
+        keys.Find(TruncFrame(vs), found, iStart);
+        const bool startOnKey = found && vs == std::trunc(vs);
+        bool foundEnd = false;
+        std::int32_t iEnd = 0;
+        keys.Find(TruncFrame(ve), foundEnd, iEnd);
 
-    const Rect r = map.GetPixelRect();
-    const double columns = std::abs(r.right - r.left) + 1.0;
-    DrawKeyPoints(dc, points, startOnKey, ranOut, points.size() > denseKeysPerColumn * columns);
-    // Keys set by hand: a hollow square around the mark. Where they are denser than the columns
-    // the squares would only paint the pane black, so they are left out there.
-    if (handMade.size() <= columns) {
-        for (std::size_t k = 0; k < handMade.size(); ++k)
-            DrawHandMark(dc, handMade[k], handSelected[k] ? selectionColour : backgroundColour);
+        std::vector<Point> points;
+        const std::int64_t room = static_cast<std::int64_t>(iEnd) - iStart + 10;
+        points.reserve(room > 0 ? static_cast<std::size_t>(room) : 10u);
+        points.push_back(map.WorldToPixelPoint(vs, DisplayedOpeningAt(vs)));
+        bool ranOut = false;
+        bool beyond = false;
+        keyPicture_.hand.clear();
+        keyPicture_.handFrames.clear();
+        for (std::int32_t i = iStart;; ++i) {
+            const Keyframe* k = keys.GetAt(i);
+            if (!k) {
+                ranOut = true;
+                break;
+            }
+            const double f = k->GetFrame();
+            double v = k->GetOpening();
+            if (keyDragging == 1 && ts.IsInSelection(f)) v += keyDragOffset;
+            if (f < vs) continue;
+            if (f > ve) {
+                beyond = true;
+                break;
+            }
+            points.push_back(map.WorldToPixelPoint(f, v));
+            if (k->IsHandMade()) {
+                keyPicture_.hand.push_back(points.back());
+                keyPicture_.handFrames.push_back(f);
+            }
+        }
+        if (beyond) points.push_back(map.WorldToPixelPoint(ve, DisplayedOpeningAt(ve)));
+
+        const Rect r = map.GetPixelRect();
+        const double columns = std::abs(r.right - r.left) + 1.0;
+        BuildKeyPicture(points, key.clip, startOnKey, ranOut,
+                        points.size() > denseKeysPerColumn * columns, keyPicture_);
+        // Where hand-made keys are denser than the columns their squares would only paint the
+        // pane black, so they are left out there.
+        if (keyPicture_.hand.size() > columns) {
+            keyPicture_.hand.clear();
+            keyPicture_.handFrames.clear();
+        }
+        keyPictureKey_ = key;
+        keyPictureValid_ = true;
     }
+
+    const Rgb oldBk = dc.GetBkColor();
+    if (!keyPicture_.line.empty()) {
+        dc.Polyline(keyPicture_.line.data(), static_cast<int>(keyPicture_.line.size()));
+    }
+    for (const Rect& mark : keyPicture_.marks) dc.FillSolidRect(mark, Rgb{0, 0, 0});
+    // Keys set by hand: a hollow square around the mark.
+    for (std::size_t k = 0; k < keyPicture_.hand.size(); ++k) {
+        DrawHandMark(dc, keyPicture_.hand[k],
+                     ts.IsInSelection(keyPicture_.handFrames[k]) ? selectionColour
+                                                                : backgroundColour);
+    }
+    dc.SetBkColor(oldBk);
 }
 
 void EnvView::DrawHandMark(DrawContext& dc, Point p, Rgb inside) {
@@ -212,22 +247,22 @@ void EnvView::DrawHandMark(DrawContext& dc, Point p, Rgb inside) {
     dc.FillSolidRect(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2}, inside);
 }
 
-void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, bool startOnKey,
-                            bool ranOut, bool dense) {
+void EnvView::BuildKeyPicture(const std::vector<Point>& points, const Rect& clip, bool startOnKey,
+                              bool ranOut, bool dense, KeyPicture& out) {
+    out.line.clear();
+    out.marks.clear();
     const std::size_t count = points.size();
     if (count == 0) return;
     auto marked = [&](std::size_t i) {
         return !(i == 0 && !startOnKey) && !(i == count - 1 && !ranOut);
     };
-    const Rgb oldBk = dc.GetBkColor();
     if (!dense) {
-        dc.Polyline(points.data(), static_cast<int>(count));
+        out.line = points;
         for (std::size_t i = 0; i < count; ++i) {
             if (!marked(i)) continue;
             const Point& p = points[i];
-            dc.FillSolidRect(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2}, Rgb{0, 0, 0});
+            out.marks.push_back(Rect{p.x - 1, p.y - 1, p.x + 2, p.y + 2});
         }
-        dc.SetBkColor(oldBk);
         return;
     }
 
@@ -235,8 +270,8 @@ void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, b
     // from the lowest point to the highest, and the step out of the column starts at its last
     // point. So first, lowest, highest (in the order they came) and last draw the same pixels.
     // The last column keeps every point: there the line's final end pixel is left out.
-    std::vector<Point> line;
-    line.reserve(4 * static_cast<std::size_t>(dc.GetClipBox().Width() + 2) + 8);
+    std::vector<Point>& line = out.line;
+    line.reserve(4 * static_cast<std::size_t>(clip.Width() + 2) + 8);
     auto push = [&line](Point p) {
         if (line.empty() || !(line.back() == p)) line.push_back(p);
     };
@@ -260,18 +295,13 @@ void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, b
         }
         i = j;
     }
-    dc.Polyline(line.data(), static_cast<int>(line.size()));
 
     // The marks: 3x3 squares, wherever the clip lets them show. Each centre column gets a bit
     // mask of the rows its squares cover; a pixel column is covered by the squares of its own
-    // centre column and both neighbours, filled as the runs of rows set in the three masks.
-    const Rect clip = dc.GetClipBox();
+    // centre column and both neighbours, kept as the runs of rows set in the three masks.
     const int width = clip.Width();
     const int height = clip.Height();
-    if (width <= 0 || height <= 0) {
-        dc.SetBkColor(oldBk);
-        return;
-    }
+    if (width <= 0 || height <= 0) return;
     const int words = (height + 63) / 64;
     // Centre columns run one beyond the clip on each side (their squares reach into it).
     const int cols = width + 2;
@@ -305,11 +335,10 @@ void EnvView::DrawKeyPoints(DrawContext& dc, const std::vector<Point>& points, b
             bits = ~covered[w] & (~std::uint64_t{0} << (start % 64));
             while (bits == 0 && ++w < words) bits = ~covered[w];
             const int end = bits == 0 ? height : std::min(height, w * 64 + std::countr_zero(bits));
-            dc.FillSolidRect(Rect{px, clip.top + start, px + 1, clip.top + end}, Rgb{0, 0, 0});
+            out.marks.push_back(Rect{px, clip.top + start, px + 1, clip.top + end});
             y = end;
         }
     }
-    dc.SetBkColor(oldBk);
 }
 
 void EnvView::OnLButtonDown(KeyState keys, Point point) {

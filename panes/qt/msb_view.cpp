@@ -165,6 +165,16 @@ int MSBView::MarginForFont() const {
     return AxisMargin(dc.GetTextExtent(kWidestAxisLabel));
 }
 
+QSize MSBView::minimumSizeHint() const {
+    // The plot must be larger than IsTooSmall's limit to be drawn at all.
+    const int side = 2 * MarginForFont() + 26;
+    return QSize(side, side + ScrollBarHeight());
+}
+
+int MSBView::IdealHeight() const {
+    return 100 + 2 * (MarginForFont() - kMargin) + ScrollBarHeight();
+}
+
 void MSBView::RenderBackBuffer() {
     if (!BackBufferFits()) ReplaceBackBuffer();
     {

@@ -86,6 +86,12 @@ public:
     int Margin() const { return margin_; }
     // The margin the pane's font needs on a back buffer of this pane's pixel ratio.
     int MarginForFont() const;
+    // The least size that still shows a plot between the margins the font needs, so a large font
+    // never leaves a pane empty.
+    QSize minimumSizeHint() const override;
+    // The height the upper pane starts with: 100 pixels at the usual margins, and as much more as
+    // a larger font's margins take.
+    int IdealHeight() const;
     void SetPlaybackMarker(double position, bool show);
     // Paints the whole picture into the back buffer and brings it to the screen now.
     void PaintPane();

@@ -165,7 +165,9 @@ std::optional<std::string> QtFileDialogService::Run(const FileDialogRequest& req
 }
 
 std::vector<QString> ManualCandidates(const QString& programDir) {
-    return {QDir::cleanPath(programDir + QStringLiteral("/../share/doc/vokra")),
+    // Installed: the program's own data folder, which a system that leaves out /usr/share/doc
+    // still installs. Built: the copy in the build tree.
+    return {QDir::cleanPath(programDir + QStringLiteral("/../share/vokra/manual")),
             QDir::cleanPath(programDir + QStringLiteral("/../docs"))};
 }
 

@@ -60,7 +60,7 @@ private:
 };
 
 // The manual's folders to look in, relative to the program's folder: the installed layout
-// (../share/doc/vokra) and the build tree (../docs).
+// (../share/vokra/manual) and the build tree (../docs).
 std::vector<QString> ManualCandidates(const QString& programDir);
 // The page to open for a help context: the manual with the anchor "ctx<context>".
 QUrl HelpUrl(const QString& manualPath, int context);

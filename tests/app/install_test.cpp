@@ -50,9 +50,11 @@ bool WellFormedXml(const std::string& path) {
 TEST_F(Install, PutsEveryFileInPlace) {
     ASSERT_EQ(status_, 0) << test::ReadFile(prefix_->File("install.log"));
     for (const char* file :
-         {"bin/vokra", "bin/vokra-cli", "share/doc/vokra/manual.html", "share/doc/vokra/manual.css",
-          "share/doc/vokra/screenshot.png", "share/applications/vokra.desktop",
-          "share/icons/hicolor/scalable/apps/vokra.svg", "share/mime/packages/vokra.xml"}) {
+         {"bin/vokra", "bin/vokra-cli", "share/vokra/manual/manual.html",
+          "share/vokra/manual/manual.css", "share/vokra/manual/screenshot.png",
+          "share/doc/vokra/copyright", "share/doc/vokra/changelog.gz",
+          "share/applications/vokra.desktop", "share/icons/hicolor/scalable/apps/vokra.svg",
+          "share/mime/packages/vokra.xml"}) {
         EXPECT_TRUE(fs::is_regular_file(At(file))) << file;
     }
     const auto perms = fs::status(At("bin/vokra")).permissions();
@@ -62,8 +64,8 @@ TEST_F(Install, PutsEveryFileInPlace) {
 TEST_F(Install, InstalledProgramFindsItsManualWithBothAnchors) {
     ASSERT_EQ(status_, 0);
     QtHelpService help(ManualCandidates(QString::fromStdString(At("bin"))));
-    EXPECT_EQ(help.ManualPath().toStdString(), At("share/doc/vokra/manual.html"));
-    const std::string html = test::ReadFile(At("share/doc/vokra/manual.html"));
+    EXPECT_EQ(help.ManualPath().toStdString(), At("share/vokra/manual/manual.html"));
+    const std::string html = test::ReadFile(At("share/vokra/manual/manual.html"));
     EXPECT_NE(html.find("id=\"ctx100\""), std::string::npos);
     EXPECT_NE(html.find("id=\"ctx440\""), std::string::npos);
 }
@@ -92,10 +94,12 @@ TEST_F(Install, InstalledProgramsAnswer) {
     ASSERT_EQ(status_, 0);
     const std::string log = prefix_->File("run.log");
     EXPECT_EQ(std::system(("\"" + At("bin/vokra") + "\" --version > \"" + log + "\"").c_str()), 0);
-    EXPECT_EQ(test::ReadFile(log), "Vokra 1.0\n");
+    // Both programs say the package's version.
+    EXPECT_EQ(test::ReadFile(log), "Vokra 1.0.0\n");
     EXPECT_EQ(
         std::system(("\"" + At("bin/vokra-cli") + "\" --version > \"" + log + "\" 2>&1").c_str()),
         0);
+    EXPECT_EQ(test::ReadFile(log), "vokra-cli 1.0.0\n");
 }
 
 // The package scripts/package.sh makes comes from the same install rules: a DEB under /usr whose
@@ -109,6 +113,22 @@ TEST(Package, CPackMakesADebianPackageOfTheInstallRules) {
           "set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS \"ON\")", "set(CPACK_PACKAGE_VERSION \"1.0.0\")"}) {
         EXPECT_NE(config.find(line), std::string::npos) << line;
     }
+    // The description is one text, not a list (whose ';' would show in every continuation
+    // line), its lines short enough for Debian's tools; the maintainer can be written to.
+    const std::string key = "set(CPACK_PACKAGE_DESCRIPTION \"";
+    const std::size_t from = config.find(key);
+    ASSERT_NE(from, std::string::npos);
+    const std::size_t to = config.find("\")", from);
+    const std::string description = config.substr(from + key.size(), to - from - key.size());
+    EXPECT_EQ(description.find(';'), std::string::npos) << description;
+    std::size_t start = 0;
+    while (start < description.size()) {
+        std::size_t end = description.find('\n', start);
+        if (end == std::string::npos) end = description.size();
+        EXPECT_LE(end - start, 79u) << description.substr(start, end - start);
+        start = end + 1;
+    }
+    EXPECT_EQ(config.find("@localhost"), std::string::npos);
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST(QtServices_Help, MissingManualOrFailedBrowserReportsFailure) {
 TEST(QtServices_Help, LooksBesideTheInstalledAndTheBuiltProgram) {
     const auto c = ManualCandidates("/opt/vokra/bin");
     ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[0], "/opt/vokra/share/doc/vokra");
+    EXPECT_EQ(c[0], "/opt/vokra/share/vokra/manual");
     EXPECT_EQ(c[1], "/opt/vokra/docs");
 }
 

@@ -46,6 +46,32 @@ INSTANTIATE_TEST_SUITE_P(
         ScreenCase{"Empty", QRect(), QRect(959, 539, 1, 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The first start: the palettes' column (220 pixels) goes right of the window, not over its panes.
+struct RoomCase {
+    const char* name;
+    QRect window;
+    int screenWidth;
+    QRect expect;
+};
+void PrintTo(const RoomCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class WindowLayout_RoomForPalettes : public ::testing::TestWithParam<RoomCase> {};
+
+TEST_P(WindowLayout_RoomForPalettes, MovesLeftThenNarrows) {
+    const RoomCase& c = GetParam();
+    EXPECT_EQ(MakeRoomForPalettes(c.window, 220, QRect(0, 0, c.screenWidth, 768), 480), c.expect);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WindowLayout_RoomForPalettes,
+    ::testing::Values(
+        RoomCase{"AlreadyFits", QRect(10, 20, 700, 600), 1024, QRect(10, 20, 700, 600)},
+        RoomCase{"MovedLeft", QRect(200, 20, 700, 600), 1024, QRect(0, 20, 700, 600)},
+        RoomCase{"Narrowed", QRect(0, 0, 900, 600), 1024, QRect(0, 0, 780, 600)},
+        RoomCase{"NoRoomLeavesItAlone", QRect(50, 0, 900, 600), 600, QRect(50, 0, 900, 600)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 using WindowLayout = AppFixture;
 
 TEST_F(WindowLayout, ComesBackAsItWasLeft) {

@@ -340,7 +340,7 @@ TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     }
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exit, 0);
-    EXPECT_EQ(version.out, "vokra-cli 1.0\n");
+    EXPECT_EQ(version.out, "vokra-cli 1.0.0\n");
 }
 
 // Every format of export: the same text on standard output and in the file of -o, the one the

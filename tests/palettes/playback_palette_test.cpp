@@ -406,7 +406,7 @@ TEST_F(PlaybackPaletteTest, OpenAbove150IsRefusedWithTheFocusBack) {
     EXPECT_EQ(messages_.Shown().back().owner, static_cast<QWidget*>(&palette_));
     EXPECT_EQ(d_.Doc().GetKeys().GetAt(0)->GetOpening(), 0.4f);
     EXPECT_EQ(QApplication::focusWidget(), Edit("open"));
-    EXPECT_EQ(Edit("open")->selectedText(), "151");
+    EXPECT_EQ(Edit("open")->selectedText(), "40");
 }
 
 TEST_F(PlaybackPaletteTest, OpenLeftWithoutTypingChangesNothing) {
@@ -508,6 +508,29 @@ TEST_F(PlaybackPaletteTest, TypedStartAfterEndSelectsWithTheCursorOnTheStartSide
     EXPECT_EQ(view_.hints.back(), 57);
 }
 
+// The main frame stops playback at every selection change, and that stop refreshes the palette:
+// it must not undo the Start a commit keeps, or the End typed next pairs with the old Start.
+TEST_F(PlaybackPaletteTest, StartPastEndThenEndSelectsWhatWasTyped) {
+    SetPositionChangeHook([this] {
+        palette_.StopPlayback();
+        frame_.SetPlaybackMarkers(0.0, false);
+    });
+    ASSERT_TRUE(Activate());
+    d_.SelectFrames(20, 30);
+    Show();
+    Type(Edit("start"), "40");
+    Leave();
+    EXPECT_EQ(Edit("start")->text(), "40");
+    EXPECT_EQ(Edit("end")->text(), "30");
+    Type(Edit("end"), "40");
+    Leave();
+    SetPositionChangeHook(nullptr);
+    EXPECT_DOUBLE_EQ(Time().GetAnchor(), 39.5);
+    EXPECT_DOUBLE_EQ(Time().GetCursor(), 40.5);
+    EXPECT_EQ(Edit("start")->text(), "40");
+    EXPECT_EQ(Edit("end")->text(), "40");
+}
+
 struct EditCase {
     const char* name;
     const char* edit;
@@ -555,6 +578,7 @@ struct BadCase {
     const char* edit;
     const char* text;
     const char* prompt;
+    const char* restored;  // the valid value shown again after the message
 };
 
 class PlaybackPalette_BadValues : public PlaybackPaletteTest,
@@ -575,18 +599,19 @@ TEST_P(PlaybackPalette_BadValues, PromptedWithTheFocusBackAndNothingChanged) {
     EXPECT_DOUBLE_EQ(Time().GetCursor(), 8.5);
     EXPECT_EQ(d_.Doc().GetKeys().GetAt(0)->GetOpening(), 0.5f);
     EXPECT_EQ(QApplication::focusWidget(), Edit(c.edit));
-    EXPECT_EQ(Edit(c.edit)->selectedText(), c.text);
+    EXPECT_EQ(Edit(c.edit)->text(), c.restored);
+    EXPECT_EQ(Edit(c.edit)->selectedText(), c.restored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PlaybackPalette_BadValues,
                          ::testing::Values(BadCase{"EndPastLastFrame", "end", "51",
-                                                   "Please Enter a size between 0 and 50"},
+                                                   "Please Enter a size between 0 and 50", "8"},
                                            BadCase{"StartPastLastFrame", "start", "51",
-                                                   "Please Enter a size between 0 and 50"},
+                                                   "Please Enter a size between 0 and 50", "3"},
                                            BadCase{"HugeStart", "start", "99999999999999999999",
-                                                   "Please Enter a size between 0 and 50"},
+                                                   "Please Enter a size between 0 and 50", "3"},
                                            BadCase{"Open151", "open", "151",
-                                                   "Please Enter a size between 0 and 150"}),
+                                                   "Please Enter a size between 0 and 150", "50"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackPaletteTest, RefusedStartNeverReachesTheSelectionThroughEnd) {

@@ -181,6 +181,40 @@ TEST(Axis_Steps, BeyondTheTableStaysWithinSixteenLabels) {
     EXPECT_LE(labels, 17u);
 }
 
+// Labels as wide as their text (8 pixels a character) never overlap, however far out the view is.
+struct FarCase {
+    const char* name;
+    double a, b;
+    int plotWidth;
+};
+void PrintTo(const FarCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Axis_FarLabels : public ::testing::TestWithParam<FarCase> {};
+
+TEST_P(Axis_FarLabels, LeaveRoomBetweenNeighbours) {
+    const FarCase& c = GetParam();
+    RecordingDrawContext dc;
+    dc.SetFixedTextExtent(Size{0, 16});
+    dc.SetCharWidth(8);
+    DrawFramesAxis(dc, Rect{25, 25, 25 + c.plotWidth, 175}, c.a, c.b);
+    const auto& texts = dc.Texts();
+    ASSERT_GE(texts.size(), 1u);
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        const int halves = 8 * static_cast<int>(texts[i - 1].text.size() + texts[i].text.size());
+        EXPECT_GT(2 * (texts[i].at.x - texts[i - 1].at.x), halves)
+            << texts[i - 1].text << " and " << texts[i].text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Axis_FarLabels,
+    ::testing::Values(FarCase{"NearTheLastFrame", 2147483000.0, 2147483647.5, 600},
+                      FarCase{"LastFramesZoomed", 2147483600.0, 2147483647.5, 1920},
+                      FarCase{"MillionsWide", 2000000000.0, 2147483647.5, 800},
+                      FarCase{"Ordinary", -0.5, 99.5, 600}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Axis_Seconds, MeasuresItsOwnSampleAndLinesUpWithFrames) {
     RecordingDrawContext dc;
     dc.SetFixedTextExtent(Size{48, 16});

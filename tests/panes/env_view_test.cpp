@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QKeyEvent>
+#include <functional>
+#include <memory>
 #include <ostream>
 
 #include "tests/panes/pane_fixture.h"
@@ -218,6 +220,81 @@ INSTANTIATE_TEST_SUITE_P(
                       DenseCase{"SparseAndDenseMixed", 3000, 3, -0.5, 3000.5, 0.0},
                       DenseCase{"DuringADrag", 20000, 1, -0.5, 20000.5, -0.3},
                       DenseCase{"JustDenserThanColumns", 400, 1, -0.5, 400.5, 0.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- picture cache --------------------------------------------------------------------------
+
+struct EnvCacheCase {
+    const char* name;
+    std::function<void(PaneFixture&, TestEnvView*)> change;
+    bool rebuilds;
+};
+void PrintTo(const EnvCacheCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EnvView_Cache : public PaneFixture, public ::testing::WithParamInterface<EnvCacheCase> {
+public:
+    using PaneFixture::Select;
+    using PaneFixture::SetKeys;
+    using PaneFixture::View;
+    CVokraDoc& Doc() { return *doc_; }
+};
+
+// Whatever changed, the cached picture is the one a fresh pane draws; only a change of what it
+// shows works it out again.
+TEST_P(EnvView_Cache, RebuildsOnlyWhenItsKeyChanges) {
+    for (int f = 0; f < 3000; ++f) doc_->GetKeys().SetKey(Keyframe(f, (f * 37 % 101) / 100.0f));
+    doc_->UpdateExtent();
+    TestEnvView* env = Make<TestEnvView>(400, 160);
+    Select(99.5, 400.5);
+    View(-0.5, 3000.5);
+    const int before = env->KeyPictureBuilds();
+    GetParam().change(*this, env);
+    doc_->UpdateAllViews(nullptr, kHintAll);
+    PaintPending();
+    EXPECT_EQ(env->KeyPictureBuilds() - before, GetParam().rebuilds ? 1 : 0);
+
+    const QImage cached = env->BackBuffer().copy();
+    auto fresh = std::make_unique<TestEnvView>(doc_.get());
+    fresh->resize(env->size());
+    fresh->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(fresh.get()));
+    if (env->IsKeyDragging()) fresh->SetDrag(env->KeyDragOffset());
+    fresh->PaintPane();
+    EXPECT_EQ(cached, fresh->BackBuffer());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EnvView_Cache,
+    ::testing::Values(
+        EnvCacheCase{"PlainRepaint", [](PaneFixture&, TestEnvView*) {}, false},
+        EnvCacheCase{"CursorMove",
+                     [](PaneFixture& f, TestEnvView*) {
+                         static_cast<EnvView_Cache&>(f).Select(1200.5, 1200.5);
+                     },
+                     false},
+        EnvCacheCase{"PlaybackMarker",
+                     [](PaneFixture&, TestEnvView* e) { e->SetPlaybackMarker(30.0, true); }, false},
+        EnvCacheCase{"KeyEdit",
+                     [](PaneFixture& f, TestEnvView*) {
+                         static_cast<EnvView_Cache&>(f).SetKeys({{1500, 1.5f}});
+                     },
+                     true},
+        EnvCacheCase{"KeyDeleted",
+                     [](PaneFixture& f, TestEnvView*) {
+                         static_cast<EnvView_Cache&>(f).Doc().GetKeys().RemoveRange(10, 2000);
+                     },
+                     true},
+        EnvCacheCase{"Scroll",
+                     [](PaneFixture& f, TestEnvView*) {
+                         static_cast<EnvView_Cache&>(f).View(100.0, 2100.0);
+                     },
+                     true},
+        EnvCacheCase{"LowerByOnePixel",
+                     [](PaneFixture&, TestEnvView* e) { e->resize(e->width(), e->height() - 1); },
+                     true},
+        EnvCacheCase{"DragStep", [](PaneFixture&, TestEnvView* e) { e->SetDrag(0.25); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class EnvView_DisplayedOpening : public PaneFixture,
