@@ -160,8 +160,8 @@ inline const char* CheckMouthsAndExport(std::string_view bytes) {
         std::ostringstream out;
         if (!WriteKeys(format, keys, info, out)) return "writer failed";
     }
-    // The switch data: rising one-based frames from the first key to the last, names from the
-    // list, and no mouth written twice in a row.
+    // The switch data: rising one-based frames from frame 1 (the rise before the first key is
+    // written too) to the last key, names from the list, and no mouth written twice in a row.
     std::ostringstream dat;
     if (!WriteKeysMouthSwitch(keys, info, dat)) return "dat failed";
     std::istringstream lines(dat.str());
@@ -176,7 +176,7 @@ inline const char* CheckMouthsAndExport(std::string_view bytes) {
         const long long frame = std::stoll(line.substr(0, space));
         const std::string name = line.substr(space + 1);
         if (frame <= previous || name == previousName) return "dat order";
-        if (count == 0 && frame != keys.GetAt(0)->GetFrame() + 1LL) return "dat start";
+        if (count == 0 && frame != 1) return "dat start";
         if (frame > keys.GetLastFrame() + 1LL) return "dat past the last key";
         bool known = false;
         for (const MouthBand& band : parsed.bands) known = known || band.name == name;
@@ -185,7 +185,9 @@ inline const char* CheckMouthsAndExport(std::string_view bytes) {
         previousName = name;
         ++count;
     }
-    if (count > static_cast<std::size_t>(keys.GetCount()) * parsed.bands.size()) return "dat size";
+    if (count > (static_cast<std::size_t>(keys.GetCount()) + 1) * parsed.bands.size()) {
+        return "dat size";
+    }
     return nullptr;
 }
 

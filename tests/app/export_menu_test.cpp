@@ -66,7 +66,9 @@ TEST_F(ExportMenuTest, SwitchDataAsksForTheMouthsAndKeepsThem) {
 TEST_F(ExportMenuTest, CopyPutsAfterEffectsTextOnTheClipboard) {
     Start();
     Doc().GetKeys().SetKey(Keyframe(3, 0.25f));
-    Frame().GetExportMenu()->CopyAction()->trigger();
+    QAction* copy = Frame().GetExportMenu()->CopyAction();
+    emit qobject_cast<QMenu*>(copy->parent())->aboutToShow();  // the user opens the Edit menu
+    copy->trigger();
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
     EXPECT_EQ(text, KeysAsText(Doc(), KeyFormat::Ae, {}));
     EXPECT_NE(text.find("\n\t0\t0\n\t3\t25\n\n\nEnd of Keyframe Data\n"), std::string::npos);
