@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                        test::WriteFile(p, bytes);
                        return p;
                    },
-                   ImportStatus::Ok, 19.6, false, ""},
+                   ImportStatus::Ok, 18.5, false, ""},
         LengthCase{"FlacCutShort",
                    [](const test::TempDir& d) {
                        const std::string p =
