@@ -360,6 +360,15 @@ bool WriteKeysAndShapesCsv(const KeyframeList& keys, const KeyExportInfo& info, 
     const std::vector<ShapeEntry>& shapes = info.shapes->Entries();
     std::int32_t k = 0;
     std::size_t s = 0;
+    if (HasLeadIn(keys)) {
+        // The envelope's rise from 0 at frame 0, as in the form without shapes.
+        t += "0,0,0,";
+        if (!shapes.empty() && shapes.front().frame == 0) {
+            t += MouthShapeLetter(shapes.front().shape);
+            ++s;
+        }
+        chunks.Line();
+    }
     while (k < keys.GetCount() || s < shapes.size()) {
         const Keyframe* key = keys.GetAt(k);
         const ShapeEntry* shape = s < shapes.size() ? &shapes[s] : nullptr;

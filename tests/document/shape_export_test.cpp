@@ -115,6 +115,13 @@ TEST_F(DocumentShapeExport, CsvRowsForEveryFrameWithAKeyOrAShape) {
               "frame,time,opening,shape\n0,0,0.5,\n1,0.1,,A\n2,0.2,,D\n4,0.4,1,F\n");
 }
 
+TEST_F(DocumentShapeExport, CsvLeadInRowCarriesTheShapeOfFrameZero) {
+    keys_.RemoveKey(0);
+    track_.Set(0, S::X, false);
+    EXPECT_EQ(Write(KeyFormat::Csv),
+              "frame,time,opening,shape\n0,0,0,X\n1,0.1,,A\n2,0.2,,D\n4,0.4,1,F\n");
+}
+
 TEST_F(DocumentShapeExport, JsonMarksHandEditsAndListsTheShapes) {
     const nlohmann::json j = nlohmann::json::parse(Write(KeyFormat::Json));
     EXPECT_EQ(j["keys"][0]["hand"], true);
