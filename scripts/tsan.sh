@@ -10,8 +10,13 @@ build="$root/build/tsan"
 if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_HOME_DIRECTORY:INTERNAL=$root/tests/sound/tsan\$" "$build/CMakeCache.txt"; then
     rm -rf "$build"
 fi
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+fi
 cmake -S "$root/tests/sound/tsan" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DCMAKE_CXX_FLAGS="-O1 -g" -DVOKRA_GUI=OFF >/dev/null
+      -DCMAKE_CXX_FLAGS="-O1 -g" -DVOKRA_GUI=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" --target sound_tests
 
 export SDL_AUDIODRIVER=dummy
