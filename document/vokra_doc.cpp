@@ -282,8 +282,12 @@ void CVokraDoc::FillSelection() {
     for (std::int64_t f = first; f <= last; ++f) {
         const Keyframe* right = keys.GetAt(next);
         double v;
+        // A key already there stays as it is, mark included; the keys Insert makes are the
+        // animator's own.
+        bool made = true;
         if (right && right->GetFrame() == f) {
             v = right->GetOpening();
+            made = right->IsHandMade();
             ++next;
         } else if (!right) {
             v = y0;
@@ -293,7 +297,7 @@ void CVokraDoc::FillSelection() {
             v = y0 + (y1 - y0) * ((static_cast<double>(f) - x0) / (x1 - x0));
         }
         run.emplace_back(static_cast<std::int32_t>(f), static_cast<float>(v));
-        run.back().SetHandMade(true);  // the animator asked for these frames
+        run.back().SetHandMade(made);
         x0 = static_cast<double>(f);
         y0 = run.back().GetOpening();
     }

@@ -118,9 +118,18 @@ const std::vector<int> kUnchangedHandShapes{4};
 INSTANTIATE_TEST_SUITE_P(
     Table, HandMarks,
     ::testing::Values(
-        HandCase{"InsertMarksKeys",
+        HandCase{"InsertOverKeyedFramesChangesNothing",
                  [](CVokraDoc& d) { d.FillSelection(); },
-                 {2, 3, 4, 5},
+                 kUnchangedHandKeys,
+                 kUnchangedHandShapes,
+                 0.9f},
+        HandCase{"InsertMarksTheKeysItMakes",
+                 [](CVokraDoc& d) {
+                     d.GetTimeRange().SetAnchor(8.5);
+                     d.GetTimeRange().SetCursor(12.5);
+                     d.FillSelection();
+                 },
+                 {3, 10, 11, 12},
                  kUnchangedHandShapes,
                  0.9f},
         HandCase{"PasteMarksKeysAndShapes",
