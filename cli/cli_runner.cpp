@@ -124,6 +124,37 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
 // format or size is converted in memory by the rule of the program's Convert button; with --vok
 // the converted copy is written beside the document, so that the document refers to a sound
 // that loads.
+// The frames --from and --to name on the document's timeline: 0, or a usage error's code after
+// saying why they cannot be keyed.
+int ChooseKeyRange(const CVokraDoc& doc, const CliOptions& o, std::ostream& err,
+                   std::int32_t& first, std::int32_t& last) {
+    const std::int32_t lastFrame = TruncToInt32(doc.GetTimeRange().GetExtentMax());
+    first = o.from.value_or(0);
+    last = o.to.value_or(lastFrame);
+    if (last > lastFrame) {
+        return UsageError(err, "--to " + std::to_string(last) +
+                                   " is past the last frame of the timeline (" +
+                                   std::to_string(lastFrame) + ")");
+    }
+    if (first > last) {
+        return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
+                                   std::to_string(last) + ")");
+    }
+    if (const std::int64_t count = std::int64_t{last} - first + 1; count > kMaxKeysPerEdit) {
+        return UsageError(err, TooManyKeysMessage("AutoKey", count));
+    }
+    return 0;
+}
+
+AutoKeySettings AutoKeySettingsOf(const CliOptions& o) {
+    AutoKeySettings settings;
+    settings.highThreshold = o.highThreshold;
+    settings.lowThreshold = o.lowThreshold;
+    settings.highRange = o.highRange;
+    settings.lowRange = o.lowRange;
+    return settings;
+}
+
 bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
     if (!RefuseNonSound(o.input)) return false;
     std::string refusal;
@@ -208,28 +239,10 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     }
     doc.UpdateExtent();
 
-    const std::int32_t lastFrame = TruncToInt32(doc.GetTimeRange().GetExtentMax());
-    const std::int32_t first = o.from.value_or(0);
-    const std::int32_t last = o.to.value_or(lastFrame);
-    if (last > lastFrame) {
-        return UsageError(err, "--to " + std::to_string(last) +
-                                   " is past the last frame of the timeline (" +
-                                   std::to_string(lastFrame) + ")");
-    }
-    if (first > last) {
-        return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
-                                   std::to_string(last) + ")");
-    }
-
-    if (const std::int64_t count = std::int64_t{last} - first + 1; count > kMaxKeysPerEdit) {
-        return UsageError(err, TooManyKeysMessage("AutoKey", count));
-    }
-
-    AutoKeySettings settings;
-    settings.highThreshold = o.highThreshold;
-    settings.lowThreshold = o.lowThreshold;
-    settings.highRange = o.highRange;
-    settings.lowRange = o.lowRange;
+    std::int32_t first = 0;
+    std::int32_t last = -1;
+    if (const int refused = ChooseKeyRange(doc, o, err, first, last)) return refused;
+    const AutoKeySettings settings = AutoKeySettingsOf(o);
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
                   doc.GetKeys());

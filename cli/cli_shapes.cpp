@@ -158,27 +158,10 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
     if (!LoadAnySound(doc, load, err)) return kCliFileError;
     doc.UpdateExtent();
 
-    const std::int32_t lastFrame = TruncToInt32(doc.GetTimeRange().GetExtentMax());
-    const std::int32_t first = o.from.value_or(0);
-    const std::int32_t last = o.to.value_or(lastFrame);
-    if (last > lastFrame) {
-        return UsageError(err, "--to " + std::to_string(last) +
-                                   " is past the last frame of the timeline (" +
-                                   std::to_string(lastFrame) + ")");
-    }
-    if (first > last) {
-        return UsageError(err, "--from " + std::to_string(first) + " is after the last frame (" +
-                                   std::to_string(last) + ")");
-    }
-    if (const std::int64_t count = std::int64_t{last} - first + 1; count > kMaxKeysPerEdit) {
-        return UsageError(err, TooManyKeysMessage("AutoKey", count));
-    }
-
-    AutoKeySettings settings;
-    settings.highThreshold = o.highThreshold;
-    settings.lowThreshold = o.lowThreshold;
-    settings.highRange = o.highRange;
-    settings.lowRange = o.lowRange;
+    std::int32_t first = 0;
+    std::int32_t last = -1;
+    if (const int refused = ChooseKeyRange(doc, o, err, first, last)) return refused;
+    const AutoKeySettings settings = AutoKeySettingsOf(o);
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
                                               last, settings, o.replaceHandEdits, doc.GetKeys());

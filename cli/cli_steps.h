@@ -1,8 +1,11 @@
 #pragma once
 // The steps vokra-cli's commands share (cli_runner.cpp), for the commands kept in files of their
 // own: the mouth shapes, the hand edits of a document and AutoKey into an existing document.
+#include <cstdint>
 #include <iosfwd>
 #include <string>
+
+#include "palettes/auto_key.h"
 
 namespace vokra {
 
@@ -18,6 +21,12 @@ bool ReadDocument(CVokraDoc& doc, const std::string& path);
 // Loads o.input into g_sound, converting a recording the loader refuses in memory (beside
 // o.vokPath when one is given).
 bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err);
+// The frames --from and --to name on the document's timeline: 0, or a usage error's code after
+// saying why they cannot be keyed.
+int ChooseKeyRange(const CVokraDoc& doc, const CliOptions& o, std::ostream& err,
+                   std::int32_t& first, std::int32_t& last);
+// The AutoKey rows given on the command line.
+AutoKeySettings AutoKeySettingsOf(const CliOptions& o);
 // The keys in the chosen format to -o OUT or to standard output.
 bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
                      std::ostream& err);
