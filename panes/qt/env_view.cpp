@@ -231,9 +231,9 @@ void EnvView::DrawKeys(DrawContext& dc, const PlotMapping& map, const KeyframeLi
     for (const Rect& mark : keyPicture_.marks) dc.FillSolidRect(mark, Rgb{0, 0, 0});
     // Keys set by hand: a hollow square around the mark.
     for (std::size_t k = 0; k < keyPicture_.hand.size(); ++k) {
-        DrawHandMark(dc, keyPicture_.hand[k],
-                     ts.IsInSelection(keyPicture_.handFrames[k]) ? selectionColour
-                                                                : backgroundColour);
+        DrawHandMark(
+            dc, keyPicture_.hand[k],
+            ts.IsInSelection(keyPicture_.handFrames[k]) ? selectionColour : backgroundColour);
     }
     dc.SetBkColor(oldBk);
 }
