@@ -9,14 +9,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 here="$root/shapes/training"
 work="${1:-$root/build/shapes-eval}"
-"$root/scripts/deps.sh" build train
 mkdir -p "$work"
-build="$root/build/train"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOKRA_TESTS=OFF -DVOKRA_GUI=OFF \
-      -DVOKRA_SHAPES_TRAINING=ON >/dev/null
-cmake --build "$build" --target shapes_training_tool >/dev/null
-tool="$build/shapes/training/shapes_training_tool"
-python="${PYTHON:-/usr/bin/python3}"
+# shellcheck source=tool.sh
+source "$here/tool.sh"
 
 jobs="$work/jobs.txt"
 : > "$jobs"

@@ -9,15 +9,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 here="$root/shapes/training"
 work="${1:-$root/build/shapes-training}"
-"$root/scripts/deps.sh" build train
 mkdir -p "$work/train" "$work/dev"
-build="$root/build/train"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOKRA_TESTS=OFF -DVOKRA_GUI=OFF \
-      -DVOKRA_SHAPES_TRAINING=ON >/dev/null
-cmake --build "$build" --target shapes_training_tool >/dev/null
-tool="$build/shapes/training/shapes_training_tool"
-# Debian's numpy lives with the system interpreter.
-python="${PYTHON:-/usr/bin/python3}"
+# shellcheck source=tool.sh
+source "$here/tool.sh"
 
 langs="en de fr es pt pl ru nl sv fi cs tr hi"
 # name: variant wpm pitch rate effect text-seed

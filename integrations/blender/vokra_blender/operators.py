@@ -95,6 +95,22 @@ class FileOptions(ImportHelper):
             return None, None
         raise RateMismatch(doc.frame_rate, rate)
 
+    def checked(self, context, prepare):
+        """Runs `prepare`, which checks the file and the target before the scene is touched and
+        returns (what to apply, the object, the scene rate to set or None). The rate is set here;
+        None after a clear report, with the scene unchanged."""
+        try:
+            result = prepare()
+        except RateMismatch as mismatch:
+            self.offer_rates(context, mismatch)
+            return None
+        except VokraDataError as e:
+            self.report({'ERROR'}, str(e))
+            return None
+        if result[2] is not None:
+            set_scene_rate(context.scene, result[2])
+        return result
+
     def offer_rates(self, context, mismatch):
         """Says that the rates differ and, with a window, offers both ways on in a menu (a
         warning's own popup would cover that menu, so the status bar carries the text then)."""
@@ -145,7 +161,7 @@ class IMPORT_ANIM_OT_vokra_keys(bpy.types.Operator, FileOptions, TargetOptions):
         return ("target", name, "frame_offset", "set_scene_fps", "fps_mode")
 
     def execute(self, context):
-        try:
+        def prepare():
             doc = load_document(context, self.filepath)
             name = os.path.basename(self.filepath)
             if isinstance(doc, MouthCues):
@@ -158,14 +174,12 @@ class IMPORT_ANIM_OT_vokra_keys(bpy.types.Operator, FileOptions, TargetOptions):
             vokra_data.check_frames([points[0].frame, points[-1].frame], self.frame_offset)
             obj = context.view_layer.objects.active
             curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
-        except RateMismatch as mismatch:
-            self.offer_rates(context, mismatch)
+            return points, obj, new_rate
+
+        checked = self.checked(context, prepare)
+        if checked is None:
             return {'CANCELLED'}
-        except VokraDataError as e:
-            self.report({'ERROR'}, str(e))
-            return {'CANCELLED'}
-        if new_rate is not None:
-            set_scene_rate(context.scene, new_rate)
+        points, obj, _ = checked
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points)
         self.report({'INFO'}, f"Imported {len(points)} keys onto {where}.")
         return {'FINISHED'}
@@ -182,7 +196,7 @@ class IMPORT_ANIM_OT_vokra_shapes(bpy.types.Operator, FileOptions):
         return ("frame_offset", "set_scene_fps", "fps_mode")
 
     def execute(self, context):
-        try:
+        def prepare():
             doc = load_document(context, self.filepath)
             retime, new_rate = self.timing(context, doc)
             changes, last = vokra_data.shape_points(doc, self.frame_offset, retime)
@@ -192,14 +206,12 @@ class IMPORT_ANIM_OT_vokra_shapes(bpy.types.Operator, FileOptions):
                     "Vokra, or with vokra-cli autokey --shapes).")
             obj = context.view_layer.objects.active
             curves.check_shape_target(obj)
-        except RateMismatch as mismatch:
-            self.offer_rates(context, mismatch)
+            return (changes, last), obj, new_rate
+
+        checked = self.checked(context, prepare)
+        if checked is None:
             return {'CANCELLED'}
-        except VokraDataError as e:
-            self.report({'ERROR'}, str(e))
-            return {'CANCELLED'}
-        if new_rate is not None:
-            set_scene_rate(context.scene, new_rate)
+        (changes, last), obj, _ = checked
         mouths = curves.apply_shapes(obj, changes, last)
         self.report({'INFO'}, f"Imported {len(changes)} shape changes onto {obj.name}; "
                               f"{mouths} of the nine mouths have a shape key.")
