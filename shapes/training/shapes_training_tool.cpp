@@ -22,64 +22,13 @@
 #include <vector>
 
 #include "shapes/mouth_shape.h"
+#include "shapes/phoneme_mouths.h"
 #include "shapes/shape_estimator.h"
 #include "shapes/shape_features.h"
 #include "shapes/shape_model.h"
 
 namespace vokra {
 namespace {
-
-// A phoneme's mouth, from espeak-ng's phoneme mnemonics in every language: closed lips for
-// m, b, p (and the bilabial fricative), lip on teeth for f, v, puckered for w, u, o, y, slightly
-// rounded for open o and the r-coloured and front rounded mid vowels, the tongue up for l, wide
-// open for a, open for e, ae, schwa and the short a of "cut", teeth for i and every other
-// consonant, rest for pauses.
-MouthShape MouthOfPhoneme(const std::string& name) {
-    if (name.empty() || name[0] == '_') return MouthShape::X;
-    static const std::map<std::string, MouthShape> kWhole = {
-        {"@U", MouthShape::F}, {"aU", MouthShape::D}, {"aI", MouthShape::D}, {"OI", MouthShape::E},
-        {"I@", MouthShape::B}, {"U@", MouthShape::F}, {"e@", MouthShape::C}, {"3:", MouthShape::E},
-    };
-    if (auto it = kWhole.find(name); it != kWhole.end()) return it->second;
-    switch (name[0]) {
-        case 'm':
-        case 'b':
-        case 'p':
-        case 'B':
-            return MouthShape::A;
-        case 'f':
-        case 'v':
-        case 'F':
-            return MouthShape::G;
-        case 'w':
-        case 'u':
-        case 'U':
-        case 'o':
-        case 'y':
-            return MouthShape::F;
-        case 'O':
-        case '3':
-        case '0':
-        case 'Y':
-        case 'W':
-        case 'Q':
-            return MouthShape::E;
-        case 'l':
-        case 'L':
-            return MouthShape::H;
-        case 'a':
-        case 'A':
-            return MouthShape::D;
-        case 'e':
-        case 'E':
-        case '&':
-        case '@':
-        case 'V':
-            return MouthShape::C;
-        default:
-            return MouthShape::B;
-    }
-}
 
 struct Speech {
     std::vector<std::int16_t> samples;
@@ -159,7 +108,7 @@ int Speak(const std::string& voice, int wpm, int pitch, const std::string& textP
             const double end =
                 i + 1 < speech.phonemes.size() ? speech.phonemes[i + 1].startMs : endMs;
             if (end <= p.startMs) continue;
-            lab << p.startMs << ' ' << end << ' ' << MouthShapeLetter(MouthOfPhoneme(p.name)) << ' '
+            lab << p.startMs << ' ' << end << ' ' << MouthShapeLetter(MouthOfEspeakPhoneme(p.name)) << ' '
                 << p.name << '\n';
         }
     }
