@@ -50,8 +50,12 @@ class Case(unittest.TestCase):
             f.write(content if isinstance(content, (str, bytes)) else json.dumps(content))
         return path
 
-    def fake_cli(self, body):
-        path = self.write("fake-cli", "#!/bin/sh\n" + body + "\n")
+    def fake_cli(self, body, help_page=True):
+        """A stand-in vokra-cli running `body`; with `help_page` its --help names what the
+        add-on looks for."""
+        page = ('[ "$1" = --help ] && echo "vokra-cli autokey SOUND [--shapes] [--text FILE '
+                '--language NAME]" && exit 0\n') if help_page else ""
+        path = self.write("fake-cli", "#!/bin/sh\n" + page + body + "\n")
         os.chmod(path, 0o755)
         self.prefs.cli_path = path
 
@@ -62,7 +66,7 @@ class Case(unittest.TestCase):
         """What a failed import must leave exactly as it was."""
         obj, scene = self.obj, bpy.context.scene
         key = getattr(obj.data, "shape_keys", None)
-        return (dict(obj.items()), obj.animation_data is not None, key is not None,
+        return ({k: v for k, v in obj.items() if k != "vokra_mapping"}, obj.animation_data is not None, key is not None,
                 scene.render.fps, scene.render.fps_base, len(bpy.data.actions),
                 scene.sequence_editor is not None and len(scene.sequence_editor.sequences_all))
 

@@ -1,22 +1,71 @@
 # Vokra for Blender: puts the mouth-opening keys and mouth shapes made in Vokra (or by vokra-cli
-# from a sound strip) on a character. It talks to Vokra only through its files and vokra-cli.
+# from a sound strip) on a character: shape keys of any names, or an armature's poses. It talks to
+# Vokra only through its files and vokra-cli, which always runs in the background.
 bl_info = {
     "name": "Vokra Lip Sync",
     "author": "Vokra developers",
     "version": (1, 0, 0),
     "blender": (3, 4, 0),
-    "location": "File > Import > Vokra Keys / Vokra Shapes; Video Sequencer > Strip > Key with "
-                "Vokra",
-    "description": "Import Vokra's lip-sync keys and mouth shapes, or key a sound strip with "
-                   "vokra-cli",
+    "location": "3D View > Sidebar > Vokra; File > Import > Vokra Keys / Vokra Shapes; Video "
+                "Sequencer > Strip > Key with Vokra",
+    "description": "Import Vokra's lip-sync keys and mouth shapes onto shape keys or poses, or "
+                   "key a sound strip with vokra-cli",
     "category": "Import-Export",
+    "license": "GPL-3.0-or-later",
 }
 
 import bpy
-from bpy.props import FloatProperty, StringProperty
+from bpy.props import FloatProperty, PointerProperty, StringProperty
 
-from . import operators, vokra_cli
+from . import mouths, operators, panel, running, vokra_cli
 from .vokra_data import VokraDataError
+
+# What the last Check found: (text, icon); shown by the preferences, never worked out there.
+_checked = {"state": None}
+
+
+class PREFERENCES_OT_vokra_check(running.Background, bpy.types.Operator):
+    """Run vokra-cli in the background to see which one is used and what it can do"""
+    bl_idname = "preferences.vokra_check"
+    bl_label = "Check"
+    activity = "checking vokra-cli"
+
+    def invoke(self, context, event):
+        return self.run_in_background(context)
+
+    def job(self, folder):
+        _checked["state"] = ("Checking...", 'TIME')
+        page = yield ["--help"]
+        found = vokra_cli.Features(page)
+        if not found.is_vokra:
+            raise VokraDataError(f"{self._tool} does not look like vokra-cli: its --help "
+                                 "names no autokey command.")
+        version = (yield ["--version"]).decode("utf-8", "replace").strip().split("\n")[0]
+        version = "".join(c for c in version if c.isprintable())[:60]
+        _checked["state"] = (f"{version or 'vokra-cli'} at {self._tool}: {found.describe()}",
+                             'CHECKMARK')
+        return "Vokra: " + _checked["state"][0]
+
+    def fail(self, context, error):
+        _checked["state"] = (str(error), 'ERROR')
+        _redraw_preferences()
+        return super().fail(context, error)
+
+    def done(self):
+        _redraw_preferences()
+        return super().done()
+
+    def stop(self, context):
+        super().stop(context)
+        if _checked["state"] and _checked["state"][1] == 'TIME':
+            _checked["state"] = ("The check was cancelled.", 'INFO')
+
+
+def _redraw_preferences():
+    for window in bpy.context.window_manager.windows:
+        for area in window.screen.areas:
+            if area.type == 'PREFERENCES':
+                area.tag_redraw()
 
 
 class VokraPreferences(bpy.types.AddonPreferences):
@@ -27,18 +76,17 @@ class VokraPreferences(bpy.types.AddonPreferences):
         description="The vokra-cli program to run; empty: the one found on PATH")
     timeout: FloatProperty(
         name="Time Limit", default=300.0, min=1.0, max=3600.0,
-        description="Seconds vokra-cli may take to key a sound before it is given up")
+        description="Seconds a whole vokra-cli run (keying a sound, reading a document) may take "
+                    "before it is stopped")
 
     def draw(self, context):
         layout = self.layout
         layout.prop(self, "cli_path")
         layout.prop(self, "timeout")
-        try:
-            tool = vokra_cli.find_tool(self.cli_path)
-            shapes = "keys and shapes" if vokra_cli.supports_shapes(tool) else "keys only"
-            layout.label(text=f"Using {tool} ({shapes})", icon='CHECKMARK')
-        except VokraDataError as e:
-            layout.label(text=str(e), icon='ERROR')
+        row = layout.row()
+        row.operator(PREFERENCES_OT_vokra_check.bl_idname, icon='VIEWZOOM')
+        text, icon = _checked["state"] or ("Not checked yet: Check runs vokra-cli once.", 'INFO')
+        row.label(text=text, icon=icon)
 
 
 def menu_import(self, context):
@@ -55,16 +103,27 @@ def menu_strip(self, context):
 
 
 classes = (
+    mouths.VokraMapping,
     VokraPreferences,
+    PREFERENCES_OT_vokra_check,
     operators.IMPORT_ANIM_OT_vokra_keys,
     operators.IMPORT_ANIM_OT_vokra_shapes,
     operators.SEQUENCER_OT_vokra_autokey,
+    panel.OBJECT_OT_vokra_mapping_preset,
+    panel.VIEW3D_PT_vokra,
 )
 
 
 def register():
     for cls in classes:
         bpy.utils.register_class(cls)
+    bpy.types.Object.vokra_mapping = PointerProperty(type=mouths.VokraMapping)
+    bpy.types.Scene.vokra_script = StringProperty(
+        name="Script", subtype='FILE_PATH',
+        description="A UTF-8 text file with the words spoken, for mouths that follow them")
+    bpy.types.Scene.vokra_language = StringProperty(
+        name="Language", default="en-us",
+        description="The script's language, as an espeak-ng voice name (en-us, de, fr, ja ...)")
     bpy.types.TOPBAR_MT_file_import.append(menu_import)
     bpy.types.SEQUENCER_MT_strip.append(menu_strip)
 
@@ -72,5 +131,8 @@ def register():
 def unregister():
     bpy.types.SEQUENCER_MT_strip.remove(menu_strip)
     bpy.types.TOPBAR_MT_file_import.remove(menu_import)
+    del bpy.types.Scene.vokra_language
+    del bpy.types.Scene.vokra_script
+    del bpy.types.Object.vokra_mapping
     for cls in reversed(classes):
         bpy.utils.unregister_class(cls)

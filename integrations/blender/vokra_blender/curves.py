@@ -4,34 +4,78 @@ import bisect
 
 import bpy
 
-from .vokra_data import SHAPE_LETTERS, SHAPE_NAMES, VokraDataError
+from .vokra_data import VokraDataError
 
 SHAPE_KEY_TYPES = {'MESH', 'LATTICE', 'CURVE', 'SURFACE'}
-SHAPE_PROPERTY = "vokra_shape"
 # Blender's own ceiling for a shape key's slider.
 SLIDER_CEILING = 10.0
 
 
-def _find_fcurve(id_data, path):
+def action_fcurves(action):
+    """Every F-curve of an action: the plain list, or (layered actions of newer Blender
+    versions) the curves of all its layers' channel bags."""
+    if not getattr(action, "is_action_layered", False):
+        return list(action.fcurves)
+    return [c for layer in action.layers for strip in layer.strips
+            for bag in getattr(strip, "channelbags", ()) for c in bag.fcurves]
+
+
+def _find_fcurve(id_data, path, index=0):
     anim = id_data.animation_data
     if anim is None or anim.action is None:
         return None
     action = anim.action
-    if hasattr(action, "fcurves"):
-        return action.fcurves.find(path)
+    if not getattr(action, "is_action_layered", False):
+        return action.fcurves.find(path, index=index)
     from bpy_extras import anim_utils  # layered actions, where the legacy list is gone
     bag = anim_utils.action_get_channelbag_for_slot(action, anim.action_slot)
-    return bag.fcurves.find(path) if bag else None
+    return bag.fcurves.find(path, index=index) if bag else None
 
 
-def _fcurve(id_data, path, frame, group):
+def _fcurve(id_data, path, frame, group, index=0):
     """The F-curve animating `path` of `id_data`, made by inserting a key when there is none: that
     creates the action (and its slot, in newer Blender versions) the way Blender itself does."""
-    curve = _find_fcurve(id_data, path)
+    curve = _find_fcurve(id_data, path, index)
     if curve is None:
-        id_data.keyframe_insert(path, frame=frame, group=group)
-        curve = _find_fcurve(id_data, path)
+        # Blender takes an index only for an array (a bone's location, not a custom property).
+        whole = -1 if index == 0 and not hasattr(id_data.path_resolve(path), "__len__") else index
+        id_data.keyframe_insert(path, index=whole, frame=frame, group=group)
+        curve = _find_fcurve(id_data, path, index)
     return curve
+
+
+class Curves:
+    """Where one import writes the curves of one data-block: its active action, or with `strip`
+    a new action laid in a new NLA track of its own (to mix, mute or move as a whole)."""
+
+    def __init__(self, id_data, strip_name=None):
+        self.id_data, self.action = id_data, None
+        if strip_name is not None:
+            self.action = bpy.data.actions.new(strip_name)
+            self.action.id_root = id_data.bl_rna.identifier.upper()
+
+    def get(self, path, frame, group, index=0):
+        if self.action is None:
+            return _fcurve(self.id_data, path, frame, group, index)
+        if hasattr(self.action, "fcurve_ensure_for_datablock"):
+            return self.action.fcurve_ensure_for_datablock(self.id_data, path, index=index,
+                                                           group_name=group)
+        return self.action.fcurves.new(path, index=index, action_group=group)
+
+    def finish(self, first):
+        """Lays the new action in its NLA track; returns the track's name, or None."""
+        if self.action is None:
+            return None
+        anim = self.id_data.animation_data or self.id_data.animation_data_create()
+        track = anim.nla_tracks.new()
+        track.name = self.action.name
+        strip = track.strips.new(self.action.name, int(first), self.action)
+        if first != int(first) and hasattr(strip, "frame_start_ui"):
+            strip.frame_start_ui = first  # a strip starting between frames keeps its keys' frames
+        strip.extrapolation = 'NOTHING'  # outside the line the rig is left to other strips
+        if getattr(strip, "action_slot", None) is None and getattr(self.action, "slots", None):
+            strip.action_slot = self.action.slots[0]
+        return track.name
 
 
 # What a key carries, for moving a kept key to another slot.
@@ -51,6 +95,8 @@ def _replace(curve, points, first, last, interpolation):
     the replaced keys' slots, moving only the keys after the range: Blender sorts a curve by
     swapping neighbours, and removing a key from the middle moves every later one, either of
     which made re-importing 100,000 keys take minutes."""
+    # Eased keys get flat handles at each held pose; the others a straight or stepped line.
+    handles = 'AUTO_CLAMPED' if interpolation == 'BEZIER' else 'VECTOR'
     keys = curve.keyframe_points
     co = [0.0] * (2 * len(keys))
     keys.foreach_get("co", co)
@@ -83,7 +129,7 @@ def _replace(curve, points, first, last, interpolation):
         key.interpolation = interpolation
         key.type = kind
         key.easing = 'AUTO'
-        key.handle_left_type = key.handle_right_type = 'VECTOR'
+        key.handle_left_type = key.handle_right_type = handles
     # Vokra holds the last opening after the last key.
     curve.extrapolation = 'CONSTANT'
     curve.update()  # places the handles
@@ -103,12 +149,30 @@ def _check_number_property(obj, name):
                                  "than a number.")
 
 
+def _kind(id_data):
+    return id_data.bl_rna.identifier.lower()
+
+
+def _named(id_data):
+    if isinstance(id_data, bpy.types.Key):
+        return f"The shape keys '{id_data.name}' of the {_kind(id_data.user)} " \
+               f"'{id_data.user.name}' are"
+    return f"The {_kind(id_data)} '{id_data.name}' is"
+
+
+def check_local(*ids):
+    """Refuses data linked from another file: keys put on it would be gone after saving."""
+    for id_data in ids:
+        if id_data is not None and id_data.library is not None:
+            raise VokraDataError(
+                f"{_named(id_data)} linked from the library {id_data.library.filepath}: make it "
+                "local (Object > Relations > Make Local) or key it in its own file.")
+
+
 def check_key_target(obj, target, shape_key, property_name):
     """Refuses a target the keys cannot go to, before anything is changed."""
     if obj is None:
         raise VokraDataError("Select the object to key first (there is no active object).")
-    if obj.library is not None or (obj.data is not None and obj.data.library is not None):
-        raise VokraDataError(f"{obj.name} is linked from a library and cannot be keyed.")
     if target == 'SHAPE_KEY':
         if obj.type not in SHAPE_KEY_TYPES:
             raise VokraDataError(f"{obj.name} is a {obj.type.lower()} and has no shape keys: "
@@ -117,7 +181,14 @@ def check_key_target(obj, target, shape_key, property_name):
             raise VokraDataError("Name the shape key to key.")
         if obj.mode == 'EDIT':
             raise VokraDataError("Leave Edit Mode first: shape keys are made in Object Mode.")
+        key = obj.data.shape_keys
+        check_local(obj, obj.data, key)
+        if (key is None or shape_key not in key.key_blocks) and \
+                obj.data.override_library is not None:
+            raise VokraDataError(f"The {_kind(obj.data)} '{obj.data.name}' is a library "
+                                 f"override: the shape key '{shape_key}' cannot be added to it.")
     else:
+        check_local(obj)
         _check_number_property(obj, property_name)
 
 
@@ -146,46 +217,3 @@ def apply_keys(obj, target, shape_key, property_name, points):
     curve = _fcurve(obj, _property_path(property_name), first, "Vokra")
     _replace(curve, triples, first, last, 'LINEAR')
     return f"{obj.name}'s property '{property_name}'"
-
-
-def mouth_shape_keys(obj):
-    """{shape index: key block} for the mesh's shape keys named after the mouths, by letter
-    (A-H, X) or by their Preston Blair names (MBP, etc, E, AI, O, U, FV, L, rest), in any case.
-    'E' is both a letter and a name; the naming most of the keys use decides."""
-    shape_keys = getattr(obj.data, "shape_keys", None) if obj.data is not None else None
-    if shape_keys is None:
-        return {}
-    blocks = {b.name.strip().lower(): b for b in shape_keys.key_blocks}
-    by_letter = {i: blocks[c.lower()] for i, c in enumerate(SHAPE_LETTERS) if c.lower() in blocks}
-    by_name = {i: blocks[n.lower()] for i, n in enumerate(SHAPE_NAMES) if n.lower() in blocks}
-    return by_name if len(by_name) > len(by_letter) else by_letter
-
-
-def check_shape_target(obj):
-    if obj is None:
-        raise VokraDataError("Select the object to key first (there is no active object).")
-    if obj.library is not None:
-        raise VokraDataError(f"{obj.name} is linked from a library and cannot be keyed.")
-    _check_number_property(obj, SHAPE_PROPERTY)
-
-
-def apply_shapes(obj, changes, last):
-    """Keys the shape property (0-8) and switches the mouth shape keys, all with constant
-    interpolation; returns how many of the nine mouths have a shape key."""
-    first = changes[0][0]
-    if SHAPE_PROPERTY not in obj.keys() or isinstance(obj[SHAPE_PROPERTY], float):
-        obj[SHAPE_PROPERTY] = int(obj.get(SHAPE_PROPERTY, len(SHAPE_LETTERS) - 1))
-    obj.id_properties_ui(SHAPE_PROPERTY).update(
-        min=0, max=8, description="Mouth shape from Vokra: 0-8 are A-H and X")
-    curve = _fcurve(obj, _property_path(SHAPE_PROPERTY), first, "Vokra")
-    _replace(curve, [(f, float(i), 'KEYFRAME') for f, i in changes], first, last, 'CONSTANT')
-    mouths = mouth_shape_keys(obj)
-    for index, block in mouths.items():
-        # Every mouth key is set at the start of the range, then wherever it turns on or off.
-        points = [(first, 1.0 if changes[0][1] == index else 0.0, 'KEYFRAME')]
-        for (frame, now), (_f, before) in zip(changes[1:], changes):
-            if now == index or before == index:
-                points.append((frame, 1.0 if now == index else 0.0, 'KEYFRAME'))
-        curve = _fcurve(obj.data.shape_keys, block.path_from_id("value"), first, "Vokra Mouths")
-        _replace(curve, points, first, last, 'CONSTANT')
-    return len(mouths)

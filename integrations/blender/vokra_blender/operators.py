@@ -1,33 +1,16 @@
 # The add-on's operators: File > Import > Vokra Keys and Vokra Shapes, and Key with Vokra in the
 # Video Sequencer. Each one reads and checks everything first and changes the scene last, so a
-# failure leaves the scene as it was.
+# failure or Esc leaves the scene as it was; vokra-cli runs in the background (running.py).
 import os
-import tempfile
+import re
 
 import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ImportHelper
 
-from . import curves, vokra_cli, vokra_data
+from . import curves, mouths, vokra_cli, vokra_data
+from .running import Background, RateMismatch
 from .vokra_data import MAX_BLENDER_FRAME, MouthCues, VokraDataError
-
-
-class RateMismatch(Exception):
-    def __init__(self, doc_rate, scene_rate):
-        super().__init__(f"The document runs at {doc_rate:g} frames per second and the scene at "
-                         f"{scene_rate:g}: set the scene's rate, or re-time the keys "
-                         "(Set Scene Rate or Other Rate in the import options).")
-        self.doc_rate, self.scene_rate = doc_rate, scene_rate
-
-
-def preferences(context):
-    addon = context.preferences.addons.get(__package__)
-    return addon.preferences if addon is not None else None
-
-
-def cli_tool(context):
-    prefs = preferences(context)
-    return vokra_cli.find_tool(prefs.cli_path if prefs is not None else "")
 
 
 def scene_rate(scene):
@@ -38,13 +21,17 @@ def set_scene_rate(scene, rate):
     scene.render.fps, scene.render.fps_base = vokra_data.blender_rate(rate)
 
 
-def load_document(context, path):
-    """The checked contents of a keys JSON, a mouth-cue JSON or (through vokra-cli) a .vok."""
+def document_job(path):
+    """A job step: the checked contents of a keys JSON, a mouth-cue JSON or (through vokra-cli
+    export) a .vok."""
     path = bpy.path.abspath(path)
     name = os.path.basename(path)
     if path.lower().endswith(".vok"):
         vokra_data.check_regular_file(path)
-        data = vokra_cli.export_json(cli_tool(context), path)
+        out = yield ["export", path, "--format", "json"]
+        if not out.strip():
+            raise VokraDataError(f"vokra-cli printed nothing for {name}.")
+        data = vokra_data.parse_json_text(out, "vokra-cli's export of " + name)
     else:
         data = vokra_data.read_json_file(path)
     return vokra_data.parse_document(data, name)
@@ -95,21 +82,14 @@ class FileOptions(ImportHelper):
             return None, None
         raise RateMismatch(doc.frame_rate, rate)
 
-    def checked(self, context, prepare):
-        """Runs `prepare`, which checks the file and the target before the scene is touched and
-        returns (what to apply, the object, the scene rate to set or None). The rate is set here;
-        None after a clear report, with the scene unchanged."""
-        try:
-            result = prepare()
-        except RateMismatch as mismatch:
-            self.offer_rates(context, mismatch)
-            return None
-        except VokraDataError as e:
-            self.report({'ERROR'}, str(e))
-            return None
-        if result[2] is not None:
-            set_scene_rate(context.scene, result[2])
-        return result
+    def invoke(self, context, event):
+        if self.in_background:
+            return self.run_in_background(context)
+        self.browsed = True
+        return ImportHelper.invoke(self, context, event)
+
+    def needs_tool(self):
+        return self.filepath.lower().endswith(".vok")
 
     def offer_rates(self, context, mismatch):
         """Says that the rates differ and, with a window, offers both ways on in a menu (a
@@ -123,13 +103,14 @@ class FileOptions(ImportHelper):
         def draw(menu, _context):
             layout = menu.layout
             layout.operator_context = 'EXEC_DEFAULT'  # not the file browser again
-            for label, name, value in (
+            for label, name, value in (  # browsed: a .vok goes on in the background
                     (f"Set Scene to {mismatch.doc_rate:g} fps", "set_scene_fps", True),
                     (f"Re-time Keys to {mismatch.scene_rate:g} fps", "fps_mode", 'RETIME')):
                 op = layout.operator(idname, text=label)
                 for key, v in values.items():
                     setattr(op, key, v)
                 setattr(op, name, value)
+                op.browsed = True
 
         title = (f"The document runs at {mismatch.doc_rate:g} fps, the scene at "
                  f"{mismatch.scene_rate:g} fps")
@@ -150,72 +131,100 @@ class TargetOptions:
                                   description="The custom property to animate")
 
 
-class IMPORT_ANIM_OT_vokra_keys(bpy.types.Operator, FileOptions, TargetOptions):
+class MouthOptions:
+    shape_key_pattern: StringProperty(
+        name="Shape Key Names", default="",
+        description="The mouths' shape keys, {} standing for the mouth's letter (mouth_{} for "
+                    "mouth_A ... mouth_X); empty: the mapping kept with the object, else keys "
+                    "named A-H, X or MBP, etc, E, AI, O, U, FV, L, rest")
+    pose_action_pattern: StringProperty(
+        name="Pose Action Names", default="",
+        description="The actions holding the armature's pose of each mouth, {} standing for the "
+                    "mouth's letter (pose_{} for pose_A ... pose_X); empty: the mapping kept "
+                    "with the object")
+    ease_frames: IntProperty(
+        name="Ease", default=0, min=0, max=mouths.MAX_EASE_FRAMES,
+        description="Frames over which a mouth eases into the next; 0 switches on the mouth's "
+                    "own frame")
+    bake_nla: BoolProperty(
+        name="Bake to NLA", default=False,
+        description="Put the mouths in a new NLA strip of their own, to mix, mute or move them")
+
+    def apply_mouths(self, rig, changes, last, name):
+        strip = f"Vokra {name}" if self.bake_nla else None
+        tracks = mouths.apply(rig, changes, last, self.ease_frames, strip)
+        return f" in the NLA track {tracks[0]}" if tracks else ""
+
+
+def _report_target(obj):
+    try:
+        obj.name
+    except ReferenceError:
+        raise VokraDataError("The object to key was deleted while vokra-cli ran.") from None
+    return obj
+
+
+class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, TargetOptions):
     """Import Vokra's mouth-opening keys onto the active object"""
     bl_idname = "import_anim.vokra_keys"
     bl_label = "Import Vokra Keys"
     bl_options = {'REGISTER', 'UNDO'}
+    activity = "reading the document"
 
     def option_names(self):
         name = "shape_key" if self.target == 'SHAPE_KEY' else "property_name"
         return ("target", name, "frame_offset", "set_scene_fps", "fps_mode")
 
-    def execute(self, context):
-        def prepare():
-            doc = load_document(context, self.filepath)
-            name = os.path.basename(self.filepath)
-            if isinstance(doc, MouthCues):
-                raise VokraDataError(f"{name} holds mouth cues, not keys: import it with "
-                                     "File > Import > Vokra Shapes.")
-            if not doc.keys:
-                raise VokraDataError(f"{name} holds no keys.")
-            retime, new_rate = self.timing(context, doc)
-            points = vokra_data.key_points(doc, self.frame_offset, retime)
-            vokra_data.check_frames([points[0].frame, points[-1].frame], self.frame_offset)
-            obj = context.view_layer.objects.active
-            curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
-            return points, obj, new_rate
-
-        checked = self.checked(context, prepare)
-        if checked is None:
-            return {'CANCELLED'}
-        points, obj, _ = checked
+    def job(self, folder):
+        context = bpy.context
+        obj = context.view_layer.objects.active
+        doc = yield from document_job(self.filepath)
+        context = bpy.context
+        name = os.path.basename(self.filepath)
+        if isinstance(doc, MouthCues):
+            raise VokraDataError(f"{name} holds mouth cues, not keys: import it with "
+                                 "File > Import > Vokra Shapes.")
+        if not doc.keys:
+            raise VokraDataError(f"{name} holds no keys.")
+        retime, new_rate = self.timing(context, doc)
+        points = vokra_data.key_points(doc, self.frame_offset, retime)
+        vokra_data.check_frames([points[0].frame, points[-1].frame], self.frame_offset)
+        obj = _report_target(obj)
+        curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
+        if new_rate is not None:
+            set_scene_rate(context.scene, new_rate)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points)
-        self.report({'INFO'}, f"Imported {len(points)} keys onto {where}.")
-        return {'FINISHED'}
+        return f"Imported {len(points)} keys onto {where}."
 
 
-class IMPORT_ANIM_OT_vokra_shapes(bpy.types.Operator, FileOptions):
+class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, MouthOptions):
     """Import Vokra's mouth shapes onto the active object: the vokra_shape property (0-8 for
-    A-H, X) and its shape keys named after the mouths"""
+    A-H, X), and the shape keys or armature poses of the mouths"""
     bl_idname = "import_anim.vokra_shapes"
     bl_label = "Import Vokra Shapes"
     bl_options = {'REGISTER', 'UNDO'}
+    activity = "reading the document"
 
     def option_names(self):
-        return ("frame_offset", "set_scene_fps", "fps_mode")
+        return ("frame_offset", "set_scene_fps", "fps_mode", "shape_key_pattern",
+                "pose_action_pattern", "ease_frames", "bake_nla")
 
-    def execute(self, context):
-        def prepare():
-            doc = load_document(context, self.filepath)
-            retime, new_rate = self.timing(context, doc)
-            changes, last = vokra_data.shape_points(doc, self.frame_offset, retime)
-            if not changes:
-                raise VokraDataError(
-                    f"{os.path.basename(self.filepath)} holds no mouth shapes (guess them in "
-                    "Vokra, or with vokra-cli autokey --shapes).")
-            obj = context.view_layer.objects.active
-            curves.check_shape_target(obj)
-            return (changes, last), obj, new_rate
-
-        checked = self.checked(context, prepare)
-        if checked is None:
-            return {'CANCELLED'}
-        (changes, last), obj, _ = checked
-        mouths = curves.apply_shapes(obj, changes, last)
-        self.report({'INFO'}, f"Imported {len(changes)} shape changes onto {obj.name}; "
-                              f"{mouths} of the nine mouths have a shape key.")
-        return {'FINISHED'}
+    def job(self, folder):
+        obj = bpy.context.view_layer.objects.active
+        mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)  # before vokra-cli
+        doc = yield from document_job(self.filepath)
+        context = bpy.context
+        name = os.path.basename(self.filepath)
+        retime, new_rate = self.timing(context, doc)
+        changes, last = vokra_data.shape_points(doc, self.frame_offset, retime)
+        if not changes:
+            raise VokraDataError(f"{name} holds no mouth shapes (guess them in Vokra, or with "
+                                 "vokra-cli autokey --shapes).")
+        rig = mouths.check(_report_target(obj), self.shape_key_pattern, self.pose_action_pattern)
+        if new_rate is not None:
+            set_scene_rate(context.scene, new_rate)
+        nla = self.apply_mouths(rig, changes, last, os.path.splitext(name)[0])
+        return f"Imported {len(changes)} shape changes onto {obj.name}{nla}; {rig.describe()}."
 
 
 def _strips(editor):
@@ -263,7 +272,26 @@ def add_sound_strip(scene, path, start):
     editor.active_strip = strip
 
 
-class SEQUENCER_OT_vokra_autokey(bpy.types.Operator, TargetOptions):
+# espeak-ng's voice names: en-us, de, zh-yue, sk ...; never an option.
+_LANGUAGE = re.compile(r"^[A-Za-z][A-Za-z0-9_+-]{0,63}$")
+
+
+def script_args(text_file, language, features):
+    """vokra-cli's options for aligning to a script, checked; [] without a script."""
+    if not text_file:
+        return []
+    path = os.path.abspath(bpy.path.abspath(text_file))
+    vokra_data.check_regular_file(path)
+    if not features.text:
+        raise VokraDataError("This vokra-cli cannot follow a script (it has no --text option): "
+                             "install a newer Vokra, or leave the script out.")
+    if not _LANGUAGE.match(language.strip()):
+        raise VokraDataError(f"\"{language}\" is not a language name: give an espeak-ng voice "
+                             "such as en-us, de or fr.")
+    return ["--text", path, "--language", language.strip()]
+
+
+class SEQUENCER_OT_vokra_autokey(Background, bpy.types.Operator, TargetOptions, MouthOptions):
     """Key the active object from the selected sound strip (or a chosen sound file) with Vokra:
     mouth opening, and mouth shapes when vokra-cli can guess them"""
     bl_idname = "sequencer.vokra_autokey"
@@ -276,26 +304,23 @@ class SEQUENCER_OT_vokra_autokey(bpy.types.Operator, TargetOptions):
     filter_folder: BoolProperty(default=True, options={'HIDDEN', 'SKIP_SAVE'})
     shapes: BoolProperty(name="Mouth Shapes", default=True,
                          description="Also guess mouth shapes when vokra-cli can")
+    text_file: StringProperty(
+        name="Script", subtype='FILE_PATH',
+        description="A UTF-8 text file with the words spoken, for mouths that follow them "
+                    "(empty: guessed from the sound alone)")
+    language: StringProperty(name="Language", default="en-us",
+                             description="The script's language, as an espeak-ng voice name "
+                                         "(en-us, de, fr, ja ...)")
 
     def invoke(self, context, event):
-        if self.filepath or sound_strip(context) is not None:
-            return self.execute(context)
+        if self.in_background or self.filepath or sound_strip(context) is not None:
+            return self.run_in_background(context)
+        self.browsed = True
         context.window_manager.fileselect_add(self)
         return {'RUNNING_MODAL'}
 
-    def execute(self, context):
-        wm = context.window_manager
-        wm.progress_begin(0, 4)
-        try:
-            with tempfile.TemporaryDirectory(prefix="vokra-") as folder:
-                return self.run(context, wm, folder)
-        except (VokraDataError, OSError) as e:
-            self.report({'ERROR'}, str(e))
-            return {'CANCELLED'}
-        finally:
-            wm.progress_end()
-
-    def run(self, context, wm, folder):
+    def job(self, folder):
+        context = bpy.context
         scene = context.scene
         rate = scene_rate(scene)
         if not vokra_data.MIN_RATE <= rate <= vokra_data.MAX_RATE:
@@ -312,34 +337,35 @@ class SEQUENCER_OT_vokra_autokey(bpy.types.Operator, TargetOptions):
         else:
             raise VokraDataError("Select a sound strip in the Video Sequencer, or choose a "
                                  "sound file.")
-        tool = cli_tool(context)
-        prefs = preferences(context)
-        timeout = prefs.timeout if prefs is not None else 300.0
-        with_shapes = self.shapes and vokra_cli.supports_shapes(tool, timeout)
-        wm.progress_update(1)
+        name = os.path.basename(sound)
+        self.activity = f"keying {name}"
+        features = yield from vokra_cli.features_job(self._tool)
+        script = script_args(self.text_file, self.language, features)
+        with_shapes = (self.shapes or script) and features.shapes
+        if with_shapes:
+            mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)
         out = os.path.join(folder, "keys.json")
         args = ["autokey", sound, "--fps", repr(rate), "--format", "json", "-o", out]
-        vokra_cli.run(tool, args + (["--shapes"] if with_shapes else []), timeout)
-        wm.progress_update(2)
+        yield args + (["--shapes"] + script if with_shapes else [])
         if not os.path.isfile(out):
             raise VokraDataError("vokra-cli finished without writing any keys.")
-        doc = vokra_data.parse_document(vokra_data.read_json_file(out), os.path.basename(sound))
+        doc = vokra_data.parse_document(vokra_data.read_json_file(out), name)
         if not doc.keys:
-            raise VokraDataError(f"vokra-cli made no keys for {os.path.basename(sound)}.")
+            raise VokraDataError(f"vokra-cli made no keys for {name}.")
         retime = None if vokra_data.same_rate(doc.frame_rate, rate) else rate
         points = vokra_data.key_points(doc, start, retime)
         vokra_data.check_frames([points[0].frame, points[-1].frame], start)
         changes, last = vokra_data.shape_points(doc, start, retime)
-        if changes:
-            curves.check_shape_target(obj)
-        wm.progress_update(3)
+        # The scene may have changed while vokra-cli ran: everything is checked again.
+        obj = _report_target(obj)
+        curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
+        rig = mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern) \
+            if changes else None
         if strip is None:
-            add_sound_strip(scene, sound, start)
+            add_sound_strip(context.scene, sound, start)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points)
-        message = f"Vokra keyed {os.path.basename(sound)} at {rate:g} fps onto {where}"
+        message = f"Vokra keyed {name} at {rate:g} fps onto {where}"
         if changes:
-            mouths = curves.apply_shapes(obj, changes, last)
-            message += f", with {len(changes)} shape changes ({mouths} mouth shape keys)"
-        wm.progress_update(4)
-        self.report({'INFO'}, message + ".")
-        return {'FINISHED'}
+            nla = self.apply_mouths(rig, changes, last, os.path.splitext(name)[0])
+            message += f", with {len(changes)} shape changes{nla} ({rig.describe()})"
+        return message + "."

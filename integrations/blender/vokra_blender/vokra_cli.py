@@ -1,12 +1,18 @@
-# Running vokra-cli: the add-on talks to Vokra only through its files and this tool.
+# Running vokra-cli: the add-on talks to Vokra only through its files and this tool. The tool
+# always runs in the background, its output going to files in the run's own private folder (a
+# pipe would fill and stall it, or be held open by a child it leaves behind), and it is polled,
+# so Blender keeps drawing and Esc can end it.
 import os
 import shutil
+import signal
 import subprocess
+import tempfile
+import time
 
-from .vokra_data import VokraDataError, parse_json_text
+from .vokra_data import MAX_FILE_BYTES, VokraDataError
 
-# `export` only reads a document; `--help` prints a page.
-QUICK_TIMEOUT = 60.0
+# How much of stderr is kept for a message: its last lines are what the tool says went wrong.
+STDERR_TAIL = 64 * 1024
 
 
 def find_tool(configured):
@@ -25,41 +31,172 @@ def find_tool(configured):
     return path
 
 
-def run(tool, args, timeout):
-    """Runs vokra-cli and returns its standard output; a clear error when it fails or hangs."""
-    try:
-        done = subprocess.run([tool] + args, stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=timeout)
-    except subprocess.TimeoutExpired:
-        raise VokraDataError(f"vokra-cli did not finish within {timeout:g} seconds.") from None
-    except OSError as e:
-        raise VokraDataError(f"vokra-cli could not be started: {e.strerror}.") from None
-    if done.returncode != 0:
-        message = done.stderr.decode("utf-8", "replace").strip().splitlines()
-        why = message[-1] if message else f"exit status {done.returncode}"
-        raise VokraDataError(f"vokra-cli failed: {why}")
-    return done.stdout
+def _read_tail(path, size):
+    with open(path, "rb") as f:
+        f.seek(0, os.SEEK_END)
+        f.seek(max(0, f.tell() - size))
+        return f.read()
 
 
-def export_json(tool, vok_path):
-    """The parsed JSON export of a .vok document."""
-    out = run(tool, ["export", vok_path, "--format", "json"], QUICK_TIMEOUT)
-    return parse_json_text(out, "vokra-cli's export of " + os.path.basename(vok_path))
+class Process:
+    """One vokra-cli started in its own process group, so that ending it also ends whatever it
+    started (a shell script's children included)."""
 
+    def __init__(self, tool, args, folder, deadline, timeout):
+        self.deadline, self.timeout = deadline, timeout
+        self.out_path = os.path.join(folder, "stdout")
+        self.err_path = os.path.join(folder, "stderr")
+        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
+            try:
+                self.popen = subprocess.Popen([tool] + args, stdin=subprocess.DEVNULL, stdout=out,
+                                              stderr=err, start_new_session=True)
+            except OSError as e:
+                raise VokraDataError(f"vokra-cli could not be started: {e.strerror}.") from None
 
-_shapes_support = {}
+    def poll(self):
+        """None while it runs; its standard output once it has succeeded; an error when it
+        failed or ran past the deadline (then it is ended)."""
+        status = self.popen.poll()
+        if status is None:
+            if time.monotonic() < self.deadline:
+                return None
+            self.end()
+            raise VokraDataError(f"vokra-cli did not finish within {self.timeout:g} seconds.")
+        self._end_group()  # children left behind by a script that has finished
+        if status != 0:
+            lines = _read_tail(self.err_path, STDERR_TAIL).decode("utf-8", "replace").split("\n")
+            lines = [line.strip() for line in lines if line.strip()]
+            why = lines[-1] if lines else f"exit status {status}"
+            raise VokraDataError(f"vokra-cli failed: {why}")
+        if os.path.getsize(self.out_path) > MAX_FILE_BYTES:
+            raise VokraDataError("vokra-cli printed far more than a Vokra file holds.")
+        with open(self.out_path, "rb") as f:
+            return f.read(MAX_FILE_BYTES + 1)
 
-
-def supports_shapes(tool, timeout=QUICK_TIMEOUT):
-    """Whether this vokra-cli guesses mouth shapes (`autokey --shapes`); older ones key only."""
-    try:
-        stamp = (tool, os.stat(tool).st_mtime_ns)
-    except OSError:
-        return False
-    if stamp not in _shapes_support:
+    def _end_group(self):
         try:
-            page = run(tool, ["--help"], min(timeout, QUICK_TIMEOUT))
-        except VokraDataError:
-            page = b""
-        _shapes_support[stamp] = b"--shapes" in page
-    return _shapes_support[stamp]
+            os.killpg(self.popen.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            pass
+
+    def end(self):
+        self._end_group()
+        try:
+            self.popen.wait(timeout=5.0)  # SIGKILL ends it at once; the limit guards a stuck kernel
+        except subprocess.TimeoutExpired:
+            pass
+
+
+class Run:
+    """Drives a job: a generator that yields vokra-cli's arguments, is sent back each call's
+    standard output, and returns the report when done. One deadline covers the whole job. Each
+    tick() takes one step without waiting; wait() ticks until the end (for scripts)."""
+
+    POLL_SECONDS = 0.05
+
+    def __init__(self, tool, job_factory, timeout):
+        self.tool, self.timeout = tool, timeout
+        self.started = time.monotonic()
+        self.deadline = self.started + timeout
+        self.folder = tempfile.mkdtemp(prefix="vokra-")  # private: mode 0700, a fresh name
+        self.process = None
+        self.result = None
+        self.job = None
+        try:
+            self.job = job_factory(self.folder)
+            self._advance(None)
+        except BaseException:
+            self.close()
+            raise
+
+    def elapsed(self):
+        return time.monotonic() - self.started
+
+    def _advance(self, output):
+        """Sends `output` into the job and starts the call it asks for next."""
+        try:
+            args = self.job.send(output)
+        except StopIteration as stop:
+            self.result = stop.value
+            self.close()
+            return
+        step = tempfile.mkdtemp(dir=self.folder)
+        self.process = Process(self.tool, args, step, self.deadline, self.timeout)
+
+    def tick(self):
+        """True when the job is done (its report in `result`); an error ends the run."""
+        if self.result is not None:
+            return True
+        try:
+            output = self.process.poll()
+            if output is None:
+                return False
+            self.process = None
+            self._advance(output)
+        except BaseException:
+            self.close()
+            raise
+        return self.result is not None
+
+    def wait(self):
+        while not self.tick():
+            time.sleep(self.POLL_SECONDS)
+        return self.result
+
+    def close(self):
+        """Ends the tool if it still runs, drops the job unfinished and removes the folder."""
+        if self.process is not None:
+            self.process.end()
+            self.process = None
+        if self.job is not None:
+            self.job.close()
+            self.job = None
+        if self.folder is not None:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            self.folder = None
+
+
+class Features:
+    """What a vokra-cli can do, read from its --help page."""
+
+    def __init__(self, page):
+        self.is_vokra = b"autokey" in page
+        self.shapes = b"--shapes" in page
+        self.text = b"--text" in page
+
+    def describe(self):
+        can = ["keys"] + (["mouth shapes"] if self.shapes else []) + (
+            ["scripts (--text)"] if self.text else [])
+        return ", ".join(can)
+
+
+_features = {}
+
+
+def _stamp(tool):
+    try:
+        info = os.stat(tool)
+    except OSError:
+        return None
+    return (tool, info.st_mtime_ns, info.st_size)
+
+
+def known_features(tool):
+    """The features of this exact file when its --help was read before, else None."""
+    return _features.get(_stamp(tool))
+
+
+def features_job(tool):
+    """A job step: yields the --help call (unless known) and returns the Features."""
+    known = known_features(tool)
+    if known is not None:
+        return known
+    page = yield ["--help"]
+    found = Features(page)
+    if not found.is_vokra:
+        raise VokraDataError(f"{tool} does not look like vokra-cli: its --help names no "
+                             "autokey command.")
+    stamp = _stamp(tool)
+    if stamp is not None:
+        _features[stamp] = found
+    return found

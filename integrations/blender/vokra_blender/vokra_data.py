@@ -95,11 +95,21 @@ def _reject_constant(text):
     raise ValueError(text)  # NaN and Infinity are not JSON
 
 
+def _shown(value):
+    """A number from a file as a message shows it: a huge integer (JSON allows any length, and
+    Python's float formatting overflows on it) is cut short."""
+    if isinstance(value, int) and abs(value) > 10**15:
+        digits = str(abs(value))
+        return f"{'-' if value < 0 else ''}{digits[:6]}... ({len(digits)} digits)"
+    return f"{value:g}"
+
+
 def _number(value, what, low, high):
+    """A number from a file, checked for its type and range before anything uses it."""
     if isinstance(value, bool) or not isinstance(value, (int, float)):
         raise VokraDataError(f"{what} is not a number.")
     if not (low <= value <= high):
-        raise VokraDataError(f"{what} ({value:g}) is outside {low:g} to {high:g}.")
+        raise VokraDataError(f"{what} ({_shown(value)}) is outside {low:g} to {high:g}.")
     return value
 
 
@@ -266,3 +276,31 @@ def check_frames(frames, offset):
         raise VokraDataError(
             f"With the frame offset {offset:.10g} the keys would pass Blender's last frame "
             f"({MAX_BLENDER_FRAME}).")
+
+
+def pattern_names(pattern, what):
+    """{mouth index: name} from a pattern such as "mouth_{}" ({} becomes the mouth's letter)."""
+    if pattern.count("{}") != 1 or pattern.replace("{}", "").count("{") + \
+            pattern.replace("{}", "").count("}") > 0:
+        raise VokraDataError(f"The {what} \"{pattern}\" needs exactly one {{}} where the mouth's "
+                             "letter goes (and no other braces), e.g. \"mouth_{}\".")
+    return {i: pattern.replace("{}", letter) for i, letter in enumerate(SHAPE_LETTERS)}
+
+
+def switch_points(changes, value_of, ease):
+    """[(frame, value)] of one channel switched by the mouths: `changes` [(frame, mouth)] as
+    shape_points gives them, `value_of(mouth)` the channel's value in that mouth. With `ease`
+    0 the value jumps on the mouth's frame; otherwise it holds until `ease` frames before the
+    next mouth's frame (never before it was reached) and moves there, so the next mouth is
+    fully there on its own frame."""
+    points = []
+    for frame, mouth in changes:
+        value = value_of(mouth)
+        if points and value == points[-1][1]:
+            continue
+        if points and ease > 0:
+            hold = max(frame - ease, points[-1][0])
+            if hold > points[-1][0]:
+                points.append((hold, points[-1][1]))
+        points.append((frame, value))
+    return points

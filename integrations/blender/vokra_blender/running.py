@@ -1,0 +1,136 @@
+# Operators that call vokra-cli never make Blender wait for it: invoked from the interface, they
+# start the tool in the background, poll it on a timer, show how long it has run in the status
+# bar and stop it on Esc with nothing changed. Run from a script (EXEC), they wait, within the
+# same time limit.
+import bpy
+from bpy.props import BoolProperty
+
+from . import vokra_cli
+from .vokra_data import VokraDataError
+
+POLL_SECONDS = 0.1
+
+
+def preferences(context):
+    addon = context.preferences.addons.get(__package__)
+    return addon.preferences if addon is not None else None
+
+
+def cli_tool(context):
+    prefs = preferences(context)
+    return vokra_cli.find_tool(prefs.cli_path if prefs is not None else "")
+
+
+def time_limit(context):
+    prefs = preferences(context)
+    return prefs.timeout if prefs is not None else 300.0
+
+
+class RateMismatch(Exception):
+    def __init__(self, doc_rate, scene_rate):
+        super().__init__(f"The document runs at {doc_rate:g} frames per second and the scene at "
+                         f"{scene_rate:g}: set the scene's rate, or re-time the keys "
+                         "(Set Scene Rate or Other Rate in the import options).")
+        self.doc_rate, self.scene_rate = doc_rate, scene_rate
+
+
+class Background:
+    """Mixin for an operator with a job(folder) generator: it yields vokra-cli's arguments, gets
+    back the output, changes the scene only after its last call and returns the report."""
+
+    # Set by invoke before a file browser: the execute that follows goes on in the background.
+    browsed: BoolProperty(default=False, options={'HIDDEN', 'SKIP_SAVE'})
+    in_background: BoolProperty(default=False, options={'HIDDEN', 'SKIP_SAVE'})
+
+    _run = None
+    _timer = None
+    # What the status bar says runs, e.g. "keying voice.wav".
+    activity = "running vokra-cli"
+
+    def start(self, context):
+        self._tool = cli_tool(context) if self.needs_tool() else None
+        self._run = vokra_cli.Run(self._tool, self.job, time_limit(context))
+
+    def needs_tool(self):
+        return True
+
+    def fail(self, context, error):
+        if isinstance(error, RateMismatch):
+            self.offer_rates(context, error)
+        else:
+            self.report({'ERROR'}, str(error))
+        return {'CANCELLED'}
+
+    def done(self):
+        self.report({'INFO'}, self._run.result)
+        self._run = None
+        return {'FINISHED'}
+
+    def execute(self, context):
+        if self.browsed and context.window is not None and not bpy.app.background and \
+                self.needs_tool():
+            # After the file browser: go on in the background as if invoked directly.
+            values = {p.identifier: getattr(self, p.identifier)
+                      for p in self.properties.bl_rna.properties
+                      if p.identifier not in ("rna_type", "browsed") and not p.is_readonly}
+            values["in_background"] = True
+            group, name = self.bl_idname.split(".")
+            getattr(getattr(bpy.ops, group), name)('INVOKE_DEFAULT', **values)
+            return {'CANCELLED'}  # this call changed nothing; the background one reports
+        try:
+            self.start(context)
+            self._run.wait()
+        except (VokraDataError, RateMismatch, OSError) as e:
+            return self.fail(context, e)
+        return self.done()
+
+    def run_in_background(self, context):
+        try:
+            self.start(context)
+        except (VokraDataError, RateMismatch, OSError) as e:
+            return self.fail(context, e)
+        if self._run.result is not None:
+            return self.done()  # a file that needed no tool
+        wm = context.window_manager
+        self._timer = wm.event_timer_add(POLL_SECONDS, window=context.window)
+        wm.modal_handler_add(self)
+        self.show_progress(context)
+        return {'RUNNING_MODAL'}
+
+    def show_progress(self, context):
+        if context.workspace is not None:
+            context.workspace.status_text_set(
+                f"Vokra: {self.activity}, {self._run.elapsed():.0f} s of at most "
+                f"{self._run.timeout:g} s. Esc cancels.")
+
+    def stop(self, context):
+        if self._timer is not None:
+            context.window_manager.event_timer_remove(self._timer)
+            self._timer = None
+        if context.workspace is not None:
+            context.workspace.status_text_set(None)
+        if self._run is not None and self._run.result is None:
+            self._run.close()
+            self._run = None
+
+    def modal(self, context, event):
+        if event.type == 'ESC' and event.value == 'PRESS':
+            self.stop(context)
+            self.report({'WARNING'}, "Vokra cancelled: vokra-cli was stopped and nothing was "
+                                     "changed.")
+            return {'CANCELLED'}
+        if event.type != 'TIMER':
+            return {'PASS_THROUGH'}
+        try:
+            finished = self._run.tick()
+        except (VokraDataError, RateMismatch, OSError) as e:
+            self.stop(context)
+            return self.fail(context, e)
+        if not finished:
+            self.show_progress(context)
+            return {'PASS_THROUGH'}  # other timers of the window run on
+        self.stop(context)
+        return self.done()
+
+    def cancel(self, context):
+        self.stop(context)  # Blender ends the operator (a file loaded, the window closed)
