@@ -56,11 +56,16 @@ if grep -qE '^[EW]: ' <<<"$report"; then
     exit 1
 fi
 
-# The Blender add-on beside the .deb, as a zip for Blender's "Install add-on".
-if [ ! -f "$scratch/usr/share/vokra/blender/vokra_blender/__init__.py" ]; then
-    echo "package.sh: the Blender add-on is missing from the package" >&2
+# The Blender add-on: its folder, its zip for Blender's "Install add-on" (also copied beside the
+# .deb), and the link that puts it in Debian's Blender's list of add-ons.
+addon="$scratch/usr/share/vokra/blender"
+version="$(dpkg-deb --field "$deb" Version)"
+link="$scratch/usr/share/blender/scripts/addons/vokra_blender"
+if [ ! -f "$addon/vokra_blender/__init__.py" ] || [ ! -f "$addon/vokra_blender-$version.zip" ] ||
+   [ ! -L "$link" ] || [ ! -f "$link/__init__.py" ]; then
+    echo "package.sh: the Blender add-on (folder, zip or link) is missing from the package" >&2
     exit 1
 fi
 rm -f "$out"/vokra_blender-*.zip
-python3 "$root/integrations/blender/make_zip.py" "$out/vokra_blender-$(dpkg-deb --field "$deb" Version).zip"
+cp "$addon/vokra_blender-$version.zip" "$out/"
 ls "$out"/vokra_blender-*.zip

@@ -49,7 +49,7 @@ class Curves:
     a new action laid in a new NLA track of its own (to mix, mute or move as a whole)."""
 
     def __init__(self, id_data, strip_name=None):
-        self.id_data, self.action = id_data, None
+        self.id_data, self.action, self.name = id_data, None, strip_name
         if strip_name is not None:
             self.action = bpy.data.actions.new(strip_name)
             self.action.id_root = id_data.bl_rna.identifier.upper()
@@ -68,8 +68,8 @@ class Curves:
             return None
         anim = self.id_data.animation_data or self.id_data.animation_data_create()
         track = anim.nla_tracks.new()
-        track.name = self.action.name
-        strip = track.strips.new(self.action.name, int(first), self.action)
+        track.name = self.name  # the action's name may have a number added; tracks are per ID
+        strip = track.strips.new(self.name, int(first), self.action)
         if first != int(first) and hasattr(strip, "frame_start_ui"):
             strip.frame_start_ui = first  # a strip starting between frames keeps its keys' frames
         strip.extrapolation = 'NOTHING'  # outside the line the rig is left to other strips

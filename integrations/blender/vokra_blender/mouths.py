@@ -48,9 +48,9 @@ class VokraMapping(bpy.types.PropertyGroup):
 
 def stored_names(obj, kind):
     """{mouth: name} of the object's kept mapping, kind "shape" or "pose"; empty when unset."""
-    mapping = getattr(obj, "vokra_mapping", None)
-    if mapping is None:
-        return {}
+    if "vokra_mapping" not in obj.keys():
+        return {}  # never set (reading it would add it to the object)
+    mapping = obj.vokra_mapping
     names = {i: getattr(mapping, f"{kind}_{c}").strip() for i, c in enumerate(SHAPE_LETTERS)}
     return {i: n for i, n in names.items() if n}
 

@@ -1,0 +1,129 @@
+# The add-on with Blender's interface running (under Xvfb): vokra-cli hangs, Blender keeps drawing,
+# Esc ends the tool and its children and leaves the scene as it was; the preferences' Check runs
+# in the background too. Run as
+#   xvfb-run blender --factory-startup -noaudio --enable-event-simulate --python test_modal.py
+# Events are simulated, so nothing typed on the display reaches it; the exit status is the result.
+import os
+import shutil
+import sys
+import tempfile
+import time
+import traceback
+import wave
+
+import addon_utils
+import bpy
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+addon_utils.enable("vokra_blender", default_set=True, handle_error=None)
+import vokra_blender  # noqa: E402  (after the add-on is on the path)
+
+FOLDER = tempfile.mkdtemp(prefix="vokra-modal-")
+PID = os.path.join(FOLDER, "pid")
+VOICE = os.path.join(FOLDER, "voice.wav")
+HELP = '[ "$1" = --help ] && echo "vokra-cli autokey SOUND [--shapes]" && exit 0\n'
+# (name, the hung tool's script after its --help answer): with exec the tool is the sleep; without
+# it the shell waits on a child that holds the output open.
+HANGS = [("exec", f"echo $$ > {PID}; exec sleep 60"),
+         ("child", f"sleep 60 & echo $! > {PID}; wait")]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what, file=sys.stderr)
+
+
+def process_gone(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] in "ZX"  # ended, not yet reaped
+    except FileNotFoundError:
+        return True
+
+
+def window():
+    return bpy.context.window_manager.windows[0]
+
+
+def fake_cli(body):
+    path = os.path.join(FOLDER, "fake-cli")
+    with open(path, "w") as f:
+        f.write("#!/bin/sh\n" + body + "\n")
+    os.chmod(path, 0o755)
+    prefs = bpy.context.preferences.addons["vokra_blender"].preferences
+    prefs.cli_path, prefs.timeout = path, 120.0
+
+
+def snapshot():
+    obj, scene = bpy.context.view_layer.objects.active, bpy.context.scene
+    editor = scene.sequence_editor
+    return (sorted(k for k in obj.keys() if k != "vokra_mapping"), obj.animation_data is not None,
+            len(bpy.data.actions), editor is not None and len(editor.sequences_all))
+
+
+def wait_until(condition, seconds):
+    """A generator step: yields timer intervals until `condition()` or the time is up."""
+    end = time.monotonic() + seconds
+    while not condition() and time.monotonic() < end:
+        yield 0.1
+
+
+def scenario():
+    with wave.open(VOICE, "wb") as w:
+        w.setnchannels(1), w.setsampwidth(2), w.setframerate(16000)
+        w.writeframes(b"\0\0" * 8000)
+    for name, body in HANGS:
+        if os.path.exists(PID):
+            os.remove(PID)
+        fake_cli(HELP + body)
+        before = snapshot()
+        started = time.monotonic()
+        with bpy.context.temp_override(window=window()):
+            result = bpy.ops.sequencer.vokra_autokey('INVOKE_DEFAULT', filepath=VOICE)
+        check(result == {'RUNNING_MODAL'} and time.monotonic() - started < 1.0,
+              f"{name}: the run goes on in the background")
+        yield from wait_until(lambda: os.path.exists(PID) and os.path.getsize(PID), 10)
+        check(os.path.exists(PID), f"{name}: the tool started")
+        pid = int(open(PID).read())
+        paused = time.monotonic()
+        yield 1.0  # Blender's own loop calls back here: it is not held up by the tool
+        check(time.monotonic() - paused < 5.0, f"{name}: Blender's event loop kept running")
+        check(not process_gone(pid), f"{name}: the tool hangs until Esc")
+        window().event_simulate(type='ESC', value='PRESS')
+        window().event_simulate(type='ESC', value='RELEASE')
+        yield from wait_until(lambda: process_gone(pid), 5)
+        check(process_gone(pid), f"{name}: Esc ended the tool and its children")
+        check(snapshot() == before, f"{name}: the scene is unchanged after Esc")
+    # The preferences' Check on a tool that prints junk: a clear finding, in the background.
+    fake_cli("echo 'Segmentation f@ult %%%'")
+    with bpy.context.temp_override(window=window()):
+        bpy.ops.preferences.vokra_check('INVOKE_DEFAULT')
+    state = vokra_blender._checked
+    yield from wait_until(lambda: state["state"] and state["state"][1] != 'TIME', 10)
+    check(state["state"] and state["state"][1] == 'ERROR' and "does not look like vokra-cli" in
+          state["state"][0], f"Check reports a tool that is not vokra-cli: {state['state']}")
+
+
+def driver(steps=scenario()):
+    try:
+        return next(steps)
+    except StopIteration:
+        pass
+    except Exception:
+        traceback.print_exc()
+        failures.append("the scenario raised")
+    shutil.rmtree(FOLDER, ignore_errors=True)
+    print("modal tests:", "FAILED " + "; ".join(failures) if failures else "OK", file=sys.stderr)
+    sys.stderr.flush()
+    os._exit(1 if failures else 0)  # quitting from a timer would wait for the event loop
+
+
+def give_up():
+    print("modal tests: FAILED (timed out)", file=sys.stderr)
+    os._exit(1)
+
+
+bpy.app.timers.register(driver, first_interval=1.0)
+bpy.app.timers.register(give_up, first_interval=120.0)
