@@ -96,6 +96,23 @@ def scenario():
         yield from wait_until(lambda: process_gone(pid), 5)
         check(process_gone(pid), f"{name}: Esc ended the tool and its children")
         check(snapshot() == before, f"{name}: the scene is unchanged after Esc")
+    # A .vok chosen in the file browser: the import goes on in the background, and Esc ends it.
+    document = os.path.join(FOLDER, "line.vok")
+    with open(document, "w") as f:
+        f.write("VOK")
+    os.remove(PID)
+    fake_cli(HANGS[0][1])
+    before = snapshot()
+    with bpy.context.temp_override(window=window()):
+        result = bpy.ops.import_anim.vokra_keys('EXEC_DEFAULT', filepath=document, browsed=True)
+    check(result == {'CANCELLED'}, "the browsed .vok import hands over to a background run")
+    yield from wait_until(lambda: os.path.exists(PID) and os.path.getsize(PID), 10)
+    pid = int(open(PID).read())
+    check(not process_gone(pid), "the .vok's export runs")
+    window().event_simulate(type='ESC', value='PRESS')
+    window().event_simulate(type='ESC', value='RELEASE')
+    yield from wait_until(lambda: process_gone(pid), 5)
+    check(process_gone(pid) and snapshot() == before, ".vok: Esc ended the export, scene kept")
     # The preferences' Check on a tool that prints junk: a clear finding, in the background.
     fake_cli("echo 'Segmentation f@ult %%%'")
     with bpy.context.temp_override(window=window()):

@@ -232,7 +232,9 @@ class Rigs(Case):
                  {"shape_key_pattern": "mouth_{}"}),
                 ("preset", ("lips.MBP", "lips.AI", "lips.E", "lips.rest"), {}),
                 ("eased", ("mouth_A", "mouth_D", "mouth_C", "mouth_X"),
-                 {"shape_key_pattern": "mouth_{}", "ease_frames": 2})):
+                 {"shape_key_pattern": "mouth_{}", "ease_frames": 2}),
+                ("held", ("mouth_A", "mouth_D", "mouth_C", "mouth_X"),
+                 {"shape_key_pattern": "mouth_{}", "ease_frames": 2, "hold_frames": 1})):
             with self.subTest(how):
                 self.fresh()
                 key = self.mouth_keys(names + ("mouth_Z", "A"))  # decoys
@@ -253,7 +255,11 @@ class Rigs(Case):
                         curve = self.curve(key, key.key_blocks[name].path_from_id("value"))
                         self.assertEqual(curve.evaluate(1 + frame), float(index == shape),
                                          (frame, name))
-                if eased:  # D (Vokra frame 5) eases in from frame 3, after the rest at 4
+                if how == "held":  # A stays on a frame before it leaves, as long as it can
+                    curve = self.curve(key, key.key_blocks["mouth_A"].path_from_id("value"))
+                    self.assertEqual([tuple(p.co) for p in curve.keyframe_points],
+                                     [(1, 0.0), (2, 0.0), (3, 1.0), (4, 1.0), (5, 0.0)])
+                elif eased:  # D (Vokra frame 5) eases in from frame 3, after the rest at 4
                     for frame, name in ((2, "mouth_A"), (5, "mouth_D"), (6, "mouth_C")):
                         curve = self.curve(key, key.key_blocks[name].path_from_id("value"))
                         self.assertEqual(curve.evaluate(1 + frame), 1.0)
@@ -311,6 +317,14 @@ class Rigs(Case):
                 value = curve.evaluate(1 + frame)
                 self.assertEqual(value, shape if path.startswith('["') else float(shape == 3))
         self.assertIsNone(key.animation_data.action)
+        # The opening too, in a track of its own beside the mouths'.
+        bpy.ops.import_anim.vokra_keys(filepath=self.write("open.json", KEYS), bake_nla=True)
+        self.assertIsNone(key.animation_data.action)
+        self.assertEqual([t.name for t in key.animation_data.nla_tracks],
+                         ["Vokra line", "Vokra open"])
+        curve = key.animation_data.nla_tracks[1].strips[0].action.fcurves[0]
+        for frame, opening in EXPECTED:
+            self.assertAlmostEqual(curve.evaluate(1 + frame), opening, places=5)
         bpy.context.scene.frame_set(1 + 5)
         self.assertEqual(key.key_blocks["D"].value, 1.0)  # the strip plays
         tracks = key.animation_data.nla_tracks

@@ -44,38 +44,42 @@ def _fcurve(id_data, path, frame, group, index=0):
     return curve
 
 
-class Curves:
-    """Where one import writes the curves of one data-block: its active action, or with `strip`
-    a new action laid in a new NLA track of its own (to mix, mute or move as a whole)."""
+class Target:
+    """Where one import writes its curves: each data-block's active action, or with `strip_name`
+    one new action per data-block, laid in an NLA track of that name (to mix, mute or move the
+    line as a whole)."""
 
-    def __init__(self, id_data, strip_name=None):
-        self.id_data, self.action, self.name = id_data, None, strip_name
-        if strip_name is not None:
-            self.action = bpy.data.actions.new(strip_name)
-            self.action.id_root = id_data.bl_rna.identifier.upper()
+    def __init__(self, strip_name=None):
+        self.name = strip_name
+        self.actions = {}  # the data-block's pointer: (data-block, its new action)
 
-    def get(self, path, frame, group, index=0):
-        if self.action is None:
-            return _fcurve(self.id_data, path, frame, group, index)
-        if hasattr(self.action, "fcurve_ensure_for_datablock"):
-            return self.action.fcurve_ensure_for_datablock(self.id_data, path, index=index,
-                                                           group_name=group)
-        return self.action.fcurves.new(path, index=index, action_group=group)
+    def curve(self, id_data, path, frame, group, index=0):
+        if self.name is None:
+            return _fcurve(id_data, path, frame, group, index)
+        _, action = self.actions.setdefault(id_data.as_pointer(),
+                                            (id_data, bpy.data.actions.new(self.name)))
+        action.id_root = id_data.bl_rna.identifier.upper()
+        if hasattr(action, "fcurve_ensure_for_datablock"):  # layered actions
+            return action.fcurve_ensure_for_datablock(id_data, path, index=index,
+                                                      group_name=group)
+        return action.fcurves.find(path, index=index) or action.fcurves.new(
+            path, index=index, action_group=group)
 
-    def finish(self, first):
-        """Lays the new action in its NLA track; returns the track's name, or None."""
-        if self.action is None:
-            return None
-        anim = self.id_data.animation_data or self.id_data.animation_data_create()
-        track = anim.nla_tracks.new()
-        track.name = self.name  # the action's name may have a number added; tracks are per ID
-        strip = track.strips.new(self.name, int(first), self.action)
-        if first != int(first) and hasattr(strip, "frame_start_ui"):
-            strip.frame_start_ui = first  # a strip starting between frames keeps its keys' frames
-        strip.extrapolation = 'NOTHING'  # outside the line the rig is left to other strips
-        if getattr(strip, "action_slot", None) is None and getattr(self.action, "slots", None):
-            strip.action_slot = self.action.slots[0]
-        return track.name
+    def finish(self):
+        """Lays each new action in its NLA track, from the action's first key on, so each key
+        plays on its own frame; returns the report's words for them."""
+        for id_data, action in self.actions.values():
+            first = action.frame_range[0]
+            anim = id_data.animation_data or id_data.animation_data_create()
+            track = anim.nla_tracks.new()
+            track.name = self.name  # the action's name may have a number added
+            strip = track.strips.new(self.name, int(first), action)
+            if first != int(first) and hasattr(strip, "frame_start_ui"):
+                strip.frame_start_ui = first  # a strip between frames keeps its keys' frames
+            strip.extrapolation = 'NOTHING'  # outside the line the rig is left to other strips
+            if getattr(strip, "action_slot", None) is None and getattr(action, "slots", None):
+                strip.action_slot = action.slots[0]
+        return f" in NLA tracks \"{self.name}\"" if self.actions else ""
 
 
 # What a key carries, for moving a kept key to another slot.
@@ -192,7 +196,7 @@ def check_key_target(obj, target, shape_key, property_name):
         _check_number_property(obj, property_name)
 
 
-def apply_keys(obj, target, shape_key, property_name, points):
+def apply_keys(obj, target, shape_key, property_name, points, into):
     """Writes the opening keys with linear interpolation; returns where they went, for the report."""
     first, last = points[0].frame, points[-1].frame
     triples = [(p.frame, p.value, p.kind) for p in points]
@@ -206,7 +210,7 @@ def apply_keys(obj, target, shape_key, property_name, points):
         if top > block.slider_max:
             block.slider_max = min(SLIDER_CEILING, top)
         key = obj.data.shape_keys
-        curve = _fcurve(key, block.path_from_id("value"), first, "Vokra")
+        curve = into.curve(key, block.path_from_id("value"), first, "Vokra")
         _replace(curve, triples, first, last, 'LINEAR')
         return f"{obj.name}'s shape key '{block.name}'"
     if property_name not in obj.keys() or isinstance(obj[property_name], int):
@@ -214,6 +218,6 @@ def apply_keys(obj, target, shape_key, property_name, points):
     ui = obj.id_properties_ui(property_name)
     ui.update(min=0.0, max=2.0, soft_min=0.0, soft_max=max(1.0, top),
               description="Mouth opening from Vokra (1.0 is 100 %)")
-    curve = _fcurve(obj, _property_path(property_name), first, "Vokra")
+    curve = into.curve(obj, _property_path(property_name), first, "Vokra")
     _replace(curve, triples, first, last, 'LINEAR')
     return f"{obj.name}'s property '{property_name}'"

@@ -6,7 +6,7 @@ import re
 import bpy
 from bpy.props import BoolProperty, IntProperty, StringProperty
 
-from .curves import (Curves, _check_number_property, _property_path, _replace, action_fcurves,
+from .curves import (_check_number_property, _property_path, _replace, action_fcurves,
                      check_local)
 from .vokra_data import SHAPE_LETTERS, SHAPE_NAMES, VokraDataError, pattern_names, switch_points
 
@@ -24,6 +24,10 @@ def _mapping_annotations():
             name="Ease", default=0, min=0, max=MAX_EASE_FRAMES,
             description="Frames over which a mouth eases into the next; 0 switches on the "
                         "mouth's own frame"),
+        "hold_frames": IntProperty(
+            name="Hold", default=0, min=0, max=MAX_EASE_FRAMES,
+            description="Frames each mouth stays fully on before it eases into the next (when "
+                        "the next one leaves time)"),
         "bake_nla": BoolProperty(
             name="Bake to NLA", default=False,
             description="Put the imported mouths in a new NLA strip of their own, to mix, mute "
@@ -175,29 +179,23 @@ def check(obj, shape_key_pattern="", pose_action_pattern=""):
     return rig
 
 
-def apply(rig, changes, last, ease, strip_name=None):
+def apply(rig, changes, last, ease, hold, into):
     """Keys the shape property (0-8, stepped), and each mapped shape key and pose channel to its
-    value in each mouth, switched or eased. With `strip_name` all of it goes into new NLA strips.
-    Returns the names of the NLA tracks made."""
+    value in each mouth, switched or eased, through `into` (a curves.Target)."""
     obj, first = rig.obj, changes[0][0]
     interpolation = 'BEZIER' if ease > 0 else 'CONSTANT'
     if SHAPE_PROPERTY not in obj.keys() or isinstance(obj[SHAPE_PROPERTY], float):
         obj[SHAPE_PROPERTY] = int(obj.get(SHAPE_PROPERTY, len(SHAPE_LETTERS) - 1))
     obj.id_properties_ui(SHAPE_PROPERTY).update(
         min=0, max=8, description="Mouth shape from Vokra: 0-8 are A-H and X")
-    on_object = Curves(obj, strip_name)
-    curve = on_object.get(_property_path(SHAPE_PROPERTY), first, "Vokra")
+    curve = into.curve(obj, _property_path(SHAPE_PROPERTY), first, "Vokra")
     _replace(curve, [(f, float(i), 'KEYFRAME') for f, i in changes], first, last, 'CONSTANT')
     for (path, index), values in rig.poses.items():
-        points = switch_points(changes, values.__getitem__, ease)
-        curve = on_object.get(path, first, bone_of(path), index)
+        points = switch_points(changes, values.__getitem__, ease, hold)
+        curve = into.curve(obj, path, first, bone_of(path), index)
         _replace(curve, [(f, v, 'KEYFRAME') for f, v in points], first, last, interpolation)
-    tracks = [on_object.finish(first)]
-    if rig.blocks:
-        on_key = Curves(obj.data.shape_keys, strip_name)
-        for mouth, block in rig.blocks.items():
-            points = switch_points(changes, lambda m: 1.0 if m == mouth else 0.0, ease)
-            curve = on_key.get(block.path_from_id("value"), first, "Vokra Mouths")
-            _replace(curve, [(f, v, 'KEYFRAME') for f, v in points], first, last, interpolation)
-        tracks.append(on_key.finish(first))
-    return [t for t in tracks if t]
+    for mouth, block in rig.blocks.items():
+        points = switch_points(changes, lambda m: 1.0 if m == mouth else 0.0, ease, hold)
+        curve = into.curve(obj.data.shape_keys, block.path_from_id("value"), first,
+                           "Vokra Mouths")
+        _replace(curve, [(f, v, 'KEYFRAME') for f, v in points], first, last, interpolation)

@@ -146,14 +146,20 @@ class MouthOptions:
         name="Ease", default=0, min=0, max=mouths.MAX_EASE_FRAMES,
         description="Frames over which a mouth eases into the next; 0 switches on the mouth's "
                     "own frame")
+    hold_frames: IntProperty(
+        name="Hold", default=0, min=0, max=mouths.MAX_EASE_FRAMES,
+        description="Frames each mouth stays fully on before it eases into the next (when the "
+                    "next one leaves time)")
+
+
+class BakeOption:
     bake_nla: BoolProperty(
         name="Bake to NLA", default=False,
-        description="Put the mouths in a new NLA strip of their own, to mix, mute or move them")
+        description="Put the keys in a new NLA strip of their own, to mix, mute or move them")
 
-    def apply_mouths(self, rig, changes, last, name):
-        strip = f"Vokra {name}" if self.bake_nla else None
-        tracks = mouths.apply(rig, changes, last, self.ease_frames, strip)
-        return f" in the NLA track {tracks[0]}" if tracks else ""
+    def target_for(self, sound_or_file):
+        name = os.path.splitext(os.path.basename(sound_or_file))[0]
+        return curves.Target(f"Vokra {name}" if self.bake_nla else None)
 
 
 def _report_target(obj):
@@ -164,7 +170,8 @@ def _report_target(obj):
     return obj
 
 
-class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, TargetOptions):
+class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, TargetOptions,
+                                BakeOption):
     """Import Vokra's mouth-opening keys onto the active object"""
     bl_idname = "import_anim.vokra_keys"
     bl_label = "Import Vokra Keys"
@@ -173,7 +180,7 @@ class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, Tar
 
     def option_names(self):
         name = "shape_key" if self.target == 'SHAPE_KEY' else "property_name"
-        return ("target", name, "frame_offset", "set_scene_fps", "fps_mode")
+        return ("target", name, "frame_offset", "set_scene_fps", "fps_mode", "bake_nla")
 
     def job(self, folder):
         context = bpy.context
@@ -193,11 +200,14 @@ class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, Tar
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
         if new_rate is not None:
             set_scene_rate(context.scene, new_rate)
-        where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points)
-        return f"Imported {len(points)} keys onto {where}."
+        into = self.target_for(name)
+        where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
+                                  into)
+        return f"Imported {len(points)} keys onto {where}{into.finish()}."
 
 
-class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, MouthOptions):
+class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, MouthOptions,
+                                  BakeOption):
     """Import Vokra's mouth shapes onto the active object: the vokra_shape property (0-8 for
     A-H, X), and the shape keys or armature poses of the mouths"""
     bl_idname = "import_anim.vokra_shapes"
@@ -207,7 +217,7 @@ class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, M
 
     def option_names(self):
         return ("frame_offset", "set_scene_fps", "fps_mode", "shape_key_pattern",
-                "pose_action_pattern", "ease_frames", "bake_nla")
+                "pose_action_pattern", "ease_frames", "hold_frames", "bake_nla")
 
     def job(self, folder):
         obj = bpy.context.view_layer.objects.active
@@ -223,8 +233,10 @@ class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, M
         rig = mouths.check(_report_target(obj), self.shape_key_pattern, self.pose_action_pattern)
         if new_rate is not None:
             set_scene_rate(context.scene, new_rate)
-        nla = self.apply_mouths(rig, changes, last, os.path.splitext(name)[0])
-        return f"Imported {len(changes)} shape changes onto {obj.name}{nla}; {rig.describe()}."
+        into = self.target_for(name)
+        mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
+        return (f"Imported {len(changes)} shape changes onto {obj.name}"
+                f"{into.finish()}; {rig.describe()}.")
 
 
 def _strips(editor):
@@ -291,7 +303,8 @@ def script_args(text_file, language, features):
     return ["--text", path, "--language", language.strip()]
 
 
-class SEQUENCER_OT_vokra_autokey(Background, bpy.types.Operator, TargetOptions, MouthOptions):
+class SEQUENCER_OT_vokra_autokey(Background, bpy.types.Operator, TargetOptions, MouthOptions,
+                                 BakeOption):
     """Key the active object from the selected sound strip (or a chosen sound file) with Vokra:
     mouth opening, and mouth shapes when vokra-cli can guess them"""
     bl_idname = "sequencer.vokra_autokey"
@@ -363,9 +376,11 @@ class SEQUENCER_OT_vokra_autokey(Background, bpy.types.Operator, TargetOptions, 
             if changes else None
         if strip is None:
             add_sound_strip(context.scene, sound, start)
-        where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points)
+        into = self.target_for(name)
+        where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
+                                  into)
         message = f"Vokra keyed {name} at {rate:g} fps onto {where}"
         if changes:
-            nla = self.apply_mouths(rig, changes, last, os.path.splitext(name)[0])
-            message += f", with {len(changes)} shape changes{nla} ({rig.describe()})"
-        return message + "."
+            mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
+            message += f", with {len(changes)} shape changes ({rig.describe()})"
+        return message + into.finish() + "."

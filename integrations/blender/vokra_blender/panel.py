@@ -59,13 +59,16 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
             return
         self.draw_mapping(layout.box(), obj, mapping)
         col = layout.column(align=True)
-        col.prop(mapping, "ease_frames", text="Ease (frames)")
+        row = col.row(align=True)
+        row.prop(mapping, "ease_frames", text="Ease")
+        row.prop(mapping, "hold_frames", text="Hold")
         col.prop(mapping, "bake_nla")
         col = layout.column(align=True)
         col.label(text="Import")
         op = col.operator(operators.IMPORT_ANIM_OT_vokra_keys.bl_idname, text="Keys...",
                           icon='IMPORT')
         self.set_target(op, obj, mapping)
+        op.bake_nla = mapping.bake_nla
         self.set_mouths(col.operator(operators.IMPORT_ANIM_OT_vokra_shapes.bl_idname,
                                      text="Shapes...", icon='IMPORT'), mapping)
         self.draw_sound(layout, context, mapping)
@@ -103,6 +106,7 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
     @staticmethod
     def set_mouths(op, mapping):
         op.ease_frames = mapping.ease_frames
+        op.hold_frames = mapping.hold_frames
         op.bake_nla = mapping.bake_nla
 
     def draw_sound(self, layout, context, mapping):

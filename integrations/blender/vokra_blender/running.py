@@ -74,7 +74,9 @@ class Background:
                       for p in self.properties.bl_rna.properties
                       if p.identifier not in ("rna_type", "browsed") and not p.is_readonly}
             values["in_background"] = True
-            group, name = self.bl_idname.split(".")
+            # An instance gives its name as IMPORT_ANIM_OT_vokra_keys, its class as
+            # import_anim.vokra_keys.
+            group, name = self.bl_idname.lower().replace("_ot_", ".").split(".")
             getattr(getattr(bpy.ops, group), name)('INVOKE_DEFAULT', **values)
             return {'CANCELLED'}  # this call changed nothing; the background one reports
         try:

@@ -287,20 +287,21 @@ def pattern_names(pattern, what):
     return {i: pattern.replace("{}", letter) for i, letter in enumerate(SHAPE_LETTERS)}
 
 
-def switch_points(changes, value_of, ease):
+def switch_points(changes, value_of, ease, hold=0):
     """[(frame, value)] of one channel switched by the mouths: `changes` [(frame, mouth)] as
     shape_points gives them, `value_of(mouth)` the channel's value in that mouth. With `ease`
     0 the value jumps on the mouth's frame; otherwise it holds until `ease` frames before the
-    next mouth's frame (never before it was reached) and moves there, so the next mouth is
-    fully there on its own frame."""
+    next mouth's frame, and at least `hold` frames after it was reached while the next mouth
+    leaves a frame to move in, then moves there: the next mouth is fully on on its own frame."""
     points = []
     for frame, mouth in changes:
         value = value_of(mouth)
         if points and value == points[-1][1]:
             continue
         if points and ease > 0:
-            hold = max(frame - ease, points[-1][0])
-            if hold > points[-1][0]:
-                points.append((hold, points[-1][1]))
+            reached = points[-1][0]
+            leave = max(frame - ease, min(reached + hold, frame - 1))
+            if leave > reached:
+                points.append((leave, points[-1][1]))
         points.append((frame, value))
     return points
