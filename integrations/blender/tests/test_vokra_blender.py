@@ -88,6 +88,7 @@ class ImportKeys(Case):
                                     ('SHAPE_KEY', 100, with_lead_in)):
             with self.subTest(target=target, offset=offset):
                 self.fresh()
+                self.prefs.cli_path = "/nonexistent/vokra-cli"  # a JSON file needs none
                 path = self.write("keys.json", doc)
                 bpy.ops.import_anim.vokra_keys(filepath=path, target=target, frame_offset=offset)
                 if target == 'SHAPE_KEY':

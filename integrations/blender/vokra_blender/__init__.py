@@ -42,9 +42,9 @@ class PREFERENCES_OT_vokra_check(running.Background, bpy.types.Operator):
                                  "names no autokey command.")
         version = (yield ["--version"]).decode("utf-8", "replace").strip().split("\n")[0]
         version = "".join(c for c in version if c.isprintable())[:60]
-        _checked["state"] = (f"{version or 'vokra-cli'} at {self._tool}: {found.describe()}",
-                             'CHECKMARK')
-        return "Vokra: " + _checked["state"][0]
+        _checked["state"] = (f"{version or 'vokra-cli'}: {found.describe()}", 'CHECKMARK',
+                             self._tool)
+        return f"Vokra: {_checked['state'][0]} ({self._tool})"
 
     def fail(self, context, error):
         _checked["state"] = (str(error), 'ERROR')
@@ -85,8 +85,10 @@ class VokraPreferences(bpy.types.AddonPreferences):
         layout.prop(self, "timeout")
         row = layout.row()
         row.operator(PREFERENCES_OT_vokra_check.bl_idname, icon='VIEWZOOM')
-        text, icon = _checked["state"] or ("Not checked yet: Check runs vokra-cli once.", 'INFO')
-        row.label(text=text, icon=icon)
+        state = _checked["state"] or ("Not checked yet: Check runs vokra-cli once.", 'INFO')
+        row.label(text=state[0], icon=state[1])
+        if len(state) > 2:
+            layout.label(text=f"Using {state[2]}")
 
 
 def menu_import(self, context):

@@ -54,7 +54,7 @@ FPS_MODES = [
 ]
 
 
-class FileOptions(ImportHelper):
+class FileOptions(ImportHelper):  # before Background: only a .vok needs vokra-cli
     filename_ext = ".json"
     filter_glob: StringProperty(default="*.json;*.vok", options={'HIDDEN'})
     frame_offset: IntProperty(
@@ -170,8 +170,8 @@ def _report_target(obj):
     return obj
 
 
-class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, TargetOptions,
-                                BakeOption):
+class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Background,
+                                bpy.types.Operator):
     """Import Vokra's mouth-opening keys onto the active object"""
     bl_idname = "import_anim.vokra_keys"
     bl_label = "Import Vokra Keys"
@@ -206,8 +206,8 @@ class IMPORT_ANIM_OT_vokra_keys(Background, bpy.types.Operator, FileOptions, Tar
         return f"Imported {len(points)} keys onto {where}{into.finish()}."
 
 
-class IMPORT_ANIM_OT_vokra_shapes(Background, bpy.types.Operator, FileOptions, MouthOptions,
-                                  BakeOption):
+class IMPORT_ANIM_OT_vokra_shapes(FileOptions, MouthOptions, BakeOption, Background,
+                                  bpy.types.Operator):
     """Import Vokra's mouth shapes onto the active object: the vokra_shape property (0-8 for
     A-H, X), and the shape keys or armature poses of the mouths"""
     bl_idname = "import_anim.vokra_shapes"
@@ -303,8 +303,8 @@ def script_args(text_file, language, features):
     return ["--text", path, "--language", language.strip()]
 
 
-class SEQUENCER_OT_vokra_autokey(Background, bpy.types.Operator, TargetOptions, MouthOptions,
-                                 BakeOption):
+class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Background,
+                                 bpy.types.Operator):
     """Key the active object from the selected sound strip (or a chosen sound file) with Vokra:
     mouth opening, and mouth shapes when vokra-cli can guess them"""
     bl_idname = "sequencer.vokra_autokey"

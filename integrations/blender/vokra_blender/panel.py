@@ -74,10 +74,10 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         self.draw_sound(layout, context, mapping)
 
     def draw_mapping(self, box, obj, mapping):
-        box.label(text="Mouths")
         row = box.row(align=True)
-        for preset, label, _ in PRESETS:
-            row.operator(OBJECT_OT_vokra_mapping_preset.bl_idname, text=label).preset = preset
+        row.label(text="Mouths")
+        row.operator_menu_enum(OBJECT_OT_vokra_mapping_preset.bl_idname, "preset",
+                               text="Preset", icon='PRESET')
         box.prop(mapping, "prefix")
         key = getattr(obj.data, "shape_keys", None) if obj.data is not None else None
         kind = "pose" if obj.type == 'ARMATURE' else "shape"
@@ -113,11 +113,14 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         col = layout.column(align=True)
         col.label(text="Sound")
         strip = operators.sound_strip(context)
-        col.label(text=strip.name if strip else "No sound strip selected: a file is asked for",
+        col.label(text=strip.name if strip else "No sound strip selected",
                   icon='SPEAKER' if strip else 'INFO')
         scene = context.scene
-        col.prop(scene, "vokra_script")
-        col.prop(scene, "vokra_language")
+        col.label(text="Script (optional):")
+        col.prop(scene, "vokra_script", text="")
+        row = col.row(align=True)
+        row.label(text="Language:")
+        row.prop(scene, "vokra_language", text="")
         op = col.operator(operators.SEQUENCER_OT_vokra_autokey.bl_idname, text="Key with Vokra",
                           icon='PLAY_SOUND')
         self.set_target(op, context.view_layer.objects.active, mapping)
