@@ -610,6 +610,10 @@ class Package(unittest.TestCase):
         version = ".".join(map(str, module.bl_info["version"]))
         self.assertEqual(version, os.environ.get("VOKRA_VERSION"))
         self.assertEqual(module.bl_info["license"], "GPL-3.0-or-later")
+        with open(os.path.join(addons, "vokra_blender", "blender_manifest.toml")) as f:
+            manifest = f.read()  # for Blender 4.2 and later: the same version and licence
+        self.assertIn(f'\nversion = "{version}"\n', manifest)
+        self.assertIn('license = ["SPDX:GPL-3.0-or-later"]', manifest)
         self.assertTrue(hasattr(bpy.ops.import_anim, "vokra_keys"))
         self.assertTrue(hasattr(bpy.types, "VIEW3D_PT_vokra"))
 
