@@ -66,7 +66,8 @@ class Case(unittest.TestCase):
         """What a failed import must leave exactly as it was."""
         obj, scene = self.obj, bpy.context.scene
         key = getattr(obj.data, "shape_keys", None)
-        return ({k: v for k, v in obj.items() if k != "vokra_mapping"}, obj.animation_data is not None, key is not None,
+        return ({k: v for k, v in obj.items() if k != "vokra_mapping"},
+                obj.animation_data is not None, key is not None,
                 scene.render.fps, scene.render.fps_base, len(bpy.data.actions),
                 scene.sequence_editor is not None and len(scene.sequence_editor.sequences_all))
 
@@ -458,6 +459,9 @@ def bad_inputs(case):
                                      keys(filepath=w("n.vok", "VOK"))), "cannot read m.vok"),
         ("vokra-cli writes junk", lambda: (case.fake_cli("echo junk"),
                                            keys(filepath=w("o.vok", "VOK"))), "not a JSON"),
+        ("vokra-cli prints nothing", lambda: (case.fake_cli("exit 0"),
+                                              keys(filepath=w("p.vok", "VOK"))),
+         "printed nothing for p.vok"),
     ]
 
 
@@ -557,6 +561,8 @@ class Sequencer(Case):
                 (f"{TO_OUTPUT}echo '{{\"frameRate\": 25, \"keys\": [' > \"$2\"", "not a JSON",
                  True),
                 ("echo 'Segmentation fault'", "does not look like vokra-cli", False),
+                ("exit 0", "does not look like vokra-cli", False),
+                ("exec head -c 70000000 /dev/zero", "far more than a Vokra file", False),
                 ("exec sleep 30", "did not finish within 1 seconds", False)):
             with self.subTest(body, help_page=help_page):
                 self.fake_cli(body, help_page)
@@ -566,6 +572,41 @@ class Sequencer(Case):
                 self.assertIn(message, str(raised.exception))
                 self.assertEqual(self.snapshot(), before)
 
+
+    def test_a_voice_keyed_onto_a_rig_of_any_names_and_onto_an_armature(self):
+        voice = os.path.join(self.dir, "voice.wav")
+        make_voice(voice)
+        jaw_of = {0: 0.0, 3: -0.5, 2: -0.3, 8: -0.05}
+        for rig_kind in ("shape keys", "armature"):
+            with self.subTest(rig_kind):
+                self.fresh()
+                if rig_kind == "armature":
+                    rig = add_armature()
+                    for mouth, z in jaw_of.items():
+                        pose_action(rig, "pose_" + "ABCDEFGHX"[mouth], z)
+                    options = {"pose_action_pattern": "pose_{}"}
+                else:
+                    rig = self.obj
+                    for name in ("Basis", "mouth_A", "mouth_D", "mouth_X"):
+                        rig.shape_key_add(name=name)
+                    options = {"shape_key_pattern": "mouth_{}"}
+                bpy.ops.sequencer.vokra_autokey(filepath=voice, **options)
+                shape = self.curve(rig, '["vokra_shape"]')
+                frames = range(1, int(shape.keyframe_points[-1].co.x) + 1)
+                mouths = [round(shape.evaluate(f)) for f in frames]
+                self.assertGreater(len(set(mouths)), 1)  # the voice moved the mouth
+                if rig_kind == "armature":
+                    self.assertIsNotNone(self.curve(rig, '["vokra_open"]'))  # not a shape key
+                    jaw = rig.animation_data.action.fcurves.find('pose.bones["jaw"].location',
+                                                                 index=2)
+                    for f, mouth in zip(frames, mouths):
+                        self.assertAlmostEqual(jaw.evaluate(f), jaw_of.get(mouth, 0.0), 5, f)
+                else:
+                    key = rig.data.shape_keys
+                    for name, mouth in (("mouth_A", 0), ("mouth_D", 3), ("mouth_X", 8)):
+                        curve = self.curve(key, key.key_blocks[name].path_from_id("value"))
+                        for f, shown in zip(frames, mouths):
+                            self.assertEqual(curve.evaluate(f), float(shown == mouth), (name, f))
 
     def test_a_script_goes_to_vokra_cli_with_its_language(self):
         voice, script = os.path.join(self.dir, "voice.wav"), self.write("line.txt", "Hallo Welt")

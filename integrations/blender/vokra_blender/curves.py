@@ -179,7 +179,9 @@ def check_key_target(obj, target, shape_key, property_name):
         raise VokraDataError("Select the object to key first (there is no active object).")
     if target == 'SHAPE_KEY':
         if obj.type not in SHAPE_KEY_TYPES:
-            raise VokraDataError(f"{obj.name} is a {obj.type.lower()} and has no shape keys: "
+            kind = obj.type.lower()
+            article = "an" if kind[0] in "aeiou" else "a"
+            raise VokraDataError(f"{obj.name} is {article} {kind} and has no shape keys: "
                                  "pick a mesh, or key a property instead.")
         if not shape_key:
             raise VokraDataError("Name the shape key to key.")
@@ -197,7 +199,8 @@ def check_key_target(obj, target, shape_key, property_name):
 
 
 def apply_keys(obj, target, shape_key, property_name, points, into):
-    """Writes the opening keys with linear interpolation; returns where they went, for the report."""
+    """Writes the opening keys with linear interpolation through `into` (a Target); returns
+    where they went, for the report."""
     first, last = points[0].frame, points[-1].frame
     triples = [(p.frame, p.value, p.kind) for p in points]
     top = max(p.value for p in points)

@@ -94,6 +94,9 @@ class Rig:
         self.missing = []  # names the mapping asks for that are not there
 
     def describe(self):
+        if self.obj.type == 'ARMATURE' and not self.poses and not self.blocks:
+            return ("no mouth poses are mapped: name each mouth's pose action in the Vokra tab "
+                    "of the sidebar")
         parts = []
         if self.poses or self.pose_mouths:
             parts.append(f"{self.pose_mouths} of the nine mouths have a pose")

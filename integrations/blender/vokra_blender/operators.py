@@ -340,6 +340,9 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
             raise VokraDataError(f"Vokra keys 1 to 100 frames per second; the scene runs at "
                                  f"{rate:g}.")
         obj = context.view_layer.objects.active
+        if obj is not None and obj.type not in curves.SHAPE_KEY_TYPES and \
+                not self.properties.is_property_set("target"):
+            self.target = 'PROPERTY'  # a rig without shape keys: its opening on a property
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
         strip = None if self.filepath else sound_strip(context)
         if strip is not None:
@@ -382,5 +385,5 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
         message = f"Vokra keyed {name} at {rate:g} fps onto {where}"
         if changes:
             mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
-            message += f", with {len(changes)} shape changes ({rig.describe()})"
+            message += f", with {len(changes)} shape changes; {rig.describe()}"
         return message + into.finish() + "."

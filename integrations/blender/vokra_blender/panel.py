@@ -52,11 +52,11 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         if obj is None:
             layout.label(text="Select the character to key.", icon='INFO')
             return
-        mapping = obj.vokra_mapping
         layout.label(text=obj.name, icon='OUTLINER_OB_' + obj.type)
         if obj.library is not None:
             layout.label(text="Linked from a library: make it local to key it.", icon='ERROR')
             return
+        mapping = obj.vokra_mapping
         self.draw_mapping(layout.box(), obj, mapping)
         col = layout.column(align=True)
         row = col.row(align=True)

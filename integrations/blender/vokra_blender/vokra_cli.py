@@ -58,6 +58,9 @@ class Process:
         failed or ran past the deadline (then it is ended)."""
         status = self.popen.poll()
         if status is None:
+            if self._too_much_output():
+                self.end()
+                raise VokraDataError("vokra-cli printed far more than a Vokra file holds.")
             if time.monotonic() < self.deadline:
                 return None
             self.end()
@@ -72,6 +75,14 @@ class Process:
             raise VokraDataError("vokra-cli printed far more than a Vokra file holds.")
         with open(self.out_path, "rb") as f:
             return f.read(MAX_FILE_BYTES + 1)
+
+    def _too_much_output(self):
+        """A tool pouring out output would fill the disk before the time limit."""
+        try:
+            return (os.path.getsize(self.out_path) > MAX_FILE_BYTES or
+                    os.path.getsize(self.err_path) > MAX_FILE_BYTES)
+        except OSError:
+            return False
 
     def _end_group(self):
         try:
