@@ -562,9 +562,10 @@ class Sequencer(Case):
                  True),
                 ("echo 'Segmentation fault'", "does not look like vokra-cli", False),
                 ("exit 0", "does not look like vokra-cli", False),
-                ("exec head -c 70000000 /dev/zero", "far more than a Vokra file", False),
+                ("exec yes", "far more than a Vokra file", False),  # ended long before 30 s
                 ("exec sleep 30", "did not finish within 1 seconds", False)):
             with self.subTest(body, help_page=help_page):
+                self.prefs.timeout = 30.0 if body == "exec yes" else 1.0
                 self.fake_cli(body, help_page)
                 before = self.snapshot()
                 with self.assertRaises(RuntimeError) as raised:
@@ -607,6 +608,25 @@ class Sequencer(Case):
                         curve = self.curve(key, key.key_blocks[name].path_from_id("value"))
                         for f, shown in zip(frames, mouths):
                             self.assertEqual(curve.evaluate(f), float(shown == mouth), (name, f))
+
+    def test_redo_takes_the_last_result_while_sound_and_options_stay(self):
+        voice = os.path.join(self.dir, "voice.wav")
+        make_voice(voice, seconds=0.3)
+        calls = os.path.join(self.dir, "calls")
+        keys = json.dumps(dict(SHAPES, frameRate=24))
+        self.fake_cli(f'echo "$1" >> {calls}; {TO_OUTPUT}echo \'{keys}\' > "$2"')
+        runs = []
+        for change in (None, None, "target", "sound", "shapes"):
+            options = {"filepath": voice, "target": 'PROPERTY' if change else 'SHAPE_KEY'}
+            if change == "sound":
+                make_voice(voice, seconds=0.4)
+            if change == "shapes":
+                options["shapes"] = False
+            bpy.ops.sequencer.vokra_autokey(**options)
+            with open(calls) as f:
+                runs.append(f.read().split().count("autokey"))
+        # Only a new sound or other vokra-cli options run the tool again.
+        self.assertEqual(runs, [1, 1, 1, 2, 3])
 
     def test_a_script_goes_to_vokra_cli_with_its_language(self):
         voice, script = os.path.join(self.dir, "voice.wav"), self.write("line.txt", "Hallo Welt")

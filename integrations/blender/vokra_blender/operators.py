@@ -284,6 +284,9 @@ def add_sound_strip(scene, path, start):
     editor.active_strip = strip
 
 
+# The last vokra-cli autokey result: {(its arguments and the stamps of its files): its JSON}.
+_last_autokey = {}
+
 # espeak-ng's voice names: en-us, de, zh-yue, sk ...; never an option.
 _LANGUAGE = re.compile(r"^[A-Za-z][A-Za-z0-9_+-]{0,63}$")
 
@@ -360,12 +363,23 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
         with_shapes = (self.shapes or script) and features.shapes
         if with_shapes:
             mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)
-        out = os.path.join(folder, "keys.json")
-        args = ["autokey", sound, "--fps", repr(rate), "--format", "json", "-o", out]
-        yield args + (["--shapes"] + script if with_shapes else [])
-        if not os.path.isfile(out):
-            raise VokraDataError("vokra-cli finished without writing any keys.")
-        doc = vokra_data.parse_document(vokra_data.read_json_file(out), name)
+        args = ["autokey", sound, "--fps", repr(rate), "--format", "json"]
+        args += ["--shapes"] + script if with_shapes else []
+        # Changing an option in the redo panel runs the command again: the same sound with the
+        # same options takes the last run's keys instead of making Blender wait for the tool.
+        inputs = (tuple(args), vokra_cli.stamp(self._tool), vokra_cli.stamp(sound),
+                  vokra_cli.stamp(script[1]) if script else None)
+        data = _last_autokey.get(inputs)
+        if data is None:
+            out = os.path.join(folder, "keys.json")
+            yield args + ["-o", out]
+            if not os.path.isfile(out):
+                raise VokraDataError("vokra-cli finished without writing any keys.")
+            data = vokra_data.read_json_file(out)
+            _last_autokey.clear()
+            if strip is None or strip.sound.packed_file is None:  # a packed sound's file is new
+                _last_autokey[inputs] = data
+        doc = vokra_data.parse_document(data, name)
         if not doc.keys:
             raise VokraDataError(f"vokra-cli made no keys for {name}.")
         retime = None if vokra_data.same_rate(doc.frame_rate, rate) else rate

@@ -184,17 +184,18 @@ class Features:
 _features = {}
 
 
-def _stamp(tool):
+def stamp(path):
+    """A file's identity for a cache: its path, time and size; None when it cannot be read."""
     try:
-        info = os.stat(tool)
+        info = os.stat(path)
     except OSError:
         return None
-    return (tool, info.st_mtime_ns, info.st_size)
+    return (path, info.st_mtime_ns, info.st_size)
 
 
 def known_features(tool):
     """The features of this exact file when its --help was read before, else None."""
-    return _features.get(_stamp(tool))
+    return _features.get(stamp(tool))
 
 
 def features_job(tool):
@@ -207,7 +208,7 @@ def features_job(tool):
     if not found.is_vokra:
         raise VokraDataError(f"{tool} does not look like vokra-cli: its --help names no "
                              "autokey command.")
-    stamp = _stamp(tool)
-    if stamp is not None:
-        _features[stamp] = found
+    key = stamp(tool)
+    if key is not None:
+        _features[key] = found
     return found
