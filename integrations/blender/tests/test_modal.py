@@ -24,8 +24,9 @@ VOICE = os.path.join(FOLDER, "voice.wav")
 HELP = '[ "$1" = --help ] && echo "vokra-cli autokey SOUND [--shapes]" && exit 0\n'
 # (name, the hung tool's script after its --help answer): with exec the tool is the sleep; without
 # it the shell waits on a child that holds the output open.
-HANGS = [("exec", f"echo $$ > {PID}; exec sleep 60"),
-         ("child", f"sleep 60 & echo $! > {PID}; wait")]
+ARGS = os.path.join(FOLDER, "args")
+HANGS = [("exec", f'printf "%s\\n" "$@" > {ARGS}; echo $$ > {PID}; exec sleep 60'),
+         ("child", f'printf "%s\\n" "$@" > {ARGS}; sleep 60 & echo $! > {PID}; wait')]
 failures = []
 
 
@@ -96,6 +97,10 @@ def scenario():
         yield from wait_until(lambda: process_gone(pid), 5)
         check(process_gone(pid), f"{name}: Esc ended the tool and its children")
         check(snapshot() == before, f"{name}: the scene is unchanged after Esc")
+        with open(ARGS) as f:
+            args = f.read().split("\n")
+        run_folder = os.path.dirname(args[args.index("-o") + 1])
+        check(not os.path.exists(run_folder), f"{name}: the run's private folder is gone")
     # A .vok chosen in the file browser: the import goes on in the background, and Esc ends it.
     document = os.path.join(FOLDER, "line.vok")
     with open(document, "w") as f:
