@@ -342,6 +342,8 @@ def make_library(case):
     library = os.path.join(case.dir, "library.blend")
     case.obj.shape_key_add(name="Basis")
     case.obj.shape_key_add(name="A")
+    case.obj["vokra_open"] = 0.0
+    case.obj.keyframe_insert('["vokra_open"]', frame=1)  # the action CubeAction
     add_armature("LinkedRig")
     bpy.ops.wm.save_as_mainfile(filepath=library, copy=True)
     case.fresh()
@@ -370,16 +372,24 @@ class Faults(Case):
             filepath=self.write("k.json", KEYS), target='SHAPE_KEY')
         shapes = lambda: bpy.ops.import_anim.vokra_shapes(  # noqa: E731
             filepath=self.write("s.json", SHAPES))
+        def with_action(lib):
+            obj = local_object(None)
+            obj.animation_data_create().action = link(lib, "actions", "CubeAction")
+            return obj
+
+        property_keys = lambda: bpy.ops.import_anim.vokra_keys(  # noqa: E731
+            filepath=self.write("k.json", KEYS), target='PROPERTY')
         # (what is linked, the active object made from the library, the import, the message)
         for name, active, action, message in (
+                ("action", with_action, property_keys, "The action 'CubeAction' is linked"),
                 ("mesh: keys", lambda lib: local_object(link(lib, "meshes", "Cube")), keys,
                  "The mesh 'Cube' is linked from the library"),
                 ("mesh: shapes", lambda lib: local_object(link(lib, "meshes", "Cube")), shapes,
                  "The mesh 'Cube' is linked"),
                 ("object", lambda lib: link(lib, "objects", "Cube"), shapes,
-                 "The object 'Cube' is linked"),
+                 "The mesh object 'Cube' is linked"),
                 ("armature", lambda lib: link(lib, "objects", "LinkedRig"), shapes,
-                 "The object 'LinkedRig' is linked")):
+                 "The armature object 'LinkedRig' is linked")):
             with self.subTest(name):
                 self.fresh()
                 make_active(active(make_library(self)))

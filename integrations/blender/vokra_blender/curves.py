@@ -158,6 +158,8 @@ def _kind(id_data):
 
 
 def _named(id_data):
+    if isinstance(id_data, bpy.types.Object):  # "the armature object 'Rig'"
+        return f"The {id_data.type.lower()} object '{id_data.name}' is"
     if isinstance(id_data, bpy.types.Key):
         return f"The shape keys '{id_data.name}' of the {_kind(id_data.user)} " \
                f"'{id_data.user.name}' are"
@@ -171,6 +173,13 @@ def check_local(*ids):
             raise VokraDataError(
                 f"{_named(id_data)} linked from the library {id_data.library.filepath}: make it "
                 "local (Object > Relations > Make Local) or key it in its own file.")
+
+
+def check_actions(*ids):
+    """Refuses keys into an active action linked from another file (a local rig can use one)."""
+    for id_data in ids:
+        anim = getattr(id_data, "animation_data", None) if id_data is not None else None
+        check_local(anim.action if anim is not None else None)
 
 
 def check_key_target(obj, target, shape_key, property_name):

@@ -157,7 +157,10 @@ class BakeOption:
         name="Bake to NLA", default=False,
         description="Put the keys in a new NLA strip of their own, to mix, mute or move them")
 
-    def target_for(self, sound_or_file):
+    def target_for(self, sound_or_file, *ids):
+        """Where the keys go; without NLA strips, the active actions of `ids` must be local."""
+        if not self.bake_nla:
+            curves.check_actions(*ids)
         name = os.path.splitext(os.path.basename(sound_or_file))[0]
         return curves.Target(f"Vokra {name}" if self.bake_nla else None)
 
@@ -198,9 +201,9 @@ class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Backgrou
         vokra_data.check_frames([points[0].frame, points[-1].frame], self.frame_offset)
         obj = _report_target(obj)
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
+        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
         if new_rate is not None:
             set_scene_rate(context.scene, new_rate)
-        into = self.target_for(name)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
                                   into)
         return f"Imported {len(points)} keys onto {where}{into.finish()}."
@@ -231,9 +234,9 @@ class IMPORT_ANIM_OT_vokra_shapes(FileOptions, MouthOptions, BakeOption, Backgro
             raise VokraDataError(f"{name} holds no mouth shapes (guess them in Vokra, or with "
                                  "vokra-cli autokey --shapes).")
         rig = mouths.check(_report_target(obj), self.shape_key_pattern, self.pose_action_pattern)
+        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
         if new_rate is not None:
             set_scene_rate(context.scene, new_rate)
-        into = self.target_for(name)
         mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
         return (f"Imported {len(changes)} shape changes onto {obj.name}"
                 f"{into.finish()}; {rig.describe()}.")
@@ -391,9 +394,9 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
         rig = mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern) \
             if changes else None
+        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
         if strip is None:
             add_sound_strip(context.scene, sound, start)
-        into = self.target_for(name)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
                                   into)
         message = f"Vokra keyed {name} at {rate:g} fps onto {where}"
