@@ -14,6 +14,8 @@ bl_info = {
     "license": "GPL-3.0-or-later",
 }
 
+import os
+
 import bpy
 from bpy.props import FloatProperty, PointerProperty, StringProperty
 
@@ -86,6 +88,9 @@ class VokraPreferences(bpy.types.AddonPreferences):
         row = layout.row()
         row.operator(PREFERENCES_OT_vokra_check.bl_idname, icon='VIEWZOOM')
         state = _checked["state"] or ("Not checked yet: Check runs vokra-cli once.", 'INFO')
+        chosen = os.path.abspath(os.path.expanduser(self.cli_path)) if self.cli_path else None
+        if len(state) > 2 and chosen is not None and chosen != state[2]:
+            state = ("vokra-cli changed since the last check: press Check.", 'INFO')
         row.label(text=state[0], icon=state[1])
         if len(state) > 2:
             layout.label(text=f"Using {state[2]}")
