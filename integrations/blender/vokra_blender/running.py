@@ -91,7 +91,7 @@ class Background:
             self.start(context)
         except (VokraDataError, RateMismatch, OSError) as e:
             return self.fail(context, e)
-        if self._run.result is not None:
+        if self._run.finished:
             return self.done()  # a file that needed no tool
         wm = context.window_manager
         self._timer = wm.event_timer_add(POLL_SECONDS, window=context.window)
@@ -111,7 +111,7 @@ class Background:
             self._timer = None
         if context.workspace is not None:
             context.workspace.status_text_set(None)
-        if self._run is not None and self._run.result is None:
+        if self._run is not None and not self._run.finished:
             self._run.close()
             self._run = None
 

@@ -111,7 +111,7 @@ class Run:
         self.deadline = self.started + timeout
         self.folder = tempfile.mkdtemp(prefix="vokra-")  # private: mode 0700, a fresh name
         self.process = None
-        self.result = None
+        self.finished, self.result = False, None
         self.job = None
         try:
             self.job = job_factory(self.folder)
@@ -128,7 +128,7 @@ class Run:
         try:
             args = self.job.send(output)
         except StopIteration as stop:
-            self.result = stop.value
+            self.finished, self.result = True, stop.value
             self.close()
             return
         step = tempfile.mkdtemp(dir=self.folder)
@@ -136,7 +136,7 @@ class Run:
 
     def tick(self):
         """True when the job is done (its report in `result`); an error ends the run."""
-        if self.result is not None:
+        if self.finished:
             return True
         try:
             output = self.process.poll()
@@ -147,7 +147,7 @@ class Run:
         except BaseException:
             self.close()
             raise
-        return self.result is not None
+        return self.finished
 
     def wait(self):
         while not self.tick():
