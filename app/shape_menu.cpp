@@ -5,8 +5,10 @@
 #include <QMenu>
 #include <QStatusBar>
 
+#include "app/shape_settings_dlg.h"
 #include "app/window_state.h"
 #include "document/shape_commands.h"
+#include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "panes/qt/shape_lane.h"
 #include "platform/ini_file.h"
@@ -21,7 +23,11 @@ constexpr const char* kGuessReplacesHandKey = "GuessReplacesHandEdits";
 }  // namespace
 
 ShapeMenu::ShapeMenu(CVokraDoc* doc, QMainWindow* window)
-    : QObject(window), doc_(doc), window_(window) {}
+    : QObject(window), doc_(doc), window_(window) {
+    askSettings = [this](const ShapeOptions& options) {
+        return RunShapeSettingsDlg(options, window_);
+    };
+}
 
 bool ShapeMenu::HasSelection() const {
     return doc_ && doc_->GetTimeRange().HasSelection();
@@ -52,6 +58,11 @@ QMenu* ShapeMenu::CreateMenu(QWidget* parent) {
     }
     clear_ = menu->addAction(QStringLiteral("&Clear Shapes"), this, &ShapeMenu::ClearShapes);
     clear_->setStatusTip(QStringLiteral("Remove the mouth shapes of the selected frames"));
+    menu->addSeparator();
+    settings_ =
+        menu->addAction(QStringLiteral("Shape Se&ttings..."), this, &ShapeMenu::EditSettings);
+    settings_->setStatusTip(
+        QStringLiteral("How far mouths lead the sound, and which mouths the rig has"));
     for (QAction* a : menu->actions()) a->setIconVisibleInMenu(false);
     connect(menu, &QMenu::aboutToShow, this, &ShapeMenu::UpdateActions);
     UpdateActions();
@@ -80,7 +91,7 @@ void ShapeMenu::GuessShapes() {
     if (!doc_) return;
     // Without a selection the guess runs from the cursor to the end, as AutoKey does.
     const bool replace = replaceHand_ && replaceHand_->isChecked();
-    const GuessOutcome outcome = GuessSelectionShapes(*doc_, replace);
+    const GuessOutcome outcome = GuessSelectionShapes(*doc_, replace, LoadShapeOptions());
     if (!outcome.ok) {
         AfxMessageBox(outcome.error);
         return;
@@ -91,6 +102,21 @@ void ShapeMenu::GuessShapes() {
 
 void ShapeMenu::SetShape(MouthShape shape) {
     if (doc_ && SetSelectionShape(*doc_, shape)) doc_->UpdateAllViews(nullptr, kHintAll);
+}
+
+void ShapeMenu::EditSettings() {
+    const std::optional<ShapeOptions> chosen =
+        askSettings ? askSettings(LoadShapeOptions()) : std::nullopt;
+    if (!chosen || *chosen == LoadShapeOptions()) return;
+    if (!SaveShapeOptions(*chosen) || LoadShapeOptions() != *chosen) {
+        AfxMessageBox("Could not write the settings file " + Profile().Path() +
+                          "\nThe shape settings are unchanged.",
+                      MsgButtons::Ok, MsgIcon::Exclamation, window_);
+        return;
+    }
+    ShowStatus(
+        QStringLiteral("The next Guess Shapes and every export of shapes use the new "
+                       "settings."));
 }
 
 void ShapeMenu::ClearShapes() {

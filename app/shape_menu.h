@@ -1,11 +1,15 @@
 #pragma once
 // The window's side of mouth shapes and hand edits: the Shapes menu (Guess Shapes, whether it may
-// replace shapes set by hand, setting and clearing the selected frames' shape), the Edit menu's
+// replace shapes set by hand, setting and clearing the selected frames' shape, the lead and the
+// rig's mouths), the Edit menu's
 // Mark as Hand-Made and Release Hand Edits, and the shape lane's context-menu extras. Every
 // change goes through the document's shape commands, so each is one undoable step.
 #include <QObject>
+#include <functional>
+#include <optional>
 
 #include "shapes/mouth_shape.h"
+#include "shapes/shape_options.h"
 
 class QAction;
 class QMainWindow;
@@ -33,6 +37,10 @@ public:
     QAction* MarkHandAction() const { return markHand_; }
     QAction* ReleaseHandAction() const { return releaseHand_; }
     QAction* SetShapeAction(MouthShape shape) const { return setShape_[MouthShapeIndex(shape)]; }
+    QAction* SettingsAction() const { return settings_; }
+
+    // Asks for the shape settings (the Shape Settings dialog; tests answer it themselves).
+    std::function<std::optional<ShapeOptions>(const ShapeOptions&)> askSettings;
 
     // Guess Shapes over the selection (from the cursor on without one), keeping shapes set by
     // hand unless the option says otherwise; the status bar tells how many were filled and kept.
@@ -41,6 +49,8 @@ public:
     void MarkHandMade(bool hand);
     void SetShape(MouthShape shape);
     void ClearShapes();
+    // Shapes > Shape Settings: the lead and the rig's mouths, saved in the settings file.
+    void EditSettings();
 
 private:
     void ShowStatus(const QString& text);
@@ -56,6 +66,7 @@ private:
     QAction* markHand_ = nullptr;
     QAction* releaseHand_ = nullptr;
     QAction* setShape_[kMouthShapeCount] = {};
+    QAction* settings_ = nullptr;
 };
 
 }  // namespace vokra

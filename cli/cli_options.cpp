@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "document/vokra_doc.h"
+#include "shapes/shape_lead.h"
 
 namespace vokra {
 namespace {
@@ -108,6 +109,7 @@ public:
             return Fail("--mouths applies only to --format dat");
         }
         if (const std::string why = CheckShapeOptions(); !why.empty()) return Fail(why);
+        if (const std::string why = CheckGuessOptions(); !why.empty()) return Fail(why);
         if (options_.from && options_.to && *options_.from > *options_.to) {
             return Fail("--from " + std::to_string(*options_.from) + " is after --to " +
                         std::to_string(*options_.to));
@@ -269,6 +271,47 @@ private:
         return true;
     }
 
+    // --lead and --extended-shapes: how shapes and autokey --shapes guess, and (the rig's mouths
+    // alone) how export writes a document's shapes.
+    bool IsGuessOption(const std::string& name) const {
+        const CliCommand c = options_.command;
+        if (name == "--lead") return c == CliCommand::Shapes || c == CliCommand::AutoKey;
+        return name == "--extended-shapes" &&
+               (c == CliCommand::Shapes || c == CliCommand::AutoKey || c == CliCommand::Export);
+    }
+
+    bool GuessOption(const std::string& arg, const std::string& name) {
+        std::string value;
+        if (!TakeValue(arg, value)) return false;
+        if (name == "--lead") {
+            const auto v = ParseWhole(value);
+            if (!v || *v < 0 || *v > kMaxShapeLeadMs) {
+                error_ = "--lead must be a whole number of milliseconds from 0 to " +
+                         std::to_string(kMaxShapeLeadMs) + " (got '" + value + "')";
+                return false;
+            }
+            options_.leadMs = static_cast<std::int32_t>(*v);
+            return true;
+        }
+        options_.extendedShapes = ParseShapeSet(value);
+        if (!options_.extendedShapes) {
+            error_ =
+                "--extended-shapes must be any of the letters G, H and X, or \"\" for the six "
+                "basic mouths A-F (got '" +
+                value + "')";
+            return false;
+        }
+        return true;
+    }
+
+    std::string CheckGuessOptions() const {
+        const CliOptions& o = options_;
+        if (o.command != CliCommand::AutoKey || o.guessShapes) return {};
+        if (o.leadMs) return "--lead applies only with --shapes";
+        if (o.extendedShapes) return "--extended-shapes applies only with --shapes";
+        return {};
+    }
+
     bool EditOption(const std::string& arg, const std::string& name) {
         if (name != "--set" && name != "--release") {
             error_ = "unknown option '" + name + "'";
@@ -322,6 +365,7 @@ private:
 
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
+        if (IsGuessOption(name)) return GuessOption(arg, name);
         if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         if (options_.command == CliCommand::Shapes) return ShapesOption(arg, name);
         if (options_.command == CliCommand::Edit) return EditOption(arg, name);
@@ -389,6 +433,13 @@ private:
 
 CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
     return Parser(args).Run();
+}
+
+ShapeOptions ShapeOptionsOf(const CliOptions& o) {
+    ShapeOptions options;
+    if (o.leadMs) options.leadMs = *o.leadMs;
+    if (o.extendedShapes) options.extended = *o.extendedShapes;
+    return options;
 }
 
 std::int32_t PresetForRate(double rate) {

@@ -9,6 +9,7 @@
 
 #include "document/key_export.h"
 #include "document/shape_export.h"
+#include "shapes/shape_options.h"
 
 namespace vokra {
 
@@ -48,6 +49,10 @@ struct CliOptions {
     std::optional<ShapeFormat> shapeFormat;     // --format of shapes; tsv when not given
     std::optional<MouthShapeNames> shapeNames;  // shapes --mouths, export --shape-names
 
+    // shapes, autokey --shapes (and export's --extended-shapes): how the mouths are guessed
+    std::optional<std::int32_t> leadMs;      // --lead MS
+    std::optional<ShapeSet> extendedShapes;  // --extended-shapes SET
+
     // edit
     std::vector<std::pair<std::int32_t, float>> setKeys;               // --set FRAME:OPENING
     std::vector<std::pair<std::int32_t, std::int32_t>> releaseRanges;  // --release FIRST-LAST
@@ -61,6 +66,9 @@ struct CliParseResult {
 
 // Parses the arguments after the program name.
 CliParseResult ParseCliArguments(const std::vector<std::string>& args);
+
+// The lead and the rig's mouths given on the command line (the defaults for those not given).
+ShapeOptions ShapeOptionsOf(const CliOptions& o);
 
 // The frame-rate preset of a rate: 1..11 for a standard rate, 0 (custom) for any other.
 std::int32_t PresetForRate(double rate);

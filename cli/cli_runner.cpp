@@ -209,6 +209,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
     const KeyFormat format = o.format.value_or(KeyFormat::Env);
     KeyExportInfo info = ExportInfoOf(doc, o.mouths.value_or(DefaultMouthBands()));
     if (o.shapeNames) info.shapeNames = *o.shapeNames;
+    info.shapeSet = ShapeOptionsOf(o).extended;
     if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, info);
     KeyExportNotes notes;
     if (!WriteKeys(format, doc.GetKeys(), info, out, &notes) || !out.flush()) {
@@ -246,7 +247,9 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
                   doc.GetKeys());
-    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, true, err)) return kCliFileError;
+    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, true, ShapeOptionsOf(o), err)) {
+        return kCliFileError;
+    }
 
     // The envelope first, so that a document written with it records where it went.
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
@@ -431,12 +434,14 @@ std::string CliUsage() {
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"
-           "                         [--replace-hand-edits]] [--shapes]\n"
+           "                         [--replace-hand-edits]] [--shapes [--lead MS]\n"
+           "                         [--extended-shapes SET]]\n"
            "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
            "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST]\n"
-           "                         [--shape-names NAMES] [-o OUT]\n"
+           "                         [--shape-names NAMES] [--extended-shapes SET] [-o OUT]\n"
            "       vokra-cli shapes SOUND [--format tsv|json|xml|csv|dat] [--fps RATE]\n"
-           "                         [--mouths NAMES] [-o OUT]\n"
+           "                         [--mouths NAMES] [--lead MS] [--extended-shapes SET]\n"
+           "                         [-o OUT]\n"
            "       vokra-cli edit DOC.vok [--set FRAME:OPENING ...] [--release FIRST-LAST ...]\n"
            "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
            "       vokra-cli info DOC.vok|SOUND\n"
@@ -499,6 +504,8 @@ std::string CliHelp() {
            "  --replace-hand-edits   With --update, key over hand-made keys and shapes too.\n"
            "  --shapes               Guess the mouth shapes of the range as well (in the\n"
            "                         document, and in csv, json and dat output).\n"
+           "  --lead MS              With --shapes, as for shapes.\n"
+           "  --extended-shapes SET  With --shapes, as for shapes.\n"
            "\n"
            "  With --format or -o, autokey also writes its keys in that format (to standard\n"
            "  output without -o).\n"
@@ -514,6 +521,8 @@ std::string CliHelp() {
            "                         (default rest:0.1,etc:0.3,E:0.55,AI).\n"
            "  --shape-names NAMES    The names of the nine shapes when a document with shapes\n"
            "                         is written as dat (as for shapes --mouths).\n"
+           "  --extended-shapes SET  The extended mouths the rig has (as for shapes): a shape of\n"
+           "                         the document's it lacks is written as its basic mouth.\n"
            "  A document with shapes gains a shape column in csv, a \"shapes\" list in json,\n"
            "  and dat switches its shapes; json marks hand-made keys with \"hand\": true.\n"
            "\n"
@@ -527,6 +536,13 @@ std::string CliHelp() {
            "  --mouths NAMES         The names of dat: nine names in the order A,B,C,D,E,F,G,H,X,\n"
            "                         or LETTER:NAME items changing some (default\n"
            "                         MBP,etc,E,AI,O,U,FV,L,rest).\n"
+           "  --lead MS              Mouths lead the sound by MS milliseconds, 0 to 500 (default\n"
+           "                         0): every shape is shown that much earlier, to the nearest\n"
+           "                         10 ms, as animators often time mouths a frame or two ahead.\n"
+           "  --extended-shapes SET  The extended mouths the rig has: any of G, H and X (default\n"
+           "                         GHX; \"\" for the six basic mouths A-F). A mouth it lacks\n"
+           "                         is guessed and written as its basic mouth: G and X as A,\n"
+           "                         H as C.\n"
            "  -o, --output OUT       Write to a file instead of standard output.\n"
            "\n"
            "Options of edit:\n"

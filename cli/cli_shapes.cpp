@@ -75,11 +75,11 @@ std::int32_t Release(CVokraDoc& doc, std::int32_t first, std::int32_t last) {
 }  // namespace
 
 bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
-                         bool replaceHandEdits, std::ostream& err) {
+                         bool replaceHandEdits, const ShapeOptions& options, std::ostream& err) {
     TimelineState& ts = doc.GetTimeRange();
     ts.SetAnchor(first - 0.5);
     ts.SetCursor(last + 0.5);
-    const GuessOutcome outcome = GuessSelectionShapes(doc, replaceHandEdits);
+    const GuessOutcome outcome = GuessSelectionShapes(doc, replaceHandEdits, options);
     if (!outcome.ok) {
         err << "vokra-cli: " << outcome.error << "\n";
         return false;
@@ -98,14 +98,16 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     load.vokPath.clear();  // a recording the loader refuses is converted in memory
     if (!LoadAnySound(doc, load, err)) return kCliFileError;
 
-    const std::vector<MouthShape> per10ms =
-        GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    const ShapeOptions options = ShapeOptionsOf(o);
+    const std::vector<MouthShape> per10ms = GuessShapes(
+        g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
     ShapeExportInfo info;
     info.soundPath = o.input;
     info.sampleRate = g_sound.GetSampleRate();
     info.duration = static_cast<double>(g_sound.GetSampleCount()) / g_sound.GetSampleRate();
     info.frameRate = o.fps;
     info.names = o.shapeNames.value_or(DefaultMouthShapeNames());
+    info.shapeSet = options.extended;
     const ShapeFormat format = o.shapeFormat.value_or(ShapeFormat::Tsv);
 
     std::ostringstream text;
@@ -166,7 +168,8 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
     const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
                                               last, settings, o.replaceHandEdits, doc.GetKeys());
     if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
-    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, err)) {
+    if (o.guessShapes &&
+        !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, ShapeOptionsOf(o), err)) {
         return kCliFileError;
     }
 

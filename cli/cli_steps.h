@@ -6,6 +6,7 @@
 #include <string>
 
 #include "palettes/auto_key.h"
+#include "shapes/shape_options.h"
 
 namespace vokra {
 
@@ -36,8 +37,9 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err);
 int RunEdit(const CliOptions& o, std::ostream& out, std::ostream& err);
 int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err);
 // Guesses the shapes of frames first..last of the sound in g_sound into the document, keeping
-// hand-set shapes unless `replaceHandEdits`; false (after saying why) when it cannot.
+// hand-set shapes unless `replaceHandEdits`, as `options` ask; false (after saying why) when it
+// cannot.
 bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
-                         bool replaceHandEdits, std::ostream& err);
+                         bool replaceHandEdits, const ShapeOptions& options, std::ostream& err);
 
 }  // namespace vokra

@@ -364,7 +364,7 @@ bool WriteKeysAndShapesCsv(const KeyframeList& keys, const KeyExportInfo& info, 
         // The envelope's rise from 0 at frame 0, as in the form without shapes.
         t += "0,0,0,";
         if (!shapes.empty() && shapes.front().frame == 0) {
-            t += MouthShapeLetter(shapes.front().shape);
+            t += MouthShapeLetter(ShapeInSet(shapes.front().shape, info.shapeSet));
             ++s;
         }
         chunks.Line();
@@ -385,7 +385,7 @@ bool WriteKeysAndShapesCsv(const KeyframeList& keys, const KeyExportInfo& info, 
         }
         t += ',';
         if (shape && shape->frame == frame) {
-            t += MouthShapeLetter(shape->shape);
+            t += MouthShapeLetter(ShapeInSet(shape->shape, info.shapeSet));
             ++s;
         }
         chunks.Line();
@@ -472,7 +472,7 @@ bool WriteKeysJson(const KeyframeList& keys, const KeyExportInfo& info, std::ost
             t += ", \"time\": ";
             AppendShortest(t, TimeOf(shapes[i].frame, info.frameRate));
             t += ", \"shape\": \"";
-            t += MouthShapeLetter(shapes[i].shape);
+            t += MouthShapeLetter(ShapeInSet(shapes[i].shape, info.shapeSet));
             t += shapes[i].hand ? "\", \"hand\": true" : "\"";
             t += i + 1 < shapes.size() ? "}," : "}";
             chunks.Line();
@@ -585,7 +585,10 @@ bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& 
         case KeyFormat::Ae:
             return WriteKeysAfterEffects(keys, info, out);
         case KeyFormat::Dat:
-            if (HasShapes(info)) return WriteShapeTrackSwitch(*info.shapes, info.shapeNames, out);
+            if (HasShapes(info)) {
+                return WriteShapeTrackSwitch(*info.shapes,
+                                             ShapeNamesInSet(info.shapeNames, info.shapeSet), out);
+            }
             return WriteKeysMouthSwitch(keys, info, out);
     }
     return false;

@@ -12,6 +12,7 @@
 
 #include "document/keyframe_list.h"
 #include "document/shape_track.h"
+#include "shapes/shape_set.h"
 
 namespace vokra {
 
@@ -63,6 +64,7 @@ struct KeyExportInfo {
     // json a "shapes" list, and dat switches the shapes, named by `shapeNames`.
     const ShapeTrack* shapes = nullptr;
     MouthShapeNames shapeNames = DefaultMouthShapeNames();
+    ShapeSet shapeSet;  // the mouths the rig has: the others are written as their basic mouth
 };
 
 // What a writer noticed about its input that the user should be told.

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "document/shape_export.h"
+#include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/atomic_file.h"
 #include "platform/file_dialog_service.h"
@@ -83,6 +84,7 @@ KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths) {
     info.mouths = mouths;
     info.shapes = &doc.GetShapes();
     info.shapeNames = LoadMouthShapeNames();
+    info.shapeSet = LoadShapeOptions().extended;
     return info;
 }
 

@@ -26,7 +26,7 @@ MouthShapeNames LoadMouthShapeNames();
 bool SaveMouthShapeNames(const MouthShapeNames& names);
 
 // What the writers need of the document: its frame rate, its sound's full path, `mouths`, its
-// shapes and the shape names from the settings.
+// shapes, and the shape names and the rig's mouths from the settings.
 KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths);
 
 // The keys in a format as one text (the clipboard's copy).

@@ -81,7 +81,8 @@ bool ClearSelectionShapes(CVokraDoc& doc) {
     return ReplaceShapes(doc, "Clear Shapes", first, last, {});
 }
 
-GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
+GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
+                                  const ShapeOptions& options) {
     GuessOutcome outcome;
     if (!g_sound.IsLoaded()) {
         outcome.ok = false;
@@ -104,8 +105,8 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
         return outcome;
     }
 
-    const std::vector<MouthShape> per10ms =
-        GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    const std::vector<MouthShape> per10ms = GuessShapes(
+        g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
     const std::vector<MouthShape> guessed =
         ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
 

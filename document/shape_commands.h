@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shapes/mouth_shape.h"
+#include "shapes/shape_options.h"
 
 namespace vokra {
 
@@ -24,8 +25,9 @@ struct GuessOutcome {
 };
 // Guesses the shapes of the selected frames from g_sound (with no selection, from the frame after
 // the cursor to the end, as AutoKey does). Hand-set shapes stay unless `replaceHandEdits`. Frames
-// past the end of the sound get no shape.
-GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits);
+// past the end of the sound get no shape. `options` lead the mouths and keep them to the rig's.
+GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
+                                  const ShapeOptions& options = {});
 // A line for the status bar after a guess: "Guessed 120 frames; kept 3 hand-set shapes."
 std::string GuessStatusText(const GuessOutcome& outcome);
 

@@ -63,13 +63,29 @@ void AppendXmlText(std::string& out, std::string_view text) {
     }
 }
 
+// The 10 ms shapes as the rig draws them, before runs and frames are formed from them.
+std::vector<MouthShape> InRigSet(const std::vector<MouthShape>& per10ms,
+                                 const ShapeExportInfo& info) {
+    std::vector<MouthShape> shapes = per10ms;
+    ApplyShapeSet(shapes, info.shapeSet);
+    return shapes;
+}
+
+// The cues of the 10 ms shapes as the rig draws them (a G beside an A is one cue without G).
+std::vector<ShapeCue> RigCues(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info) {
+    std::vector<ShapeCue> cues = CuesOf(InRigSet(per10ms, info), info.duration);
+    // The rest cue of a sound too short for a window, too.
+    for (ShapeCue& cue : cues) cue.shape = ShapeInSet(cue.shape, info.shapeSet);
+    return cues;
+}
+
 // The shapes of the frames of the sound at the frame rate.
 std::vector<MouthShape> FrameShapes(const std::vector<MouthShape>& per10ms,
                                     const ShapeExportInfo& info) {
     if (!(info.frameRate > 0.0) || !(info.duration > 0.0)) return {};
     const double frames = std::ceil(info.duration * info.frameRate);
     if (!(frames >= 1.0) || frames > 2147483647.0) return {};
-    return ShapesForFrames(per10ms, info.sampleRate, info.frameRate, 0,
+    return ShapesForFrames(InRigSet(per10ms, info), info.sampleRate, info.frameRate, 0,
                            static_cast<std::int32_t>(frames - 1.0));
 }
 
@@ -125,7 +141,7 @@ std::vector<ShapeCue> CuesOf(const std::vector<MouthShape>& per10ms, double dura
 bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
                     std::ostream& out) {
     std::string t;
-    const std::vector<ShapeCue> cues = CuesOf(per10ms, info.duration);
+    const std::vector<ShapeCue> cues = RigCues(per10ms, info);
     for (const ShapeCue& cue : cues) {
         AppendSeconds(t, cue.start);
         t += '\t';
@@ -135,7 +151,9 @@ bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInf
     // The end of the recording, with the mouth at rest.
     if (cues.empty() || Hundredths(info.duration) > Hundredths(cues.back().start)) {
         AppendSeconds(t, info.duration);
-        t += "\tX\n";
+        t += '\t';
+        t += MouthShapeLetter(ShapeInSet(MouthShape::X, info.shapeSet));
+        t += '\n';
     }
     return Put(out, t);
 }
@@ -147,7 +165,7 @@ bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportIn
     t += ",\n    \"duration\": ";
     AppendSeconds(t, info.duration);
     t += "\n  },\n  \"mouthCues\": [";
-    const std::vector<ShapeCue> cues = CuesOf(per10ms, info.duration);
+    const std::vector<ShapeCue> cues = RigCues(per10ms, info);
     for (std::size_t i = 0; i < cues.size(); ++i) {
         t += i == 0 ? "\n" : ",\n";
         t += "    { \"start\": ";
@@ -171,7 +189,7 @@ bool WriteShapesXml(const std::vector<MouthShape>& per10ms, const ShapeExportInf
     t += "</soundFile>\n    <duration>";
     AppendSeconds(t, info.duration);
     t += "</duration>\n  </metadata>\n  <mouthCues>\n";
-    for (const ShapeCue& cue : CuesOf(per10ms, info.duration)) {
+    for (const ShapeCue& cue : RigCues(per10ms, info)) {
         t += "    <mouthCue start=\"";
         AppendSeconds(t, cue.start);
         t += "\" end=\"";
@@ -293,6 +311,16 @@ MouthShapeNamesParse ParseMouthShapeNames(std::string_view text) {
         }
     }
     return r;
+}
+
+MouthShapeNames ShapeNamesInSet(const MouthShapeNames& names, ShapeSet set) {
+    MouthShapeNames inSet = names;
+    for (int i = 0; i < kMouthShapeCount; ++i) {
+        const MouthShape shape = *MouthShapeFromIndex(i);
+        inSet[static_cast<std::size_t>(i)] =
+            names[static_cast<std::size_t>(MouthShapeIndex(ShapeInSet(shape, set)))];
+    }
+    return inSet;
 }
 
 std::string FormatMouthShapeNames(const MouthShapeNames& names) {

@@ -12,6 +12,7 @@
 
 #include "document/shape_track.h"
 #include "shapes/mouth_shape.h"
+#include "shapes/shape_set.h"
 
 namespace vokra {
 
@@ -37,9 +38,10 @@ struct ShapeExportInfo {
     std::int32_t sampleRate = 0;
     double frameRate = 24.0;                           // csv and dat
     MouthShapeNames names = DefaultMouthShapeNames();  // dat
+    ShapeSet shapeSet;  // the mouths the rig has: the others are written as their basic mouth
 };
 
-// "0.00<TAB>X" per change of mouth, then "<duration><TAB>X".
+// "0.00<TAB>X" per change of mouth, then "<duration><TAB>X" (the rest mouth: A without X).
 bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
                     std::ostream& out);
 bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
@@ -69,5 +71,9 @@ struct MouthShapeNamesParse {
 };
 MouthShapeNamesParse ParseMouthShapeNames(std::string_view text);
 std::string FormatMouthShapeNames(const MouthShapeNames& names);
+
+// The names with each mouth the rig lacks named as its basic mouth (G, X as A; H as C): switch
+// data written with them names only drawings the rig has, and a G beside an A is no change.
+MouthShapeNames ShapeNamesInSet(const MouthShapeNames& names, ShapeSet set);
 
 }  // namespace vokra

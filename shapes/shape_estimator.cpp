@@ -5,6 +5,7 @@
 
 #include "palettes/trunc_int.h"
 #include "shapes/shape_features.h"
+#include "shapes/shape_lead.h"
 #include "shapes/shape_model.h"
 
 namespace vokra {
@@ -71,51 +72,6 @@ std::vector<MouthShape> ShapeViterbi::Finish() {
     return path;
 }
 
-int LeastShapeWindows(MouthShape shape) {
-    switch (shape) {
-        case MouthShape::X:
-            return 5;
-        case MouthShape::A:
-        case MouthShape::G:
-        case MouthShape::H:
-            return 2;
-        default:
-            return 3;
-    }
-}
-
-void ApplyShapeTiming(std::vector<MouthShape>& shapes) {
-    const std::size_t n = shapes.size();
-    // Runs too short to be seen join their neighbour; repeat until none is left, as a merge can
-    // only lengthen runs.
-    bool changed = true;
-    while (changed) {
-        changed = false;
-        std::size_t start = 0;
-        while (start < n) {
-            std::size_t end = start;
-            while (end < n && shapes[end] == shapes[start]) ++end;
-            const std::size_t length = end - start;
-            // A run that is the whole sound stays, whatever its length.
-            if (length < static_cast<std::size_t>(LeastShapeWindows(shapes[start])) && length < n) {
-                const MouthShape into = start > 0 ? shapes[start - 1] : shapes[end];
-                std::fill(shapes.begin() + start, shapes.begin() + end, into);
-                changed = true;
-            }
-            start = end;
-        }
-    }
-    // Lips close a little before the sound of the closure: animators draw the closed mouth a
-    // frame early. The mouth before it gives up one window, if it keeps at least one.
-    for (std::size_t i = 2; i < n; ++i) {
-        if (shapes[i] == MouthShape::A && shapes[i - 1] != MouthShape::A &&
-            shapes[i - 1] != MouthShape::X && shapes[i - 2] == shapes[i - 1]) {
-            shapes[i - 1] = MouthShape::A;
-            ++i;
-        }
-    }
-}
-
 std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
                                     std::int32_t sampleRate, const ShapeTuning& tuning) {
     ShapeInputStream stream(samples, count, sampleRate);
@@ -138,9 +94,30 @@ std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t co
     return shapes;
 }
 
+std::vector<MouthShape> SoundShapes::WindowShapes(const std::int16_t* samples, std::int32_t count,
+                                                  std::int32_t sampleRate) const {
+    ShapeTuning tuning;
+    tuning.timing = false;  // a step of its own in the chain
+    return GuessShapes(samples, count, sampleRate, tuning);
+}
+
+std::vector<MouthShape> GuessShapes(const ShapeSource& source, const std::int16_t* samples,
+                                    std::int32_t count, std::int32_t sampleRate,
+                                    const ShapeOptions& options) {
+    // Guess (or align): one mouth per 10 ms window, as the voice sounds.
+    std::vector<MouthShape> shapes = source.WindowShapes(samples, count, sampleRate);
+    // Timing: no mouth too short to be seen, lips closed before M, B, P.
+    ApplyShapeTiming(shapes);
+    // Lead: mouths shown before their sound, by as much as the animator asked.
+    ApplyShapeLead(shapes, options.leadMs);
+    // Shape set: mouths the rig lacks become the basic mouths it draws.
+    ApplyShapeSet(shapes, options.extended);
+    return shapes;
+}
+
 std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
-                                    std::int32_t sampleRate) {
-    return GuessShapes(samples, count, sampleRate, ShapeTuning{});
+                                    std::int32_t sampleRate, const ShapeOptions& options) {
+    return GuessShapes(SoundShapes(), samples, count, sampleRate, options);
 }
 
 std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,

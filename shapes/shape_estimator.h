@@ -9,13 +9,29 @@
 #include <vector>
 
 #include "shapes/mouth_shape.h"
+#include "shapes/shape_options.h"
+#include "shapes/shape_source.h"
+#include "shapes/shape_timing.h"
 
 namespace vokra {
 
 // One shape per 10 ms of the sound: element i covers samples [i*rate/100, (i+1)*rate/100).
-// Empty for no samples or a rate that is not positive.
+// Empty for no samples or a rate that is not positive. The chain of steps: the first shapes from
+// `source`, then the timing rules (shape_timing.h), the lead (shape_lead.h) and the rig's shapes
+// (shape_set.h) as `options` ask.
+std::vector<MouthShape> GuessShapes(const ShapeSource& source, const std::int16_t* samples,
+                                    std::int32_t count, std::int32_t sampleRate,
+                                    const ShapeOptions& options);
+// The same from the sound alone.
 std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t count,
-                                    std::int32_t sampleRate);
+                                    std::int32_t sampleRate, const ShapeOptions& options = {});
+
+// The first step from the sound alone: the model's scores and the best path through them.
+class SoundShapes final : public ShapeSource {
+public:
+    std::vector<MouthShape> WindowShapes(const std::int16_t* samples, std::int32_t count,
+                                         std::int32_t sampleRate) const override;
+};
 
 // The shape of each animation frame from `first` to `last` (inclusive) at `frameRate`, from the
 // 10 ms shapes: frame f gathers the 10 ms windows AutoKey gathers for it, and shows the mouth
@@ -24,14 +40,6 @@ std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t co
 std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
                                         std::int32_t sampleRate, double frameRate,
                                         std::int32_t first, std::int32_t last);
-
-// The timing rules over a sequence of 10 ms shapes, in place: a run shorter than its shape's
-// least duration joins the run before it (or after it, at the start), and closed lips begin one
-// window early, taken from the mouth before them.
-void ApplyShapeTiming(std::vector<MouthShape>& per10ms);
-
-// The least duration of each shape, in 10 ms windows.
-int LeastShapeWindows(MouthShape shape);
 
 // The best path through per-window scores (log-likelihoods, kMouthShapeCount per window), with
 // a fixed cost for changing mouths. Streams: it keeps one byte per shape and window for the way

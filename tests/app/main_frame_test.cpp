@@ -81,6 +81,8 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "-",
                                                "&Set Shape",
                                                "&Clear Shapes",
+                                               "-",
+                                               "Shape Se&ttings...",
                                                "[&View]",
                                                "&Toolbar",
                                                "&Status Bar",
