@@ -154,7 +154,7 @@ void BM_CliShapesProcess(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GuessShapes)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CliShapesProcess)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CliShapesProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AutoKey)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LevelAndAutoKey)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShapesForFrames)->Unit(benchmark::kMillisecond);

@@ -19,6 +19,7 @@ import numpy as np
 # The fixed chains of the evaluation, in the random chain's terms.
 CONDITIONS = {
     "clean": {},
+    "mic": {"peak": -6, "noise": ("pink", "dbfs", -70)},
     "hiss-70dBFS": {"noise": ("white", "dbfs", -70)},
     "pink-snr20": {"noise": ("pink", "snr", 20)},
     "hum-snr30": {"noise": ("hum50", "snr", 30)},
@@ -176,7 +177,11 @@ def main():
         kind, mode, level = c["noise"]
         n = noise(kind, len(y), rate, rng)
         n /= np.sqrt(np.mean(n ** 2)) + 1e-12
-        rms = 10 ** (level / 20) if mode == "dbfs" else active_rms(y, rate) * 10 ** (-level / 20)
+        voice = active_rms(y, rate)
+        rms = 10 ** (level / 20) if mode == "dbfs" else voice * 10 ** (-level / 20)
+        # A floor given in dBFS stays at least 10 dB under the voice: louder is no recording
+        # anyone would hand an animator.
+        rms = min(rms, voice * 10 ** (-10 / 20))
         y += rms * n
     if "dc" in c:
         y += c["dc"]

@@ -6,7 +6,7 @@
 //                                                scorer's input of every 10 ms (half floats)
 //   label SET PHONES OUT.lab                     a Festival voice's phones ("start end name"
 //                                                per line, in ms) with their mouths
-//   eval LIST [CHANGE_COST [TIMING]]             per tag: exact shape and class per 10 ms, with
+//   eval LIST [COST [PRIOR [TIMING]]]            per tag: exact shape and class per 10 ms, with
 //                                                and without 20 ms of tolerance, closures found,
 //                                                beside "X where the labels pause, else B"; then
 //                                                per shape precision, recall and onset error
@@ -372,12 +372,13 @@ int main(int argc, char** argv) {
     if (a.size() >= 2 && a[0] == "eval") {
         vokra::ShapeTuning tuning;
         if (a.size() >= 3) tuning.changeCost = static_cast<float>(std::atof(a[2].c_str()));
-        if (a.size() >= 4) tuning.timing = a[3] != "0";
+        if (a.size() >= 4) tuning.priorWeight = static_cast<float>(std::atof(a[3].c_str()));
+        if (a.size() >= 5) tuning.timing = a[4] != "0";
         return vokra::Eval(a[1], tuning);
     }
     std::cerr << "usage: shapes_training_tool speak VOICE WPM PITCH TEXT OUT.wav OUT.lab\n"
                  "       shapes_training_tool inputs LIST OUT.f16 OUT.labels\n"
                  "       shapes_training_tool label SET PHONES OUT.lab\n"
-                 "       shapes_training_tool eval LIST [CHANGE_COST [TIMING]]\n";
+                 "       shapes_training_tool eval LIST [CHANGE_COST [PRIOR_WEIGHT [TIMING]]]\n";
     return 2;
 }
