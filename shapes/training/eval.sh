@@ -32,7 +32,9 @@ queue() {
     [ -s "$work/raw/$name.wav" ] || echo "$cmd" >> "$speak"
     local seed=$how
     [ "$how" = random ] && seed=$(printf '%s' "$name" | cksum | cut -d' ' -f1)
-    echo "$python $here/augment.py $work/raw/$name.wav $work/raw/$name.lab $work/$name-$how.wav $work/$name-$how.lab $seed > /dev/null" >> "$augment"
+    # Kept from an earlier run: the chains are deterministic (remove WORK_DIR after changing them).
+    [ -s "$work/$name-$how.wav" ] ||
+        echo "$python $here/augment.py $work/raw/$name.wav $work/raw/$name.lab $work/$name-$how.wav $work/$name-$how.lab $seed > /dev/null" >> "$augment"
     echo "$tag $work/$name-$how.wav $work/$name-$how.lab" >> "$work/$list.list"
 }
 conditions="clean mic hiss-70dBFS pink-snr20 hum-snr30 room-reverb telephone mp3-32k opus-16k quiet-40dBFS clipped high-voice long-tract"
