@@ -13,11 +13,11 @@ namespace {
 
 constexpr double kWindowsPerSecond = 100.0;
 
-// Whatever the model says, a window with nothing but near-silence around it (70 dB below the
-// voice or quieter) is a mouth at rest.
+// Whatever the model says, a window with nothing around it that rises 3 dB over the recording's
+// noise floor is a mouth at rest.
 bool IsStill(const float* input) {
     for (std::size_t c = 0; c < kShapeContext.size(); ++c)
-        if (input[c * kShapeFeatureCount + kShapeEnergy] > -3.5f) return false;
+        if (input[c * kShapeFeatureCount + kShapeAbove] > 0.15f) return false;
     return true;
 }
 
@@ -86,6 +86,7 @@ std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t co
             scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
         } else {
             ScoreShapes(input.data(), scores.data());
+            RemoveShapePrior(scores.data(), tuning.priorWeight);
         }
         viterbi.Push(scores.data());
     }

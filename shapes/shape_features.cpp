@@ -84,13 +84,25 @@ double ShapeFeatureStream::Db(double meanSquare) const {
     return 10.0 * std::log10(meanSquare + 1e-3);
 }
 
-// The voice's level is where its loud windows are (95th percentile of the windows that are not
-// digital silence) and the floor where its pauses are (10th percentile); a histogram in half
-// decibels keeps this to one pass and no memory per window.
+float ShapeFeatureStream::Relative(double meanSquare) const {
+    return static_cast<float>(std::max(kDbFloor, Db(meanSquare + floorMs_) - refDb_) / 20.0);
+}
+
+void ShapeFeatureStream::Silence(float* out) const {
+    std::fill(out, out + kShapeFeatureCount, 0.0f);
+    out[kShapeEnergy] = Relative(0.0);
+    out[kShapeHigh] = Relative(0.0);
+}
+
+// The floor is where the quietest windows are (5th percentile of all windows, digital silence
+// counted as a level like any other) and the voice's level where its loud windows are (90th
+// percentile of the windows clearly above that floor). Neither depends on the pauses being
+// exact zeros, so a hiss under the voice moves neither. A histogram in half decibels keeps this
+// to one pass and no memory per window.
 void ShapeFeatureStream::MeasureLevels() {
-    constexpr int kSteps = 220;  // 0 .. 110 dB
+    constexpr double kLowest = -30.0;  // Db(0)
+    constexpr int kSteps = 280;        // -30 .. 110 dB
     std::array<std::int32_t, kSteps> histogram{};
-    std::int32_t counted = 0;
     energies_.resize(static_cast<std::size_t>(windows_));
     std::vector<float> means(static_cast<std::size_t>(windows_));
     for (std::int32_t w = 0; w < windows_; ++w) {
@@ -103,9 +115,6 @@ void ShapeFeatureStream::MeasureLevels() {
         energies_[static_cast<std::size_t>(w)] =
             static_cast<float>(static_cast<double>(squares) / n);
     }
-    // A constant offset (a cheap recorder's) is no sound: it is taken out of every level and of
-    // the 8 kHz signal. The median of the windows' means finds it whatever the voice does; a few
-    // units of it are only the voice's own asymmetry.
     std::vector<float> sorted(means);
     std::nth_element(sorted.begin(),
                      sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
@@ -120,23 +129,32 @@ void ShapeFeatureStream::MeasureLevels() {
         const double centred = n * (energies_[i] - 2.0 * dc_ * means[i] + dc_ * dc_);
         const double ms = span > 0 ? std::max(0.0, centred) / static_cast<double>(span) : 0.0;
         energies_[i] = static_cast<float>(ms);
-        if (ms < 1.0) continue;
-        const int step = std::clamp(static_cast<int>(Db(ms) * 2.0), 0, kSteps - 1);
-        ++histogram[step];
-        ++counted;
+        ++histogram[static_cast<std::size_t>(
+            std::clamp(static_cast<int>((Db(ms) - kLowest) * 2.0), 0, kSteps - 1))];
     }
-    if (counted == 0) return;
-    auto percentile = [&](double p) {
+    // The level under which a share `p` of the windows from step `from` up lie; `none` if no
+    // window is there.
+    auto percentile = [&](int from, double p, double none) {
+        std::int32_t counted = 0;
+        for (int i = from; i < kSteps; ++i) counted += histogram[static_cast<std::size_t>(i)];
+        if (counted == 0) return none;
         const auto target = static_cast<std::int32_t>(p * (counted - 1));
         std::int32_t seen = 0;
-        for (int i = 0; i < kSteps; ++i) {
-            seen += histogram[i];
-            if (seen > target) return i * 0.5 + 0.25;
+        for (int i = from; i < kSteps; ++i) {
+            seen += histogram[static_cast<std::size_t>(i)];
+            if (seen > target) return kLowest + i * 0.5 + 0.25;
         }
-        return kSteps * 0.5;
+        return kLowest + kSteps * 0.5;
     };
-    refDb_ = percentile(0.95);
-    floorDb_ = percentile(0.10);
+    const double quiet = percentile(0, 0.05, kLowest);
+    // Windows 12 dB over the floor are the voice; a sound with none is all floor.
+    const int voiced = std::min(static_cast<int>((quiet + 12.0 - kLowest) * 2.0), kSteps);
+    refDb_ = percentile(voiced, 0.90, quiet + 12.0);
+    floorDb_ = std::max(quiet, refDb_ - kShapeLeastFloorDb);
+    floorMs_ = std::pow(10.0, floorDb_ / 10.0);
+    // A crossing counts where the signal swings clearly past the floor's noise, so a hiss does
+    // not read as a fricative.
+    crossLevel_ = static_cast<float>(1.5 * std::sqrt(floorMs_));
 }
 
 // Each 8 kHz value is the mean of the samples of its 1/8000 s (the k-th of 80 slices of the
@@ -207,10 +225,10 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
         low += held_ * held_;
         a = b;
     }
-    float before = dst[0];
-    for (int k = 1; k < kPerWindow; ++k) {
-        raw.crossings += (dst[k] < 0) != (before < 0);
-        before = dst[k];
+    for (int k = 0; k < kPerWindow; ++k) {
+        const bool up = dst[k] > crossLevel_, down = dst[k] < -crossLevel_;
+        raw.crossings += (up && !positive_) || (down && positive_);
+        positive_ = (positive_ || up) && !down;
     }
     raw.energy = energies_[static_cast<std::size_t>(w)];
     raw.low = low / kPerWindow;
@@ -232,6 +250,10 @@ bool ShapeFeatureStream::Next(float* out) {
     for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
     std::array<float, kLags> sums{};
     Autocorrelate(x.data(), sums.data());
+    // The floor's noise, white, added to what the predictor sees: silence and a faint hiss get
+    // the same flat spectrum. (The pre-emphasis gives white noise 1.81 times its power; the
+    // Hamming window keeps 0.397 of it.)
+    sums[0] += static_cast<float>(floorMs_ * 1.81 * 0.397 * kFrame);
     // Levinson-Durbin; a silent frame gets a flat predictor.
     std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
     lpc[0] = 1.0f;
@@ -261,15 +283,12 @@ bool ShapeFeatureStream::Next(float* out) {
         c[n] = acc;
         out[n - 1] = acc;
     }
-    auto rel = [&](double meanSquare) {
-        return static_cast<float>(std::max(kDbFloor, Db(meanSquare) - refDb_) / 20.0);
-    };
     const Raw& w = raw_[1];
-    out[kShapeEnergy] = rel(w.energy);
-    out[kShapeHigh] = rel(std::max(0.0, w.energy - w.low));
+    out[kShapeEnergy] = Relative(w.energy);
+    out[kShapeHigh] = Relative(std::max(0.0, w.energy - w.low));
     out[kShapeCrossings] = static_cast<float>(w.crossings) / kPerWindow;
     out[kShapeNoise] = std::max(-4.0f, std::log10(error / total));
-    out[kShapeFloor] = static_cast<float>(std::max(kDbFloor, floorDb_ - refDb_) / 20.0);
+    out[kShapeAbove] = static_cast<float>(std::max(0.0, Db(w.energy) - floorDb_) / 20.0);
     ++next_;
     return true;
 }
@@ -282,16 +301,10 @@ ShapeInputStream::ShapeInputStream(const std::int16_t* samples, std::int32_t cou
                                    std::int32_t sampleRate)
     : features_(samples, count, sampleRate) {
     if (features_.WindowCount() == 0) return;
+    features_.Silence(silence_.data());
     // Read ahead as far as the context reaches.
     while (read_ < std::min(features_.WindowCount(), kShapeContextReach + 1)) {
         features_.Next(ring_[static_cast<std::size_t>(read_ % kRing)].data());
-        if (read_ == 0) {
-            // Silence at this sound's level: every band at the bottom, no crossings.
-            silence_.fill(0.0f);
-            silence_[kShapeEnergy] = kShapeLevelFloor;
-            silence_[kShapeHigh] = kShapeLevelFloor;
-            silence_[kShapeFloor] = ring_[0][kShapeFloor];
-        }
         ++read_;
     }
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The sound described every 10 ms for the shape estimator: the shape of the spectrum of the voice
 // band (cepstrum of a linear predictor at 8 kHz, which follows the formants), loudness, the
-// energy above the voice band, zero crossings and how noise-like the sound is, levels relative
-// to the sound's own so that a quiet and a loud recording of the same line look alike. The
-// estimator and the training tool share this code, so the model sees at run time exactly what it
-// was trained on.
+// energy above the voice band, zero crossings and how noise-like the sound is. Levels are relative
+// to the recording's own voice level and noise floor, both robust percentiles over all its
+// windows, so that a quiet and a loud recording of the same line look alike, and digital silence
+// looks like the faint hiss of a real microphone: every level and the spectrum are measured as if
+// a floor of noise at least 45 dB under the voice were there. The estimator and the training tool
+// share this code, so the model sees at run time exactly what it was trained on.
 #include <array>
 #include <complex>
 #include <cstdint>
@@ -23,14 +25,18 @@ namespace vokra {
 constexpr int kShapeLpcOrder = 10;
 constexpr int kShapeCepstra = 12;
 // Cepstra 1..12, then these:
-constexpr int kShapeEnergy = kShapeCepstra;         // the window's level
+constexpr int kShapeEnergy = kShapeCepstra;         // the window's level over the floor
 constexpr int kShapeHigh = kShapeCepstra + 1;       // its level above 4 kHz
-constexpr int kShapeCrossings = kShapeCepstra + 2;  // zero crossings at 8 kHz, 0..1
+constexpr int kShapeCrossings = kShapeCepstra + 2;  // zero crossings at 8 kHz above the floor, 0..1
 constexpr int kShapeNoise = kShapeCepstra + 3;      // what the predictor leaves, 0 (tone) .. -4
-constexpr int kShapeFloor = kShapeCepstra + 4;      // the level of the pauses
+constexpr int kShapeAbove = kShapeCepstra + 4;      // how far the window rises above the floor
 constexpr int kShapeFeatureCount = kShapeCepstra + 5;
 // Levels are in decibels relative to the voice, divided by 20, never below this.
 constexpr float kShapeLevelFloor = -4.0f;
+// The least noise floor the features assume, in decibels under the voice's level: anything
+// quieter, digital silence included, reads as a floor this far down. A microphone's floor is
+// rarely further under a voice than this.
+constexpr double kShapeLeastFloorDb = 45.0;
 
 // The number of 10 ms windows of a sound: window i covers samples [i*rate/100, (i+1)*rate/100),
 // the last one possibly cut short.
@@ -51,6 +57,8 @@ public:
     // The features of the next window into `out` (kShapeFeatureCount values); false after the
     // last window.
     bool Next(float* out);
+    // The features of a silent window of this sound (for context outside it).
+    void Silence(float* out) const;
 
 private:
     struct Raw {
@@ -62,16 +70,21 @@ private:
     // Brings window `w` to 8 kHz into `dst` (kPerWindow values) and measures it.
     Raw Decimate(std::int32_t w, float* dst);
     double Db(double meanSquare) const;
+    // A level over the floor's noise, relative to the voice, in the features' units.
+    float Relative(double meanSquare) const;
 
     const std::int16_t* samples_;
     std::int32_t count_;
     std::int32_t rate_;
     std::int32_t windows_;
     std::int32_t next_ = 0;
-    double refDb_ = 60.0;   // a loud part of the voice
-    double floorDb_ = 0.0;  // the quiet between words
-    double dc_ = 0.0;       // the sound's mean: its offset from zero
-    float held_ = 0.0f;     // the last 8 kHz value, held where a window is shorter than 80
+    double refDb_ = 60.0;    // a loud part of the voice
+    double floorDb_ = 5.0;   // the noise floor, never less than kShapeLeastFloorDb under refDb_
+    double floorMs_ = 3.16;  // the same as a mean square
+    float crossLevel_ = 0;   // how far from zero the 8 kHz signal must swing for a crossing
+    double dc_ = 0.0;        // the sound's mean: its offset from zero
+    float held_ = 0.0f;      // the last 8 kHz value, held where a window is shorter than 80
+    bool positive_ = false;  // the side of zero the 8 kHz signal was last seen clearly on
     std::array<float, 3 * kPerWindow> frame_{};  // the windows before, at and after
     std::array<Raw, 3> raw_{};
     std::vector<float> energies_;       // each window's mean square, from the level pass
@@ -80,8 +93,8 @@ private:
 };
 
 // The windows the scorer looks at, relative to the one it scores.
-inline constexpr std::array<int, 7> kShapeContext = {-4, -2, -1, 0, 1, 2, 4};
-inline constexpr int kShapeContextReach = 4;
+inline constexpr std::array<int, 11> kShapeContext = {-8, -5, -3, -2, -1, 0, 1, 2, 3, 5, 8};
+inline constexpr int kShapeContextReach = 8;
 inline constexpr int kShapeInputCount = static_cast<int>(kShapeContext.size()) * kShapeFeatureCount;
 
 // The scorer's input for each window in order: the features of the context windows side by

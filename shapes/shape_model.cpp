@@ -7,7 +7,7 @@
 
 namespace vokra {
 
-// One hidden layer with rectifiers, then the log-probability of each mouth. The layers are
+// Two hidden layers of rectifiers, then the log-probability of each mouth. The layers are
 // stored input-major so the inner loops run over independent sums the compiler vectorises.
 VOKRA_SHAPES_VECTOR
 void ScoreShapes(const float* input, float* scores) {
@@ -18,18 +18,25 @@ void ScoreShapes(const float* input, float* scores) {
         std::fill(scores, scores + kMouthShapeCount, 0.0f);
         return;
     }
-    float hidden[kHidden];
-    std::copy(kB1, kB1 + kHidden, hidden);
+    float first[kHidden1];
+    std::copy(kB1, kB1 + kHidden1, first);
     for (int i = 0; i < kInputs; ++i) {
         const float x = input[i];
-        const float* w = kW1 + i * kHidden;
-        for (int j = 0; j < kHidden; ++j) hidden[j] += w[j] * x;
+        const float* w = kW1 + i * kHidden1;
+        for (int j = 0; j < kHidden1; ++j) first[j] += w[j] * x;
+    }
+    float second[kHidden2];
+    std::copy(kB2, kB2 + kHidden2, second);
+    for (int i = 0; i < kHidden1; ++i) {
+        const float h = std::max(first[i], 0.0f);
+        const float* w = kW2 + i * kHidden2;
+        for (int j = 0; j < kHidden2; ++j) second[j] += w[j] * h;
     }
     float out[kMouthShapeCount];
-    std::copy(kB2, kB2 + kMouthShapeCount, out);
-    for (int j = 0; j < kHidden; ++j) {
-        const float h = std::max(hidden[j], 0.0f);
-        const float* w = kW2 + j * kMouthShapeCount;
+    std::copy(kB3, kB3 + kMouthShapeCount, out);
+    for (int j = 0; j < kHidden2; ++j) {
+        const float h = std::max(second[j], 0.0f);
+        const float* w = kW3 + j * kMouthShapeCount;
         for (int s = 0; s < kMouthShapeCount; ++s) out[s] += w[s] * h;
     }
     const float top = *std::max_element(out, out + kMouthShapeCount);
@@ -41,6 +48,14 @@ void ScoreShapes(const float* input, float* scores) {
 
 float ShapeChangeCost() {
     return shape_model::kChangeCost;
+}
+
+float ShapePriorWeight() {
+    return shape_model::kPriorWeight;
+}
+
+void RemoveShapePrior(float* scores, float weight) {
+    for (int s = 0; s < kMouthShapeCount; ++s) scores[s] -= weight * shape_model::kLogPrior[s];
 }
 
 }  // namespace vokra

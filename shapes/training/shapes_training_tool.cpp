@@ -4,11 +4,16 @@
 //                                                phonemes with their mouths
 //   inputs LIST OUT.f16 OUT.labels               for each "tag wav lab" line of LIST, the
 //                                                scorer's input of every 10 ms (half floats)
-//   eval LIST [CHANGE_COST [TIMING [LETTER]]]    per tag: exact shape, class and closures found
-//                                                (LETTER: that mouth everywhere, for scale)
+//   label SET PHONES OUT.lab                     a Festival voice's phones ("start end name"
+//                                                per line, in ms) with their mouths
+//   eval LIST [COST [PRIOR [TIMING]]]            per tag: exact shape and class per 10 ms, with
+//                                                and without 20 ms of tolerance, closures found,
+//                                                beside "X where the labels pause, else B"; then
+//                                                per shape precision, recall and onset error
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +31,7 @@
 #include "shapes/shape_estimator.h"
 #include "shapes/shape_features.h"
 #include "shapes/shape_model.h"
+#include "shapes/training/festival_mouths.h"
 
 namespace vokra {
 namespace {
@@ -108,8 +114,8 @@ int Speak(const std::string& voice, int wpm, int pitch, const std::string& textP
             const double end =
                 i + 1 < speech.phonemes.size() ? speech.phonemes[i + 1].startMs : endMs;
             if (end <= p.startMs) continue;
-            lab << p.startMs << ' ' << end << ' ' << MouthShapeLetter(MouthOfEspeakPhoneme(p.name)) << ' '
-                << p.name << '\n';
+            lab << p.startMs << ' ' << end << ' ' << MouthShapeLetter(MouthOfEspeakPhoneme(p.name))
+                << ' ' << p.name << '\n';
         }
     }
     WriteWav(wavPath, speech.samples, rate);
@@ -214,25 +220,54 @@ int Inputs(const std::string& listPath, const std::string& outPath, const std::s
     return 0;
 }
 
+// Festival's segment times (written by festival_speak.scm, gathered by make_festival.py) with
+// each phone's mouth, as `speak` writes them for espeak-ng.
+int Label(const std::string& setName, const std::string& phonesPath, const std::string& labPath) {
+    const auto set = FestivalPhoneSetNamed(setName);
+    if (!set) {
+        std::cerr << "unknown phone set " << setName << "\n";
+        return 2;
+    }
+    std::ifstream in(phonesPath);
+    std::ofstream lab(labPath);
+    double start = 0, end = 0;
+    std::string name;
+    while (in >> start >> end >> name)
+        if (end > start)
+            lab << start << ' ' << end << ' ' << MouthShapeLetter(MouthOfFestivalPhone(*set, name))
+                << ' ' << name << '\n';
+    return 0;
+}
+
 struct Score {
-    long frames = 0, exact = 0, cls = 0, closures = 0, closuresFound = 0;
+    long frames = 0, exact = 0, exact20 = 0, cls = 0, cls20 = 0, closures = 0, closuresFound = 0;
+    long base = 0, base20 = 0;
 };
 
-// A guess is right if the label says the same within 20 ms either side: the labels' timing is
-// no finer than that.
+// Exact per 10 ms is the headline; beside it the same with 20 ms of tolerance either side (the
+// labels' timing is no finer than that).
 void Compare(const std::vector<MouthShape>& guess, const std::vector<MouthShape>& truth, Score& s) {
     const long n = static_cast<long>(std::min(guess.size(), truth.size()));
+    // The trivial answer: rest where the labels pause, teeth everywhere else.
+    auto trivial = [&](long v) {
+        return truth[v] == MouthShape::X ? MouthShape::X : MouthShape::B;
+    };
     for (long w = 0; w < n; ++w) {
-        bool exact = false, cls = false;
+        bool exact = false, cls = false, base = false;
         for (long d = -2; d <= 2; ++d) {
             const long v = w + d;
             if (v < 0 || v >= n) continue;
             exact |= guess[w] == truth[v];
             cls |= MouthClassOf(guess[w]) == MouthClassOf(truth[v]);
+            base |= trivial(w) == truth[v];
         }
         ++s.frames;
-        s.exact += exact;
-        s.cls += cls;
+        s.exact += guess[w] == truth[w];
+        s.cls += MouthClassOf(guess[w]) == MouthClassOf(truth[w]);
+        s.base += trivial(w) == truth[w];
+        s.exact20 += exact;
+        s.cls20 += cls;
+        s.base20 += base;
         if (truth[w] == MouthShape::A) {
             ++s.closures;
             bool found = false;
@@ -243,30 +278,84 @@ void Compare(const std::vector<MouthShape>& guess, const std::vector<MouthShape>
     }
 }
 
-// `constant`: answer that one mouth everywhere instead, for scale.
-int Eval(const std::string& listPath, const ShapeTuning& tuning,
-         std::optional<MouthShape> constant) {
+// Per shape: windows guessed, labelled and both (exact, no tolerance); and the onsets: for each
+// run of the shape in the labels, the nearest start of a guessed run of it within 100 ms.
+struct ShapeStats {
+    std::array<long, kMouthShapeCount> guessed{}, labelled{}, both{};
+    std::array<long, kMouthShapeCount> onsets{}, found{};
+    std::array<double, kMouthShapeCount> late{}, off{};  // sums in windows: signed, absolute
+};
+
+void Tally(const std::vector<MouthShape>& guess, const std::vector<MouthShape>& truth,
+           ShapeStats& st) {
+    const long n = static_cast<long>(std::min(guess.size(), truth.size()));
+    for (long w = 0; w < n; ++w) {
+        ++st.guessed[MouthShapeIndex(guess[w])];
+        ++st.labelled[MouthShapeIndex(truth[w])];
+        st.both[MouthShapeIndex(truth[w])] += guess[w] == truth[w];
+    }
+    auto startsAt = [](const std::vector<MouthShape>& s, long w) {
+        return w == 0 || s[w] != s[w - 1];
+    };
+    for (long w = 0; w < n; ++w) {
+        if (!startsAt(truth, w)) continue;
+        const int k = MouthShapeIndex(truth[w]);
+        ++st.onsets[k];
+        auto onset = [&](long v) {
+            return v >= 0 && v < n && guess[v] == truth[w] && startsAt(guess, v);
+        };
+        for (long d = 0; d <= 10; ++d) {
+            const long hit = onset(w - d) ? -d : onset(w + d) ? d : 11;
+            if (hit > 10) continue;
+            ++st.found[k];
+            st.late[k] += static_cast<double>(hit);
+            st.off[k] += std::abs(static_cast<double>(hit));
+            break;
+        }
+    }
+}
+
+void PrintShapes(const ShapeStats& st) {
+    constexpr double kWindowsPerFrame = 100.0 / 24.0;
+    std::printf("%-6s %9s %9s %10s %8s %10s %10s\n", "shape", "labelled", "precis%", "recall%",
+                "onsets", "late(fr)", "|err|(fr)");
+    for (int k = 0; k < kMouthShapeCount; ++k) {
+        auto pct = [](long a, long b) { return b ? 100.0 * a / b : 0.0; };
+        const double f = st.found[k] ? 1.0 / (st.found[k] * kWindowsPerFrame) : 0.0;
+        std::printf("%-6c %9ld %9.1f %10.1f %8ld %10.2f %10.2f\n",
+                    MouthShapeLetter(static_cast<MouthShape>(k)), st.labelled[k],
+                    pct(st.both[k], st.guessed[k]), pct(st.both[k], st.labelled[k]), st.onsets[k],
+                    st.late[k] * f, st.off[k] * f);
+    }
+}
+
+int Eval(const std::string& listPath, const ShapeTuning& tuning) {
     std::map<std::string, Score> byTag;
     Score all;
+    ShapeStats shapes;
     for (const Entry& e : ReadList(listPath)) {
         Sound sound;
         if (!LoadSound(e.wav, sound)) return 1;
-        auto guess =
+        const auto guess =
             GuessShapes(sound.samples.data(), static_cast<std::int32_t>(sound.samples.size()),
                         sound.rate, tuning);
         const auto truth = WindowLabels(e.lab, static_cast<std::int32_t>(guess.size()));
-        if (constant) guess.assign(guess.size(), *constant);
         Compare(guess, truth, byTag[e.tag]);
         Compare(guess, truth, all);
+        Tally(guess, truth, shapes);
     }
     auto row = [](const std::string& tag, const Score& s) {
-        auto pct = [](long a, long b) { return b ? 100.0 * a / b : 0.0; };
-        std::printf("%-14s %8ld %7.1f %7.1f %9.1f\n", tag.c_str(), s.frames, pct(s.exact, s.frames),
-                    pct(s.cls, s.frames), pct(s.closuresFound, s.closures));
+        auto pct = [&](long a) { return s.frames ? 100.0 * a / s.frames : 0.0; };
+        std::printf("%-16s %8ld %7.1f %7.1f %7.1f %7.1f %9.1f %7.1f %7.1f\n", tag.c_str(), s.frames,
+                    pct(s.exact), pct(s.exact20), pct(s.cls), pct(s.cls20),
+                    s.closures ? 100.0 * s.closuresFound / s.closures : 0.0, pct(s.base),
+                    pct(s.base20));
     };
-    std::printf("%-14s %8s %7s %7s %9s\n", "set", "frames", "exact%", "class%", "closures%");
+    std::printf("%-16s %8s %7s %7s %7s %7s %9s %7s %7s\n", "set", "frames", "exact%", "ex20ms%",
+                "class%", "cl20ms%", "closures%", "triv%", "triv20%");
     for (const auto& [tag, s] : byTag) row(tag, s);
     row("all", all);
+    PrintShapes(shapes);
     return 0;
 }
 
@@ -279,16 +368,17 @@ int main(int argc, char** argv) {
         return vokra::Speak(a[1], std::atoi(a[2].c_str()), std::atoi(a[3].c_str()), a[4], a[5],
                             a[6]);
     if (a.size() == 4 && a[0] == "inputs") return vokra::Inputs(a[1], a[2], a[3]);
+    if (a.size() == 4 && a[0] == "label") return vokra::Label(a[1], a[2], a[3]);
     if (a.size() >= 2 && a[0] == "eval") {
         vokra::ShapeTuning tuning;
         if (a.size() >= 3) tuning.changeCost = static_cast<float>(std::atof(a[2].c_str()));
-        if (a.size() >= 4) tuning.timing = a[3] != "0";
-        std::optional<vokra::MouthShape> constant;
-        if (a.size() >= 5) constant = vokra::MouthShapeFromLetter(a[4][0]);
-        return vokra::Eval(a[1], tuning, constant);
+        if (a.size() >= 4) tuning.priorWeight = static_cast<float>(std::atof(a[3].c_str()));
+        if (a.size() >= 5) tuning.timing = a[4] != "0";
+        return vokra::Eval(a[1], tuning);
     }
     std::cerr << "usage: shapes_training_tool speak VOICE WPM PITCH TEXT OUT.wav OUT.lab\n"
                  "       shapes_training_tool inputs LIST OUT.f16 OUT.labels\n"
-                 "       shapes_training_tool eval LIST [CHANGE_COST [TIMING [LETTER]]]\n";
+                 "       shapes_training_tool label SET PHONES OUT.lab\n"
+                 "       shapes_training_tool eval LIST [CHANGE_COST [PRIOR_WEIGHT [TIMING]]]\n";
     return 2;
 }

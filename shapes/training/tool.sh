@@ -5,7 +5,7 @@
 build="$root/build/train"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOKRA_TESTS=OFF -DVOKRA_GUI=OFF \
       -DVOKRA_SHAPES_TRAINING=ON >/dev/null
-cmake --build "$build" --target shapes_training_tool >/dev/null
+cmake --build "$build" --target shapes_training_tool > "$build/tool-build.log" || { cat "$build/tool-build.log"; exit 1; }
 tool="$build/shapes/training/shapes_training_tool"
 # Debian's numpy lives with the system interpreter.
 python="${PYTHON:-/usr/bin/python3}"
