@@ -195,7 +195,10 @@ private:
         if (name == "--format") {
             options_.format = KeyFormatFromName(value);
             if (!options_.format) {
-                error_ = "--format must be env, csv, json, ae or dat (got '" + value + "')";
+                error_ =
+                    "--format must be env, csv, json, ae, dat, rhubarb-tsv, rhubarb-json or "
+                    "rhubarb-xml (got '" +
+                    value + "')";
                 return false;
             }
             return true;
@@ -233,6 +236,9 @@ private:
         if (o.replaceHandEdits && o.updatePath.empty()) {
             return "--replace-hand-edits applies only with --update";
         }
+        if (o.dropDamaged && o.command == CliCommand::AutoKey && o.updatePath.empty()) {
+            return "--drop-damaged applies only with --update";
+        }
         return {};
     }
 
@@ -247,7 +253,10 @@ private:
         if (name == "--format") {
             options_.shapeFormat = ShapeFormatFromName(value);
             if (!options_.shapeFormat) {
-                error_ = "--format must be tsv, json, xml, csv or dat (got '" + value + "')";
+                error_ =
+                    "--format must be tsv, json, xml, csv or dat (or rhubarb-tsv, "
+                    "rhubarb-json, rhubarb-xml) (got '" +
+                    value + "')";
                 return false;
             }
             return true;
@@ -270,6 +279,7 @@ private:
     }
 
     bool EditOption(const std::string& arg, const std::string& name) {
+        if (name == "--drop-damaged") return Flag(arg, name, options_.dropDamaged);
         if (name != "--set" && name != "--release") {
             error_ = "unknown option '" + name + "'";
             return false;
@@ -325,6 +335,9 @@ private:
         if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         if (options_.command == CliCommand::Shapes) return ShapesOption(arg, name);
         if (options_.command == CliCommand::Edit) return EditOption(arg, name);
+        if (options_.command == CliCommand::AutoKey && name == "--drop-damaged") {
+            return Flag(arg, name, options_.dropDamaged);
+        }
         if (options_.command == CliCommand::AutoKey &&
             (name == "--shapes" || name == "--replace-hand-edits")) {
             if (name != arg) {
@@ -371,6 +384,16 @@ private:
         (name == "--env"   ? options_.envPath
          : name == "--vok" ? options_.vokPath
                            : options_.updatePath) = value;
+        return true;
+    }
+
+    // An option without a value.
+    bool Flag(const std::string& arg, const std::string& name, bool& flag) {
+        if (name != arg) {
+            error_ = "option " + name + " takes no value";
+            return false;
+        }
+        flag = true;
         return true;
     }
 
