@@ -253,10 +253,7 @@ private:
         if (name == "--format") {
             options_.shapeFormat = ShapeFormatFromName(value);
             if (!options_.shapeFormat) {
-                error_ =
-                    "--format must be tsv, json, xml, csv or dat (or rhubarb-tsv, "
-                    "rhubarb-json, rhubarb-xml) (got '" +
-                    value + "')";
+                error_ = "--format must be tsv, json, xml, csv or dat (got '" + value + "')";
                 return false;
             }
             return true;

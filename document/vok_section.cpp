@@ -106,7 +106,12 @@ std::string WriteVokSection(const CVokraDoc& doc, const VokSectionKept& kept) {
     const std::vector<std::string> payloads = Payloads(doc);
     std::string out(kVokSectionMark);
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
-        if (!payloads[i].empty()) PutRecord(out, kKinds[i]->tag, payloads[i]);
+        // A kept record of a kind goes after one of ours, even an empty one: read again it must
+        // stay the second of its kind, never become the one that is read.
+        const bool keptOfKind =
+            std::any_of(kept.records.begin(), kept.records.end(),
+                        [&](const VokKeptRecord& r) { return r.kind == kKinds[i]; });
+        if (!payloads[i].empty() || keptOfKind) PutRecord(out, kKinds[i]->tag, payloads[i]);
     }
     for (const VokKeptRecord& record : kept.records) {
         if (!IsReplaced(record, payloads)) out += record.bytes;

@@ -85,8 +85,10 @@ TEST_F(CliShapeOutputs, DocumentCuesAreTheGuessByteForByte) {
     const std::string take = Take("take.wav", 1.3, 79);
     const std::string silent = dir_.File("silent.wav");
     WriteFile(silent, test::MakeWav16(std::vector<std::int16_t>(10479, 0), 8000));
+    // The text before the cues (json's or xml's metadata; nothing for tsv).
     const auto head = [](const std::string& text, const char* upTo) {
-        return text.substr(0, text.find(upTo));
+        const auto at = text.find(upTo);
+        return at == std::string::npos ? std::string() : text.substr(0, at);
     };
     for (const std::string& sound : {take, silent}) {
         const std::string vok = dir_.File("line.vok");
@@ -96,7 +98,9 @@ TEST_F(CliShapeOutputs, DocumentCuesAreTheGuessByteForByte) {
             const Result guess = Run({"shapes", sound, "--format", format});
             ASSERT_EQ(guess.exit, 0) << guess.err;
             const std::string cues = Run({"export", vok, "--format", rhubarb}).out;
-            if (sound == silent) EXPECT_EQ(cues, guess.out) << format;
+            if (sound == silent) {
+                EXPECT_EQ(cues, guess.out) << format;
+            }
             EXPECT_EQ(head(cues, "\"mouthCues\""), head(guess.out, "\"mouthCues\""));
             EXPECT_EQ(head(cues, "<mouthCues>"), head(guess.out, "<mouthCues>"));
             EXPECT_EQ(cues.substr(cues.size() - 8), guess.out.substr(guess.out.size() - 8));

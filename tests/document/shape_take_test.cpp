@@ -132,12 +132,13 @@ TEST_F(GuessShapes_ShorterTake, FrameRateQuestionNamesTheShapes) {
                                            "moves to the frame nearest its old time."
                                      : keysOnly,
                           IDYES);
-        const std::string status = doc.OnSetFramesPerSec([](std::int32_t, double, double) {
-            return std::optional<FpsChoice>(FpsChoice{30.0, 11});
-        });
+        // Each round changes the rate new documents start with: the next round picks another.
+        const FpsChoice choice = withShapes ? FpsChoice{24.0, 8} : FpsChoice{30.0, 11};
+        const std::string status = doc.OnSetFramesPerSec(
+            [&](std::int32_t, double, double) { return std::optional<FpsChoice>(choice); });
         messages_->VerifyAllShown();
         EXPECT_EQ(
-            status.find("Re-timed 2 mouth shapes to 30 frames per second.") != std::string::npos,
+            status.find("Re-timed 2 mouth shapes to 24 frames per second.") != std::string::npos,
             withShapes)
             << status;
     }

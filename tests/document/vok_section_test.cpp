@@ -200,7 +200,9 @@ TEST_P(VokSection_Keep, NothingIsLostWithoutAQuestion) {
     if (c.lost.empty()) {
         const std::size_t at = saved.find(c.kept);
         ASSERT_NE(at, std::string::npos);
-        if (c.last) EXPECT_EQ(at + c.kept.size(), saved.size());
+        if (c.last) {
+            EXPECT_EQ(at + c.kept.size(), saved.size());
+        }
     } else {
         EXPECT_EQ(saved.find(c.kept), std::string::npos);
     }
