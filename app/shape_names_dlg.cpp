@@ -56,8 +56,12 @@ ShapeNamesDlg::ShapeNamesDlg(const MouthShapeNames& names, QWidget* parent) : QD
     layout->addWidget(intro);
     layout->addWidget(table_, 1);
     layout->addWidget(buttons);
-    resize(du.X(240), du.Y(210));
     SetNames(names);
+    // All nine rows in view, whatever the font: a scroll bar would hide the rest mouth.
+    table_->resizeRowsToContents();
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
+                             table_->verticalHeader()->length() + 2 * table_->frameWidth());
+    resize(du.X(240), sizeHint().height());
 }
 
 void ShapeNamesDlg::SetNames(const MouthShapeNames& names) {

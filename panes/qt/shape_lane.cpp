@@ -246,6 +246,11 @@ bool ShapeLane::event(QEvent* event) {
     return MSBView::event(event);
 }
 
+void ShapeLane::focusOutEvent(QFocusEvent* event) {
+    CancelBoundaryDrag();
+    MSBView::focusOutEvent(event);
+}
+
 std::int32_t ShapeLane::BoundaryAt(Point point) const {
     constexpr int kReach = 3;
     const CVokraDoc* doc = GetDocument();

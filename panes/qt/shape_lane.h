@@ -65,6 +65,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
+    // A menu, a dialog or another window taking the keyboard ends a boundary drag as cancelled.
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void DrawCells(DrawContext& dc, const Rect& plot, double vs, double ve);

@@ -12,6 +12,7 @@
 #include "app/shape_names_dlg.h"
 #include "app/window_state.h"
 #include "document/key_export_command.h"
+#include "document/shape_export.h"
 #include "panes/qt/shape_lane.h"
 #include "panes/qt/timeline_lanes.h"
 #include "tests/app/app_fixture.h"
