@@ -58,6 +58,7 @@ ShapeNamesDlg::ShapeNamesDlg(const MouthShapeNames& names, QWidget* parent) : QD
     layout->addWidget(buttons);
     SetNames(names);
     // All nine rows in view, whatever the font: a scroll bar would hide the rest mouth.
+    table_->setWordWrap(false);
     table_->resizeRowsToContents();
     table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
                              table_->verticalHeader()->length() + 2 * table_->frameWidth());

@@ -147,7 +147,7 @@ TEST_F(ShapeLane_Correction, DraggingARunBoundaryIsOneStep) {
     Press(lane_, QPoint(Px(lane_, 14.5), At(14).y()));
     EXPECT_TRUE(lane_->IsMovingBoundary());
     Move(lane_, At(12.2));
-    EXPECT_EQ(Letters(10, 19), "AADDDDDDDD") << "shown while dragging";
+    EXPECT_EQ(Letters(10, 19), "AAADDDDDDD") << "shown while dragging";
     Move(lane_, At(21.9));  // past the right run: it keeps one frame
     EXPECT_EQ(Letters(10, 19), "AAAAAAAAAD");
     Move(lane_, At(16.8));
