@@ -35,6 +35,7 @@ enum Command {
     ID_SELECT_ALL = 32784,
     ID_ZOOM_SELECTION = 32800,
     ID_AUDITION = 32801,
+    ID_VIEW_SHAPE_LANE = 32802,
 };
 
 constexpr int kRecentFileCount = 4;

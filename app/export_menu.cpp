@@ -8,8 +8,10 @@
 #include <QStatusBar>
 
 #include "app/mouth_bands_dlg.h"
+#include "app/shape_names_dlg.h"
 #include "document/key_export_command.h"
 #include "document/vokra_doc.h"
+#include "platform/message_service.h"
 
 namespace vokra {
 namespace {
@@ -28,6 +30,12 @@ const FormatItem kItems[] = {
      "Write the keys as After Effects keyframe data for a slider"},
     {KeyFormat::Dat, "&Mouth Shapes (switch data) ...",
      "Write a mouth shape for every frame as switch data (.dat)"},
+    {KeyFormat::RhubarbTsv, "Mouth Cues, Rhubarb &TSV ...",
+     "Write the mouth shapes as timed cues: a line per change of mouth (.tsv)"},
+    {KeyFormat::RhubarbJson, "Mouth Cues, Rhubarb J&SON ...",
+     "Write the mouth shapes as timed cues in JSON, with the sound and its length"},
+    {KeyFormat::RhubarbXml, "Mouth Cues, Rhubarb &XML ...",
+     "Write the mouth shapes as timed cues in XML, with the sound and its length"},
 };
 
 }  // namespace
@@ -35,12 +43,17 @@ const FormatItem kItems[] = {
 ExportMenu::ExportMenu(CVokraDoc* doc, QMainWindow* window)
     : QObject(window), doc_(doc), window_(window) {
     askMouths = [this](const MouthBands& bands) { return RunMouthBandsDlg(bands, window_); };
+    askShapeNames = [this](const MouthShapeNames& names) {
+        return RunShapeNamesDlg(names, window_);
+    };
 }
 
 QMenu* ExportMenu::CreateMenu(QWidget* parent) {
     auto* menu = new QMenu(QStringLiteral("Export &Keys"), parent);
     menu->menuAction()->setStatusTip(QStringLiteral("Write the keys for other animation tools"));
     for (const FormatItem& item : kItems) {
+        // The cues carry the shapes, not the keys: a group of their own.
+        if (item.format == KeyFormat::RhubarbTsv) menu->addSeparator();
         QAction* action = menu->addAction(QString::fromLatin1(item.text));
         action->setStatusTip(QString::fromLatin1(item.prompt));
         const KeyFormat format = item.format;
@@ -73,8 +86,23 @@ QAction* ExportMenu::ExportAction(KeyFormat format) const {
 
 void ExportMenu::Export(KeyFormat format) {
     if (!doc_ || (commitPending && !commitPending())) return;
+    const bool hasShapes = !doc_->GetShapes().IsEmpty();
+    if (IsShapeCueFormat(format) && !hasShapes) {
+        AfxMessageBox(NoShapesToExportMessage() +
+                          "\n\nGuess them with Shapes > Guess Shapes, or set them in the shape "
+                          "lane.",
+                      MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
     MouthBands mouths = LoadMouthBands();
-    if (format == KeyFormat::Dat) {
+    if (format == KeyFormat::Dat && hasShapes) {
+        // The shapes are written, under their names: those are what the dialog offers.
+        const MouthShapeNames names = LoadMouthShapeNames();
+        const auto chosen =
+            askShapeNames ? askShapeNames(names) : std::optional<MouthShapeNames>(names);
+        if (!chosen) return;
+        SaveMouthShapeNames(*chosen);
+    } else if (format == KeyFormat::Dat) {
         const auto chosen = askMouths ? askMouths(mouths) : std::optional<MouthBands>(mouths);
         if (!chosen) return;
         mouths = *chosen;

@@ -1,5 +1,6 @@
 #pragma once
-// File > Export Keys (an item per format, each with its save dialog) and Edit > Copy as After
+// File > Export Keys (an item per format, each with its save dialog; the mouth cues of the
+// document's shapes among them) and Edit > Copy as After
 // Effects Keyframes (the same text on the clipboard). The writing itself is the document
 // folder's; this is only the window's side of it.
 #include <QObject>
@@ -28,7 +29,9 @@ public:
     QAction* ExportAction(KeyFormat format) const;
     QAction* CopyAction() const { return copy_; }
 
-    // The export of one format; the switch data first asks for the mouths.
+    // The export of one format. The switch data first asks for the mouths: the names of the
+    // shapes for a document with shapes, else the openings' mouth list. The mouth cues refuse a
+    // document without shapes.
     void Export(KeyFormat format);
     void CopyAfterEffects();
     // Enables the copy item only when there are keys to copy.
@@ -36,13 +39,15 @@ public:
 
     // Asks for the mouths of the switch data (the dialog; tests put in their own answer).
     std::function<std::optional<MouthBands>(const MouthBands&)> askMouths;
+    // Asks for the names of the nine shapes, for a document that has shapes.
+    std::function<std::optional<MouthShapeNames>(const MouthShapeNames&)> askShapeNames;
     // Applies a value still pending in a palette edit; false stops the export (it said why).
     std::function<bool()> commitPending;
 
 private:
     CVokraDoc* doc_;
     QMainWindow* window_;
-    QAction* formats_[5] = {};
+    QAction* formats_[kKeyFormatCount] = {};
     QAction* copy_ = nullptr;
 };
 

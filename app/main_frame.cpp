@@ -289,6 +289,11 @@ void CMainFrame::CreateMenus() {
                    QStringLiteral("Zoom to Selection"));
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     view->addAction(a);
+    a = MakeAction(ID_VIEW_SHAPE_LANE, QStringLiteral("S&hape Lane"),
+                   QStringLiteral("Show or hide the lane of mouth shapes"),
+                   QStringLiteral("Toggle Shape Lane"));
+    a->setCheckable(true);
+    view->addAction(a);
     a = MakeAction(
         ID_AUDITION, QStringLiteral("A&udition While Dragging"),
         QStringLiteral("Play the selected frames in a loop while their keys are dragged"),
@@ -511,6 +516,9 @@ void CMainFrame::OnCommand(int command) {
         case ID_AUDITION:
             OnAudition();
             break;
+        case ID_VIEW_SHAPE_LANE:
+            OnShapeLane();
+            break;
         case ID_NEXT_PANE:
             OnNextPane(false);
             break;
@@ -644,6 +652,23 @@ void CMainFrame::OnAudition() {
     UpdateCheckMarks();
 }
 
+void CMainFrame::OnShapeLane() {
+    if (!shapeLane) return;
+    const bool shown = !(lanes_ && lanes_->IsLaneShown(shapeLane));
+    ShowShapeLane(shown);
+    Profile().WriteInt(kWindowSection, kShapeLaneKey, shown ? 1 : 0);
+    UpdateCheckMarks();
+}
+
+void CMainFrame::ShowShapeLane(bool shown) {
+    if (!shapeLane || !lanes_) return;
+    // The keyboard stays in the timeline: a hidden lane hands it to the envelope.
+    const bool hadFocus = shapeLane->hasFocus();
+    lanes_->SetLaneShown(shapeLane, shown);
+    if (!shown && hadFocus && envelopePane) envelopePane->setFocus(Qt::OtherFocusReason);
+    UpdateCheckMarks();
+}
+
 void CMainFrame::OnKeyDrag(bool dragging) {
     if (!dragging) {
         playbackPalette.StopAudition();
@@ -674,7 +699,12 @@ void CMainFrame::OnAppAbout() {
 
 void CMainFrame::OnNextPane(bool previous) {
     if (!lanes_) return;
-    std::vector<QWidget*> stops(lanes_->Lanes().begin(), lanes_->Lanes().end());
+    // The lanes on show: a hidden one takes no focus.
+    std::vector<QWidget*> stops;
+    for (MSBView* lane : lanes_->Lanes()) {
+        if (lanes_->IsLaneShown(lane)) stops.push_back(lane);
+    }
+    const int laneStops = static_cast<int>(stops.size());
     if (playbackPaletteShown && playbackPalette.isVisible()) stops.push_back(&playbackPalette);
     if (autoKeyPaletteShown && autoKeyPalette.isVisible()) stops.push_back(&autoKeyPalette);
     QWidget* focus = QApplication::focusWidget();
@@ -686,7 +716,7 @@ void CMainFrame::OnNextPane(bool previous) {
     int next;
     if (at < 0) {
         // From elsewhere: the top lane, or the bottom one backwards.
-        next = previous ? static_cast<int>(lanes_->Lanes().size()) - 1 : 0;
+        next = previous ? laneStops - 1 : 0;
     } else {
         next = (at + (previous ? n - 1 : 1)) % n;
     }
@@ -812,6 +842,7 @@ void CMainFrame::UpdateCheckMarks() {
     check(ID_AUTOKEY_PALETTE, autoKeyPaletteShown != 0);
     check(ID_SECONDS, g_showSeconds != 0);
     check(ID_AUDITION, auditionOn_);
+    check(ID_VIEW_SHAPE_LANE, shapeLane && lanes_ && lanes_->IsLaneShown(shapeLane));
 }
 
 void CMainFrame::UpdateIndicators() {

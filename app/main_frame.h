@@ -72,6 +72,9 @@ public:
     // View > Audition While Dragging, remembered in the settings file.
     void OnAudition();
     bool IsAuditionOn() const { return auditionOn_; }
+    // View > Shape Lane: hides or shows the lane (remembered in the settings file).
+    void OnShapeLane();
+    void ShowShapeLane(bool shown);
     void OnHelpFinder();
     void OnAppAbout();
     // F6 / Shift+F6: the keyboard focus to the next / previous pane, then to each shown palette.

@@ -34,8 +34,9 @@ MouthBandsDlg::MouthBandsDlg(const MouthBands& bands, QWidget* parent) : QDialog
     const DialogUnits du(font());
 
     auto* intro = new QLabel(
-        QStringLiteral("Each frame gets the first mouth whose limit lies above its opening; an "
-                       "opening at a limit gets the next mouth."),
+        QStringLiteral("This document has no mouth shapes: the switch data chooses a mouth "
+                       "from each frame's opening. Each frame gets the first mouth whose limit "
+                       "lies above its opening; an opening at a limit gets the next mouth."),
         this);
     intro->setWordWrap(true);
     table_ = new QTableWidget(0, 2, this);

@@ -86,11 +86,11 @@ void SaveWindowLayout(CMainFrame& frame, IniFile& ini) {
     const bool maximized = frame.isMaximized();
     WriteRect(ini, "", maximized ? frame.normalGeometry() : frame.geometry(), true);
     ini.WriteInt(kWindowSection, "Maximized", maximized ? 1 : 0);
-    if (QSplitter* splitter = frame.GetSplitter()) {
-        // One height per lane, top to bottom.
+    if (TimelineLanes* lanes = frame.GetLanes()) {
+        // One height per lane, top to bottom; a hidden lane's as it will come back.
         std::string text;
-        for (int size : splitter->sizes()) text += (text.empty() ? "" : ",") + std::to_string(size);
-        if (splitter->count() >= 2) ini.WriteString(kWindowSection, "Splitter", text);
+        for (int size : lanes->Heights()) text += (text.empty() ? "" : ",") + std::to_string(size);
+        if (lanes->count() >= 2) ini.WriteString(kWindowSection, "Splitter", text);
     }
     if (QToolBar* bar = frame.GetToolBar()) {
         ini.WriteInt(kWindowSection, "ToolBar", bar->isHidden() ? 0 : 1);
@@ -151,6 +151,8 @@ void RestoreWindowLayout(CMainFrame& frame, const IniFile& ini) {
             from = comma + 1;
         }
         if (sane && heights.size() >= 2) lanes->RestoreHeights(heights);
+        // View > Shape Lane, as it was left.
+        if (ini.GetInt(kWindowSection, kShapeLaneKey, 1) == 0) frame.ShowShapeLane(false);
     }
     if (QToolBar* bar = frame.GetToolBar()) {
         const int area = ini.GetInt(kWindowSection, "ToolBarArea", 0);

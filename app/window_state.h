@@ -12,6 +12,8 @@ class CMainFrame;
 class IniFile;
 
 inline constexpr const char* kWindowSection = "Window";
+// Whether View > Shape Lane shows the lane (1, the default) or hides it (0).
+inline constexpr const char* kShapeLaneKey = "ShapeLane";
 
 // `r` when enough of it lies on one of `screens` to be grabbed and moved (a 100 x 40 pixel
 // corner, or all of it when smaller), its size cut down to that screen's; otherwise the same

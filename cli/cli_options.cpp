@@ -197,7 +197,10 @@ private:
         if (name == "--format") {
             options_.format = KeyFormatFromName(value);
             if (!options_.format) {
-                error_ = "--format must be env, csv, json, ae or dat (got '" + value + "')";
+                error_ =
+                    "--format must be env, csv, json, ae, dat, rhubarb-tsv, rhubarb-json or "
+                    "rhubarb-xml (got '" +
+                    value + "')";
                 return false;
             }
             return true;
@@ -234,6 +237,9 @@ private:
         }
         if (o.replaceHandEdits && o.updatePath.empty()) {
             return "--replace-hand-edits applies only with --update";
+        }
+        if (o.dropDamaged && o.command == CliCommand::AutoKey && o.updatePath.empty()) {
+            return "--drop-damaged applies only with --update";
         }
         return {};
     }
@@ -313,6 +319,7 @@ private:
     }
 
     bool EditOption(const std::string& arg, const std::string& name) {
+        if (name == "--drop-damaged") return Flag(arg, name, options_.dropDamaged);
         if (name != "--set" && name != "--release") {
             error_ = "unknown option '" + name + "'";
             return false;
@@ -369,6 +376,9 @@ private:
         if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         if (options_.command == CliCommand::Shapes) return ShapesOption(arg, name);
         if (options_.command == CliCommand::Edit) return EditOption(arg, name);
+        if (options_.command == CliCommand::AutoKey && name == "--drop-damaged") {
+            return Flag(arg, name, options_.dropDamaged);
+        }
         if (options_.command == CliCommand::AutoKey &&
             (name == "--shapes" || name == "--replace-hand-edits")) {
             if (name != arg) {
@@ -415,6 +425,16 @@ private:
         (name == "--env"   ? options_.envPath
          : name == "--vok" ? options_.vokPath
                            : options_.updatePath) = value;
+        return true;
+    }
+
+    // An option without a value.
+    bool Flag(const std::string& arg, const std::string& name, bool& flag) {
+        if (name != arg) {
+            error_ = "option " + name + " takes no value";
+            return false;
+        }
+        flag = true;
         return true;
     }
 

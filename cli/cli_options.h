@@ -44,6 +44,9 @@ struct CliOptions {
     bool guessShapes = false;       // --shapes
     std::string updatePath;         // --update DOC.vok
     bool replaceHandEdits = false;  // --replace-hand-edits
+    // edit and autokey --update: write even when that replaces records the document's file
+    // holds but this version could not read
+    bool dropDamaged = false;  // --drop-damaged
 
     // shapes (and export's dat)
     std::optional<ShapeFormat> shapeFormat;     // --format of shapes; tsv when not given

@@ -210,6 +210,23 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
     KeyExportInfo info = ExportInfoOf(doc, o.mouths.value_or(DefaultMouthBands()));
     if (o.shapeNames) info.shapeNames = *o.shapeNames;
     info.shapeSet = ShapeOptionsOf(o).extended;
+    if (IsShapeCueFormat(format)) {
+        if (doc.GetShapes().IsEmpty()) {
+            err << "vokra-cli: " << (o.updatePath.empty() ? o.input : o.updatePath) << ": "
+                << NoShapesToExportMessage() << " (autokey --shapes guesses them)\n";
+            return false;
+        }
+        // The cues cover the sound: its length, when the document's sound can be read.
+        if (!g_sound.IsLoaded() && !doc.GetSoundName().empty()) {
+            const std::string path = doc.GetSoundDir() + "/" + doc.GetSoundName();
+            SoundData sound;
+            std::string refusal;
+            if (NotASoundReason(path).empty() && sound.Load(path, refusal) == 0) {
+                info.soundSamples = sound.GetSampleCount();
+                info.soundRate = sound.GetSampleRate();
+            }
+        }
+    }
     if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, info);
     KeyExportNotes notes;
     if (!WriteKeys(format, doc.GetKeys(), info, out, &notes) || !out.flush()) {
@@ -434,8 +451,8 @@ std::string CliUsage() {
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"
-           "                         [--replace-hand-edits]] [--shapes [--lead MS]\n"
-           "                         [--extended-shapes SET]]\n"
+           "                         [--replace-hand-edits] [--drop-damaged]] [--shapes\n"
+           "                         [--lead MS] [--extended-shapes SET]]\n"
            "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
            "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST]\n"
            "                         [--shape-names NAMES] [--extended-shapes SET] [-o OUT]\n"
@@ -443,6 +460,7 @@ std::string CliUsage() {
            "                         [--mouths NAMES] [--lead MS] [--extended-shapes SET]\n"
            "                         [-o OUT]\n"
            "       vokra-cli edit DOC.vok [--set FRAME:OPENING ...] [--release FIRST-LAST ...]\n"
+           "                         [--drop-damaged]\n"
            "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
            "       vokra-cli info DOC.vok|SOUND\n"
            "       vokra-cli --help | --version\n";
@@ -502,6 +520,10 @@ std::string CliHelp() {
            "                         range is keyed again, and the document (now referring to\n"
            "                         this sound) is written back. Keys at its frame rate.\n"
            "  --replace-hand-edits   With --update, key over hand-made keys and shapes too.\n"
+           "  --drop-damaged         With --update (and for edit): write the document even\n"
+           "                         when its file holds shapes or marks that could not be read\n"
+           "                         and the new ones replace them. Without it such a write is\n"
+           "                         refused (exit 1); records a later version added are kept.\n"
            "  --shapes               Guess the mouth shapes of the range as well (in the\n"
            "                         document, and in csv, json and dat output).\n"
            "  --lead MS              With --shapes, as for shapes.\n"
@@ -514,7 +536,11 @@ std::string CliHelp() {
            "  -o, --output OUT       Write the keys to a file instead of standard output.\n"
            "  --format FORMAT        env (the envelope, default), csv (frame,time,opening),\n"
            "                         json, ae (After Effects keyframe data for a slider, in\n"
-           "                         percent) or dat (mouth-shape switch data).\n"
+           "                         percent) or dat (mouth-shape switch data); or the\n"
+           "                         document's mouth shapes, guessed and corrected, as\n"
+           "                         rhubarb-tsv, rhubarb-json or rhubarb-xml (the layouts of\n"
+           "                         shapes --format tsv, json and xml; a document without\n"
+           "                         shapes is refused).\n"
            "  --mouths LIST          The mouths of dat as NAME:LIMIT,...,NAME: a mouth is used\n"
            "                         while the opening is below its limit (at the limit the\n"
            "                         next one takes over), the last for everything above\n"
@@ -531,7 +557,8 @@ std::string CliHelp() {
            "                         decimals, a tab and the letter, then the end of the sound\n"
            "                         with X), json or xml (metadata and mouth cues with start,\n"
            "                         end and value), csv (frame,time,shape per frame) or dat\n"
-           "                         (switch data). tsv, json and xml never depend on --fps.\n"
+           "                         (switch data). tsv, json and xml never depend on --fps;\n"
+           "                         rhubarb-tsv, rhubarb-json and rhubarb-xml name them too.\n"
            "  --fps RATE             Frames per second of csv and dat, 1 to 100 (default 15).\n"
            "  --mouths NAMES         The names of dat: nine names in the order A,B,C,D,E,F,G,H,X,\n"
            "                         or LETTER:NAME items changing some (default\n"
@@ -549,6 +576,7 @@ std::string CliHelp() {
            "  --set FRAME:OPENING    Key FRAME with OPENING (0 to 2, 1 = 100 %) as hand-made.\n"
            "  --release FIRST-LAST   Release the hand-made marks of those frames' keys and\n"
            "                         shapes (a single FRAME too). Releases happen before sets.\n"
+           "  --drop-damaged         As for autokey --update.\n"
            "\n"
            "Options of convert:\n"
            "  --rate HZ              Rate of the copy, 4000 to 44100, instead of the rule's.\n"

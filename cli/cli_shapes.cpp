@@ -72,6 +72,20 @@ std::int32_t Release(CVokraDoc& doc, std::int32_t first, std::int32_t last) {
     return changed;
 }
 
+// A write that would replace records the document's file holds but this version could not read
+// goes ahead only when --drop-damaged asks for it; false after saying so.
+bool AllowSave(CVokraDoc& doc, const CliOptions& o, const std::string& path, std::ostream& err) {
+    const std::string lost = doc.LostOnSave();
+    if (lost.empty()) return true;
+    if (o.dropDamaged) {
+        doc.SetDropDamagedOnSave(true);
+        return true;
+    }
+    err << "vokra-cli: " << path << ": " << CVokraDoc::LostOnSaveText(lost)
+        << " Nothing was written; --drop-damaged writes it anyway.\n";
+    return false;
+}
+
 }  // namespace
 
 bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
@@ -84,7 +98,9 @@ bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
         err << "vokra-cli: " << outcome.error << "\n";
         return false;
     }
-    if (outcome.kept > 0) err << "vokra-cli: " << GuessStatusText(outcome) << "\n";
+    if (outcome.kept > 0 || outcome.cleared > 0 || outcome.keptPastEnd > 0) {
+        err << "vokra-cli: " << GuessStatusText(outcome) << "\n";
+    }
     return true;
 }
 
@@ -102,8 +118,10 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     const std::vector<MouthShape> per10ms = GuessShapes(
         g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
     ShapeExportInfo info;
-    info.soundPath = o.input;
+    // Absolute and normal, as readers of the json and xml open it from wherever they run.
+    info.soundPath = FullPath(o.input);
     info.sampleRate = g_sound.GetSampleRate();
+    info.sampleCount = g_sound.GetSampleCount();
     info.duration = static_cast<double>(g_sound.GetSampleCount()) / g_sound.GetSampleRate();
     info.frameRate = o.fps;
     info.names = o.shapeNames.value_or(DefaultMouthShapeNames());
@@ -122,7 +140,7 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     return kCliOk;
 }
 
-int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& /*err*/) {
+int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& err) {
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
     bool changed = false;
@@ -144,6 +162,7 @@ int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& /*err*/) {
     }
     // Nothing to change: the file is left exactly as it was.
     if (!changed) return kCliOk;
+    if (!AllowSave(doc, o, o.input, err)) return kCliFileError;
     return doc.OnSaveDocument(o.input) ? kCliOk : kCliFileError;
 }
 
@@ -173,6 +192,7 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
         return kCliFileError;
     }
 
+    if (!AllowSave(doc, o, o.updatePath, err)) return kCliFileError;
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;
     if (!doc.OnSaveDocument(o.updatePath)) return kCliFileError;
     const bool keysOut = !o.outputPath.empty() || o.format;

@@ -196,8 +196,8 @@ MouthBandsParse ParseMouthBandList(std::string_view text) {
 }  // namespace
 
 std::optional<KeyFormat> KeyFormatFromName(std::string_view name) {
-    for (KeyFormat f :
-         {KeyFormat::Env, KeyFormat::Csv, KeyFormat::Json, KeyFormat::Ae, KeyFormat::Dat}) {
+    for (int i = 0; i < kKeyFormatCount; ++i) {
+        const auto f = static_cast<KeyFormat>(i);
         if (name == KeyFormatName(f)) return f;
     }
     return std::nullopt;
@@ -215,16 +215,59 @@ const char* KeyFormatName(KeyFormat format) {
             return "ae";
         case KeyFormat::Dat:
             return "dat";
+        case KeyFormat::RhubarbTsv:
+            return "rhubarb-tsv";
+        case KeyFormat::RhubarbJson:
+            return "rhubarb-json";
+        case KeyFormat::RhubarbXml:
+            return "rhubarb-xml";
     }
     return "env";
 }
 
 const char* KeyFormatExtension(KeyFormat format) {
-    return format == KeyFormat::Ae ? "txt" : KeyFormatName(format);
+    switch (format) {
+        case KeyFormat::Ae:
+            return "txt";
+        case KeyFormat::RhubarbTsv:
+            return "tsv";
+        case KeyFormat::RhubarbJson:
+            return "json";
+        case KeyFormat::RhubarbXml:
+            return "xml";
+        default:
+            return KeyFormatName(format);
+    }
+}
+
+bool IsShapeCueFormat(KeyFormat format) {
+    return format == KeyFormat::RhubarbTsv || format == KeyFormat::RhubarbJson ||
+           format == KeyFormat::RhubarbXml;
 }
 
 MouthBands DefaultMouthBands() {
     return {{"rest", 0.10f}, {"etc", 0.30f}, {"E", 0.55f}, {"AI", 0.0f}};
+}
+
+std::string CheckMouthName(const std::string& name, std::size_t ordinal) {
+    if (name.empty()) return "mouth " + std::to_string(ordinal) + " has no name";
+    // Checked first: a name that is not UTF-8 is not repeated in a message.
+    if (!IsValidUtf8(name)) {
+        return "the name of mouth " + std::to_string(ordinal) + " is not valid UTF-8 text";
+    }
+    if (name.size() > kMaxMouthNameLength) {
+        return "the mouth name '" + name.substr(0, 20) + "...' is longer than " +
+               std::to_string(kMaxMouthNameLength) + " characters";
+    }
+    for (char c : name) {
+        if (!IsNameByte(static_cast<unsigned char>(c))) {
+            return "the mouth name '" + name + "' has a space, a control character, ':' or ','";
+        }
+    }
+    if (IsPlainNumber(name)) {
+        return "the mouth name '" + name + "' is a plain number, which readers of switch data drop";
+    }
+    return {};
 }
 
 std::string CheckMouthBands(const MouthBands& bands) {
@@ -234,25 +277,7 @@ std::string CheckMouthBands(const MouthBands& bands) {
     }
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const MouthBand& band = bands[i];
-        if (band.name.empty()) return "mouth " + std::to_string(i + 1) + " has no name";
-        // Checked first: a name that is not UTF-8 is not repeated in a message.
-        if (!IsValidUtf8(band.name)) {
-            return "the name of mouth " + std::to_string(i + 1) + " is not valid UTF-8 text";
-        }
-        if (band.name.size() > kMaxMouthNameLength) {
-            return "the mouth name '" + band.name.substr(0, 20) + "...' is longer than " +
-                   std::to_string(kMaxMouthNameLength) + " characters";
-        }
-        for (char c : band.name) {
-            if (!IsNameByte(static_cast<unsigned char>(c))) {
-                return "the mouth name '" + band.name +
-                       "' has a space, a control character, ':' or ','";
-            }
-        }
-        if (IsPlainNumber(band.name)) {
-            return "the mouth name '" + band.name +
-                   "' is a plain number, which readers of switch data drop";
-        }
+        if (std::string why = CheckMouthName(band.name, i + 1); !why.empty()) return why;
         if (i + 1 == bands.size()) break;
         if (!std::isfinite(band.upper)) {
             return "the limit of mouth '" + band.name + "' is not a number";
@@ -590,8 +615,47 @@ bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& 
                                              ShapeNamesInSet(info.shapeNames, info.shapeSet), out);
             }
             return WriteKeysMouthSwitch(keys, info, out);
+        case KeyFormat::RhubarbTsv:
+        case KeyFormat::RhubarbJson:
+        case KeyFormat::RhubarbXml:
+            return WriteShapeCues(format, info, out, notes);
     }
     return false;
+}
+
+bool WriteShapeCues(KeyFormat format, const KeyExportInfo& info, std::ostream& out,
+                    KeyExportNotes* notes) {
+    ShapeExportInfo cueInfo;
+    if (info.soundPath) {
+        cueInfo.soundPath = *info.soundPath;
+        if (notes && format == KeyFormat::RhubarbJson && !IsValidUtf8(cueInfo.soundPath)) {
+            notes->soundPathNotUtf8 = true;
+        }
+    }
+    cueInfo.sampleRate = info.soundRate;
+    cueInfo.sampleCount = info.soundSamples;
+    std::int64_t centiseconds = TimedCentiseconds(cueInfo);
+    const ShapeTrack empty;
+    const ShapeTrack& track = info.shapes ? *info.shapes : empty;
+    // A shape set by hand after the sound has ended is not cut off: the cues reach its end. (The
+    // last guessed frame starts inside the sound and ends with it, as the guess's cues do.)
+    if (!track.IsEmpty() && info.frameRate > 0.0) {
+        const double soundEnd =
+            info.soundRate > 0 ? static_cast<double>(info.soundSamples) * 100.0 / info.soundRate
+                               : 0.0;
+        const double last = static_cast<double>(track.Entries().back().frame);
+        if (last * 100.0 / info.frameRate >= soundEnd) {
+            const double end = (last + 1.0) * 100.0 / info.frameRate;
+            centiseconds = std::max(centiseconds, static_cast<std::int64_t>(std::llround(end)));
+        }
+    }
+    // The writers take the length from the duration when no samples are given.
+    cueInfo.sampleCount = 0;
+    cueInfo.duration = static_cast<double>(centiseconds) / 100.0;
+    const ShapeFormat shapeFormat = format == KeyFormat::RhubarbTsv    ? ShapeFormat::Tsv
+                                    : format == KeyFormat::RhubarbJson ? ShapeFormat::Json
+                                                                       : ShapeFormat::Xml;
+    return WriteCues(shapeFormat, CuesOfTrack(track, info.frameRate, centiseconds), cueInfo, out);
 }
 
 }  // namespace vokra

@@ -16,13 +16,20 @@
 
 namespace vokra {
 
-enum class KeyFormat { Env, Csv, Json, Ae, Dat };
+// The last three write the document's mouth shapes (not its keys) as timed mouth cues in the
+// tsv, json and xml layouts of the 2D lip-sync pipelines, as vokra-cli shapes writes a guess.
+enum class KeyFormat { Env, Csv, Json, Ae, Dat, RhubarbTsv, RhubarbJson, RhubarbXml };
+constexpr int kKeyFormatCount = 8;
 
-// The format of a command-line name ("env", "csv", "json", "ae", "dat").
+// The format of a command-line name ("env", "csv", "json", "ae", "dat", "rhubarb-tsv",
+// "rhubarb-json", "rhubarb-xml").
 std::optional<KeyFormat> KeyFormatFromName(std::string_view name);
 const char* KeyFormatName(KeyFormat format);
-// The file extension a save dialog adds ("env", "csv", "json", "txt", "dat").
+// The file extension a save dialog adds ("env", "csv", "json", "txt", "dat", "tsv", "json",
+// "xml").
 const char* KeyFormatExtension(KeyFormat format);
+// Whether a format writes the mouth shapes only (a document without shapes has nothing to write).
+bool IsShapeCueFormat(KeyFormat format);
 
 // One mouth shape of the switch data: it is chosen while the opening is below `upper`; the last
 // band of a list has no upper limit and takes every opening from the one before it up.
@@ -42,6 +49,9 @@ constexpr std::size_t kMaxMouthNameLength = 64;
 // or has a space, a control character, ':' or ','; limits that are not finite numbers rising from
 // one band to the next.
 std::string CheckMouthBands(const MouthBands& bands);
+// The checks of one name of such a list (the `ordinal`th, counted from 1), shared by every list of
+// mouth names the switch data is written with; empty when the name is usable.
+std::string CheckMouthName(const std::string& name, std::size_t ordinal);
 
 struct MouthBandsParse {
     MouthBands bands;
@@ -65,6 +75,9 @@ struct KeyExportInfo {
     const ShapeTrack* shapes = nullptr;
     MouthShapeNames shapeNames = DefaultMouthShapeNames();
     ShapeSet shapeSet;  // the mouths the rig has: the others are written as their basic mouth
+    // The sound's length for the mouth cues (0 when unknown: the cues end with the last shape).
+    std::int64_t soundSamples = 0;
+    std::int32_t soundRate = 0;
 };
 
 // What a writer noticed about its input that the user should be told.
@@ -85,6 +98,10 @@ bool WriteKeysAfterEffects(const KeyframeList& keys, const KeyExportInfo& info, 
 // "MohoSwitch1", then "FRAME NAME" (one-based) at the first keyed frame and at every change of
 // the mouth up to the last key, the opening taken between keys on a straight line.
 bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, std::ostream& out);
+// The document's shapes as mouth cues (format one of the Rhubarb ones): from 0 to the end of the
+// sound, or of the last shape when that is later; the sound's path as written in json and xml.
+bool WriteShapeCues(KeyFormat format, const KeyExportInfo& info, std::ostream& out,
+                    KeyExportNotes* notes = nullptr);
 // Any format, the envelope included; false when the stream reports a failure.
 bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& info,
                std::ostream& out, KeyExportNotes* notes = nullptr);

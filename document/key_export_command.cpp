@@ -10,6 +10,7 @@
 #include "platform/file_dialog_service.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
+#include "sound/sound_data.h"
 
 namespace vokra {
 namespace {
@@ -19,7 +20,9 @@ constexpr const char* kShapeNamesKey = "SHAPE_NAMES";
 
 std::string FolderKey(KeyFormat format) {
     std::string key = KeyFormatName(format);
-    for (char& c : key) c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
     return key + "DIR";
 }
 
@@ -35,6 +38,12 @@ const char* Filter(KeyFormat format) {
             return "After Effects Keyframe Data (*.txt)|*.txt|All Files (*.*)|*.*||";
         case KeyFormat::Dat:
             return "Mouth Switch Data (*.dat)|*.dat|All Files (*.*)|*.*||";
+        case KeyFormat::RhubarbTsv:
+            return "Mouth Cues, Tab-Separated (*.tsv)|*.tsv|All Files (*.*)|*.*||";
+        case KeyFormat::RhubarbJson:
+            return "Mouth Cues, JSON (*.json)|*.json|All Files (*.*)|*.*||";
+        case KeyFormat::RhubarbXml:
+            return "Mouth Cues, XML (*.xml)|*.xml|All Files (*.*)|*.*||";
     }
     return "All Files (*.*)|*.*||";
 }
@@ -85,6 +94,11 @@ KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths) {
     info.shapes = &doc.GetShapes();
     info.shapeNames = LoadMouthShapeNames();
     info.shapeSet = LoadShapeOptions().extended;
+    // The window's sound is the document's; the command-line tool fills these in itself.
+    if (g_sound.IsLoaded()) {
+        info.soundSamples = g_sound.GetSampleCount();
+        info.soundRate = g_sound.GetSampleRate();
+    }
     return info;
 }
 
@@ -93,6 +107,10 @@ std::string KeysAsText(const CVokraDoc& doc, KeyFormat format, const MouthBands&
     std::ostringstream text;
     WriteKeys(format, doc.GetKeys(), ExportInfoOf(doc, mouths), text, notes);
     return std::move(text).str();
+}
+
+std::string NoShapesToExportMessage() {
+    return "This document has no mouth shapes to write.";
 }
 
 std::string SoundPathNotUtf8Note() {

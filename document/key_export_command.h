@@ -46,6 +46,9 @@ bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& pat
 // once the file is written. False when cancelled or failed.
 bool OnExportKeys(const CVokraDoc& doc, KeyFormat format, const MouthBands& mouths);
 
+// Why the mouth-cue formats refuse a document without shapes.
+std::string NoShapesToExportMessage();
+
 // The message shown (or printed) when a JSON file got U+FFFD in place of a path's bad bytes.
 std::string SoundPathNotUtf8Note();
 

@@ -75,6 +75,23 @@ bool SetSelectionShape(CVokraDoc& doc, MouthShape shape) {
     return ReplaceShapes(doc, "Set Shape", first, last, run);
 }
 
+bool SetFrameShape(CVokraDoc& doc, std::int32_t frame, MouthShape shape) {
+    if (frame < 0) return false;
+    return ReplaceShapes(doc, "Set Shape", frame, frame, {{frame, shape, true}});
+}
+
+void MoveShapeBoundary(ShapeTrack& track, const std::vector<ShapeEntry>& original,
+                       std::int32_t first, std::int32_t last, std::int32_t at, MouthShape left,
+                       MouthShape right) {
+    std::vector<ShapeEntry> run = original;
+    for (ShapeEntry& entry : run) {
+        const MouthShape wanted = entry.frame < at ? left : right;
+        // Only the frames the boundary passed over change, and those are the animator's now.
+        if (entry.shape != wanted) entry = {entry.frame, wanted, true};
+    }
+    track.ReplaceRange(first, last, run);
+}
+
 bool ClearSelectionShapes(CVokraDoc& doc) {
     std::int32_t first, last;
     if (!SelectedRange(doc, first, last)) return false;
@@ -96,19 +113,25 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
         first = std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
         last = FrameOf(ts.GetExtentMax());
     }
-    last = std::min(last, LastSoundFrame(g_sound, doc.GetFrameRate()));
-    if (first > last) return outcome;  // nothing of the sound lies there
-    const std::int64_t count = FrameCount(first, last);
+    const std::int32_t soundLast = LastSoundFrame(g_sound, doc.GetFrameRate());
+    // Reaching the end of the sound, the guess answers for every frame after it too: what an
+    // earlier, longer take left there would move the mouth after the line has ended.
+    const bool reachesEnd = last > soundLast;
+    last = std::min(last, soundLast);
+    const std::int64_t count = first > last ? 0 : FrameCount(first, last);
     if (count > kMaxKeysPerEdit) {
         outcome.ok = false;
         outcome.error = TooManyShapesMessage("Guessing shapes", count);
         return outcome;
     }
 
-    const std::vector<MouthShape> per10ms = GuessShapes(
-        g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
-    const std::vector<MouthShape> guessed =
-        ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
+    std::vector<MouthShape> guessed;
+    if (count > 0) {
+        const std::vector<MouthShape> per10ms = GuessShapes(
+            g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
+        guessed =
+            ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
+    }
 
     const ShapeTrack& track = doc.GetShapes();
     std::vector<ShapeEntry> run;
@@ -126,7 +149,7 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
         }
     }
     // Hand-set shapes beyond what the estimator returned are kept as well.
-    if (!replaceHandEdits) {
+    if (!replaceHandEdits && count > 0) {
         for (const ShapeEntry& old : track.CopyRange(first + static_cast<std::int32_t>(n), last)) {
             if (old.hand) {
                 run.push_back(old);
@@ -134,7 +157,27 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
             }
         }
     }
-    ReplaceShapes(doc, "Guess Shapes", first, last, run);
+    std::int32_t editLast = last;
+    if (reachesEnd) {
+        // Past the end only the animator's own shapes stay, whatever the option says: nothing
+        // was guessed there to replace them.
+        const std::int32_t from = std::max(first, soundLast + 1);
+        std::vector<ShapeEntry> hand;
+        for (const ShapeEntry& old : track.CopyRange(from, INT_MAX)) {
+            if (old.hand) {
+                hand.push_back(old);
+                ++outcome.keptPastEnd;
+            } else {
+                ++outcome.cleared;
+            }
+        }
+        if (outcome.cleared > 0) {
+            run.insert(run.end(), hand.begin(), hand.end());
+            editLast = INT_MAX;
+        }
+    }
+    if (first > editLast) return outcome;  // nothing of the sound lies there, nothing to clear
+    ReplaceShapes(doc, "Guess Shapes", first, editLast, run);
     return outcome;
 }
 
@@ -144,6 +187,16 @@ std::string GuessStatusText(const GuessOutcome& outcome) {
     if (outcome.kept > 0) {
         text += "; kept " + GroupedNumber(outcome.kept) +
                 (outcome.kept == 1 ? " hand-set shape" : " hand-set shapes");
+    }
+    if (outcome.cleared > 0) {
+        text += "; cleared " + GroupedNumber(outcome.cleared) +
+                (outcome.cleared == 1 ? " guessed shape" : " guessed shapes") +
+                " past the end of the sound";
+    }
+    if (outcome.keptPastEnd > 0) {
+        text += "; kept " + GroupedNumber(outcome.keptPastEnd) +
+                (outcome.keptPastEnd == 1 ? " hand-set shape" : " hand-set shapes") +
+                " past the end of the sound";
     }
     return text + ".";
 }

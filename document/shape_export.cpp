@@ -71,12 +71,20 @@ std::vector<MouthShape> InRigSet(const std::vector<MouthShape>& per10ms,
     return shapes;
 }
 
-// The cues of the 10 ms shapes as the rig draws them (a G beside an A is one cue without G).
-std::vector<ShapeCue> RigCues(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info) {
-    std::vector<ShapeCue> cues = CuesOf(InRigSet(per10ms, info), info.duration);
-    // The rest cue of a sound too short for a window, too.
-    for (ShapeCue& cue : cues) cue.shape = ShapeInSet(cue.shape, info.shapeSet);
-    return cues;
+// The cues as the rig draws them: a mouth it lacks becomes its basic mouth, and neighbours that
+// then show one mouth are one cue (a G beside an A is one cue without G).
+std::vector<ShapeCue> InRigSet(const std::vector<ShapeCue>& cues, const ShapeSet& set) {
+    std::vector<ShapeCue> out;
+    out.reserve(cues.size());
+    for (ShapeCue cue : cues) {
+        cue.shape = ShapeInSet(cue.shape, set);
+        if (!out.empty() && out.back().shape == cue.shape) {
+            out.back().end = cue.end;
+        } else {
+            out.push_back(cue);
+        }
+    }
+    return out;
 }
 
 // The shapes of the frames of the sound at the frame rate.
@@ -89,30 +97,12 @@ std::vector<MouthShape> FrameShapes(const std::vector<MouthShape>& per10ms,
                            static_cast<std::int32_t>(frames - 1.0));
 }
 
-bool IsNameByte(unsigned char c) {
-    return c > 0x20 && c != 0x7F && c != ':' && c != ',';
-}
-
-std::string CheckName(const std::string& name) {
-    if (name.empty()) return "a mouth name is empty";
-    if (name.size() > kMaxMouthNameLength) {
-        return "the mouth name '" + name.substr(0, 20) + "...' is longer than " +
-               std::to_string(kMaxMouthNameLength) + " characters";
-    }
-    for (char c : name) {
-        if (!IsNameByte(static_cast<unsigned char>(c))) {
-            return "the mouth name '" + name + "' has a space, a control character, ':' or ','";
-        }
-    }
-    return {};
-}
-
 }  // namespace
 
 std::optional<ShapeFormat> ShapeFormatFromName(std::string_view name) {
-    if (name == "tsv") return ShapeFormat::Tsv;
-    if (name == "json") return ShapeFormat::Json;
-    if (name == "xml") return ShapeFormat::Xml;
+    if (name == "tsv" || name == "rhubarb-tsv") return ShapeFormat::Tsv;
+    if (name == "json" || name == "rhubarb-json") return ShapeFormat::Json;
+    if (name == "xml" || name == "rhubarb-xml") return ShapeFormat::Xml;
     if (name == "csv") return ShapeFormat::Csv;
     if (name == "dat") return ShapeFormat::Dat;
     return std::nullopt;
@@ -138,10 +128,36 @@ std::vector<ShapeCue> CuesOf(const std::vector<MouthShape>& per10ms, double dura
     return cues;
 }
 
+std::int64_t TimedCentiseconds(const ShapeExportInfo& info) {
+    if (info.sampleCount > 0 && info.sampleRate > 0) {
+        return info.sampleCount * 100 / info.sampleRate;
+    }
+    // A hair over, so that 0.29 s written as a double is 29 hundredths, not 28.
+    const double cs = std::floor(info.duration * 100.0 + 1e-6);
+    return cs > 0.0 && cs < 9e15 ? static_cast<std::int64_t>(cs) : 0;
+}
+
 bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
                     std::ostream& out) {
+    return WriteCues(ShapeFormat::Tsv, CuesOf(per10ms, TimedCentiseconds(info) / 100.0), info, out);
+}
+
+bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                     std::ostream& out) {
+    return WriteCues(ShapeFormat::Json, CuesOf(per10ms, TimedCentiseconds(info) / 100.0), info,
+                     out);
+}
+
+bool WriteShapesXml(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
+                    std::ostream& out) {
+    return WriteCues(ShapeFormat::Xml, CuesOf(per10ms, TimedCentiseconds(info) / 100.0), info, out);
+}
+
+namespace {
+
+bool WriteCuesTsv(const std::vector<ShapeCue>& cues, double duration, MouthShape rest,
+                  std::ostream& out) {
     std::string t;
-    const std::vector<ShapeCue> cues = RigCues(per10ms, info);
     for (const ShapeCue& cue : cues) {
         AppendSeconds(t, cue.start);
         t += '\t';
@@ -149,23 +165,22 @@ bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInf
         t += '\n';
     }
     // The end of the recording, with the mouth at rest.
-    if (cues.empty() || Hundredths(info.duration) > Hundredths(cues.back().start)) {
-        AppendSeconds(t, info.duration);
+    if (cues.empty() || Hundredths(duration) > Hundredths(cues.back().start)) {
+        AppendSeconds(t, duration);
         t += '\t';
-        t += MouthShapeLetter(ShapeInSet(MouthShape::X, info.shapeSet));
+        t += MouthShapeLetter(rest);
         t += '\n';
     }
     return Put(out, t);
 }
 
-bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
-                     std::ostream& out) {
+bool WriteCuesJson(const std::vector<ShapeCue>& cues, double duration, const ShapeExportInfo& info,
+                   std::ostream& out) {
     std::string t = "{\n  \"metadata\": {\n    \"soundFile\": ";
     AppendJsonString(t, info.soundPath);
     t += ",\n    \"duration\": ";
-    AppendSeconds(t, info.duration);
+    AppendSeconds(t, duration);
     t += "\n  },\n  \"mouthCues\": [";
-    const std::vector<ShapeCue> cues = RigCues(per10ms, info);
     for (std::size_t i = 0; i < cues.size(); ++i) {
         t += i == 0 ? "\n" : ",\n";
         t += "    { \"start\": ";
@@ -180,16 +195,16 @@ bool WriteShapesJson(const std::vector<MouthShape>& per10ms, const ShapeExportIn
     return Put(out, t);
 }
 
-bool WriteShapesXml(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
-                    std::ostream& out) {
+bool WriteCuesXml(const std::vector<ShapeCue>& cues, double duration, const ShapeExportInfo& info,
+                  std::ostream& out) {
     std::string t =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rhubarbResult>\n"
         "  <metadata>\n    <soundFile>";
     AppendXmlText(t, info.soundPath);
     t += "</soundFile>\n    <duration>";
-    AppendSeconds(t, info.duration);
+    AppendSeconds(t, duration);
     t += "</duration>\n  </metadata>\n  <mouthCues>\n";
-    for (const ShapeCue& cue : RigCues(per10ms, info)) {
+    for (const ShapeCue& cue : cues) {
         t += "    <mouthCue start=\"";
         AppendSeconds(t, cue.start);
         t += "\" end=\"";
@@ -200,6 +215,60 @@ bool WriteShapesXml(const std::vector<MouthShape>& per10ms, const ShapeExportInf
     }
     t += "  </mouthCues>\n</rhubarbResult>\n";
     return Put(out, t);
+}
+
+}  // namespace
+
+bool WriteCues(ShapeFormat format, const std::vector<ShapeCue>& cues, const ShapeExportInfo& info,
+               std::ostream& out) {
+    const double duration = static_cast<double>(TimedCentiseconds(info)) / 100.0;
+    const std::vector<ShapeCue> rig = InRigSet(cues, info.shapeSet);
+    switch (format) {
+        case ShapeFormat::Tsv:
+            return WriteCuesTsv(rig, duration, ShapeInSet(MouthShape::X, info.shapeSet), out);
+        case ShapeFormat::Json:
+            return WriteCuesJson(rig, duration, info, out);
+        case ShapeFormat::Xml:
+            return WriteCuesXml(rig, duration, info, out);
+        default:
+            return false;
+    }
+}
+
+std::vector<ShapeCue> CuesOfTrack(const ShapeTrack& track, double frameRate,
+                                  std::int64_t centiseconds) {
+    std::vector<ShapeCue> cues;
+    if (centiseconds <= 0 || !(frameRate > 0.0)) return cues;
+    struct Span {
+        std::int64_t start;
+        MouthShape shape;
+    };
+    // The starts of the mouths in hundredths; a mouth that lasts no hundredth gives way to the
+    // next, and two alike in a row are one.
+    std::vector<Span> spans{{0, MouthShape::X}};
+    const auto change = [&](std::int64_t frame, MouthShape shape) {
+        const std::int64_t at = std::llround(static_cast<double>(frame) * 100.0 / frameRate);
+        if (at >= centiseconds || spans.back().shape == shape) return;
+        if (spans.back().start == at) {
+            spans.pop_back();
+            if (!spans.empty() && spans.back().shape == shape) return;
+        }
+        spans.push_back({at, shape});
+    };
+    const std::vector<ShapeEntry>& entries = track.Entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && entries[i].frame > entries[i - 1].frame + 1) {
+            change(std::int64_t{entries[i - 1].frame} + 1, MouthShape::X);
+        }
+        change(entries[i].frame, entries[i].shape);
+    }
+    if (!entries.empty()) change(std::int64_t{entries.back().frame} + 1, MouthShape::X);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const std::int64_t end = i + 1 < spans.size() ? spans[i + 1].start : centiseconds;
+        cues.push_back({static_cast<double>(spans[i].start) / 100.0,
+                        static_cast<double>(end) / 100.0, spans[i].shape});
+    }
+    return cues;
 }
 
 bool WriteShapesCsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
@@ -262,12 +331,16 @@ bool WriteShapeTrackSwitch(const ShapeTrack& track, const MouthShapeNames& names
         t += '\n';
     };
     const std::vector<ShapeEntry>& entries = track.Entries();
+    // As the keys' switch data: the mouth is at rest from frame 1 until the first shape...
+    if (!entries.empty() && entries.front().frame > 0) emit(0, MouthShape::X);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0 && entries[i].frame > entries[i - 1].frame + 1) {
             emit(std::int64_t{entries[i - 1].frame} + 1, MouthShape::X);
         }
         emit(entries[i].frame, entries[i].shape);
     }
+    // ... and closes at rest after the last one, so a reader does not hold the last mouth open.
+    if (!entries.empty()) emit(std::int64_t{entries.back().frame} + 1, MouthShape::X);
     return Put(out, t);
 }
 
@@ -291,6 +364,7 @@ MouthShapeNamesParse ParseMouthShapeNames(std::string_view text) {
         r.error = "more than nine LETTER:NAME items";
         return r;
     }
+    bool given[kMouthShapeCount] = {};
     for (std::size_t i = 0; i < items.size(); ++i) {
         std::string_view item = items[i];
         std::size_t index = i;
@@ -303,9 +377,16 @@ MouthShapeNamesParse ParseMouthShapeNames(std::string_view text) {
             }
             index = static_cast<std::size_t>(MouthShapeIndex(*shape));
             item.remove_prefix(2);
+            // "A:x,A:y" would silently keep only one of the two.
+            if (given[index]) {
+                r.error = std::string("the letter ") + MouthShapeLetter(*shape) + " is given twice";
+                return r;
+            }
+            given[index] = true;
         }
         r.names[index] = std::string(item);
-        if (std::string why = CheckName(r.names[index]); !why.empty()) {
+        // The checks of the keys' mouth list: readers drop a name that is a plain number.
+        if (std::string why = CheckMouthName(r.names[index], index + 1); !why.empty()) {
             r.error = std::move(why);
             return r;
         }

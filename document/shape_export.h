@@ -18,7 +18,8 @@ namespace vokra {
 
 enum class ShapeFormat { Tsv, Json, Xml, Csv, Dat };
 
-// The format of a command-line name ("tsv", "json", "xml", "csv", "dat").
+// The format of a command-line name ("tsv", "json", "xml", "csv", "dat"; "rhubarb-tsv",
+// "rhubarb-json" and "rhubarb-xml" name the first three, as export calls them).
 std::optional<ShapeFormat> ShapeFormatFromName(std::string_view name);
 
 // One stretch of a single mouth, in seconds.
@@ -33,13 +34,18 @@ std::vector<ShapeCue> CuesOf(const std::vector<MouthShape>& per10ms, double dura
 
 // What the sound-only writers need besides the 10 ms shapes.
 struct ShapeExportInfo {
-    std::string soundPath;  // json and xml metadata
+    std::string soundPath;  // json and xml metadata: absolute and normal, as readers open it
     double duration = 0.0;  // seconds of sound
     std::int32_t sampleRate = 0;
-    double frameRate = 24.0;                           // csv and dat
+    std::int64_t sampleCount = 0;  // with sampleRate, the exact length (0: `duration` only)
+    double frameRate = 24.0;       // csv and dat
     MouthShapeNames names = DefaultMouthShapeNames();  // dat
     ShapeSet shapeSet;  // the mouths the rig has: the others are written as their basic mouth
 };
+
+// The length tsv, json and xml give the sound, in whole hundredths of a second: cut, not rounded,
+// as the pipelines' own tool measures it (from the samples when they are known).
+std::int64_t TimedCentiseconds(const ShapeExportInfo& info);
 
 // "0.00<TAB>X" per change of mouth, then "<duration><TAB>X" (the rest mouth: A without X).
 bool WriteShapesTsv(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
@@ -57,8 +63,18 @@ bool WriteShapesDat(const std::vector<MouthShape>& per10ms, const ShapeExportInf
 bool WriteShapes(ShapeFormat format, const std::vector<MouthShape>& per10ms,
                  const ShapeExportInfo& info, std::ostream& out);
 
-// "MohoSwitch1", then "FRAME NAME" (one-based) at the first frame with a shape and at every change
-// of mouth up to the last one; frames without a shape between them show the rest mouth (X).
+// The timed forms (tsv, json, xml) of cues that cover 0 to TimedCentiseconds(info): the writers
+// above and a document's shapes share them, so both are written byte for byte alike.
+bool WriteCues(ShapeFormat format, const std::vector<ShapeCue>& cues, const ShapeExportInfo& info,
+               std::ostream& out);
+// A document's shapes as cues from 0 to `centiseconds`: one per change of mouth, frames without a
+// shape at rest (X); frame f starts at f / frameRate seconds, to the nearest hundredth.
+std::vector<ShapeCue> CuesOfTrack(const ShapeTrack& track, double frameRate,
+                                  std::int64_t centiseconds);
+
+// "MohoSwitch1", then "FRAME NAME" (one-based) from frame 1 at every change of mouth, closing
+// with the rest mouth (X) on the frame after the last shape; frames without a shape show the
+// rest mouth.
 bool WriteShapeTrackSwitch(const ShapeTrack& track, const MouthShapeNames& names,
                            std::ostream& out);
 

@@ -37,13 +37,14 @@ void VokFile::Write(const CVokraDoc& doc, Archive& ar) {
     ar.WriteString(doc.soundName);
     ar.WriteString(doc.envDir);
     ar.WriteString(doc.envName);
-    const std::string section = WriteVokSection(keys, doc.shapes);
+    const std::string section = WriteVokSection(doc, doc.sectionKept);
     if (!section.empty()) ar.WriteBytes(section.data(), section.size());
 }
 
 void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     if (doc.keys.GetCount() > 0) doc.keys.RemoveAll();
     doc.shapes.RemoveAll();
+    doc.sectionKept.Clear();
 
     std::string header;
     if (!ar.ReadString(header)) return;
@@ -99,14 +100,11 @@ void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     if (ar.Failed() || ar.Remaining() == 0) return;
 
     // What follows the last string was written by a later version: the shapes and hand-made
-    // marks. A damaged part of it is left out, and the rest of the document opens as usual.
+    // marks. A damaged part of it is left out (and kept for the next write), and the rest of the
+    // document opens as usual.
     std::string rest(ar.Remaining(), '\0');
     ar.ReadBytes(rest.data(), rest.size());
-    VokSectionContent extras = ReadVokSection(rest);
-    if (!extras.present) return;
-    doc.shapes.ReplaceRange(0, INT_MAX, extras.shapes);
-    ApplyHandRuns(extras.hand, doc.keys);
-    if (extras.damaged) AfxMessageBox(std::string(kDamagedSection));
+    if (ReadVokSection(rest, doc, doc.sectionKept)) AfxMessageBox(std::string(kDamagedSection));
 }
 
 }  // namespace vokra

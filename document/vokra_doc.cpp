@@ -122,6 +122,7 @@ void CVokraDoc::DeleteContents() {
 
     keys.RemoveAll();
     shapes.RemoveAll();
+    sectionKept.Clear();
     g_sound.Unload();
     g_maxAmplitude = 1.0;
 
@@ -187,8 +188,24 @@ bool CVokraDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+std::string CVokraDoc::LostOnSaveText(const std::string& lost) {
+    return "The file this document was opened from holds " + lost +
+           " that this version could not read. Saving now writes the document's own in their "
+           "place, and those bytes are lost.";
+}
+
 bool CVokraDoc::OnSaveDocument(const std::string& path) {
+    if (const std::string lost = LostOnSave(); !lost.empty() && !dropDamagedOnSave) {
+        MessageRequest question;
+        question.text = LostOnSaveText(lost) + "\n\nSave anyway?";
+        question.buttons = MsgButtons::YesNo;
+        question.icon = MsgIcon::Exclamation;
+        question.acceptText = "Save";
+        question.noText = "Don't Save";
+        if (Messages().Show(question) != IDYES) return false;
+    }
     if (!DocumentBase::OnSaveDocument(path)) return false;
+    ForgetReplaced(*this, sectionKept);
     RememberSavedFields();
     RememberCurrentDir();
     return true;
@@ -217,6 +234,11 @@ void CVokraDoc::UpdateExtent() {
     if (e > end) end = e;
     const double lastKey = static_cast<double>(keys.GetLastFrame()) + 0.5;
     if (lastKey > end) end = lastKey;
+    // Every frame that holds a shape is on the timeline too, so Select All reaches it.
+    if (!shapes.IsEmpty()) {
+        const double lastShape = static_cast<double>(shapes.Entries().back().frame) + 0.5;
+        if (lastShape > end) end = lastShape;
+    }
     if (timeState.GetExtentMin() == -0.5 && timeState.GetExtentMax() == end) return;
     timeState.SetExtent(-0.5, end);
 }
@@ -738,6 +760,14 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
             "Changing the frames per Second will cause the deletion of all existing "
             "keyframes.\n\nRe-time keeps them instead: each keyframe moves to the frame nearest "
             "its old time.";
+        // The shapes are not deleted either way; the question says so rather than leave the
+        // animator guessing about the other half of the work.
+        if (!shapes.IsEmpty()) {
+            question.text += "\n\nThe " + GroupedNumber(shapes.GetCount()) +
+                             (shapes.GetCount() == 1 ? " mouth shape is" : " mouth shapes are") +
+                             " re-timed either way: each moves to the frame nearest its old "
+                             "time.";
+        }
         question.buttons = MsgButtons::YesNoCancel;
         question.icon = MsgIcon::Question;
         question.acceptText = "Re-time";
@@ -773,6 +803,12 @@ std::string CVokraDoc::OnSetFramesPerSec(const FpsDialogRunner& runner) {
                 "rate; they were removed.");
         }
         edit.shapeChange = true;
+        if (moved.ok) {
+            const std::string line = "Re-timed " + GroupedNumber(shapes.GetCount()) +
+                                     (shapes.GetCount() == 1 ? " mouth shape" : " mouth shapes") +
+                                     " to " + FormatRate(choice->rate) + " frames per second.";
+            status = status.empty() ? line : status + " " + line;
+        }
         if (keyEditSink) edit.shapesBefore = shapes.Entries();
         shapes.RemoveAll();
         shapes.ReplaceRange(0, INT_MAX, moved.shapes);

@@ -10,6 +10,7 @@
 #include "document/key_edit.h"
 #include "document/keyframe_list.h"
 #include "document/shape_track.h"
+#include "document/vok_section.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
 
@@ -142,8 +143,19 @@ public:
     void DeleteContents() override;  // the reset
     bool OnNewDocument() override;
     bool OnOpenDocument(const std::string& path) override;
+    // Asks first when the write would replace records of the file it could not read (see
+    // LostOnWrite); a "no" saves nothing.
     bool OnSaveDocument(const std::string& path) override;
     void Serialize(Archive& ar) override;
+
+    // What the document's file held that this version could not read, kept for the next write.
+    const VokSectionKept& GetSectionKept() const { return sectionKept; }
+    // What the next save would lose of it, named ("mouth shapes"); empty when nothing.
+    std::string LostOnSave() const { return LostOnWrite(*this, sectionKept); }
+    // The next saves replace what they must without asking (vokra-cli --drop-damaged).
+    void SetDropDamagedOnSave(bool drop) { dropDamagedOnSave = drop; }
+    // The message that says what a save would lose, with or without the question at its end.
+    static std::string LostOnSaveText(const std::string& lost);
 
 private:
     // Everything the document file stores besides the keys.
@@ -188,6 +200,8 @@ private:
     bool editOpen = false;
     std::function<void()> keyDragCanceller;
     StoredFields savedFields;
+    VokSectionKept sectionKept;
+    bool dropDamagedOnSave = false;
 
     friend class VokFile;
 };

@@ -96,8 +96,11 @@ std::int32_t AutoKeyFrames(const SoundData& sound, double maxAmplitude, double f
 }
 
 std::string AutoKeyStatusText(const AutoKeyOutcome& outcome) {
-    std::string text = "AutoKey keyed " + GroupedNumber(outcome.processed) +
-                       (outcome.processed == 1 ? " frame" : " frames");
+    // The frames that got a new key: those whose hand-made key stayed are counted as kept only,
+    // as Guess Shapes counts its frames.
+    const std::int32_t keyed = std::max(outcome.processed - outcome.kept, 0);
+    std::string text =
+        "AutoKey keyed " + GroupedNumber(keyed) + (keyed == 1 ? " frame" : " frames");
     if (outcome.kept > 0) {
         text += "; kept " + GroupedNumber(outcome.kept) +
                 (outcome.kept == 1 ? " hand-made key" : " hand-made keys");

@@ -35,7 +35,8 @@ struct AutoKeyOutcome {
 AutoKeyOutcome AutoKeyApply(const SoundData& sound, double maxAmplitude, double frameRate,
                             std::int32_t first, std::int32_t last, const AutoKeySettings& settings,
                             bool replaceHandEdits, KeyframeList& keys);
-// A line for the status bar: "AutoKey keyed 120 frames; kept 3 hand-made keys."
+// A line for the status bar: "AutoKey keyed 117 frames; kept 3 hand-made keys." (the frames of
+// the range less the kept ones, as Guess Shapes counts them).
 std::string AutoKeyStatusText(const AutoKeyOutcome& outcome);
 
 }  // namespace vokra

@@ -3,11 +3,14 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 
+#include "document/key_edit.h"
 #include "document/shape_commands.h"
 #include "document/shape_track.h"
 #include "document/vokra_doc.h"
@@ -54,6 +57,8 @@ QString ShapeMenuText(MouthShape shape) {
 ShapeLane::ShapeLane(CVokraDoc* doc, QWidget* parent) : MSBView(doc, parent, false) {
     SetVerticalMargin(kLaneMargin);
     setMinimumHeight(IdealHeight());
+    // The pointer shows where a boundary can be taken before the button goes down.
+    setMouseTracking(true);
 }
 
 TimelineState& ShapeLane::GetTimelineState() {
@@ -164,10 +169,19 @@ void ShapeLane::keyPressEvent(QKeyEvent* event) {
         if (key >= Qt::Key_A && key <= Qt::Key_Z) {
             if (const auto shape =
                     MouthShapeFromLetter(static_cast<char>('A' + (key - Qt::Key_A)))) {
-                SetShape(*shape);
+                if (GetTimelineState().HasSelection()) {
+                    SetShape(*shape);
+                } else {
+                    TypeShape(*shape);
+                }
                 event->accept();
                 return;
             }
+        }
+        if (key == Qt::Key_Escape && boundary_.active) {
+            CancelBoundaryDrag();
+            event->accept();
+            return;
         }
         if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) &&
             !(event->modifiers() & Qt::ShiftModifier)) {
@@ -177,6 +191,177 @@ void ShapeLane::keyPressEvent(QKeyEvent* event) {
         }
     }
     MSBView::keyPressEvent(event);
+}
+
+bool ShapeLane::TypeShape(MouthShape shape) {
+    CVokraDoc* doc = GetDocument();
+    if (!doc || boundary_.active) return false;
+    TimelineState& ts = GetTimelineState();
+    const double cursor = ts.GetCursor();
+    // The frame after the cursor, as Paste and Guess Shapes take it; none past the timeline.
+    if (!(cursor + 1.0 <= ts.GetExtentMax())) return false;
+    const auto frame = static_cast<std::int32_t>(std::max(std::floor(cursor + 1.0), 0.0));
+    SetFrameShape(*doc, frame, shape);
+    const double next = SnapPosition(cursor + 1.0);
+    ts.SetAnchor(next);
+    ts.SetCursor(next);
+    ts.ScrollToCursor();
+    doc->UpdateAllViews(nullptr, kHintAll);
+    return true;
+}
+
+int ShapeLane::FrameWidth() const {
+    if (mapping.IsInvalid()) return 0;
+    return mapping.WorldToPixelX(1.0) - mapping.WorldToPixelX(0.0);
+}
+
+QString ShapeLane::ToolTipAt(Point point) const {
+    const CVokraDoc* doc = GetDocument();
+    if (!doc || mapping.IsInvalid()) return {};
+    const auto frame = static_cast<std::int32_t>(std::floor(mapping.PixelToWorldX(point.x) + 0.5));
+    const ShapeEntry* entry = doc->GetShapes().Find(frame);
+    if (!entry) return {};
+    // Wide enough cells show their letter; the tooltip is for those that cannot.
+    const int letter = QFontMetrics(font()).horizontalAdvance(QLatin1Char('W')) + 4;
+    if (FrameWidth() >= letter) return {};
+    QString text = QStringLiteral("Frame %1: %2")
+                       .arg(frame)
+                       .arg(ShapeMenuText(entry->shape).remove(QLatin1Char('&')));
+    if (entry->hand) text += QStringLiteral(" (set by hand)");
+    return text;
+}
+
+bool ShapeLane::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = ToolTipAt(Point{help->pos().x(), help->pos().y()});
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return MSBView::event(event);
+}
+
+void ShapeLane::focusOutEvent(QFocusEvent* event) {
+    CancelBoundaryDrag();
+    MSBView::focusOutEvent(event);
+}
+
+std::int32_t ShapeLane::BoundaryAt(Point point) const {
+    constexpr int kReach = 3;
+    const CVokraDoc* doc = GetDocument();
+    // Frames narrower than a grip leave the clicks to the selection.
+    if (!doc || mapping.IsInvalid() || FrameWidth() < 3 * kReach) return -1;
+    if (!mapping.ContainsPixel(point.x, point.y)) return -1;
+    const double x = mapping.PixelToWorldX(point.x);
+    const double edge = std::floor(x) + 0.5;  // the frame edge nearest to x
+    if (std::abs(mapping.WorldToPixelX(edge) - point.x) > kReach || edge < 0.0) return -1;
+    const auto frame = static_cast<std::int32_t>(edge + 0.5);
+    const ShapeTrack& track = doc->GetShapes();
+    const ShapeEntry* left = track.Find(frame - 1);
+    const ShapeEntry* right = track.Find(frame);
+    return left && right && left->shape != right->shape ? frame : -1;
+}
+
+bool ShapeLane::BeginBoundaryDrag(std::int32_t frame) {
+    CVokraDoc* doc = GetDocument();
+    if (!doc) return false;
+    const std::vector<ShapeEntry>& entries = doc->GetShapes().Entries();
+    const auto at =
+        std::lower_bound(entries.begin(), entries.end(), frame,
+                         [](const ShapeEntry& e, std::int32_t f) { return e.frame < f; });
+    if (at == entries.begin() || at == entries.end()) return false;
+    // The two runs: consecutive frames of one shape on each side.
+    auto lo = std::prev(at);
+    while (lo != entries.begin() && std::prev(lo)->frame == lo->frame - 1 &&
+           std::prev(lo)->shape == lo->shape) {
+        --lo;
+    }
+    auto hi = at;
+    while (std::next(hi) != entries.end() && std::next(hi)->frame == hi->frame + 1 &&
+           std::next(hi)->shape == hi->shape) {
+        ++hi;
+    }
+    BoundaryDrag drag;
+    drag.first = lo->frame;
+    drag.last = hi->frame;
+    drag.origin = drag.at = frame;
+    drag.left = std::prev(at)->shape;
+    drag.right = at->shape;
+    if (drag.last - drag.first + 1 > kMaxKeysPerEdit) return false;
+    drag.original.assign(lo, std::next(hi));
+    drag.active = true;
+    doc->BeginKeyEdit("Move Shape Boundary", drag.first, drag.last, true);
+    boundary_ = std::move(drag);
+    // Any other edit (an undo, a paste) ends the drag first, as it was before.
+    doc->SetKeyDragCanceller([this] { CancelBoundaryDrag(); });
+    dragMode = 2;
+    return true;
+}
+
+void ShapeLane::CancelBoundaryDrag() {
+    if (!boundary_.active) return;
+    CVokraDoc* doc = GetDocument();
+    boundary_.active = false;
+    dragMode = 0;
+    if (!doc) return;
+    doc->SetKeyDragCanceller(nullptr);
+    doc->GetShapes().ReplaceRange(boundary_.first, boundary_.last, boundary_.original);
+    doc->EndKeyEdit(false);
+    doc->UpdateAllViews(nullptr, kHintAll);
+}
+
+void ShapeLane::OnLButtonDown(KeyState keys, Point point) {
+    if (!keys.shift && !keys.ctrl) {
+        const std::int32_t frame = BoundaryAt(point);
+        if (frame >= 0 && BeginBoundaryDrag(frame)) return;
+    }
+    MSBView::OnLButtonDown(keys, point);
+}
+
+void ShapeLane::OnMouseMove(KeyState keys, Point point) {
+    if (boundary_.active) {
+        CVokraDoc* doc = GetDocument();
+        if (!doc || mapping.IsInvalid()) return;
+        // The boundary follows the pointer to the nearest frame edge; each run keeps a frame.
+        const double x = mapping.PixelToWorldX(point.x);
+        const double wanted =
+            std::clamp(std::floor(x) + 1.0, double(boundary_.first) + 1.0, double(boundary_.last));
+        const auto at = static_cast<std::int32_t>(wanted);
+        if (at == boundary_.at) return;
+        boundary_.at = at;
+        MoveShapeBoundary(doc->GetShapes(), boundary_.original, boundary_.first, boundary_.last, at,
+                          boundary_.left, boundary_.right);
+        doc->UpdateAllViews(nullptr, kHintAll);
+        return;
+    }
+    if (dragMode == 0) {
+        if (BoundaryAt(point) >= 0) {
+            setCursor(Qt::SplitHCursor);
+        } else {
+            unsetCursor();
+        }
+    }
+    MSBView::OnMouseMove(keys, point);
+}
+
+void ShapeLane::OnLButtonUp(KeyState keys, Point point) {
+    if (!boundary_.active) {
+        MSBView::OnLButtonUp(keys, point);
+        return;
+    }
+    CVokraDoc* doc = GetDocument();
+    boundary_.active = false;
+    dragMode = 0;
+    if (!doc) return;
+    doc->SetKeyDragCanceller(nullptr);
+    // One step of the history, whatever the pointer went through on the way.
+    doc->EndKeyEdit(boundary_.at != boundary_.origin);
+    doc->UpdateAllViews(nullptr, kHintAll);
 }
 
 QMenu* ShapeLane::BuildContextMenu(Point point) {

@@ -3,10 +3,16 @@
 // cell with its letter, on the same zoom, scroll, selection, cursor and playback marker as the
 // other lanes. Shapes set by hand are outlined and lettered in bold, so a re-guess's work and the
 // animator's can be told apart. With the lane focused, A-H and X set the shape of the selected
-// frames and Delete clears them; the context menu offers the same. Each is one undoable edit.
+// frames and Delete clears them; the context menu offers the same. Without a selection a letter
+// sets the frame after the cursor and moves the cursor on, so a line is corrected by typing.
+// Dragging the boundary between two runs of different shapes moves it. A frame too narrow for
+// its letter names it in a tooltip. Each change is one undoable edit.
 #include <QList>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
+#include "document/shape_track.h"
 #include "panes/qt/msb_view.h"
 #include "shapes/mouth_shape.h"
 
@@ -39,14 +45,47 @@ public:
     // The context menu for a click at `point`; the frame under it is selected first when it is
     // outside the selection. Returned for the caller to run (and for tests to inspect).
     QMenu* BuildContextMenu(Point point);
+    // Sets the frame after the cursor and moves the cursor past it (a letter without a
+    // selection); false at the end of the timeline.
+    bool TypeShape(MouthShape shape);
+    // The tooltip at `point`: the frame's number and shape when the frame is too narrow to show
+    // its letter; empty otherwise.
+    QString ToolTipAt(Point point) const;
+    // The frame whose left edge (the boundary between two runs of different shapes) lies within
+    // reach of `point`, where a drag moves it; -1 when there is none.
+    std::int32_t BoundaryAt(Point point) const;
+    bool IsMovingBoundary() const { return boundary_.active; }
+
+    void OnLButtonDown(KeyState keys, Point point) override;
+    void OnMouseMove(KeyState keys, Point point) override;
+    void OnLButtonUp(KeyState keys, Point point) override;
 
 protected:
     void Draw(DrawContext& dc) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
+    // A menu, a dialog or another window taking the keyboard ends a boundary drag as cancelled.
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void DrawCells(DrawContext& dc, const Rect& plot, double vs, double ve);
+    // Pixels of one frame at the current zoom.
+    int FrameWidth() const;
+    // The boundary drag: from the press to the release it is one open edit of the document.
+    bool BeginBoundaryDrag(std::int32_t frame);
+    void CancelBoundaryDrag();
+    struct BoundaryDrag {
+        bool active = false;
+        std::int32_t first = 0;  // the left run's first frame
+        std::int32_t last = 0;   // the right run's last frame
+        std::int32_t origin = 0;
+        std::int32_t at = 0;  // where the boundary is now
+        MouthShape left = MouthShape::X;
+        MouthShape right = MouthShape::X;
+        std::vector<ShapeEntry> original;
+    };
+    BoundaryDrag boundary_;
     QList<QAction*> extraActions_;
 };
 

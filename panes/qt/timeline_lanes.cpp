@@ -1,6 +1,7 @@
 #include "panes/qt/timeline_lanes.h"
 
 #include <QScrollBar>
+#include <algorithm>
 
 #include "panes/qt/msb_view.h"
 
@@ -16,6 +17,7 @@ void TimelineLanes::AddLane(MSBView* lane, int height, bool stretch) {
     lanes_.push_back(lane);
     idealHeights_.push_back(height);
     stretches_.push_back(stretch);
+    hiddenHeights_.push_back(0);
     // A stretching lane starts with everything the fixed ones leave over.
     QList<int> sizes;
     for (std::size_t i = 0; i < lanes_.size(); ++i)
@@ -46,6 +48,50 @@ bool TimelineLanes::IsAnyLaneDragging() const {
         if (lane->HorizontalScrollBar() && lane->HorizontalScrollBar()->isSliderDown()) return true;
     }
     return false;
+}
+
+void TimelineLanes::SetLaneShown(MSBView* lane, bool shown) {
+    for (std::size_t i = 0; i < lanes_.size(); ++i) {
+        if (lanes_[i] != lane || (hiddenHeights_[i] == 0) == shown) continue;
+        if (!shown) {
+            // Before the window is first shown the splitter has no sizes yet: the ideal one.
+            const int now = sizes().value(static_cast<int>(i), 0);
+            hiddenHeights_[i] = now > 0 ? now : std::max(idealHeights_[i], 1);
+            lane->hide();
+            return;
+        }
+        lane->show();
+        // Back at its height, taken from the stretching lane.
+        QList<int> heights = sizes();
+        const int want = hiddenHeights_[i] > 0 ? hiddenHeights_[i] : idealHeights_[i];
+        hiddenHeights_[i] = 0;
+        for (std::size_t j = 0; j < lanes_.size(); ++j) {
+            if (stretches_[j] && j != i) {
+                heights[static_cast<int>(j)] =
+                    std::max(heights[static_cast<int>(j)] - want, lanes_[j]->minimumHeight());
+            }
+        }
+        heights[static_cast<int>(i)] = want;
+        setSizes(heights);
+        return;
+    }
+}
+
+bool TimelineLanes::IsLaneShown(const MSBView* lane) const {
+    for (std::size_t i = 0; i < lanes_.size(); ++i) {
+        if (lanes_[i] == lane) return hiddenHeights_[i] == 0;
+    }
+    return false;
+}
+
+std::vector<int> TimelineLanes::Heights() const {
+    const QList<int> now = sizes();
+    std::vector<int> heights;
+    for (std::size_t i = 0; i < lanes_.size() && static_cast<int>(i) < now.size(); ++i) {
+        const int h = hiddenHeights_[i] > 0 ? hiddenHeights_[i] : now[static_cast<int>(i)];
+        heights.push_back(h > 0 ? h : idealHeights_[i]);
+    }
+    return heights;
 }
 
 void TimelineLanes::RestoreHeights(const std::vector<int>& heights) {

@@ -28,6 +28,13 @@ public:
     // A mouse drag or a scroll-bar thumb is held in some lane.
     bool IsAnyLaneDragging() const;
 
+    // Hides or shows a lane; a hidden lane comes back at the height it had.
+    void SetLaneShown(MSBView* lane, bool shown);
+    // False for a lane hidden with SetLaneShown (also before the window is first shown).
+    bool IsLaneShown(const MSBView* lane) const;
+    // The lanes' heights in order, a hidden lane's as it will come back (for the settings).
+    std::vector<int> Heights() const;
+
     // The lanes' heights in order (the splitter's sizes), and putting saved ones back: a list of
     // another length (from before a lane was added) sets the lanes it names from the top and the
     // last stretching lane, leaving the rest at their heights.
@@ -37,6 +44,7 @@ private:
     std::vector<MSBView*> lanes_;
     std::vector<int> idealHeights_;
     std::vector<bool> stretches_;
+    std::vector<int> hiddenHeights_;  // per lane: its height when it was hidden (0: shown)
 };
 
 }  // namespace vokra

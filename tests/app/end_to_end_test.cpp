@@ -170,8 +170,8 @@ TEST_F(EndToEnd, VoiceToEnvelopeFile) {
     for (const Key& k : keys) expected += I32(1) + I32(k.frame) + F32(k.opening);
     expected += Str(dir_.Path()) + Str("voice.wav") + Str("") + Str("");
     // The dragged keys are hand-made: the section after the strings keeps the mark.
-    expected += WriteVokSection(Doc().GetKeys(), Doc().GetShapes());
-    EXPECT_NE(WriteVokSection(Doc().GetKeys(), Doc().GetShapes()), "");
+    expected += WriteVokSection(Doc(), Doc().GetSectionKept());
+    EXPECT_NE(WriteVokSection(Doc(), Doc().GetSectionKept()), "");
     EXPECT_EQ(ReadFile(vok), expected);
 
     // Start again from nothing and reopen it: the keys and the sound come back.

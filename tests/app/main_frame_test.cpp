@@ -91,6 +91,7 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "Se&conds",
                                                "-",
                                                "&Zoom to Selection",
+                                               "S&hape Lane",
                                                "A&udition While Dragging",
                                                "[&Help]",
                                                "&About Vokra...",

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"Csv", ShapeFormat::Csv,
                  "frame,time,shape\n0,0,X\n1,0.01,X\n2,0.02,X\n3,0.03,A\n4,0.04,A\n5,0.05,B\n"
                  "6,0.06,B\n7,0.07,B\n8,0.08,B\n9,0.09,C\n"},
-        FormCase{"Dat", ShapeFormat::Dat, "MohoSwitch1\n1 rest\n4 MBP\n6 etc\n10 E\n"}),
+        FormCase{"Dat", ShapeFormat::Dat, "MohoSwitch1\n1 rest\n4 MBP\n6 etc\n10 E\n11 rest\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShapeForms, TimedFormsIgnoreTheFrameRateAndEndAtTheSound) {
@@ -85,6 +85,58 @@ TEST(ShapeNames, NineInOrderOrSomeByLetter) {
         EXPECT_FALSE(ParseMouthShapeNames(bad).error.empty()) << bad;
     }
 }
+
+// The names of the shapes meet the checks of the keys' mouth list: readers drop a plain number,
+// and a letter named twice would silently lose one of its names.
+struct NamesCase {
+    const char* text;
+    const char* error;  // empty: accepted
+};
+class ShapeNames_Refused : public ::testing::TestWithParam<NamesCase> {};
+
+TEST_P(ShapeNames_Refused, AsTheKeysMouthListIs) {
+    EXPECT_EQ(ParseMouthShapeNames(GetParam().text).error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShapeNames_Refused,
+    ::testing::Values(
+        NamesCase{"1,2,3,4,5,6,7,8,9",
+                  "the mouth name '1' is a plain number, which readers of switch data drop"},
+        NamesCase{"A:x,B:-0.5",
+                  "the mouth name '-0.5' is a plain number, which readers of switch "
+                  "data drop"},
+        NamesCase{"A:x,A:y", "the letter A is given twice"},
+        NamesCase{"x:rest,X:neutral", "the letter X is given twice"},
+        NamesCase{"A:\xC3(", "the name of mouth 1 is not valid UTF-8 text"},
+        NamesCase{"A:M1,B:2b", ""}));
+
+// Switch data of shapes, as the keys' switch data runs: from frame 1, closing at rest.
+struct SwitchCase {
+    const char* name;
+    std::vector<std::pair<int, MouthShape>> shapes;
+    const char* expected;
+};
+class ShapeSwitch_RestAtBothEnds : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(ShapeSwitch_RestAtBothEnds, StartsAtFrameOneAndClosesAtRest) {
+    ShapeTrack track;
+    for (const auto& [frame, shape] : GetParam().shapes) track.Set(frame, shape, false);
+    std::ostringstream out;
+    ASSERT_TRUE(WriteShapeTrackSwitch(track, DefaultMouthShapeNames(), out));
+    EXPECT_EQ(out.str(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShapeSwitch_RestAtBothEnds,
+    ::testing::Values(
+        SwitchCase{"LateFirstShape",
+                   {{61, S::G}, {62, S::C}},
+                   "MohoSwitch1\n1 rest\n62 FV\n63 E\n64 rest\n"},
+        SwitchCase{"FromFrameZero", {{0, S::D}, {1, S::D}}, "MohoSwitch1\n1 AI\n3 rest\n"},
+        SwitchCase{"EndsAtRestAlready", {{0, S::A}, {1, S::X}}, "MohoSwitch1\n1 MBP\n2 rest\n"},
+        SwitchCase{"None", {}, "MohoSwitch1\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A document: keys 0 (hand-made) and 4, shapes 1-2 (2 by hand) and 4.
 class DocumentShapeExport : public ::testing::Test {
@@ -139,7 +191,7 @@ TEST_F(DocumentShapeExport, JsonMarksHandEditsAndListsTheShapes) {
 
 TEST_F(DocumentShapeExport, DatSwitchesShapesWithRestInGaps) {
     info_.shapeNames[MouthShapeIndex(S::A)] = "closed";
-    EXPECT_EQ(Write(KeyFormat::Dat), "MohoSwitch1\n2 closed\n3 AI\n4 rest\n5 U\n");
+    EXPECT_EQ(Write(KeyFormat::Dat), "MohoSwitch1\n1 rest\n2 closed\n3 AI\n4 rest\n5 U\n6 rest\n");
     track_.RemoveAll();  // no shapes: the opening's mouths, as always
     EXPECT_EQ(Write(KeyFormat::Dat), "MohoSwitch1\n1 E\n2 AI\n");
     EXPECT_EQ(Write(KeyFormat::Csv), "frame,time,opening\n0,0,0.5\n4,0.4,1\n");

@@ -143,5 +143,102 @@ INSTANTIATE_TEST_SUITE_P(
                     2, 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// What a write does with what the file held but this version could not read: kept byte for byte
+// through every edit, and lost only after a question when the document's own content of that
+// kind takes its place.
+struct KeepCase {
+    const char* name;
+    std::string section;       // after the last string of a document with keys 0..5
+    void (*edit)(CVokraDoc&);  // what the user changes before saving
+    std::string lost;          // named in the question; empty: no question
+    std::string kept;          // bytes the saved file keeps (without the question's "no")
+    bool last;                 // ... at its very end
+};
+
+void SetKey(CVokraDoc& doc) {
+    doc.GetKeys().SetKey(Keyframe(9, 0.25f));
+}
+void SetHandKey(CVokraDoc& doc) {
+    Keyframe key(9, 0.25f);
+    key.SetHandMade(true);
+    doc.GetKeys().SetKey(key);
+}
+void SetShape(CVokraDoc& doc) {
+    doc.GetShapes().Set(3, MouthShape::E, true);
+}
+
+class VokSection_Keep : public VokSection, public ::testing::WithParamInterface<KeepCase> {};
+
+TEST_P(VokSection_Keep, NothingIsLostWithoutAQuestion) {
+    const KeepCase& c = GetParam();
+    CVokraDoc& plain = NewDoc();
+    for (int f = 0; f < 6; ++f) plain.GetKeys().SetKey(Keyframe(f, 0.5f));
+    const std::string original = Save(plain) + c.section;
+    messages_->AllowAny();
+    CVokraDoc& doc = Open(original);
+    const std::size_t openingMessages = messages_->Shown().size();
+    c.edit(doc);
+    const std::string path = dir_.File("doc.vok");
+    WriteFile(path, original);
+
+    // The window's question: "Don't Save" leaves the file as it was.
+    messages_->AllowAny(IDNO);
+    EXPECT_EQ(doc.OnSaveDocument(path), c.lost.empty());
+    const std::vector<std::string> texts = messages_->Texts();
+    ASSERT_EQ(texts.size(), openingMessages + (c.lost.empty() ? 0u : 1u));
+    if (!c.lost.empty()) {
+        EXPECT_EQ(doc.LostOnSave(), c.lost);
+        EXPECT_NE(texts.back().find("holds " + c.lost + " that this version could not read"),
+                  std::string::npos)
+            << texts.back();
+        EXPECT_EQ(ReadFile(path), original);
+        messages_->AllowAny(IDYES);
+        ASSERT_TRUE(doc.OnSaveDocument(path));
+        EXPECT_EQ(doc.LostOnSave(), "");
+    }
+    const std::string saved = ReadFile(path);
+    if (c.lost.empty()) {
+        const std::size_t at = saved.find(c.kept);
+        ASSERT_NE(at, std::string::npos);
+        if (c.last) {
+            EXPECT_EQ(at + c.kept.size(), saved.size());
+        }
+    } else {
+        EXPECT_EQ(saved.find(c.kept), std::string::npos);
+    }
+    // What was written reads back and writes out the same, kept bytes and all.
+    CVokraDoc& again = Open(saved);
+    messages_->AllowAny(IDNO);
+    EXPECT_EQ(Save(again), saved);
+}
+
+const std::string kBadShapes = Record("SHPS", ShapeRun(0, 2, 9, 0));
+const std::string kBadHand = Record("HAND", HandRun(4, 1) + HandRun(1, 1));
+const std::string kLater = Record("ZZZZ", std::string("a later version's record\0\xFF", 26));
+const std::string kCutOff = std::string("TXTS") + U32(1000) + "cut off";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VokSection_Keep,
+    ::testing::Values(
+        // The fault: one bad byte in the shapes, then a key set.
+        KeepCase{"DamagedShapesSurviveAKeyEdit", kMark + kBadShapes, SetKey, "", kBadShapes, true},
+        KeepCase{"DamagedShapesSurviveHandMarks", kMark + kBadShapes + kLater, SetHandKey, "",
+                 kBadShapes + kLater, true},
+        KeepCase{"LaterRecordSurvivesNewShapes", kMark + kLater, SetShape, "", kLater, true},
+        KeepCase{"CutOffRecordStaysLast", kMark + kLater + kCutOff, SetShape, "", kLater + kCutOff,
+                 true},
+        KeepCase{"NotASectionKeptWithoutOne", "other data", SetKey, "", "other data", true},
+        KeepCase{"NewShapesReplaceDamagedOnes", kMark + kBadShapes + kLater, SetShape,
+                 "mouth shapes", kBadShapes, false},
+        KeepCase{"NewHandMarksReplaceDamagedOnes", kMark + kBadHand, SetHandKey, "hand-made marks",
+                 kBadHand, false},
+        KeepCase{
+            "SecondShapesRecordIsReplaced",
+            kMark + Record("SHPS", ShapeRun(0, 1, 0, 0)) + Record("SHPS", ShapeRun(4, 1, 0, 0)),
+            SetKey, "mouth shapes", Record("SHPS", ShapeRun(4, 1, 0, 0)), false},
+        KeepCase{"NotASectionReplacedByOne", "other data", SetShape,
+                 "other data after the document's fields", "other data", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra::test

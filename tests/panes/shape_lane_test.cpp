@@ -1,6 +1,7 @@
 // The shape lane: cells follow the shared timeline, hand-set shapes are outlined.
 #include "panes/qt/shape_lane.h"
 
+#include "document/key_edit.h"
 #include "tests/panes/pane_fixture.h"
 
 namespace vokra::test {
@@ -77,6 +78,106 @@ TEST_F(ShapeLane_Drawing, MoreFramesThanColumnsStillCoverTheLane) {
         const QRgb c = lane_->BackBuffer().pixel(x, row);
         ASSERT_TRUE(c == Colour(MouthShape::A) || c == Colour(MouthShape::B)) << x;
     }
+}
+
+// Correcting a line quickly: letters typed without a selection, a run boundary dragged, and the
+// letter of a frame too narrow to show it.
+class EditCounter final : public KeyEditSink {
+public:
+    void Record(KeyEdit&& edit) override { edits.push_back(std::move(edit)); }
+    void Clear() override { edits.clear(); }
+    std::vector<KeyEdit> edits;
+};
+
+class ShapeLane_Correction : public ShapeLane_Drawing {
+protected:
+    void SetUp() override {
+        ShapeLane_Drawing::SetUp();
+        doc_->SetKeyEditSink(&history_);
+    }
+    void TearDown() override {
+        doc_->SetKeyEditSink(nullptr);
+        ShapeLane_Drawing::TearDown();
+    }
+    std::string Letters(int first, int last) const {
+        std::string out;
+        for (int f = first; f <= last; ++f) {
+            const ShapeEntry* e = doc_->GetShapes().Find(f);
+            out += e ? MouthShapeLetter(e->shape) : '.';
+        }
+        return out;
+    }
+    QPoint At(double frame) const {
+        const Rect plot = lane_->GetMapping().GetPixelRect();
+        return QPoint(Px(lane_, frame), (plot.top + plot.bottom) / 2);
+    }
+    EditCounter history_;
+};
+
+TEST_F(ShapeLane_Correction, TypingSetsTheFrameAfterTheCursorAndMovesOn) {
+    Select(4.5, 4.5);
+    lane_->setFocus();
+    QTest::keyClicks(lane_, "dcxq");  // q is no mouth: ignored
+    EXPECT_EQ(Letters(4, 8), ".DCX.");
+    EXPECT_EQ(Ts().GetCursor(), 7.5);
+    EXPECT_FALSE(Ts().HasSelection());
+    EXPECT_TRUE(doc_->GetShapes().Find(6)->hand);
+    EXPECT_EQ(history_.edits.size(), 3u) << "each letter is a step of its own";
+    // With a selection a letter sets all of it, and the cursor stays.
+    Select(0.5, 2.5);
+    QTest::keyClick(lane_, Qt::Key_B);
+    EXPECT_EQ(Letters(0, 3), ".BB.");
+    EXPECT_EQ(Ts().GetCursor(), 2.5);
+    // At the end of the timeline there is no frame after the cursor.
+    Select(40.5, 40.5);
+    QTest::keyClick(lane_, Qt::Key_A);
+    EXPECT_EQ(doc_->GetShapes().Find(41), nullptr);
+    EXPECT_EQ(Ts().GetCursor(), 40.5);
+}
+
+TEST_F(ShapeLane_Correction, DraggingARunBoundaryIsOneStep) {
+    for (int f = 10; f <= 19; ++f)
+        doc_->GetShapes().Set(f, f < 15 ? MouthShape::A : MouthShape::D, false);
+    View(7.5, 22.5);
+    EXPECT_EQ(lane_->BoundaryAt(Point{Px(lane_, 14.5), At(14).y()}), 15);
+    EXPECT_EQ(lane_->BoundaryAt(Point{Px(lane_, 12.5), At(12).y()}), -1) << "inside a run";
+    EXPECT_EQ(lane_->BoundaryAt(Point{Px(lane_, 9.5), At(9).y()}), -1) << "next to no shape";
+
+    const std::vector<ShapeEntry> before = doc_->GetShapes().Entries();
+    Press(lane_, QPoint(Px(lane_, 14.5), At(14).y()));
+    EXPECT_TRUE(lane_->IsMovingBoundary());
+    Move(lane_, At(12.2));
+    EXPECT_EQ(Letters(10, 19), "AAADDDDDDD") << "shown while dragging";
+    Move(lane_, At(21.9));  // past the right run: it keeps one frame
+    EXPECT_EQ(Letters(10, 19), "AAAAAAAAAD");
+    Move(lane_, At(16.8));
+    Release(lane_, At(16.8));
+    EXPECT_FALSE(lane_->IsMovingBoundary());
+    EXPECT_EQ(Letters(10, 19), "AAAAAAADDD");
+    EXPECT_TRUE(doc_->GetShapes().Find(16)->hand) << "the frames passed over are the animator's";
+    EXPECT_FALSE(doc_->GetShapes().Find(18)->hand);
+    ASSERT_EQ(history_.edits.size(), 1u);
+    EXPECT_TRUE(doc_->IsModified());
+    doc_->ApplyKeyEdit(history_.edits.back(), false);
+    EXPECT_EQ(doc_->GetShapes().Entries(), before);
+
+    // Escape puts it back, and no step is recorded.
+    Press(lane_, QPoint(Px(lane_, 14.5), At(14).y()));
+    Move(lane_, At(17));
+    QTest::keyClick(lane_, Qt::Key_Escape);
+    EXPECT_EQ(doc_->GetShapes().Entries(), before);
+    Release(lane_, At(17));
+    EXPECT_EQ(history_.edits.size(), 1u);
+}
+
+TEST_F(ShapeLane_Correction, NarrowFramesNameTheirLetterInATooltip) {
+    doc_->GetShapes().Set(20, MouthShape::H, true);
+    View(-0.5, 40.5);  // about 10 pixels a frame: no room for a letter
+    const QString tip = lane_->ToolTipAt(Point{At(20).x(), At(20).y()});
+    EXPECT_EQ(tip, QStringLiteral("Frame 20: H  Tongue up (L) (set by hand)"));
+    EXPECT_EQ(lane_->ToolTipAt(Point{At(21).x(), At(21).y()}), QString()) << "no shape there";
+    View(17.5, 22.5);  // wide frames show the letter themselves
+    EXPECT_EQ(lane_->ToolTipAt(Point{At(20).x(), At(20).y()}), QString());
 }
 
 }  // namespace
