@@ -115,6 +115,10 @@ void CopyOwnerAndMode(int fd, const struct stat& old) {
 
 }  // namespace
 
+std::string ResolveWriteTarget(const std::string& path) {
+    return ResolveTarget(path);
+}
+
 bool IsReadOnlyTarget(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;  // not there yet: it will be created

@@ -67,6 +67,10 @@ private:
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
 
+// The file a write to `path` replaces: `path` itself, or the file its chain of symbolic links
+// ends at (which need not exist yet).
+std::string ResolveWriteTarget(const std::string& path);
+
 // True when an existing file at `path` may not be replaced: not a regular file, not writable for
 // this process, or carrying no write permission bit at all (read-only even for the superuser).
 bool IsReadOnlyTarget(const std::string& path);
