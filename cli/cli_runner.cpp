@@ -70,15 +70,35 @@ void ReportEndsEarly(const ImportResult& r, const std::string& path, std::ostrea
 }
 
 // An output naming the input file itself (directly, through a link or a hard link) would destroy
-// what the run reads; says so and returns false.
+// what the run reads; says so and returns false. --update names the document that is both read
+// and written back, so it counts among the outputs.
 bool OutputsSpareInput(const CliOptions& o) {
-    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath}) {
+    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath, &o.updatePath}) {
         if (!out->empty() && IsSameFile(o.input, *out)) {
             AfxMessageBox("The output cannot replace the input itself:\n     " + *out);
             return false;
         }
     }
     return true;
+}
+
+// Two outputs of one run naming one file would leave only the last one written, over the other
+// (the document of --update replaced by an envelope): a usage error, before anything is written.
+int OutputsAreDistinct(const CliOptions& o, std::ostream& err) {
+    const std::pair<const char*, const std::string*> outputs[] = {{"-o", &o.outputPath},
+                                                                  {"--env", &o.envPath},
+                                                                  {"--vok", &o.vokPath},
+                                                                  {"--update", &o.updatePath}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+            const std::string& a = *outputs[i].second;
+            const std::string& b = *outputs[j].second;
+            if (a.empty() || b.empty() || !NameOneFile(a, b)) continue;
+            return UsageError(err, std::string(outputs[i].first) + " and " + outputs[j].first +
+                                       " name one file: " + b);
+        }
+    }
+    return 0;
 }
 
 bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream& err) {
@@ -222,6 +242,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
 namespace {
 
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (const int clash = OutputsAreDistinct(o, err)) return clash;
     if (!OutputsSpareInput(o)) return kCliFileError;
     if (!o.updatePath.empty()) return RunAutoKeyUpdate(o, out, err);
     CVokraDoc doc;

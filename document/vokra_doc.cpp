@@ -187,7 +187,21 @@ bool CVokraDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+bool CVokraDoc::RefusesOwnSound(const std::string& path) const {
+    if (soundName.empty() || path.empty()) return false;
+    const std::string sound = soundDir + "/" + soundName;
+    const std::string full = FullPath(path);
+    std::error_code ec;
+    if (!std::filesystem::equivalent(full, sound, ec) || ec) return false;
+    AfxMessageBox(
+        Format("%s\nis the recording of this document.\n"
+               "Writing over it would destroy the sound; choose another name.",
+               full));
+    return true;
+}
+
 bool CVokraDoc::OnSaveDocument(const std::string& path) {
+    if (RefusesOwnSound(path)) return false;
     if (!DocumentBase::OnSaveDocument(path)) return false;
     RememberSavedFields();
     RememberCurrentDir();
@@ -674,6 +688,7 @@ void CVokraDoc::OnWriteEnvelopeFile() {
 
 bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
     const std::string full = FullPath(path);
+    if (RefusesOwnSound(full)) return false;
     // Written beside the old file and renamed over it when complete, so a full disk never
     // leaves half an envelope or destroys the previous one.
     AtomicFile file(full);

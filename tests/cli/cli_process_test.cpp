@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -482,6 +483,69 @@ TEST_F(CliProcess, ShapesWritesTimedCuesWhateverTheFrameRate) {
     EXPECT_EQ(self.exit, 2);
     EXPECT_EQ(ReadFile(voice), wav);
 }
+
+// --- Outputs that would destroy what the run reads or another of its outputs.
+
+struct ClashCase {
+    const char* name;
+    std::vector<std::string> args;  // {snd}, {doc}, {link} (a link to {doc}), {out} replaced
+    int exit;
+};
+
+class CliProcess_Clashes : public CliProcess, public ::testing::WithParamInterface<ClashCase> {};
+
+// Each once ran with exit 0 and left one file over another: the --update document replaced by
+// envelope text, the document's own recording replaced by its keys. Now the run stops before
+// anything is written.
+TEST_P(CliProcess_Clashes, NothingIsWrittenOverAnInputOrAnotherOutput) {
+    const std::string snd = SilenceThenTone();
+    const std::string doc = dir_.File("doc.vok");
+    ASSERT_EQ(Run({"autokey", snd, "--fps", "25", "--vok", doc}).exit, 0);
+    ASSERT_EQ(Run({"edit", doc, "--set", "30:1.5"}).exit, 0);
+    ASSERT_EQ(::symlink(doc.c_str(), dir_.File("link.vok").c_str()), 0);
+    const std::string docBytes = ReadFile(doc);
+    const std::string sndBytes = ReadFile(snd);
+    std::vector<std::string> args;
+    for (std::string a : GetParam().args) {
+        for (const auto& [token, path] :
+             std::vector<std::pair<std::string, std::string>>{{"{snd}", snd},
+                                                              {"{doc}", doc},
+                                                              {"{link}", dir_.File("link.vok")},
+                                                              {"{out}", dir_.File("out.txt")}}) {
+            if (a == token) a = path;
+        }
+        args.push_back(a);
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(r.exit, GetParam().exit) << r.err;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(ReadFile(doc), docBytes);
+    EXPECT_EQ(ReadFile(snd), sndBytes);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_Clashes,
+    ::testing::Values(
+        ClashCase{
+            "UpdateDocumentAsKeys", {"autokey", "{snd}", "--update", "{doc}", "-o", "{doc}"}, 2},
+        ClashCase{"UpdateDocumentAsEnvelope",
+                  {"autokey", "{snd}", "--update", "{doc}", "--env", "{doc}"},
+                  2},
+        ClashCase{
+            "UpdateThroughALink", {"autokey", "{snd}", "--update", "{link}", "-o", "{doc}"}, 2},
+        ClashCase{"EnvelopeAndKeysOneNewFile",
+                  {"autokey", "{snd}", "--env", "{out}", "--format", "csv", "-o", "{out}"},
+                  2},
+        ClashCase{"DocumentAndEnvelopeOneNewFile",
+                  {"autokey", "{snd}", "--vok", "{out}", "--env", "{out}"},
+                  2},
+        ClashCase{"UpdateTheRecordingItself", {"autokey", "{snd}", "--update", "{snd}"}, 1},
+        ClashCase{"ExportOverTheDocumentsSound", {"export", "{doc}", "-o", "{snd}"}, 1},
+        ClashCase{"ExportCsvOverTheDocumentsSound",
+                  {"export", "{doc}", "--format", "csv", "-o", "{snd}"},
+                  1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra

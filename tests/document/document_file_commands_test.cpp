@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "document/key_export_command.h"
 #include "document/vok_file.h"
 #include "platform/atomic_file.h"
 #include "platform/recent_file_list.h"
@@ -517,5 +518,66 @@ TEST_F(RecentFiles, CancelledSavePromptKeepsTheEntry) {
     EXPECT_EQ(list.GetCount(), 1);
 }
 
+// --- Saving or exporting over the document's own recording.
+
+struct OwnSoundCase {
+    const char* name;
+    const char* via;  // "", "link" (a symbolic link to it) or "hard" (a second hard link)
+    // Writes `path` from the document as the user would; the dialog answers what is asked.
+    std::function<bool(CVokraDoc&, const std::string&, ScriptedFileDialogs&)> write;
+};
+
+class DocumentFile_OwnSound : public DocFixture,
+                              public ::testing::WithParamInterface<OwnSoundCase> {};
+
+// Save As once went ahead after the generic "already exists" question and the recording was
+// gone; every way of writing a file from the document now names it as the recording and stops.
+TEST_P(DocumentFile_OwnSound, IsNeverWrittenOver) {
+    CVokraDoc& doc = NewDoc();
+    const std::string sound = MakeSound("take.wav", 1.0);
+    doc.LoadSoundFrom(sound);
+    ASSERT_EQ(doc.GetSoundName(), "take.wav");
+    SetKeys(doc, {{3, 0.5f}});
+    std::string target = sound;
+    if (std::string(GetParam().via) == "link") {
+        target = dir_.File("alias.wav");
+        ASSERT_EQ(::symlink(sound.c_str(), target.c_str()), 0);
+    } else if (std::string(GetParam().via) == "hard") {
+        target = dir_.File("second.wav");
+        ASSERT_EQ(::link(sound.c_str(), target.c_str()), 0);
+    }
+    const std::string bytes = ReadFile(sound);
+    messages_->Expect(target +
+                      "\nis the recording of this document.\n"
+                      "Writing over it would destroy the sound; choose another name.");
+    EXPECT_FALSE(GetParam().write(doc, target, *dialogs_));
+    messages_->VerifyAllShown();
+    EXPECT_EQ(ReadFile(sound), bytes);
+    EXPECT_NE(doc.GetPathName(), target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DocumentFile_OwnSound,
+    ::testing::Values(
+        OwnSoundCase{"SaveAs", "",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs& dialogs) {
+                         dialogs.Answer(path);
+                         return FileSaveAs(doc);
+                     }},
+        OwnSoundCase{"SaveAsThroughALink", "link",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return doc.OnSaveDocument(path);
+                     }},
+        OwnSoundCase{"EnvelopeOverASecondName", "hard",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return doc.WriteEnvelopeTo(path);
+                     }},
+        OwnSoundCase{"KeysAsCsv", "",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return ExportKeysTo(doc, KeyFormat::Csv, path, DefaultMouthBands());
+                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Two copies of the program on one document.
 }  // namespace
 }  // namespace vokra::test
