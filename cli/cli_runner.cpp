@@ -25,6 +25,8 @@ namespace vokra {
 namespace {
 
 constexpr const char* kVersion = VOKRA_VERSION;
+// Names another run may take between our look and our claim; each loss moves one name on.
+constexpr int kMaxCopyClaims = 1000;
 
 }  // namespace
 
@@ -194,10 +196,24 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
     const std::string wanted =
         FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
     // A file of that name that this run did not make (another take's copy, anything else) is
-    // left alone: the copy takes the next free name instead.
+    // left alone: the copy takes the next free name instead. The name is claimed in one step
+    // when the complete copy is linked in, so two runs at once never share one name: the one
+    // that finds it taken moves on to the next.
     const std::string bytes = MakeWaveBytes(r.samples, r.rate);
     bool reuse = false;
-    const std::optional<std::string> free = FreeCopyPath(wanted, bytes, reuse);
+    std::optional<std::string> free;
+    for (int attempt = 0; attempt < kMaxCopyClaims; ++attempt) {
+        free = FreeCopyPath(wanted, bytes, reuse);
+        if (!free || reuse) break;
+        AtomicFile file(*free);
+        file.SetNoReplace();
+        if (file.Open() && file.Write(bytes) && file.Commit()) break;
+        if (!file.NameTaken()) {
+            AfxMessageBox(CouldNotWriteMessage(*free, file.ErrorText()));
+            return false;
+        }
+        free.reset();
+    }
     if (!free) {
         AfxMessageBox("Could not write file " + wanted +
                       "\nEvery name for the converted copy is "
@@ -205,11 +221,6 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
         return false;
     }
     const std::string& copy = *free;
-    std::string reason;
-    if (!reuse && !WriteFileAtomically(copy, bytes, &reason)) {
-        AfxMessageBox(CouldNotWriteMessage(copy, reason));
-        return false;
-    }
     err << "vokra-cli: converted " << FileNameOf(o.input) << " (" << r.info.Describe() << ") to "
         << copy << " (" << r.rate << " Hz mono 16-bit PCM)\n";
     if (copy != wanted) {

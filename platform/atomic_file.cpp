@@ -172,11 +172,23 @@ bool AtomicFile::Fail(int err, const char* step) {
 bool AtomicFile::Open() {
     Discard();
     failed_ = false;
+    nameTaken_ = false;
     inPlace_ = false;
     unnamed_ = false;
     error_.clear();
     if (path_.empty() || path_.back() == '/') return Fail(EISDIR, nullptr);
-    target_ = ResolveTarget(path_);
+    // A name claimed for a new file is taken as it stands: a link there is someone else's.
+    target_ = noReplace_ ? path_ : ResolveTarget(path_);
+    if (noReplace_) {
+        struct stat any {};
+        if (::lstat(target_.c_str(), &any) == 0) {
+            nameTaken_ = true;
+            return Fail(EEXIST, nullptr);
+        }
+        replacing_ = false;
+        RemoveStaleTemporaryFiles(target_);
+        return OpenTemporary(false) || Fail(errno, nullptr);
+    }
     struct stat old {};
     replacing_ = ::stat(target_.c_str(), &old) == 0;
     if (replacing_ && !S_ISREG(old.st_mode)) {
@@ -310,6 +322,7 @@ bool AtomicFile::Commit() {
     }
     bool ok = !failed_;
     if (ok && ::fsync(fd_) != 0) ok = Fail(errno, nullptr);
+    if (ok && noReplace_) return CommitNoReplace();
     if (ok && unnamed_) {
         // A name in the folder for the rename; the rename follows at once.
         char self[64];
@@ -344,6 +357,36 @@ bool AtomicFile::Commit() {
         ::close(dir);
     }
     return true;
+}
+
+bool AtomicFile::CommitNoReplace() {
+    // A link never replaces what is there: of two runs claiming one name, one gets EEXIST.
+    int err = 0;
+    if (unnamed_) {
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        if (::linkat(AT_FDCWD, self, AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            err = errno;
+    } else if (::link(temp_.c_str(), target_.c_str()) != 0) {
+        err = errno;
+    }
+    bool ok = err == 0;
+    if (!ok) {
+        nameTaken_ = err == EEXIST;
+        Fail(err, nullptr);
+    }
+    if (::close(fd_) != 0 && ok) ok = Fail(errno, nullptr);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    if (ok) {
+        const int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            (void)::fsync(dir);
+            ::close(dir);
+        }
+    }
+    return ok;
 }
 
 void AtomicFile::Discard() {

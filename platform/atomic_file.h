@@ -37,6 +37,12 @@ public:
     bool Commit();
     // Removes the temporary file without touching the target.
     void Discard();
+    // Makes Commit claim the name only while it is free: the complete file is linked in under it
+    // in one step, and Commit fails with NameTaken when anything (even another run a moment
+    // earlier) holds that name by then. For copies written under a free name of their own.
+    void SetNoReplace() { noReplace_ = true; }
+    // True after a no-replace Commit found the name taken.
+    bool NameTaken() const { return nameTaken_; }
 
     // The file actually replaced: the target, or what it links to when it is a symbolic link.
     const std::string& TargetPath() const { return target_; }
@@ -49,6 +55,7 @@ private:
     bool OpenTemporary(bool replacing);
     bool OpenInPlace();
     bool CommitInPlace();
+    bool CommitNoReplace();
     bool Fail(int err, const char* step);
 
     std::string path_;
@@ -60,6 +67,8 @@ private:
     bool inPlace_ = false;
     bool replacing_ = false;
     bool failed_ = false;
+    bool noReplace_ = false;
+    bool nameTaken_ = false;
     std::string error_;
 };
 
