@@ -579,5 +579,60 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Two copies of the program on one document.
+
+struct TwoCopiesCase {
+    const char* name;
+    bool otherSaved;  // the first copy saved its edits after the second opened the file
+    int answer;       // to the question, when asked
+    std::vector<std::pair<int, float>> wantOnDisk;
+};
+
+class DocumentFile_TwoCopies : public DocFixture,
+                               public ::testing::WithParamInterface<TwoCopiesCase> {};
+
+// The second copy's Save once silently reverted the first copy's saved edits; it now asks.
+TEST_P(DocumentFile_TwoCopies, SaveAsksBeforeRevertingTheOthersEdits) {
+    const std::string path = dir_.File("scene.vok");
+    {
+        CVokraDoc& start = NewDoc();
+        SetKeys(start, {{1, 0.1f}});
+        ASSERT_TRUE(start.OnSaveDocument(path));
+    }
+    CVokraDoc mine;
+    mine.OnNewDocument();
+    ASSERT_TRUE(mine.OnOpenDocument(path));
+    if (GetParam().otherSaved) {
+        CVokraDoc& other = NewDoc();
+        ASSERT_TRUE(other.OnOpenDocument(path));
+        SetKeys(other, {{2, 0.2f}, {3, 0.3f}});
+        ASSERT_TRUE(other.OnSaveDocument(path));
+        messages_->Expect(
+            "scene.vok was changed by another program after it was opened or saved here.\n"
+            "Do you want to replace it with this version?\n\n"
+            "Yes: replace it.   No: save this version under another name.   "
+            "Cancel: do not save.",
+            GetParam().answer);
+        if (GetParam().answer == IDNO) dialogs_->Answer(dir_.File("mine.vok"));
+    }
+    SetKeys(mine, {{5, 0.5f}});
+    mine.SetModifiedFlag();
+    EXPECT_EQ(FileSave(mine), GetParam().answer != IDCANCEL);
+    messages_->VerifyAllShown();
+    CVokraDoc& check = NewDoc();
+    ASSERT_TRUE(check.OnOpenDocument(path));
+    EXPECT_EQ(KeysOf(check), GetParam().wantOnDisk);
+    // Once saved, the next Save is the document's own again: no question.
+    if (GetParam().answer != IDCANCEL) EXPECT_TRUE(FileSave(mine));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DocumentFile_TwoCopies,
+    ::testing::Values(TwoCopiesCase{"NobodyElseSaved", false, IDYES, {{1, 0.1f}, {5, 0.5f}}},
+                      TwoCopiesCase{"Replace", true, IDYES, {{1, 0.1f}, {5, 0.5f}}},
+                      TwoCopiesCase{
+                          "SaveAsAnotherName", true, IDNO, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}},
+                      TwoCopiesCase{"Cancel", true, IDCANCEL, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra::test
