@@ -152,6 +152,14 @@ bool DocumentBase::OnNewDocument() {
 
 bool DocumentBase::OnOpenDocument(const std::string& path) {
     const std::string full = FullPath(path);
+    // A save in place (a file with several hard links) stopped half-way left the old bytes
+    // beside the file: they go back before the file is read.
+    if (!full.empty() && RestoreInterruptedWrite(full)) {
+        AfxMessageBox(Replace1("%1\nwas being saved when the program stopped. The version from "
+                               "before that save has been put back.",
+                               full),
+                      MsgButtons::Ok, MsgIcon::Information);
+    }
     std::string bytes;
     switch (full.empty() ? ReadResult::CannotOpen : ReadWholeFile(full, bytes)) {
         case ReadResult::CannotOpen:

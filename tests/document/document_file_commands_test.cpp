@@ -634,5 +634,69 @@ INSTANTIATE_TEST_SUITE_P(
                       TwoCopiesCase{"Cancel", true, IDCANCEL, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- A save in place of a hard-linked file, stopped between its writes.
+
+struct InterruptedCase {
+    const char* name;
+    bool reopen;  // the next run opens the document (else it saves over it)
+};
+
+class DocumentFile_InterruptedInPlace : public DocFixture,
+                                        public ::testing::WithParamInterface<InterruptedCase> {};
+
+// Killed between writing the new bytes and cutting the file to size, such a save once left the
+// old content's tail after the new one. The old bytes are now kept beside the file until the new
+// ones are all in place, and the next run goes back to them.
+TEST_P(DocumentFile_InterruptedInPlace, NextRunGoesBackToAWholeFile) {
+    const std::string path = dir_.File("a.vok");
+    const std::string other = dir_.File("b.vok");
+    CVokraDoc& first = NewDoc();
+    SetKeys(first, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}, {4, 0.4f}});
+    ASSERT_TRUE(first.OnSaveDocument(path));
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    // A save in place that completes leaves no copy behind and both names see it.
+    SetKeys(first, {{5, 0.5f}});
+    ASSERT_TRUE(first.OnSaveDocument(path));
+    EXPECT_FALSE(std::filesystem::exists(KeepPath(path)));
+    EXPECT_EQ(FilesIn(dir_.Path()), 2);
+    const std::string old = ReadFile(path);
+    ASSERT_EQ(ReadFile(other), old);
+
+    // What the killed save leaves: the kept copy, and new bytes over the head of the old ones.
+    WriteFile(KeepPath(path), old);
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "new head", 8, 0), 8);
+    ::close(fd);
+
+    if (GetParam().reopen) {
+        messages_->Expect(path +
+                          "\nwas being saved when the program stopped. The version from before "
+                          "that save has been put back.");
+        CVokraDoc& next = NewDoc();
+        ASSERT_TRUE(next.OnOpenDocument(path));
+        messages_->VerifyAllShown();
+        EXPECT_EQ(KeysOf(next).size(), 5u);
+        EXPECT_EQ(ReadFile(path), old);
+    } else {
+        CVokraDoc& next = NewDoc();
+        SetKeys(next, {{9, 0.9f}});
+        ASSERT_TRUE(next.OnSaveDocument(path));
+        CVokraDoc& check = NewDoc();
+        ASSERT_TRUE(check.OnOpenDocument(other));
+        EXPECT_EQ(KeysOf(check), (std::vector<std::pair<int, float>>{{9, 0.9f}}));
+    }
+    EXPECT_EQ(ReadFile(other), ReadFile(path));
+    EXPECT_FALSE(std::filesystem::exists(KeepPath(path)));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(NextRun, DocumentFile_InterruptedInPlace,
+                         ::testing::Values(InterruptedCase{"Opens", true},
+                                           InterruptedCase{"SavesAgain", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra::test
