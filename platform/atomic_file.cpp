@@ -55,28 +55,44 @@ std::string ResolveTarget(const std::string& path) {
     return ec ? at : resolved.string();
 }
 
+// Marks the temporary names this program makes, so that its sweep never takes another
+// program's file for one of its own leftovers.
+constexpr std::string_view kTempMarker = "vokra-";
+
 std::string TempSuffix() {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    char buf[48];
-    std::snprintf(buf, sizeof buf, ".%x-%x-%x.tmp", static_cast<unsigned>(::getpid()), seed,
+    char buf[64];
+    std::snprintf(buf, sizeof buf, ".%.*s%x-%x-%x.tmp", static_cast<int>(kTempMarker.size()),
+                  kTempMarker.data(), static_cast<unsigned>(::getpid()), seed,
                   counter.fetch_add(1));
     return buf;
 }
 
-// ".NAME." + hex digits and dashes + ".tmp": the names TempSuffix makes (and older ones).
+// Exactly the names TempSuffix makes for `name`: ".NAME.vokra-PID-SEED-COUNT.tmp", three groups
+// of one to eight lower-case hex digits.
 bool IsOurTemporaryName(const std::string& entry, const std::string& name) {
-    const std::string head = "." + name + ".";
+    const std::string head = "." + name + "." + std::string(kTempMarker);
     constexpr std::string_view tail = ".tmp";
-    if (entry.size() <= head.size() + tail.size() || entry.size() > head.size() + tail.size() + 40)
-        return false;
+    if (entry.size() <= head.size() + tail.size()) return false;
     if (entry.compare(0, head.size(), head) != 0) return false;
     if (entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0) return false;
-    for (std::size_t i = head.size(); i < entry.size() - tail.size(); ++i) {
-        const char c = entry[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == '-')) return false;
+    const std::string_view middle =
+        std::string_view(entry).substr(head.size(), entry.size() - head.size() - tail.size());
+    int groups = 0;
+    std::size_t digits = 0;
+    for (const char c : middle) {
+        if (c == '-') {
+            if (digits == 0) return false;
+            ++groups;
+            digits = 0;
+        } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) {
+            if (++digits > 8) return false;
+        } else {
+            return false;
+        }
     }
-    return true;
+    return digits > 0 && groups == 2;
 }
 
 // The reason a step failed, in the user's terms.
