@@ -342,8 +342,9 @@ KeyClip CVokraDoc::CopySelection() const {
     std::int32_t last;
     SelectedFrames(first, last);
     if (last < first) return clip;
-    clip.span = static_cast<std::int32_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(last) - first + 1, INT_MAX));
+    // Not cut to a frame number's range: a copy from frame 0 to a key on the last possible frame
+    // spans one frame more, and must paste back where it came from.
+    clip.span = static_cast<std::int64_t>(last) - first + 1;
     clip.keys = keys.CopyRange(first, last);
     for (Keyframe& key : clip.keys) key.SetFrame(key.GetFrame() - first);
     clip.hasShapes = true;
