@@ -119,10 +119,18 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+constexpr const char* kTooShortForConverter = "sound data is too short.";
+
 // Says why a conversion did not happen; false. The exact loader's message stands where the
 // conversion cannot help.
 bool ReportImportFailure(const ImportResult& r, const std::string& path, const std::string& refusal,
                          std::ostream& err) {
+    // Neither the loader nor the converter takes it: the loader's exact reason first (a header
+    // that lies about its data), then the converter's.
+    if (r.status != ImportStatus::Unreadable && !refusal.empty() &&
+        refusal != kTooShortForConverter) {
+        AfxMessageBox(refusal);
+    }
     switch (r.status) {
         case ImportStatus::Unreadable:
             AfxMessageBox(refusal);
@@ -130,7 +138,7 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
         case ImportStatus::TooShort:
             // autokey and convert say the same: what the file is, and that it is too short.
             err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n";
-            AfxMessageBox("sound data is too short.");
+            AfxMessageBox(kTooShortForConverter);
             break;
         default:
             err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n"

@@ -606,9 +606,11 @@ void CVokraDoc::LoadOrConvertSound(const std::string& path) {
         AfxMessageBox(name + ": " + info.Describe() + "\n\n" + TooLongForImport(name, info));
         return;
     }
-    // Nothing a conversion could make would load: the loader's own reason stands.
+    // Nothing a conversion could make would load: the loader's own reason first, then the
+    // converter's when it is another (a header that lies about the data behind it).
     if (info.frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
-        RefuseSound(refusal);
+        constexpr const char* kTooShort = "sound data is too short.";
+        RefuseSound(refusal == kTooShort ? refusal : refusal + "\n" + kTooShort);
         return;
     }
     MessageRequest offer;

@@ -547,5 +547,43 @@ INSTANTIATE_TEST_SUITE_P(
                   1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- Recordings neither the loader nor the converter takes.
+
+struct BothRefuseCase {
+    const char* name;
+    std::uint32_t declaredDataBytes;  // the data chunk's size in the header; 200 bytes follow
+    const char* loaderSays;
+};
+
+class CliProcess_BothRefuse : public CliProcess,
+                              public ::testing::WithParamInterface<BothRefuseCase> {};
+
+// Only the converter's "sound data is too short." was printed, hiding what is wrong with the
+// file: the loader's exact reason now comes first.
+TEST_P(CliProcess_BothRefuse, LoadersReasonFirstThenTheConverters) {
+    test::WavFormat mono;
+    mono.channels = 1;
+    mono.sampleRate = 8000;
+    const std::string wav = dir_.File("lying.wav");
+    WriteFile(wav, test::WavBuilder()
+                       .Fmt(mono)
+                       .ChunkDeclared("data", GetParam().declaredDataBytes, std::string(200, '\1'))
+                       .Build());
+    const Result r = Run({"autokey", wav});
+    EXPECT_EQ(r.exit, 1);
+    const auto loader = r.err.find(std::string("vokra-cli: ") + GetParam().loaderSays + "\n");
+    const auto converter = r.err.find("vokra-cli: sound data is too short.\n");
+    ASSERT_NE(loader, std::string::npos) << r.err;
+    ASSERT_NE(converter, std::string::npos) << r.err;
+    EXPECT_LT(loader, converter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliProcess_BothRefuse,
+                         ::testing::Values(BothRefuseCase{"DataEndsBeforeTheHeaderSays", 20000,
+                                                          "Failed reading the sound data."},
+                                           BothRefuseCase{"HeaderPastTheLimit", 0x7ffffff0u,
+                                                          "sound data is too big."}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra
