@@ -46,6 +46,11 @@ void ResetWithoutSettings(CVokraDoc& doc) {
 // name it.
 bool ReadDocument(CVokraDoc& doc, const std::string& path) {
     ResetWithoutSettings(doc);
+    // A folder or a pipe is there, just not a document: said for what it is, not "cannot find".
+    if (IsNotARegularFile(path)) {
+        AfxMessageBox(NotASoundReason(path, "a Vokra document"));
+        return false;
+    }
     auto* cli = dynamic_cast<CliMessageService*>(&Messages());
     if (cli) cli->SetSubject(path);
     const bool read = doc.DocumentBase::OnOpenDocument(path);

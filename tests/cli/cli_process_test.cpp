@@ -1,6 +1,7 @@
 // vokra-cli run as a separate process: outputs, exit codes and messages.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -584,6 +585,48 @@ INSTANTIATE_TEST_SUITE_P(Table, CliProcess_BothRefuse,
                                            BothRefuseCase{"HeaderPastTheLimit", 0x7ffffff0u,
                                                           "sound data is too big."}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- Something that is not a document where a document is read.
+
+struct NotADocumentCase {
+    const char* name;
+    std::vector<std::string> args;  // {it} is the folder or the pipe, {snd} a sound
+    bool pipe;
+};
+
+class CliProcess_NotADocument : public CliProcess,
+                                public ::testing::WithParamInterface<NotADocumentCase> {};
+
+// edit and --update said "Cannot find this file." of a folder or a pipe that is plainly there.
+TEST_P(CliProcess_NotADocument, IsNamedForWhatItIs) {
+    const std::string it = dir_.File("scene.vok");
+    if (GetParam().pipe) {
+        ASSERT_EQ(::mkfifo(it.c_str(), 0600), 0);
+    } else {
+        std::filesystem::create_directory(it);
+    }
+    const std::string snd = SilenceThenTone();
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args)
+        args.push_back(a == "{it}" ? it : a == "{snd}" ? snd : a);
+    const Result r = Run(args);
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find(std::string("scene.vok is a ") +
+                         (GetParam().pipe ? "named pipe" : "folder") + ", not a Vokra document."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Cannot find this file."), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_NotADocument,
+    ::testing::Values(
+        NotADocumentCase{"EditAFolder", {"edit", "{it}", "--set", "3:0.5"}, false},
+        NotADocumentCase{"EditAPipe", {"edit", "{it}", "--set", "3:0.5"}, true},
+        NotADocumentCase{"UpdateAFolder", {"autokey", "{snd}", "--update", "{it}"}, false},
+        NotADocumentCase{"UpdateAPipe", {"autokey", "{snd}", "--update", "{it}"}, true},
+        NotADocumentCase{"ExportAPipe", {"export", "{it}"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra
