@@ -167,7 +167,11 @@ bool CVokraDoc::OnOpenDocument(const std::string& path) {
         const std::string full = soundDir + "/" + soundName;
         // The pictures of the panes depend on the sound, which changes here.
         ++contentGeneration;
-        if (g_sound.Load(full) != 0) {
+        // A sound that is not there any more (moved with its folder) is said once, by the box
+        // below; one that is there but refused keeps the loader's reason before it.
+        std::string refusal;
+        const bool gone = !std::filesystem::exists(full);
+        if ((gone ? g_sound.Load(full, refusal) : g_sound.Load(full)) != 0) {
             AfxMessageBox(
                 Format("Vokra cannot locate the associated sound file:\n     %s\n"
                        "The keyframes will be loaded.\n"
