@@ -703,8 +703,14 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
         AfxMessageBox(Format("Could not open/create file %s", full) + "\n" + file.ErrorText());
         return false;
     }
-    SetModifiedFlag();
-    SplitPath(full, envDir, envName);
+    // The document records where its envelope went: only a new place changes it.
+    std::string dir, name;
+    SplitPath(full, dir, name);
+    if (dir != envDir || name != envName) {
+        SetModifiedFlag();
+        envDir = std::move(dir);
+        envName = std::move(name);
+    }
     Profile().WriteString(kDirectories, "ENVDIR", envDir);
 
     std::ostringstream text;
