@@ -471,8 +471,10 @@ std::string ShortestNumber(float value) {
     return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
 }
 
+// "Usage:" as the manual-page maker reads it: each line after it is a line of the synopsis, not
+// words of one paragraph.
 std::string CliUsage() {
-    return "usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
+    return "Usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"

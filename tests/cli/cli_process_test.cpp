@@ -300,7 +300,7 @@ TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
     EXPECT_EQ(r.exit, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "vokra-cli: unknown option '--bogus'");
-    EXPECT_NE(r.err.find("usage: vokra-cli autokey SOUND"), std::string::npos);
+    EXPECT_NE(r.err.find("Usage: vokra-cli autokey SOUND"), std::string::npos);
 
     // Checked once the sound tells how long the timeline is: 2 s at 25 fps ends at frame 50.
     r = Run({"autokey", SilenceThenTone(), "--fps", "25", "--to", "51"});
@@ -343,6 +343,27 @@ TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exit, 0);
     EXPECT_EQ(version.out, "vokra-cli 1.0.0\n");
+}
+
+// The manual page is made from --help: its maker takes "Usage:" and the indented lines after it
+// as the synopsis, one line each. A lower-case "usage:" ran the seven commands into one paragraph.
+TEST_F(CliProcess, HelpUsageGivesTheManualPageOneSynopsisLinePerCommand) {
+    const std::string help = Run({"--help"}).out;
+    const auto start = help.find("\nUsage: vokra-cli autokey SOUND");
+    ASSERT_NE(start, std::string::npos) << help;
+    const auto end = help.find("\n\n", start + 1);
+    const std::vector<std::string> lines = Lines(help.substr(start + 1, end - start - 1), "\n");
+    int commands = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            // Indented and not an option line: the maker keeps it as a line of the synopsis.
+            ASSERT_GT(lines[i].size(), 7u);
+            EXPECT_EQ(lines[i][0], ' ') << lines[i];
+            EXPECT_NE(lines[i][lines[i].find_first_not_of(' ')], '-') << lines[i];
+        }
+        commands += lines[i].find("vokra-cli ") != std::string::npos;
+    }
+    EXPECT_EQ(commands, 7);
 }
 
 // Every format of export: the same text on standard output and in the file of -o, the one the
