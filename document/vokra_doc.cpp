@@ -599,20 +599,23 @@ void CVokraDoc::LoadOrConvertSound(const std::string& path) {
         return;
     }
     SoundFileInfo info;
-    if (!IsConvertibleRefusal(code) || !ProbeSound(full, info)) {
+    // Measured to its end, as the converter would read it: a header that promises more than the
+    // file holds must not earn an offer the conversion then cannot keep.
+    if (!IsConvertibleRefusal(code) || !MeasureSound(full, info)) {
         RefuseSound(refusal);
         return;
     }
     std::string dir, name;
     SplitPath(full, dir, name);
-    const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
+    const std::int64_t frames = info.EndsEarly() ? info.readableFrames : info.frames;
+    const RatePlan plan = PlanImportRate(info.sampleRate, frames);
     if (!plan.fits || info.longerThanFrames) {
         AfxMessageBox(name + ": " + info.Describe() + "\n\n" + TooLongForImport(name, info));
         return;
     }
     // Nothing a conversion could make would load: the loader's own reason first, then the
     // converter's when it is another (a header that lies about the data behind it).
-    if (info.frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
+    if (frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
         constexpr const char* kTooShort = "sound data is too short.";
         RefuseSound(refusal == kTooShort ? refusal : refusal + "\n" + kTooShort);
         return;
