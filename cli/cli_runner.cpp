@@ -25,6 +25,8 @@ namespace vokra {
 namespace {
 
 constexpr const char* kVersion = VOKRA_VERSION;
+// Names another run may take between our look and our claim; each loss moves one name on.
+constexpr int kMaxCopyClaims = 1000;
 
 }  // namespace
 
@@ -44,6 +46,11 @@ void ResetWithoutSettings(CVokraDoc& doc) {
 // name it.
 bool ReadDocument(CVokraDoc& doc, const std::string& path) {
     ResetWithoutSettings(doc);
+    // A folder or a pipe is there, just not a document: said for what it is, not "cannot find".
+    if (IsNotARegularFile(path)) {
+        AfxMessageBox(NotASoundReason(path, "a Vokra document"));
+        return false;
+    }
     auto* cli = dynamic_cast<CliMessageService*>(&Messages());
     if (cli) cli->SetSubject(path);
     const bool read = doc.DocumentBase::OnOpenDocument(path);
@@ -70,15 +77,35 @@ void ReportEndsEarly(const ImportResult& r, const std::string& path, std::ostrea
 }
 
 // An output naming the input file itself (directly, through a link or a hard link) would destroy
-// what the run reads; says so and returns false.
+// what the run reads; says so and returns false. --update names the document that is both read
+// and written back, so it counts among the outputs.
 bool OutputsSpareInput(const CliOptions& o) {
-    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath}) {
+    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath, &o.updatePath}) {
         if (!out->empty() && IsSameFile(o.input, *out)) {
             AfxMessageBox("The output cannot replace the input itself:\n     " + *out);
             return false;
         }
     }
     return true;
+}
+
+// Two outputs of one run naming one file would leave only the last one written, over the other
+// (the document of --update replaced by an envelope): a usage error, before anything is written.
+int OutputsAreDistinct(const CliOptions& o, std::ostream& err) {
+    const std::pair<const char*, const std::string*> outputs[] = {{"-o", &o.outputPath},
+                                                                  {"--env", &o.envPath},
+                                                                  {"--vok", &o.vokPath},
+                                                                  {"--update", &o.updatePath}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+            const std::string& a = *outputs[i].second;
+            const std::string& b = *outputs[j].second;
+            if (a.empty() || b.empty() || !NameOneFile(a, b)) continue;
+            return UsageError(err, std::string(outputs[i].first) + " and " + outputs[j].first +
+                                       " name one file: " + b);
+        }
+    }
+    return 0;
 }
 
 bool WriteEnvelopeToStream(const CVokraDoc& doc, std::ostream& out, std::ostream& err) {
@@ -97,10 +124,18 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+constexpr const char* kTooShortForConverter = "sound data is too short.";
+
 // Says why a conversion did not happen; false. The exact loader's message stands where the
 // conversion cannot help.
 bool ReportImportFailure(const ImportResult& r, const std::string& path, const std::string& refusal,
                          std::ostream& err) {
+    // Neither the loader nor the converter takes it: the loader's exact reason first (a header
+    // that lies about its data), then the converter's.
+    if (r.status != ImportStatus::Unreadable && !refusal.empty() &&
+        refusal != kTooShortForConverter) {
+        AfxMessageBox(refusal);
+    }
     switch (r.status) {
         case ImportStatus::Unreadable:
             AfxMessageBox(refusal);
@@ -108,7 +143,7 @@ bool ReportImportFailure(const ImportResult& r, const std::string& path, const s
         case ImportStatus::TooShort:
             // autokey and convert say the same: what the file is, and that it is too short.
             err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n";
-            AfxMessageBox("sound data is too short.");
+            AfxMessageBox(kTooShortForConverter);
             break;
         default:
             err << "vokra-cli: " << FileNameOf(path) << ": " << r.info.Describe() << "\n"
@@ -174,10 +209,24 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
     const std::string wanted =
         FolderOf(o.vokPath) + "/" + FileNameOf(ConvertedCopyPath(FileNameOf(o.input)));
     // A file of that name that this run did not make (another take's copy, anything else) is
-    // left alone: the copy takes the next free name instead.
+    // left alone: the copy takes the next free name instead. The name is claimed in one step
+    // when the complete copy is linked in, so two runs at once never share one name: the one
+    // that finds it taken moves on to the next.
     const std::string bytes = MakeWaveBytes(r.samples, r.rate);
     bool reuse = false;
-    const std::optional<std::string> free = FreeCopyPath(wanted, bytes, reuse);
+    std::optional<std::string> free;
+    for (int attempt = 0; attempt < kMaxCopyClaims; ++attempt) {
+        free = FreeCopyPath(wanted, bytes, reuse);
+        if (!free || reuse) break;
+        AtomicFile file(*free);
+        file.SetNoReplace();
+        if (file.Open() && file.Write(bytes) && file.Commit()) break;
+        if (!file.NameTaken()) {
+            AfxMessageBox(CouldNotWriteMessage(*free, file.ErrorText()));
+            return false;
+        }
+        free.reset();
+    }
     if (!free) {
         AfxMessageBox("Could not write file " + wanted +
                       "\nEvery name for the converted copy is "
@@ -185,11 +234,6 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
         return false;
     }
     const std::string& copy = *free;
-    std::string reason;
-    if (!reuse && !WriteFileAtomically(copy, bytes, &reason)) {
-        AfxMessageBox(CouldNotWriteMessage(copy, reason));
-        return false;
-    }
     err << "vokra-cli: converted " << FileNameOf(o.input) << " (" << r.info.Describe() << ") to "
         << copy << " (" << r.rate << " Hz mono 16-bit PCM)\n";
     if (copy != wanted) {
@@ -240,6 +284,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
 namespace {
 
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (const int clash = OutputsAreDistinct(o, err)) return clash;
     if (!OutputsSpareInput(o)) return kCliFileError;
     if (!o.updatePath.empty()) return RunAutoKeyUpdate(o, out, err);
     CVokraDoc doc;
@@ -446,8 +491,10 @@ std::string ShortestNumber(float value) {
     return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
 }
 
+// "Usage:" as the manual-page maker reads it: each line after it is a line of the synopsis, not
+// words of one paragraph.
 std::string CliUsage() {
-    return "usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
+    return "Usage: vokra-cli autokey SOUND [--fps RATE] [--from FIRST] [--to LAST]\n"
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"

@@ -10,6 +10,10 @@ namespace vokra {
 // True when both paths name one existing file (same device and inode once links are followed).
 bool IsSameFile(const std::string& a, const std::string& b);
 
+// True when writing to `a` and to `b` would write one file: the same existing file, or, for names
+// not made yet, the same place once links are followed.
+bool NameOneFile(const std::string& a, const std::string& b);
+
 // Where a converted copy wanted at `wanted` ("dir/NAME-vokra.wav") goes: that name when it is free
 // or already holds exactly `bytes`, else the first of "dir/NAME-vokra-2.wav", "-3", ... that is.
 // `reuse` says the file is there with these bytes already. Nothing when no name is free.

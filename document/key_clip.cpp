@@ -93,13 +93,6 @@ KeyClipReadResult ReadLines(std::string_view text, std::size_t firstLine, bool m
             r.error = LineError(number, "does not start with a frame number (0 or more).");
             return r;
         }
-        // A clip spans the frames up to its last key; one ending on the very last frame would
-        // span one frame more than a frame number holds.
-        if (frame == std::numeric_limits<std::int32_t>::max()) {
-            r.error = LineError(number, "has a frame past the last one a paste can reach (" +
-                                            GroupedNumber(frame - 1) + ").");
-            return r;
-        }
         const char* stop = line.data() + line.size();
         const char* q = p;
         while (q < stop && (IsSpace(*q) || *q == ';' || *q == ',')) ++q;
@@ -132,7 +125,7 @@ KeyClipReadResult ReadLines(std::string_view text, std::size_t firstLine, bool m
         r.error = "The clipboard holds no keys.";
         return r;
     }
-    r.clip.span = keys.back().GetFrame() + 1;
+    r.clip.span = std::int64_t{keys.back().GetFrame()} + 1;
     r.ok = true;
     return r;
 }
@@ -215,9 +208,13 @@ KeyClipReadResult ReadKeyClipData(std::string_view data) {
         return r;
     }
     const std::string_view spanText = Trim(data.substr(headerEnd + 1, spanEnd - headerEnd - 1));
-    std::int32_t span = 0;
+    // Every frame from 0 to the last possible one at most, as a copy of them all gives.
+    constexpr std::int64_t kLargestSpan =
+        std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t span = 0;
     const auto [p, ec] = std::from_chars(spanText.data(), spanText.data() + spanText.size(), span);
-    if (ec != std::errc() || p != spanText.data() + spanText.size() || span < 1) {
+    if (ec != std::errc() || p != spanText.data() + spanText.size() || span < 1 ||
+        span > kLargestSpan) {
         r.error = kDamaged;
         return r;
     }

@@ -18,7 +18,9 @@ namespace vokra {
 constexpr const char* kKeyClipMimeType = "application/x-vokra-keys";
 
 struct KeyClip {
-    std::int32_t span = 0;       // frames covered, counted from 0
+    // Frames covered, counted from 0: up to one more than a frame number holds, for a copy from
+    // frame 0 to the last possible frame.
+    std::int64_t span = 0;
     std::vector<Keyframe> keys;  // ascending, frames within 0..span-1
     // The mouth shapes of the same frames, only in the program's own form: a clip from plain text
     // carries none and leaves the shapes where it is pasted alone.

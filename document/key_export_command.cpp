@@ -126,6 +126,7 @@ bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& pat
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const KeyExportInfo& info) {
     const std::string full = FullPath(path);
+    if (doc.RefusesOwnSound(full)) return false;
     AtomicFile file(full);
     if (!file.Open()) {
         AfxMessageBox(WithPath("Could not open/create file ", full) + "\n" + file.ErrorText());

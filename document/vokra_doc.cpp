@@ -168,7 +168,11 @@ bool CVokraDoc::OnOpenDocument(const std::string& path) {
         const std::string full = soundDir + "/" + soundName;
         // The pictures of the panes depend on the sound, which changes here.
         ++contentGeneration;
-        if (g_sound.Load(full) != 0) {
+        // A sound that is not there any more (moved with its folder) is said once, by the box
+        // below; one that is there but refused keeps the loader's reason before it.
+        std::string refusal;
+        const bool gone = !std::filesystem::exists(full);
+        if ((gone ? g_sound.Load(full, refusal) : g_sound.Load(full)) != 0) {
             AfxMessageBox(
                 Format("Vokra cannot locate the associated sound file:\n     %s\n"
                        "The keyframes will be loaded.\n"
@@ -194,7 +198,21 @@ std::string CVokraDoc::LostOnSaveText(const std::string& lost) {
            "place, and those bytes are lost.";
 }
 
+bool CVokraDoc::RefusesOwnSound(const std::string& path) const {
+    if (soundName.empty() || path.empty()) return false;
+    const std::string sound = soundDir + "/" + soundName;
+    const std::string full = FullPath(path);
+    std::error_code ec;
+    if (!std::filesystem::equivalent(full, sound, ec) || ec) return false;
+    AfxMessageBox(
+        Format("%s\nis the recording of this document.\n"
+               "Writing over it would destroy the sound; choose another name.",
+               full));
+    return true;
+}
+
 bool CVokraDoc::OnSaveDocument(const std::string& path) {
+    if (RefusesOwnSound(path)) return false;
     if (const std::string lost = LostOnSave(); !lost.empty() && !dropDamagedOnSave) {
         MessageRequest question;
         question.text = LostOnSaveText(lost) + "\n\nSave anyway?";
@@ -350,8 +368,9 @@ KeyClip CVokraDoc::CopySelection() const {
     std::int32_t last;
     SelectedFrames(first, last);
     if (last < first) return clip;
-    clip.span = static_cast<std::int32_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(last) - first + 1, INT_MAX));
+    // Not cut to a frame number's range: a copy from frame 0 to a key on the last possible frame
+    // spans one frame more, and must paste back where it came from.
+    clip.span = static_cast<std::int64_t>(last) - first + 1;
     clip.keys = keys.CopyRange(first, last);
     for (Keyframe& key : clip.keys) key.SetFrame(key.GetFrame() - first);
     clip.hasShapes = true;
@@ -602,20 +621,25 @@ void CVokraDoc::LoadOrConvertSound(const std::string& path) {
         return;
     }
     SoundFileInfo info;
-    if (!IsConvertibleRefusal(code) || !ProbeSound(full, info)) {
+    // Measured to its end, as the converter would read it: a header that promises more than the
+    // file holds must not earn an offer the conversion then cannot keep.
+    if (!IsConvertibleRefusal(code) || !MeasureSound(full, info)) {
         RefuseSound(refusal);
         return;
     }
     std::string dir, name;
     SplitPath(full, dir, name);
-    const RatePlan plan = PlanImportRate(info.sampleRate, info.frames);
+    const std::int64_t frames = info.EndsEarly() ? info.readableFrames : info.frames;
+    const RatePlan plan = PlanImportRate(info.sampleRate, frames);
     if (!plan.fits || info.longerThanFrames) {
         AfxMessageBox(name + ": " + info.Describe() + "\n\n" + TooLongForImport(name, info));
         return;
     }
-    // Nothing a conversion could make would load: the loader's own reason stands.
-    if (info.frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
-        RefuseSound(refusal);
+    // Nothing a conversion could make would load: the loader's own reason first, then the
+    // converter's when it is another (a header that lies about the data behind it).
+    if (frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
+        constexpr const char* kTooShort = "sound data is too short.";
+        RefuseSound(refusal == kTooShort ? refusal : refusal + "\n" + kTooShort);
         return;
     }
     MessageRequest offer;
@@ -696,6 +720,7 @@ void CVokraDoc::OnWriteEnvelopeFile() {
 
 bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
     const std::string full = FullPath(path);
+    if (RefusesOwnSound(full)) return false;
     // Written beside the old file and renamed over it when complete, so a full disk never
     // leaves half an envelope or destroys the previous one.
     AtomicFile file(full);
@@ -703,8 +728,14 @@ bool CVokraDoc::WriteEnvelopeTo(const std::string& path) {
         AfxMessageBox(Format("Could not open/create file %s", full) + "\n" + file.ErrorText());
         return false;
     }
-    SetModifiedFlag();
-    SplitPath(full, envDir, envName);
+    // The document records where its envelope went: only a new place changes it.
+    std::string dir, name;
+    SplitPath(full, dir, name);
+    if (dir != envDir || name != envName) {
+        SetModifiedFlag();
+        envDir = std::move(dir);
+        envName = std::move(name);
+    }
     Profile().WriteString(kDirectories, "ENVDIR", envDir);
 
     std::ostringstream text;

@@ -138,6 +138,9 @@ public:
     void LoadOrConvertSound(const std::string& path);
     // Writes the envelope to a path as the command does after its dialog; false on failure.
     bool WriteEnvelopeTo(const std::string& path);
+    // True, after saying so, when `path` names the file of this document's recording (directly,
+    // through a link or a second hard link): a save or an export there would destroy the sound.
+    bool RefusesOwnSound(const std::string& path) const;
 
     // Framework hooks.
     void DeleteContents() override;  // the reset

@@ -11,19 +11,109 @@
 #include "document/key_clip.h"
 #include "document/key_edit.h"
 #include "document/key_export.h"
+#include "document/vok_file.h"
 #include "document/vok_section.h"
 #include "document/vokra_doc.h"
 #include "platform/archive.h"
 #include "platform/ini_text.h"
+#include "platform/message_service.h"
 
 namespace vokra::fuzz {
+
+namespace detail {
+
+// Counts the boxes shown while it is installed, and keeps the last text; puts the service that
+// was in force back afterwards.
+class CountedMessages final : public MessageService {
+public:
+    CountedMessages() : previous_(&Messages()) { SetMessageService(this); }
+    ~CountedMessages() override { SetMessageService(previous_); }
+    CountedMessages(const CountedMessages&) = delete;
+    CountedMessages& operator=(const CountedMessages&) = delete;
+    int Show(const MessageRequest& request) override {
+        ++count;
+        last = request.text;
+        return IDOK;
+    }
+    int count = 0;
+    std::string last;
+
+private:
+    MessageService* previous_;
+};
+
+// Whether a key list and a shape track hold the same keys with the same hand-made marks.
+inline bool SameKeysAndMarks(const KeyframeList& a, const KeyframeList& b) {
+    if (a.GetCount() != b.GetCount()) return false;
+    for (std::int32_t i = 0; i < a.GetCount(); ++i) {
+        const Keyframe* x = a.GetAt(i);
+        const Keyframe* y = b.GetAt(i);
+        if (x->GetFrame() != y->GetFrame() || x->GetOpening() != y->GetOpening() ||
+            x->IsHandMade() != y->IsHandMade()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The promises of the tagged section after the plain fields, seen from outside: a damaged
+// section is said exactly once (never twice, never for a sound document), the hand-made marks of
+// keys and shapes survive a write and a read, and a document with no shapes and no hand-made
+// marks writes no section at all (its file ends with its last string, so one byte less is a
+// truncated file).
+inline const char* CheckVokSection(CVokraDoc& doc, int messagesOnRead,
+                                   const std::string& lastMessage) {
+    if (messagesOnRead > 1) return "more than one message for one document";
+    if (messagesOnRead == 1 && lastMessage != VokFile::kDamagedSection) {
+        return "an accepted document said something other than a damaged section";
+    }
+
+    Archive out;
+    doc.Serialize(out);
+    CVokraDoc again;
+    again.DeleteContents();
+    {
+        CountedMessages quiet;
+        Archive reread(out.Bytes());
+        again.Serialize(reread);
+        if (reread.Failed()) return "own file refused";
+        if (quiet.count > messagesOnRead) return "own file says more than what it was read from";
+    }
+    if (!SameKeysAndMarks(again.GetKeys(), doc.GetKeys())) return "hand-made keys not kept";
+    if (again.GetShapes().Entries() != doc.GetShapes().Entries()) return "hand-set shapes lost";
+
+    // A new document with these keys and nothing for the section to hold (records kept from the
+    // file it was read from are the file's, so it starts fresh).
+    CVokraDoc plain;
+    plain.DeleteContents();
+    std::vector<Keyframe> released = doc.GetKeys().CopyRange(0, doc.GetKeys().GetLastFrame());
+    for (Keyframe& key : released) key.SetHandMade(false);
+    if (!released.empty()) {
+        plain.GetKeys().ReplaceRange(0, doc.GetKeys().GetLastFrame(), released);
+    }
+    Archive bare;
+    plain.Serialize(bare);
+    const std::string& bytes = bare.Bytes();
+    if (bytes.empty()) return "empty document file";
+    CVokraDoc shorter;
+    shorter.DeleteContents();
+    CountedMessages quiet;
+    Archive cut(std::string_view(bytes).substr(0, bytes.size() - 1));
+    shorter.Serialize(cut);
+    if (!cut.Failed()) return "a section written without content";
+    return nullptr;
+}
+
+}  // namespace detail
 
 // Null when every check holds, else what failed.
 inline const char* CheckVokBytes(std::string_view bytes) {
     CVokraDoc doc;
     doc.DeleteContents();
+    detail::CountedMessages said;
     Archive in(bytes);
     doc.Serialize(in);
+    if (said.count > 1) return "more than one message for one file";
     if (in.Failed()) return nullptr;  // refused: the framework resets the document
 
     const double rate = doc.GetFrameRate();
@@ -66,7 +156,7 @@ inline const char* CheckVokBytes(std::string_view bytes) {
     again.Serialize(out2);
     if (out2.Bytes() != out.Bytes()) return "round trip differs";
     if (again.GetShapes().Entries() != shapes) return "shapes lost in the round trip";
-    return nullptr;
+    return detail::CheckVokSection(doc, said.count, said.last);
 }
 
 inline const char* CheckIniBytes(std::string_view bytes) {

@@ -55,28 +55,44 @@ std::string ResolveTarget(const std::string& path) {
     return ec ? at : resolved.string();
 }
 
+// Marks the temporary names this program makes, so that its sweep never takes another
+// program's file for one of its own leftovers.
+constexpr std::string_view kTempMarker = "vokra-";
+
 std::string TempSuffix() {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    char buf[48];
-    std::snprintf(buf, sizeof buf, ".%x-%x-%x.tmp", static_cast<unsigned>(::getpid()), seed,
+    char buf[64];
+    std::snprintf(buf, sizeof buf, ".%.*s%x-%x-%x.tmp", static_cast<int>(kTempMarker.size()),
+                  kTempMarker.data(), static_cast<unsigned>(::getpid()), seed,
                   counter.fetch_add(1));
     return buf;
 }
 
-// ".NAME." + hex digits and dashes + ".tmp": the names TempSuffix makes (and older ones).
+// Exactly the names TempSuffix makes for `name`: ".NAME.vokra-PID-SEED-COUNT.tmp", three groups
+// of one to eight lower-case hex digits.
 bool IsOurTemporaryName(const std::string& entry, const std::string& name) {
-    const std::string head = "." + name + ".";
+    const std::string head = "." + name + "." + std::string(kTempMarker);
     constexpr std::string_view tail = ".tmp";
-    if (entry.size() <= head.size() + tail.size() || entry.size() > head.size() + tail.size() + 40)
-        return false;
+    if (entry.size() <= head.size() + tail.size()) return false;
     if (entry.compare(0, head.size(), head) != 0) return false;
     if (entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0) return false;
-    for (std::size_t i = head.size(); i < entry.size() - tail.size(); ++i) {
-        const char c = entry[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == '-')) return false;
+    const std::string_view middle =
+        std::string_view(entry).substr(head.size(), entry.size() - head.size() - tail.size());
+    int groups = 0;
+    std::size_t digits = 0;
+    for (const char c : middle) {
+        if (c == '-') {
+            if (digits == 0) return false;
+            ++groups;
+            digits = 0;
+        } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) {
+            if (++digits > 8) return false;
+        } else {
+            return false;
+        }
     }
-    return true;
+    return digits > 0 && groups == 2;
 }
 
 // The reason a step failed, in the user's terms.
@@ -114,6 +130,59 @@ void CopyOwnerAndMode(int fd, const struct stat& old) {
 }
 
 }  // namespace
+
+std::string KeepPath(const std::string& target) {
+    return FolderOf(target) + "/." + NameOf(target) + ".vokra-old";
+}
+
+bool RestoreInterruptedWrite(const std::string& path) {
+    const std::string target = ResolveTarget(path);
+    const std::string keep = KeepPath(target);
+    const int from = ::open(keep.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (from < 0) return false;
+    struct stat st {};
+    std::string old;
+    bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    if (ok) {
+        try {
+            old.resize(static_cast<std::size_t>(st.st_size));
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    }
+    std::size_t got = 0;
+    while (ok && got < old.size()) {
+        const ssize_t n = ::read(from, old.data() + got, old.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            got += static_cast<std::size_t>(n);
+    }
+    ::close(from);
+    if (!ok) return false;
+    // Back in place, so every other name of the file sees it too.
+    const int to = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (to < 0) return false;
+    std::size_t done = 0;
+    while (ok && done < old.size()) {
+        const ssize_t n =
+            ::pwrite(to, old.data() + done, old.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::ftruncate(to, static_cast<off_t>(old.size())) == 0 && ::fsync(to) == 0;
+    ::close(to);
+    if (ok) ::unlink(keep.c_str());
+    return ok;
+}
+
+std::string ResolveWriteTarget(const std::string& path) {
+    return ResolveTarget(path);
+}
 
 bool IsReadOnlyTarget(const std::string& path) {
     struct stat st {};
@@ -168,11 +237,23 @@ bool AtomicFile::Fail(int err, const char* step) {
 bool AtomicFile::Open() {
     Discard();
     failed_ = false;
+    nameTaken_ = false;
     inPlace_ = false;
     unnamed_ = false;
     error_.clear();
     if (path_.empty() || path_.back() == '/') return Fail(EISDIR, nullptr);
-    target_ = ResolveTarget(path_);
+    // A name claimed for a new file is taken as it stands: a link there is someone else's.
+    target_ = noReplace_ ? path_ : ResolveTarget(path_);
+    if (noReplace_) {
+        struct stat any {};
+        if (::lstat(target_.c_str(), &any) == 0) {
+            nameTaken_ = true;
+            return Fail(EEXIST, nullptr);
+        }
+        replacing_ = false;
+        RemoveStaleTemporaryFiles(target_);
+        return OpenTemporary(false) || Fail(errno, nullptr);
+    }
     struct stat old {};
     replacing_ = ::stat(target_.c_str(), &old) == 0;
     if (replacing_ && !S_ISREG(old.st_mode)) {
@@ -186,6 +267,8 @@ bool AtomicFile::Open() {
         return false;
     }
     RemoveStaleTemporaryFiles(target_);
+    // A write in place that was killed half-way is undone before anything else touches the file.
+    if (replacing_) (void)RestoreInterruptedWrite(target_);
     // A rename would split a hard-linked file from its other names.
     if (replacing_ && old.st_nlink > 1) return OpenInPlace();
     if (OpenTemporary(replacing_)) {
@@ -238,7 +321,8 @@ bool AtomicFile::OpenTemporary(bool replacing) {
 }
 
 bool AtomicFile::OpenInPlace() {
-    const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // Read as well: the old bytes are copied aside before the first new one is written.
+    const int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return Fail(errno, nullptr);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -274,23 +358,63 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
+// Copies the target's present bytes to its keep file, complete or not at all. False when they
+// could not be kept; `reason` then says why.
+static bool KeepOldBytes(int fd, const std::string& target, std::string& reason) {
+    std::string old;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    try {
+        old.resize(static_cast<std::size_t>(st.st_size));
+    } catch (const std::bad_alloc&) {
+        reason = "There is not enough memory.";
+        return false;
+    }
+    std::size_t got = 0;
+    while (got < old.size()) {
+        const ssize_t n = ::pread(fd, old.data() + got, old.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    old.resize(got);
+    return WriteFileAtomically(KeepPath(target), old, &reason);
+}
+
 bool AtomicFile::CommitInPlace() {
+    // Until the new bytes are all in place the old ones are kept beside the file, so a save
+    // killed between the first write and the final size leaves a whole file to go back to (the
+    // next save or open of this file does). A folder that takes no new file keeps no copy.
+    std::string keepReason;
+    const bool kept = KeepOldBytes(fd_, target_, keepReason);
+    if (!kept && ::access(FolderOf(target_).c_str(), W_OK) == 0) {
+        failed_ = true;
+        error_ = keepReason.empty() ? "The file could not be read." : keepReason;
+        return false;
+    }
     const off_t size = static_cast<off_t>(pending_.size());
     // Room for the whole file first, so a full disk is found before the old bytes are overwritten.
     const int reserved = ::posix_fallocate(fd_, 0, size > 0 ? size : 1);
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
         return Fail(reserved, nullptr);
+    // A write that fails half-way puts the old bytes back at once.
+    const auto failed = [&](int err) {
+        Fail(err, nullptr);
+        if (kept) (void)RestoreInterruptedWrite(target_);
+        return false;
+    };
     std::size_t done = 0;
     while (done < pending_.size()) {
         const ssize_t n =
             ::pwrite(fd_, pending_.data() + done, pending_.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Fail(errno, nullptr);
-        if (n == 0) return Fail(ENOSPC, nullptr);
+        if (n < 0) return failed(errno);
+        if (n == 0) return failed(ENOSPC);
         done += static_cast<std::size_t>(n);
     }
-    if (::ftruncate(fd_, size) != 0) return Fail(errno, nullptr);
-    if (::fsync(fd_) != 0) return Fail(errno, nullptr);
+    if (::ftruncate(fd_, size) != 0) return failed(errno);
+    if (::fsync(fd_) != 0) return failed(errno);
+    if (kept) ::unlink(KeepPath(target_).c_str());
     return true;
 }
 
@@ -306,6 +430,7 @@ bool AtomicFile::Commit() {
     }
     bool ok = !failed_;
     if (ok && ::fsync(fd_) != 0) ok = Fail(errno, nullptr);
+    if (ok && noReplace_) return CommitNoReplace();
     if (ok && unnamed_) {
         // A name in the folder for the rename; the rename follows at once.
         char self[64];
@@ -340,6 +465,36 @@ bool AtomicFile::Commit() {
         ::close(dir);
     }
     return true;
+}
+
+bool AtomicFile::CommitNoReplace() {
+    // A link never replaces what is there: of two runs claiming one name, one gets EEXIST.
+    int err = 0;
+    if (unnamed_) {
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        if (::linkat(AT_FDCWD, self, AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            err = errno;
+    } else if (::link(temp_.c_str(), target_.c_str()) != 0) {
+        err = errno;
+    }
+    bool ok = err == 0;
+    if (!ok) {
+        nameTaken_ = err == EEXIST;
+        Fail(err, nullptr);
+    }
+    if (::close(fd_) != 0 && ok) ok = Fail(errno, nullptr);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    if (ok) {
+        const int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            (void)::fsync(dir);
+            ::close(dir);
+        }
+    }
+    return ok;
 }
 
 void AtomicFile::Discard() {

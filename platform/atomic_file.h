@@ -9,7 +9,8 @@
 // (the rename would split it from its other names) and a writable file in a folder where no new
 // file can be created. Those are written in place: the bytes are kept until Commit, room for all
 // of them is reserved before the first one is written, every write is checked and the file is
-// synced.
+// synced. The old bytes are kept in a file beside it (KeepPath) until the new ones are all in
+// place, so a write stopped half-way can be undone (RestoreInterruptedWrite).
 //
 // A target marked read-only (no write permission bit, or not writable for this process) or one
 // that is not a regular file is refused, as the old platform refused to open such files for
@@ -32,11 +33,17 @@ public:
     // Appends bytes; false (and stays failed) unless all of them were written.
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
-    // Flushes to disk and renames over the target; false on any failure (the target untouched,
-    // except that a failed write in place may have changed it).
+    // Flushes to disk and renames over the target; false on any failure (the target untouched;
+    // a write in place that failed half-way has had its old bytes put back).
     bool Commit();
     // Removes the temporary file without touching the target.
     void Discard();
+    // Makes Commit claim the name only while it is free: the complete file is linked in under it
+    // in one step, and Commit fails with NameTaken when anything (even another run a moment
+    // earlier) holds that name by then. For copies written under a free name of their own.
+    void SetNoReplace() { noReplace_ = true; }
+    // True after a no-replace Commit found the name taken.
+    bool NameTaken() const { return nameTaken_; }
 
     // The file actually replaced: the target, or what it links to when it is a symbolic link.
     const std::string& TargetPath() const { return target_; }
@@ -49,6 +56,7 @@ private:
     bool OpenTemporary(bool replacing);
     bool OpenInPlace();
     bool CommitInPlace();
+    bool CommitNoReplace();
     bool Fail(int err, const char* step);
 
     std::string path_;
@@ -60,12 +68,27 @@ private:
     bool inPlace_ = false;
     bool replacing_ = false;
     bool failed_ = false;
+    bool noReplace_ = false;
+    bool nameTaken_ = false;
     std::string error_;
 };
 
 // Opens, writes and commits in one go. `error`, when given, receives ErrorText on failure.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
+
+// The file a write to `path` replaces: `path` itself, or the file its chain of symbolic links
+// ends at (which need not exist yet).
+std::string ResolveWriteTarget(const std::string& path);
+
+// Where the old bytes of a file written in place are kept until the new ones are all written:
+// ".NAME.vokra-old" beside it.
+std::string KeepPath(const std::string& target);
+
+// A write in place that was stopped before it completed (the program killed, the machine off)
+// leaves the old bytes in the keep file: puts them back (in place, for every name of the file)
+// and removes the keep file. True when it restored something.
+bool RestoreInterruptedWrite(const std::string& path);
 
 // True when an existing file at `path` may not be replaced: not a regular file, not writable for
 // this process, or carrying no write permission bit at all (read-only even for the superuser).

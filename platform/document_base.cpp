@@ -107,6 +107,7 @@ bool OpenWithoutAsking(DocumentBase& doc, const std::string& path) {
 
 void DocumentBase::SetPathName(const std::string& path) {
     path_ = FullPath(path);
+    RememberDiskStamp();
     if (onStateChanged) onStateChanged();
 }
 
@@ -143,6 +144,7 @@ void DocumentBase::UpdateAllViews(View* sender, int hint) {
 bool DocumentBase::OnNewDocument() {
     DeleteContents();
     path_.clear();
+    diskStamp_ = {};
     modified_ = false;
     if (onStateChanged) onStateChanged();
     return true;
@@ -150,6 +152,14 @@ bool DocumentBase::OnNewDocument() {
 
 bool DocumentBase::OnOpenDocument(const std::string& path) {
     const std::string full = FullPath(path);
+    // A save in place (a file with several hard links) stopped half-way left the old bytes
+    // beside the file: they go back before the file is read.
+    if (!full.empty() && RestoreInterruptedWrite(full)) {
+        AfxMessageBox(Replace1("%1\nwas being saved when the program stopped. The version from "
+                               "before that save has been put back.",
+                               full),
+                      MsgButtons::Ok, MsgIcon::Information);
+    }
     std::string bytes;
     switch (full.empty() ? ReadResult::CannotOpen : ReadWholeFile(full, bytes)) {
         case ReadResult::CannotOpen:
@@ -189,9 +199,34 @@ bool DocumentBase::OnOpenDocument(const std::string& path) {
     }
     path_ = full;
     modified_ = false;
+    RememberDiskStamp();
     if (onStateChanged) onStateChanged();
     if (PathListener()) PathListener()(full);
     return true;
+}
+
+namespace {
+
+bool StampOf(const std::string& path, std::int64_t& modifiedNanos, std::int64_t& size) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    modifiedNanos = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+    size = st.st_size;
+    return true;
+}
+
+}  // namespace
+
+void DocumentBase::RememberDiskStamp() {
+    diskStamp_ = {};
+    if (!StampOf(path_, diskStamp_.modifiedNanos, diskStamp_.size)) diskStamp_ = {};
+}
+
+bool DocumentBase::ChangedOnDisk() const {
+    DiskStamp now;
+    // A file gone since is no one's newer version: saving simply makes it again.
+    if (diskStamp_.size < 0 || !StampOf(path_, now.modifiedNanos, now.size)) return false;
+    return !(now == diskStamp_);
 }
 
 bool DocumentBase::OnSaveDocument(const std::string& path) {
@@ -216,6 +251,7 @@ bool DocumentBase::OnSaveDocument(const std::string& path) {
     }
     path_ = full;
     modified_ = false;
+    RememberDiskStamp();
     if (onStateChanged) onStateChanged();
     if (PathListener()) PathListener()(full);
     return true;
@@ -271,6 +307,18 @@ bool FileSave(DocumentBase& doc, const DocumentFileType& type) {
     // A document without a file, or whose file is read-only, is saved under a new name.
     if (doc.GetPathName().empty() || IsReadOnlyTarget(doc.GetPathName())) {
         return FileSaveAs(doc, type);
+    }
+    if (doc.ChangedOnDisk()) {
+        // Saving now would silently throw away what the other copy saved.
+        const int answer = AfxMessageBox(
+            Replace1("%1 was changed by another program after it was opened or saved here.\n"
+                     "Do you want to replace it with this version?\n\n"
+                     "Yes: replace it.   No: save this version under another name.   "
+                     "Cancel: do not save.",
+                     doc.GetTitle()),
+            MsgButtons::YesNoCancel, MsgIcon::Exclamation);
+        if (answer == IDCANCEL) return false;
+        if (answer == IDNO) return FileSaveAs(doc, type);
     }
     return doc.OnSaveDocument(doc.GetPathName());
 }

@@ -2,6 +2,7 @@
 // The few document/view framework behaviours the program relies on: a document with views,
 // update hints, a modified flag and a path; New, Open, Save and Save As with the framework's
 // prompts and messages; saving that never destroys the last good file.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,7 +56,20 @@ public:
     virtual bool OnSaveDocument(const std::string& path);
     virtual void Serialize(Archive& ar) = 0;
 
+    // True when the file at the document's path is no longer the one it last read or wrote (its
+    // time or size changed: another copy of the program, or another program, saved over it).
+    bool ChangedOnDisk() const;
+
 private:
+    // Notes the file's time and size as this document now knows it.
+    void RememberDiskStamp();
+
+    struct DiskStamp {
+        std::int64_t modifiedNanos = 0;
+        std::int64_t size = -1;  // -1: no file known
+        bool operator==(const DiskStamp&) const = default;
+    };
+    DiskStamp diskStamp_;
     std::string path_;
     bool modified_ = false;
     std::vector<View*> views_;
@@ -79,6 +93,8 @@ bool FileOpen(DocumentBase& doc, const DocumentFileType& type = {});
 // Opens a given path (command line, recent files, a dropped file) after asking to save; the open
 // document's own path leaves it as it is.
 bool OpenDocumentFile(DocumentBase& doc, const std::string& path);
+// Saves under the document's path; when another program changed that file since it was read or
+// written here, asks first: replace it, save under another name, or cancel.
 bool FileSave(DocumentBase& doc, const DocumentFileType& type = {});
 bool FileSaveAs(DocumentBase& doc, const DocumentFileType& type = {});
 

@@ -76,6 +76,9 @@ Read ReadAll(const std::string& path, std::string& text, IniFile::Stamp& stamp) 
 // the other one this write, not its window.
 class ProfileLock {
 public:
+    // `path` is the file itself, its symbolic links already followed: a link to a file not made
+    // yet would otherwise fail the plain open (nothing there) and the exclusive create (the link
+    // is there) for ever.
     explicit ProfileLock(const std::string& path) {
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::seconds(1);
@@ -85,11 +88,15 @@ public:
             bool created = false;
             int fd = ::open(path.c_str(), kFlags);
             if (fd < 0 && errno == ENOENT) {
-                fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+                fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
                 created = fd >= 0;
-                if (fd < 0 && errno == EEXIST) continue;
+                // Another copy created it just now: open that one, but never past the deadline.
+                if (fd < 0 && errno == EEXIST && Clock::now() <= deadline) continue;
             }
-            if (fd < 0) return;
+            if (fd < 0) {
+                error_ = errno;
+                return;
+            }
             struct stat held {};
             if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
                 ::close(fd);
@@ -119,6 +126,8 @@ public:
     ProfileLock(const ProfileLock&) = delete;
     ProfileLock& operator=(const ProfileLock&) = delete;
     explicit operator bool() const { return fd_ >= 0; }
+    // Why no lock was taken, when opening or creating the file failed.
+    int Error() const { return error_; }
     // A write that changed nothing leaves no empty file behind.
     void RemoveIfCreated() {
         struct stat st {};
@@ -127,6 +136,7 @@ public:
 
 private:
     int fd_ = -1;
+    int error_ = 0;
     bool created_ = false;
     std::string path_;
 };
@@ -202,11 +212,22 @@ int IniFile::GetInt(const std::string& section, const std::string& key, int defa
 template <typename Edit>
 bool IniFile::Rewrite(Edit edit) {
     if (path_.empty()) return false;
-    ProfileLock lock(path_);
-    if (!lock) return false;
+    const std::string target = ResolveWriteTarget(path_);
+    ProfileLock lock(target);
+    if (!lock) {
+        // A settings file that cannot be made (a link into a folder that is not there, a loop of
+        // links) is said once; the program then runs on without saving settings.
+        struct stat st {};
+        if (lock.Error() != 0 && ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+            !std::exchange(toldUnmade_, true)) {
+            AfxMessageBox("The settings file cannot be created:\n     " + target +
+                          "\nSettings will not be saved.");
+        }
+        return false;
+    }
     std::string old;
     Stamp stamp;
-    const Read r = ReadAll(path_, old, stamp);
+    const Read r = ReadAll(target, old, stamp);
     if (r != Read::Ok && r != Read::Missing) return false;
     IniText text(old);
     if (!edit(text)) {

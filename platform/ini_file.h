@@ -63,7 +63,8 @@ private:
 
     std::string path_;
     mutable std::optional<Cache> cache_;
-    bool toldFull_ = false;  // the refusal of a write past kMaxBytes is shown once
+    bool toldFull_ = false;    // the refusal of a write past kMaxBytes is shown once
+    bool toldUnmade_ = false;  // so is a settings file that cannot be created
 };
 
 // The application's settings file: see SettingsFilePath in app/. Tests point it at a temporary

@@ -47,7 +47,9 @@ void SetHelpService(HelpService* service) {
 
 bool OpenHelpTopic(int context) {
     if (g_help && g_help->Open(context)) return true;
-    AfxMessageBox("Failed to launch help.");
+    const std::string detail = g_help ? g_help->FailureDetail() : std::string();
+    AfxMessageBox(detail.empty() ? std::string("Failed to launch help.")
+                                 : "Failed to launch help.\n" + detail);
     return false;
 }
 

@@ -593,8 +593,13 @@ void CPlaybackPalette::SelectFrame(std::int32_t k) {
 
 void CPlaybackPalette::PostBadValue(int which, int maximum) {
     // Prompting inside the focus change would fight it; the prompt comes once the change is done.
+    m_pendingBadValues |= 1u << which;
     QMetaObject::invokeMethod(
-        this, [this, which, maximum] { OnBadValue(which, maximum); }, Qt::QueuedConnection);
+        this,
+        [this, which, maximum] {
+            if (m_pendingBadValues & (1u << which)) OnBadValue(which, maximum);
+        },
+        Qt::QueuedConnection);
 }
 
 void CPlaybackPalette::OnKillFocusStart() {
@@ -745,6 +750,7 @@ bool CPlaybackPalette::CommitPendingEdits() {
 }
 
 void CPlaybackPalette::OnBadValue(int which, int maximum) {
+    m_pendingBadValues &= ~(1u << which);
     if (!isVisible()) show();
     const std::string text = which == 2
                                  ? std::string("Please Enter a size between 0 and 150")

@@ -134,6 +134,9 @@ private:
     bool m_bCommittingEdit = false;
     bool m_bEndModified = false;
     bool m_bOpenModified = false;
+    // Edits (bit 0 Start, 1 End, 2 Opening) whose refusal is posted and not yet said: a command
+    // that says it first (CommitPendingEdits) takes it, so each refused value is said once.
+    unsigned m_pendingBadValues = 0;
     QTimer* m_timer = nullptr;
     Clock m_clock;
     bool m_bAudition = false;

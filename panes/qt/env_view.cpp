@@ -1,6 +1,8 @@
 #include "panes/qt/env_view.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -65,6 +67,13 @@ double EnvView::SnapPosition(double x) {
 }
 
 void EnvView::OnUpdate(View* sender, int hint) {
+    // The selection widened or narrowed under a drag (Shift+End): the keys it moves now are
+    // others, and none of them may leave 0..150 %.
+    if (keyDragging != 0) {
+        const TimelineState& ts = GetTimelineState();
+        if (boundsSelection_ != std::pair(ts.SelectionStart(), ts.SelectionEnd()))
+            UpdateKeyDragBounds();
+    }
     MSBView::OnUpdate(sender, hint);
     if (GetDocument()) GetDocument()->NotifyPalettes(hint);
 }
@@ -342,6 +351,9 @@ void EnvView::BuildKeyPicture(const std::vector<Point>& points, const Rect& clip
 }
 
 void EnvView::OnLButtonDown(KeyState keys, Point point) {
+    // A press while a drag is still on means its release went elsewhere (a dialog took it): that
+    // drag ends unwritten rather than lending its offset to this click.
+    CancelKeyDrag();
     CVokraDoc* doc = GetDocument();
     const Rect r = mapping.GetPixelRect();
     const Rect grown{r.left - kHitRadius, r.top - kHitRadius, r.right + kHitRadius,
@@ -376,23 +388,36 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
     keyDragging = 1;
     keyDragStart = point;
     keyDragOffset = 0.0;
+    // Moves without a button reach the pane only while it tracks the mouse: they tell it the
+    // release went elsewhere.
+    setMouseTracking(true);
     // Any other key edit (undo, paste, a rate change...) ends this drag first, as cancelled.
     doc->SetKeyDragCanceller([this] { CancelKeyDrag(); });
 
+    UpdateKeyDragBounds();
+    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(true);
+}
+
+void EnvView::UpdateKeyDragBounds() {
+    const TimelineState& ts = GetTimelineState();
+    const CVokraDoc* doc = GetDocument();
+    boundsSelection_ = {ts.SelectionStart(), ts.SelectionEnd()};
     bool any = false;
     double smallest = 0.0;
     double largest = 0.0;
-    ForSelectedKeys(list, ts, [&](const Keyframe& key) {
-        const double v = key.GetOpening();
-        if (!any) {
-            smallest = largest = v;
-            any = true;
-        } else if (v < smallest) {
-            smallest = v;
-        } else if (v > largest) {
-            largest = v;
-        }
-    });
+    if (doc) {
+        ForSelectedKeys(doc->GetKeys(), ts, [&](const Keyframe& key) {
+            const double v = key.GetOpening();
+            if (!any) {
+                smallest = largest = v;
+                any = true;
+            } else if (v < smallest) {
+                smallest = v;
+            } else if (v > largest) {
+                largest = v;
+            }
+        });
+    }
     if (!any) {
         keyDragOffsetMin = keyDragOffsetMax = 0.0;
     } else {
@@ -401,7 +426,7 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
         keyDragOffsetMin = std::min(0.0, 0.0 - smallest);
         keyDragOffsetMax = std::max(0.0, 1.5 - largest);
     }
-    if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(true);
+    keyDragOffset = std::clamp(keyDragOffset, keyDragOffsetMin, keyDragOffsetMax);
 }
 
 const Keyframe* EnvView::KeyNearest(Point point, const Rect& box) const {
@@ -438,6 +463,7 @@ const Keyframe* EnvView::KeyNearest(Point point, const Rect& box) const {
 void EnvView::CancelKeyDrag() {
     if (keyDragging == 0) return;
     keyDragging = 0;
+    setMouseTracking(false);
     keyDragOffset = 0.0;
     // Nothing was written: the keys are as they were, and no other edit ran in between.
     CVokraDoc* doc = GetDocument();
@@ -448,6 +474,20 @@ void EnvView::CancelKeyDrag() {
     } else {
         Invalidate();
     }
+}
+
+void EnvView::focusOutEvent(QFocusEvent* event) {
+    // A dialog, a menu or another window took the keyboard, and with it the release.
+    CancelKeyDrag();
+    MSBView::focusOutEvent(event);
+}
+
+void EnvView::mouseMoveEvent(QMouseEvent* event) {
+    if (keyDragging != 0 && !(event->buttons() & Qt::LeftButton)) {
+        CancelKeyDrag();  // the button came up where this pane could not see it
+        return;
+    }
+    MSBView::mouseMoveEvent(event);
 }
 
 void EnvView::keyPressEvent(QKeyEvent* event) {
@@ -479,6 +519,7 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
         return;
     }
     keyDragging = 0;
+    setMouseTracking(false);
     CVokraDoc* doc = GetDocument();
     if (doc) doc->SetKeyDragCanceller(nullptr);
     if (FrameLink* frame = MainFrameLink()) frame->OnKeyDrag(false);
@@ -488,6 +529,12 @@ void EnvView::OnLButtonUp(KeyState keys, Point point) {
         // The selection went away during the drag: nothing to write, but the picture still
         // shows the moved keys.
         Invalidate();
+        return;
+    }
+    // Bounded by the keys it writes now, whatever the selection did during the drag.
+    UpdateKeyDragBounds();
+    if (keyDragOffset == 0.0) {
+        doc->UpdateAllViews(nullptr, kHintAll);
         return;
     }
     KeyframeList& list = doc->GetKeys();

@@ -10,6 +10,7 @@
 // keys, the plot, the visible range or a key drag change; a cursor move or a repaint of the other
 // pane draws it from the cache.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "document/keyframe.h"
@@ -54,6 +55,10 @@ protected:
     // The hollow square of a key set by hand, centred on its mark, `inside` showing through.
     static void DrawHandMark(DrawContext& dc, Point p, Rgb inside);
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    // The offsets that keep every selected key inside 0..150 %, the offset held inside them.
+    void UpdateKeyDragBounds();
     // The key nearest to `point` whose mark lies in `box`, or null.
     const Keyframe* KeyNearest(Point point, const Rect& box) const;
     // The envelope as drawn: a polyline, then black rectangles for the key marks.
@@ -92,6 +97,9 @@ protected:
     double keyDragOffsetMax = 0.0;
     // Keys per pixel column above which a column is drawn once for all its keys.
     double denseKeysPerColumn = 1.0;
+
+    // The selection the bounds were taken over.
+    std::pair<double, double> boundsSelection_{};
 
 private:
     KeyPictureKey keyPictureKey_;

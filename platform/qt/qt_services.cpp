@@ -216,8 +216,14 @@ QString WriteHelpRedirect(const QUrl& target, const QString& folder) {
 }
 
 bool QtHelpService::Open(int context) {
+    failure_.clear();
     const QString manual = ManualPath();
-    if (manual.isEmpty()) return false;
+    if (manual.isEmpty()) {
+        failure_ = "The manual is in none of:";
+        for (const QString& folder : folders_)
+            failure_ += "\n     " + (folder + QStringLiteral("/manual.html")).toStdString();
+        return false;
+    }
     const QUrl target = HelpUrl(manual, context);
     // Desktop launchers often drop the anchor of a local file's URL; a small page that forwards to
     // the anchor survives them.
@@ -228,7 +234,9 @@ bool QtHelpService::Open(int context) {
         if (!pages_->isValid()) pages_.reset();
     }
     const QString redirect = pages_ ? WriteHelpRedirect(target, pages_->path()) : QString();
-    return opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect));
+    if (opener_(redirect.isEmpty() ? target : QUrl::fromLocalFile(redirect))) return true;
+    failure_ = "The desktop's browser did not open:\n     " + manual.toStdString();
+    return false;
 }
 
 }  // namespace vokra

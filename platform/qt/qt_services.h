@@ -77,6 +77,7 @@ public:
     // by default).
     explicit QtHelpService(std::vector<QString> folders, Opener opener = {});
     bool Open(int context) override;
+    std::string FailureDetail() const override { return failure_; }
     // The manual found, or empty.
     QString ManualPath() const;
 
@@ -88,6 +89,7 @@ private:
     std::vector<QString> folders_;
     Opener opener_;
     std::unique_ptr<QTemporaryDir> pages_;
+    std::string failure_;  // what the last failed Open tried
 };
 
 }  // namespace vokra

@@ -145,8 +145,10 @@ TEST(QtServices_Help, MissingManualOrFailedBrowserReportsFailure) {
     });
     SetHelpService(&missing);
     {
+        // The exact line first, then where the manual was looked for.
         test::ScriptedMessages messages;
-        messages.Expect("Failed to launch help.");
+        messages.Expect("Failed to launch help.\nThe manual is in none of:\n     " +
+                        empty.File("manual.html"));
         EXPECT_FALSE(OpenHelpTopic(100));
     }
     EXPECT_EQ(calls, 0);
@@ -159,7 +161,8 @@ TEST(QtServices_Help, MissingManualOrFailedBrowserReportsFailure) {
     SetHelpService(&refusing);
     {
         test::ScriptedMessages messages;
-        messages.Expect("Failed to launch help.");
+        messages.Expect("Failed to launch help.\nThe desktop's browser did not open:\n     " +
+                        empty.File("manual.html"));
         EXPECT_FALSE(OpenHelpTopic(100));
     }
     SetHelpService(nullptr);

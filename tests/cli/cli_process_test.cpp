@@ -1,12 +1,14 @@
 // vokra-cli run as a separate process: outputs, exit codes and messages.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -298,7 +300,7 @@ TEST_F(CliProcess, UsageErrorsExitTwoWithAReasonAndTheUsage) {
     EXPECT_EQ(r.exit, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "vokra-cli: unknown option '--bogus'");
-    EXPECT_NE(r.err.find("usage: vokra-cli autokey SOUND"), std::string::npos);
+    EXPECT_NE(r.err.find("Usage: vokra-cli autokey SOUND"), std::string::npos);
 
     // Checked once the sound tells how long the timeline is: 2 s at 25 fps ends at frame 50.
     r = Run({"autokey", SilenceThenTone(), "--fps", "25", "--to", "51"});
@@ -341,6 +343,27 @@ TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exit, 0);
     EXPECT_EQ(version.out, "vokra-cli 1.0.0\n");
+}
+
+// The manual page is made from --help: its maker takes "Usage:" and the indented lines after it
+// as the synopsis, one line each. A lower-case "usage:" ran the seven commands into one paragraph.
+TEST_F(CliProcess, HelpUsageGivesTheManualPageOneSynopsisLinePerCommand) {
+    const std::string help = Run({"--help"}).out;
+    const auto start = help.find("\nUsage: vokra-cli autokey SOUND");
+    ASSERT_NE(start, std::string::npos) << help;
+    const auto end = help.find("\n\n", start + 1);
+    const std::vector<std::string> lines = Lines(help.substr(start + 1, end - start - 1), "\n");
+    int commands = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            // Indented and not an option line: the maker keeps it as a line of the synopsis.
+            ASSERT_GT(lines[i].size(), 7u);
+            EXPECT_EQ(lines[i][0], ' ') << lines[i];
+            EXPECT_NE(lines[i][lines[i].find_first_not_of(' ')], '-') << lines[i];
+        }
+        commands += lines[i].find("vokra-cli ") != std::string::npos;
+    }
+    EXPECT_EQ(commands, 7);
 }
 
 // Every format of export: the same text on standard output and in the file of -o, the one the
@@ -482,6 +505,149 @@ TEST_F(CliProcess, ShapesWritesTimedCuesWhateverTheFrameRate) {
     EXPECT_EQ(self.exit, 2);
     EXPECT_EQ(ReadFile(voice), wav);
 }
+
+// --- Outputs that would destroy what the run reads or another of its outputs.
+
+struct ClashCase {
+    const char* name;
+    std::vector<std::string> args;  // {snd}, {doc}, {link} (a link to {doc}), {out} replaced
+    int exit;
+};
+
+class CliProcess_Clashes : public CliProcess, public ::testing::WithParamInterface<ClashCase> {};
+
+// Each once ran with exit 0 and left one file over another: the --update document replaced by
+// envelope text, the document's own recording replaced by its keys. Now the run stops before
+// anything is written.
+TEST_P(CliProcess_Clashes, NothingIsWrittenOverAnInputOrAnotherOutput) {
+    const std::string snd = SilenceThenTone();
+    const std::string doc = dir_.File("doc.vok");
+    ASSERT_EQ(Run({"autokey", snd, "--fps", "25", "--vok", doc}).exit, 0);
+    ASSERT_EQ(Run({"edit", doc, "--set", "30:1.5"}).exit, 0);
+    ASSERT_EQ(::symlink(doc.c_str(), dir_.File("link.vok").c_str()), 0);
+    const std::string docBytes = ReadFile(doc);
+    const std::string sndBytes = ReadFile(snd);
+    std::vector<std::string> args;
+    for (std::string a : GetParam().args) {
+        for (const auto& [token, path] :
+             std::vector<std::pair<std::string, std::string>>{{"{snd}", snd},
+                                                              {"{doc}", doc},
+                                                              {"{link}", dir_.File("link.vok")},
+                                                              {"{out}", dir_.File("out.txt")}}) {
+            if (a == token) a = path;
+        }
+        args.push_back(a);
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(r.exit, GetParam().exit) << r.err;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(ReadFile(doc), docBytes);
+    EXPECT_EQ(ReadFile(snd), sndBytes);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_Clashes,
+    ::testing::Values(
+        ClashCase{
+            "UpdateDocumentAsKeys", {"autokey", "{snd}", "--update", "{doc}", "-o", "{doc}"}, 2},
+        ClashCase{"UpdateDocumentAsEnvelope",
+                  {"autokey", "{snd}", "--update", "{doc}", "--env", "{doc}"},
+                  2},
+        ClashCase{
+            "UpdateThroughALink", {"autokey", "{snd}", "--update", "{link}", "-o", "{doc}"}, 2},
+        ClashCase{"EnvelopeAndKeysOneNewFile",
+                  {"autokey", "{snd}", "--env", "{out}", "--format", "csv", "-o", "{out}"},
+                  2},
+        ClashCase{"DocumentAndEnvelopeOneNewFile",
+                  {"autokey", "{snd}", "--vok", "{out}", "--env", "{out}"},
+                  2},
+        ClashCase{"UpdateTheRecordingItself", {"autokey", "{snd}", "--update", "{snd}"}, 1},
+        ClashCase{"ExportOverTheDocumentsSound", {"export", "{doc}", "-o", "{snd}"}, 1},
+        ClashCase{"ExportCsvOverTheDocumentsSound",
+                  {"export", "{doc}", "--format", "csv", "-o", "{snd}"},
+                  1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Recordings neither the loader nor the converter takes.
+
+struct BothRefuseCase {
+    const char* name;
+    std::uint32_t declaredDataBytes;  // the data chunk's size in the header; 200 bytes follow
+    const char* loaderSays;
+};
+
+class CliProcess_BothRefuse : public CliProcess,
+                              public ::testing::WithParamInterface<BothRefuseCase> {};
+
+// Only the converter's "sound data is too short." was printed, hiding what is wrong with the
+// file: the loader's exact reason now comes first.
+TEST_P(CliProcess_BothRefuse, LoadersReasonFirstThenTheConverters) {
+    test::WavFormat mono;
+    mono.channels = 1;
+    mono.sampleRate = 8000;
+    const std::string wav = dir_.File("lying.wav");
+    WriteFile(wav, test::WavBuilder()
+                       .Fmt(mono)
+                       .ChunkDeclared("data", GetParam().declaredDataBytes, std::string(200, '\1'))
+                       .Build());
+    const Result r = Run({"autokey", wav});
+    EXPECT_EQ(r.exit, 1);
+    const auto loader = r.err.find(std::string("vokra-cli: ") + GetParam().loaderSays + "\n");
+    const auto converter = r.err.find("vokra-cli: sound data is too short.\n");
+    ASSERT_NE(loader, std::string::npos) << r.err;
+    ASSERT_NE(converter, std::string::npos) << r.err;
+    EXPECT_LT(loader, converter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliProcess_BothRefuse,
+                         ::testing::Values(BothRefuseCase{"DataEndsBeforeTheHeaderSays", 20000,
+                                                          "Failed reading the sound data."},
+                                           BothRefuseCase{"HeaderPastTheLimit", 0x7ffffff0u,
+                                                          "sound data is too big."}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Something that is not a document where a document is read.
+
+struct NotADocumentCase {
+    const char* name;
+    std::vector<std::string> args;  // {it} is the folder or the pipe, {snd} a sound
+    bool pipe;
+};
+
+class CliProcess_NotADocument : public CliProcess,
+                                public ::testing::WithParamInterface<NotADocumentCase> {};
+
+// edit and --update said "Cannot find this file." of a folder or a pipe that is plainly there.
+TEST_P(CliProcess_NotADocument, IsNamedForWhatItIs) {
+    const std::string it = dir_.File("scene.vok");
+    if (GetParam().pipe) {
+        ASSERT_EQ(::mkfifo(it.c_str(), 0600), 0);
+    } else {
+        std::filesystem::create_directory(it);
+    }
+    const std::string snd = SilenceThenTone();
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args)
+        args.push_back(a == "{it}" ? it : a == "{snd}" ? snd : a);
+    const Result r = Run(args);
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find(std::string("scene.vok is a ") +
+                         (GetParam().pipe ? "named pipe" : "folder") + ", not a Vokra document."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Cannot find this file."), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProcess_NotADocument,
+    ::testing::Values(
+        NotADocumentCase{"EditAFolder", {"edit", "{it}", "--set", "3:0.5"}, false},
+        NotADocumentCase{"EditAPipe", {"edit", "{it}", "--set", "3:0.5"}, true},
+        NotADocumentCase{"UpdateAFolder", {"autokey", "{snd}", "--update", "{it}"}, false},
+        NotADocumentCase{"UpdateAPipe", {"autokey", "{snd}", "--update", "{it}"}, true},
+        NotADocumentCase{"ExportAPipe", {"export", "{it}"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra

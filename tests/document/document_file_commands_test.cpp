@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "document/key_export_command.h"
 #include "document/vok_file.h"
 #include "platform/atomic_file.h"
 #include "platform/recent_file_list.h"
@@ -262,14 +263,29 @@ TEST_F(DocumentFile_Save, KilledSaveLeavesNoTemporaryFile) {
     EXPECT_EQ(ReadFile(path), "old");
     EXPECT_EQ(FilesIn(dir_.Path()), 2);
 
-    const std::string leftover = dir_.File(".a.vok.1f2e3d.tmp");
-    WriteFile(leftover, std::string(5000, 'x'));
+    // Old leftovers: only the exact form this program makes, with its marker, is swept; names
+    // of the same shape that another program made are its own business.
+    const std::pair<const char*, bool> leftovers[] = {{".a.vok.vokra-1f2e-3d-7.tmp", true},
+                                                      {".a.vok.vokra-0-0-0.tmp", true},
+                                                      {".a.vok.1-2.tmp", false},
+                                                      {".a.vok.1f2e3d.tmp", false},
+                                                      {".a.vok.vokra-1-2.tmp", false},
+                                                      {".a.vok.vokra-1-2-3-4.tmp", false},
+                                                      {".a.vok.vokra-123456789-1-2.tmp", false},
+                                                      {".a.vok.vokra-1--2.tmp", false},
+                                                      {".a.vok.vokra-A-B-C.tmp", false},
+                                                      {".b.vok.vokra-1-2-3.tmp", false}};
     const timespec old[2] = {{1000, 0}, {1000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), old, 0), 0);
+    for (const auto& [name, ours] : leftovers) {
+        WriteFile(dir_.File(name), std::string(5000, 'x'));
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir_.File(name).c_str(), old, 0), 0);
+    }
     ASSERT_TRUE(BigDoc().OnSaveDocument(path));
-    EXPECT_FALSE(std::filesystem::exists(leftover));
+    for (const auto& [name, ours] : leftovers) {
+        EXPECT_EQ(std::filesystem::exists(dir_.File(name)), !ours) << name;
+    }
     EXPECT_EQ(ReadFile(dir_.File(".a.vok.notours.tmp")), "kept");
-    EXPECT_EQ(FilesIn(dir_.Path()), 2);
+    EXPECT_EQ(FilesIn(dir_.Path()), 10);
 }
 
 TEST_F(DocumentFile_Save, RemembersTheCurrentFolder) {
@@ -516,6 +532,186 @@ TEST_F(RecentFiles, CancelledSavePromptKeepsTheEntry) {
     EXPECT_FALSE(OpenRecentFile(doc, list, 0));
     EXPECT_EQ(list.GetCount(), 1);
 }
+
+// --- Saving or exporting over the document's own recording.
+
+struct OwnSoundCase {
+    const char* name;
+    const char* via;  // "", "link" (a symbolic link to it) or "hard" (a second hard link)
+    // Writes `path` from the document as the user would; the dialog answers what is asked.
+    std::function<bool(CVokraDoc&, const std::string&, ScriptedFileDialogs&)> write;
+};
+
+class DocumentFile_OwnSound : public DocFixture,
+                              public ::testing::WithParamInterface<OwnSoundCase> {};
+
+// Save As once went ahead after the generic "already exists" question and the recording was
+// gone; every way of writing a file from the document now names it as the recording and stops.
+TEST_P(DocumentFile_OwnSound, IsNeverWrittenOver) {
+    CVokraDoc& doc = NewDoc();
+    const std::string sound = MakeSound("take.wav", 1.0);
+    doc.LoadSoundFrom(sound);
+    ASSERT_EQ(doc.GetSoundName(), "take.wav");
+    SetKeys(doc, {{3, 0.5f}});
+    std::string target = sound;
+    if (std::string(GetParam().via) == "link") {
+        target = dir_.File("alias.wav");
+        ASSERT_EQ(::symlink(sound.c_str(), target.c_str()), 0);
+    } else if (std::string(GetParam().via) == "hard") {
+        target = dir_.File("second.wav");
+        ASSERT_EQ(::link(sound.c_str(), target.c_str()), 0);
+    }
+    const std::string bytes = ReadFile(sound);
+    messages_->Expect(target +
+                      "\nis the recording of this document.\n"
+                      "Writing over it would destroy the sound; choose another name.");
+    EXPECT_FALSE(GetParam().write(doc, target, *dialogs_));
+    messages_->VerifyAllShown();
+    EXPECT_EQ(ReadFile(sound), bytes);
+    EXPECT_NE(doc.GetPathName(), target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DocumentFile_OwnSound,
+    ::testing::Values(
+        OwnSoundCase{"SaveAs", "",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs& dialogs) {
+                         dialogs.Answer(path);
+                         return FileSaveAs(doc);
+                     }},
+        OwnSoundCase{"SaveAsThroughALink", "link",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return doc.OnSaveDocument(path);
+                     }},
+        OwnSoundCase{"EnvelopeOverASecondName", "hard",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return doc.WriteEnvelopeTo(path);
+                     }},
+        OwnSoundCase{"KeysAsCsv", "",
+                     [](CVokraDoc& doc, const std::string& path, ScriptedFileDialogs&) {
+                         return ExportKeysTo(doc, KeyFormat::Csv, path, DefaultMouthBands());
+                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Two copies of the program on one document.
+
+struct TwoCopiesCase {
+    const char* name;
+    bool otherSaved;  // the first copy saved its edits after the second opened the file
+    int answer;       // to the question, when asked
+    std::vector<std::pair<int, float>> wantOnDisk;
+};
+
+class DocumentFile_TwoCopies : public DocFixture,
+                               public ::testing::WithParamInterface<TwoCopiesCase> {};
+
+// The second copy's Save once silently reverted the first copy's saved edits; it now asks.
+TEST_P(DocumentFile_TwoCopies, SaveAsksBeforeRevertingTheOthersEdits) {
+    const std::string path = dir_.File("scene.vok");
+    {
+        CVokraDoc& start = NewDoc();
+        SetKeys(start, {{1, 0.1f}});
+        ASSERT_TRUE(start.OnSaveDocument(path));
+    }
+    CVokraDoc mine;
+    mine.OnNewDocument();
+    ASSERT_TRUE(mine.OnOpenDocument(path));
+    if (GetParam().otherSaved) {
+        CVokraDoc& other = NewDoc();
+        ASSERT_TRUE(other.OnOpenDocument(path));
+        SetKeys(other, {{2, 0.2f}, {3, 0.3f}});
+        ASSERT_TRUE(other.OnSaveDocument(path));
+        messages_->Expect(
+            "scene.vok was changed by another program after it was opened or saved here.\n"
+            "Do you want to replace it with this version?\n\n"
+            "Yes: replace it.   No: save this version under another name.   "
+            "Cancel: do not save.",
+            GetParam().answer);
+        if (GetParam().answer == IDNO) dialogs_->Answer(dir_.File("mine.vok"));
+    }
+    SetKeys(mine, {{5, 0.5f}});
+    mine.SetModifiedFlag();
+    EXPECT_EQ(FileSave(mine), GetParam().answer != IDCANCEL);
+    messages_->VerifyAllShown();
+    CVokraDoc& check = NewDoc();
+    ASSERT_TRUE(check.OnOpenDocument(path));
+    EXPECT_EQ(KeysOf(check), GetParam().wantOnDisk);
+    // Once saved, the next Save is the document's own again: no question.
+    if (GetParam().answer != IDCANCEL) EXPECT_TRUE(FileSave(mine));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DocumentFile_TwoCopies,
+    ::testing::Values(TwoCopiesCase{"NobodyElseSaved", false, IDYES, {{1, 0.1f}, {5, 0.5f}}},
+                      TwoCopiesCase{"Replace", true, IDYES, {{1, 0.1f}, {5, 0.5f}}},
+                      TwoCopiesCase{
+                          "SaveAsAnotherName", true, IDNO, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}},
+                      TwoCopiesCase{"Cancel", true, IDCANCEL, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- A save in place of a hard-linked file, stopped between its writes.
+
+struct InterruptedCase {
+    const char* name;
+    bool reopen;  // the next run opens the document (else it saves over it)
+};
+
+class DocumentFile_InterruptedInPlace : public DocFixture,
+                                        public ::testing::WithParamInterface<InterruptedCase> {};
+
+// Killed between writing the new bytes and cutting the file to size, such a save once left the
+// old content's tail after the new one. The old bytes are now kept beside the file until the new
+// ones are all in place, and the next run goes back to them.
+TEST_P(DocumentFile_InterruptedInPlace, NextRunGoesBackToAWholeFile) {
+    const std::string path = dir_.File("a.vok");
+    const std::string other = dir_.File("b.vok");
+    CVokraDoc& first = NewDoc();
+    SetKeys(first, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}, {4, 0.4f}});
+    ASSERT_TRUE(first.OnSaveDocument(path));
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    // A save in place that completes leaves no copy behind and both names see it.
+    SetKeys(first, {{5, 0.5f}});
+    ASSERT_TRUE(first.OnSaveDocument(path));
+    EXPECT_FALSE(std::filesystem::exists(KeepPath(path)));
+    EXPECT_EQ(FilesIn(dir_.Path()), 2);
+    const std::string old = ReadFile(path);
+    ASSERT_EQ(ReadFile(other), old);
+
+    // What the killed save leaves: the kept copy, and new bytes over the head of the old ones.
+    WriteFile(KeepPath(path), old);
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "new head", 8, 0), 8);
+    ::close(fd);
+
+    if (GetParam().reopen) {
+        messages_->Expect(path +
+                          "\nwas being saved when the program stopped. The version from before "
+                          "that save has been put back.");
+        CVokraDoc& next = NewDoc();
+        ASSERT_TRUE(next.OnOpenDocument(path));
+        messages_->VerifyAllShown();
+        EXPECT_EQ(KeysOf(next).size(), 5u);
+        EXPECT_EQ(ReadFile(path), old);
+    } else {
+        CVokraDoc& next = NewDoc();
+        SetKeys(next, {{9, 0.9f}});
+        ASSERT_TRUE(next.OnSaveDocument(path));
+        CVokraDoc& check = NewDoc();
+        ASSERT_TRUE(check.OnOpenDocument(other));
+        EXPECT_EQ(KeysOf(check), (std::vector<std::pair<int, float>>{{9, 0.9f}}));
+    }
+    EXPECT_EQ(ReadFile(other), ReadFile(path));
+    EXPECT_FALSE(std::filesystem::exists(KeepPath(path)));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(NextRun, DocumentFile_InterruptedInPlace,
+                         ::testing::Values(InterruptedCase{"Opens", true},
+                                           InterruptedCase{"SavesAgain", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra::test

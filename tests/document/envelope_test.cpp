@@ -150,6 +150,23 @@ TEST_F(Envelope_Command, WritingAgainReplacesTheFile) {
     EXPECT_EQ(ReadFile(dir_.File("a.env")), "LWEN\r\n1\r\n1\r\n1\r\n0.500\r\n1 1 0 0 0\r\n");
 }
 
+// Writing the envelope again where the document already says it goes changed nothing in the
+// document, yet marked it modified (a save prompt for nothing); a new place is a change.
+TEST_F(Envelope_Command, OnlyANewPlaceMarksTheDocumentModified) {
+    CVokraDoc& doc = NewDoc();
+    SetKeys(doc, {{1, 0.5f}});
+    ASSERT_TRUE(doc.WriteEnvelopeTo(dir_.File("a.env")));
+    ASSERT_TRUE(doc.OnSaveDocument(dir_.File("d.vok")));
+    const std::pair<std::string, bool> writes[] = {
+        {dir_.File("a.env"), false}, {dir_.Path() + "/./a.env", false}, {dir_.File("b.env"), true}};
+    for (const auto& [path, modifies] : writes) {
+        doc.SetModifiedFlag(false);
+        ASSERT_TRUE(doc.WriteEnvelopeTo(path));
+        EXPECT_EQ(doc.IsModified(), modifies) << path;
+    }
+    EXPECT_EQ(doc.GetEnvName(), "b.env");
+}
+
 struct UnwritableCase {
     const char* name;
     const char* path;  // inside the test folder

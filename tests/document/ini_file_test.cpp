@@ -291,5 +291,46 @@ TEST(IniFile_Cache, SeesEveryChangeToTheFile) {
     EXPECT_EQ(ini.GetInt("S", "K", 0), 0);
 }
 
+// --- A settings file that is a symbolic link to a file not made yet (a dotfiles set-up).
+
+struct DanglingCase {
+    const char* name;
+    const char* target;  // where the link points, relative to the test folder
+    bool saved;          // the write goes through and the link's target holds it
+};
+
+class IniFile_DanglingLink : public ::testing::TestWithParam<DanglingCase> {};
+
+// Each write once looped for good between "not there" and "already there"; now it makes the
+// link's target, or, when that cannot be made, says so once and the program runs on.
+TEST_P(IniFile_DanglingLink, WritesThroughOrSaysOnceAndGoesOn) {
+    TempDir dir;
+    const std::string link = dir.File("vokra.INI");
+    const std::string target = dir.File(GetParam().target);
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    IniFile ini(link);
+    test::ScriptedMessages messages;
+    messages.AllowAny();
+    EXPECT_EQ(ini.WriteInt("SETTINGS", "SECONDS", 4), GetParam().saved);
+    EXPECT_EQ(ini.WriteInt("SETTINGS", "FPS_TYPE", 2), GetParam().saved);
+    EXPECT_EQ(ini.GetInt("SETTINGS", "SECONDS", 0), GetParam().saved ? 4 : 0);
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    if (GetParam().saved) {
+        EXPECT_EQ(IniFile(target).GetInt("SETTINGS", "FPS_TYPE", 0), 2);
+        EXPECT_TRUE(messages.Shown().empty());
+    } else {
+        EXPECT_EQ(messages.Shown().size(), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, IniFile_DanglingLink,
+                         ::testing::Values(DanglingCase{"TargetNotMadeYet", "real.INI", true},
+                                           DanglingCase{"IntoMissingFolder", "gone/real.INI",
+                                                        false},
+                                           DanglingCase{"LinkToItself", "vokra.INI", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra

@@ -141,12 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "99999999999 0.5",
                      {},
                      "Line 1 of the clipboard does not start with a frame number (0 or more)."},
-        // Its clip would span one frame more than a frame number holds.
-        ClipTextCase{"LastPossibleFrame",
-                     "2147483647 1",
-                     {},
-                     "Line 1 of the clipboard has a frame past the last one a paste can reach "
-                     "(2,147,483,646)."},
+        // Its clip spans one frame more than a frame number holds: it pastes at frame 0 only.
+        ClipTextCase{"LastPossibleFrame", "2147483647 1", {{2147483647, 1.f}}, nullptr},
         ClipTextCase{
             "DecimalComma",
             "1 0,5",
@@ -219,6 +215,52 @@ TEST_F(KeyPaste, PastTheLastPossibleFrameIsRefused) {
     EXPECT_FALSE(doc.PasteKeys(clip));
     EXPECT_EQ(KeysOf(doc), (Keys{{2'147'483'000, .5f}}));
 }
+
+// A key on the last possible frame, copied or cut with the frames around it, once gave a clip that
+// could not be pasted back ("damaged", or a frame "past the last one a paste can reach").
+struct LastFrameCase {
+    const char* name;
+    double anchor;  // the selection copied, then pasted back at its start
+    bool cut;
+    bool asText;  // through the plain-text form (another program's clipboard)
+};
+
+class KeyPaste_LastFrame : public KeyPaste, public ::testing::WithParamInterface<LastFrameCase> {};
+
+TEST_P(KeyPaste_LastFrame, CopyAndPasteBackAreSymmetric) {
+    const LastFrameCase& c = GetParam();
+    CVokraDoc& doc = NewDoc();
+    KeyClip one;
+    one.span = 1;
+    one.keys = {Keyframe(0, .7f)};
+    SetKeys(doc, {{0, .2f}, {5, .3f}});
+    Select(doc, 2'147'483'646.5, 2'147'483'646.5);
+    ASSERT_TRUE(doc.PasteKeys(one));  // the key on frame 2,147,483,647
+    const Keys before = KeysOf(doc);
+    Select(doc, c.anchor, doc.GetTimeRange().GetExtentMax());
+    const KeyClip copied = doc.CopySelection();
+    const KeyClipReadResult read =
+        c.asText ? ReadKeyClipText(KeyClipText(copied)) : ReadKeyClipData(KeyClipData(copied));
+    ASSERT_TRUE(read.ok) << read.error;
+    if (c.cut) {
+        doc.CutSelection();
+        ASSERT_LT(doc.GetKeys().GetCount(), static_cast<std::int32_t>(before.size()));
+    }
+    Select(doc, c.anchor, c.anchor);
+    ASSERT_TRUE(doc.PasteKeys(read.clip));
+    messages_->VerifyAllShown();
+    EXPECT_EQ(KeysOf(doc), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeyPaste_LastFrame,
+    ::testing::Values(LastFrameCase{"AllFramesCopied", -0.5, false, false},
+                      LastFrameCase{"AllFramesCut", -0.5, true, false},
+                      LastFrameCase{"AllFramesAsText", -0.5, true, true},
+                      LastFrameCase{"FromAKeyBefore", 4.5, true, false},
+                      LastFrameCase{"TheLastFrameAlone", 2'147'483'646.5, true, false},
+                      LastFrameCase{"TheLastFrameAloneAsText", 2'147'483'646.5, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A document with one key far out: Insert over Select All would make two thousand million keys.
 TEST_F(KeyPaste, InsertOverAFarKeyIsRefusedNamingTheCount) {

@@ -191,6 +191,16 @@ std::string Bytes(const std::string& path, const std::string& bytes) {
     return path;
 }
 
+// A mono 16-bit WAVE file whose data chunk declares `declared` bytes, with 200 behind it.
+std::string LyingWav(std::uint32_t declared) {
+    test::WavFormat mono;
+    mono.sampleRate = 8000;
+    return test::WavBuilder()
+        .Fmt(mono)
+        .ChunkDeclared("data", declared, std::string(200, '\1'))
+        .Build();
+}
+
 std::string Sound(const std::string& path, int format, int rate, int channels, double seconds) {
     test::WriteSoundFile(path, format, rate, channels, static_cast<std::int64_t>(seconds * rate),
                          test::Tone(300, rate));
@@ -214,7 +224,16 @@ INSTANTIATE_TEST_SUITE_P(
                         [](const std::string& p) {
                             return Sound(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 0.1);
                         },
-                        "Wavefile format is not supported by this program."},
+                        // Neither takes it: the loader's reason, then the converter's.
+                        "Wavefile format is not supported by this program.\n"
+                        "sound data is too short."},
+        // Headers that lie about their data: the loader's exact reason is no longer hidden.
+        KeptMessageCase{"DataEndsBeforeTheHeaderSays",
+                        [](const std::string& p) { return Bytes(p, LyingWav(20000)); },
+                        "Failed reading the sound data.\nsound data is too short."},
+        KeptMessageCase{"HeaderPastTheLimit",
+                        [](const std::string& p) { return Bytes(p, LyingWav(0x7ffffff0u)); },
+                        "sound data is too big.\nsound data is too short."},
         KeptMessageCase{"TooLong",
                         [](const std::string& p) {
                             return Sound(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, 501);

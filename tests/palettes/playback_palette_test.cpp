@@ -614,6 +614,35 @@ INSTANTIATE_TEST_SUITE_P(Table, PlaybackPalette_BadValues,
                                                    "Please Enter a size between 0 and 150", "50"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A refused value left by a click on a command (the edit loses the focus, then the command checks
+// the pending edits) was said twice: once by the command, once more after the focus change.
+class PlaybackPalette_RefusedOnce : public PlaybackPaletteTest,
+                                   public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(PlaybackPalette_RefusedOnce, ByTheCommandThatFoundIt) {
+    const BadCase& c = GetParam();
+    ASSERT_TRUE(Activate());
+    d_.SetKey(4, 0.5f);
+    d_.SelectFrames(3, 8);
+    Show();
+    Type(Edit(c.edit), c.text);
+    Leave();  // the click on the command takes the focus
+    messages_.Expect(c.prompt);
+    EXPECT_FALSE(palette_.CommitPendingEdits());
+    QApplication::processEvents();  // an unexpected second box fails here
+    messages_.VerifyAllShown();
+    EXPECT_EQ(Edit(c.edit)->text(), c.restored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlaybackPalette_RefusedOnce,
+                         ::testing::Values(BadCase{"End", "end", "51",
+                                                   "Please Enter a size between 0 and 50", "8"},
+                                           BadCase{"Start", "start", "51",
+                                                   "Please Enter a size between 0 and 50", "3"},
+                                           BadCase{"Open", "open", "151",
+                                                   "Please Enter a size between 0 and 150", "50"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PlaybackPaletteTest, RefusedStartNeverReachesTheSelectionThroughEnd) {
     ASSERT_TRUE(Activate());
     d_.SelectFrames(10, 19);

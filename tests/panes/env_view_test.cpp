@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -256,11 +258,14 @@ TEST_P(EnvView_Cache, RebuildsOnlyWhenItsKeyChanges) {
     EXPECT_EQ(env->KeyPictureBuilds() - before, GetParam().rebuilds ? 1 : 0);
 
     const QImage cached = env->BackBuffer().copy();
+    // Taken first: the new window takes the focus, which ends a drag in the first one.
+    const bool dragging = env->IsKeyDragging();
+    const double offset = env->KeyDragOffset();
     auto fresh = std::make_unique<TestEnvView>(doc_.get());
     fresh->resize(env->size());
     fresh->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(fresh.get()));
-    if (env->IsKeyDragging()) fresh->SetDrag(env->KeyDragOffset());
+    if (dragging) fresh->SetDrag(offset);
     fresh->PaintPane();
     EXPECT_EQ(cached, fresh->BackBuffer());
 }
@@ -607,6 +612,86 @@ TEST_F(EnvView_Keys, EveryHintIsForwardedToThePalettesOnce) {
     EXPECT_EQ(palette.hints, (std::vector<int>{57, 55, 0}));
     doc_->SetPlaybackPalette(nullptr);
 }
+
+// --- A drag something else interrupts.
+
+struct InterruptCase {
+    const char* name;
+    // What happens between the press on frame 3's key (dragged up to the cap) and the release.
+    std::function<void(TestEnvView* env, QPoint at)> interrupt;
+    std::vector<float> want;  // openings of frames 3, 4 and 6 afterwards
+    bool written;             // the release wrote the drag as hand-made keys
+};
+
+class EnvView_Interrupted : public EnvView_Mouse,
+                            public ::testing::WithParamInterface<InterruptCase> {};
+
+// A dialog (Ctrl+N's question, the Open dialog) once took the release and left the drag alive:
+// the keys stayed drawn raised, and the next Shift+click wrote the stale offset onto every key
+// of the wider selection. A selection widened mid-drag took keys past 150 %.
+TEST_P(EnvView_Interrupted, EndsCancelledOrWithinTheCap) {
+    SetKeys({{3, 0.4f}, {4, 1.2f}, {6, 0.5f}});
+    Select(2.5, 3.5);
+    const QPoint start = At(3, 0.4);
+    Press(env_, start);
+    Move(env_, start + QPoint(0, -200));
+    ASSERT_NEAR(env_->KeyDragOffset(), 1.1, 1e-6);
+    GetParam().interrupt(env_, start + QPoint(0, -200));
+    Release(env_, start + QPoint(0, -200));
+    EXPECT_FALSE(env_->IsKeyDragging());
+    EXPECT_FLOAT_EQ(OpeningAt(3), GetParam().want[0]);
+    EXPECT_FLOAT_EQ(OpeningAt(4), GetParam().want[1]);
+    EXPECT_FLOAT_EQ(OpeningAt(6), GetParam().want[2]);
+    for (int i = 0; i < doc_->GetKeys().GetCount(); ++i) {
+        EXPECT_LE(doc_->GetKeys().GetAt(i)->GetOpening(), 1.5f);
+        EXPECT_EQ(doc_->GetKeys().GetAt(i)->IsHandMade(), GetParam().written);
+    }
+    EXPECT_EQ(doc_->IsModified(), GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EnvView_Interrupted,
+    ::testing::Values(
+        // What a modal question or file dialog does to the pane: takes its focus.
+        InterruptCase{"DialogTakesTheFocus",
+                      [](TestEnvView* env, QPoint) {
+                          QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+                          QApplication::sendEvent(env, &out);
+                      },
+                      {0.4f, 1.2f, 0.5f},
+                      false},
+        InterruptCase{"MenuOpens",
+                      [](TestEnvView* env, QPoint) {
+                          QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
+                          QApplication::sendEvent(env, &out);
+                      },
+                      {0.4f, 1.2f, 0.5f},
+                      false},
+        // The release went to the dialog; the pane next sees the pointer move with no button.
+        InterruptCase{"ButtonCameUpElsewhere",
+                      [](TestEnvView* env, QPoint at) {
+                          QMouseEvent move(QEvent::MouseMove, at, env->mapToGlobal(at),
+                                           Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                          QApplication::sendEvent(env, &move);
+                      },
+                      {0.4f, 1.2f, 0.5f},
+                      false},
+        // ... or the next press: a Shift+click widening the selection over frames 3 to 6.
+        InterruptCase{"NextShiftClick",
+                      [](TestEnvView* env, QPoint at) {
+                          const Point p = env->GetMapping().WorldToPixelPoint(6.4, 0.0);
+                          QTest::mousePress(env, Qt::LeftButton, Qt::ShiftModifier,
+                                            QPoint(p.x, at.y()));
+                      },
+                      {0.4f, 1.2f, 0.5f},
+                      false},
+        // Shift+End during the drag takes in keys nearer the top: the offset shrinks to fit them.
+        InterruptCase{
+            "SelectionWidened",
+            [](TestEnvView* env, QPoint) { QTest::keyClick(env, Qt::Key_End, Qt::ShiftModifier); },
+            {0.7f, 1.5f, 0.8f},
+            true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra::test

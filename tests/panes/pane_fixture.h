@@ -39,6 +39,7 @@ public:
     void SetDrag(double offset) {
         keyDragging = 1;
         keyDragOffset = offset;
+        boundsSelection_ = {GetTimelineState().SelectionStart(), GetTimelineState().SelectionEnd()};
     }
     // Keys per pixel column from which columns are drawn once (a huge value: every key drawn).
     void SetDenseThreshold(double keysPerColumn) { denseKeysPerColumn = keysPerColumn; }
