@@ -48,6 +48,10 @@ struct CliOptions {
     std::optional<ShapeFormat> shapeFormat;     // --format of shapes; tsv when not given
     std::optional<MouthShapeNames> shapeNames;  // shapes --mouths, export --shape-names
 
+    // shapes and autokey --shapes: the script of the line and its espeak-ng language
+    std::string textPath;  // --text FILE
+    std::string language;  // --language NAME
+
     // edit
     std::vector<std::pair<std::int32_t, float>> setKeys;               // --set FRAME:OPENING
     std::vector<std::pair<std::int32_t, std::int32_t>> releaseRanges;  // --release FIRST-LAST

@@ -98,8 +98,13 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     load.vokPath.clear();  // a recording the loader refuses is converted in memory
     if (!LoadAnySound(doc, load, err)) return kCliFileError;
 
-    const std::vector<MouthShape> per10ms =
-        GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    std::vector<MouthShape> per10ms;
+    if (!o.textPath.empty()) {
+        if (const int refused = ShapesFromScript(o, per10ms, err)) return refused;
+    } else {
+        per10ms =
+            GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    }
     ShapeExportInfo info;
     info.soundPath = o.input;
     info.sampleRate = g_sound.GetSampleRate();
@@ -166,7 +171,11 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
     const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
                                               last, settings, o.replaceHandEdits, doc.GetKeys());
     if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
-    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, err)) {
+    if (o.guessShapes && !o.textPath.empty()) {
+        const int refused =
+            GuessDocumentShapesFromScript(doc, first, last, o.replaceHandEdits, o, err);
+        if (refused) return refused;
+    } else if (o.guessShapes && !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, err)) {
         return kCliFileError;
     }
 

@@ -81,7 +81,8 @@ bool ClearSelectionShapes(CVokraDoc& doc) {
     return ReplaceShapes(doc, "Clear Shapes", first, last, {});
 }
 
-GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
+GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
+                                 const ShapeSource& source, bool allWithoutSelection) {
     GuessOutcome outcome;
     if (!g_sound.IsLoaded()) {
         outcome.ok = false;
@@ -92,7 +93,7 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
     std::int32_t first, last;
     if (!SelectedRange(doc, first, last)) {
         // Like AutoKey: without a selection, from the frame after the cursor to the end.
-        first = std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
+        first = allWithoutSelection ? 0 : std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
         last = FrameOf(ts.GetExtentMax());
     }
     last = std::min(last, LastSoundFrame(g_sound, doc.GetFrameRate()));
@@ -104,8 +105,8 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
         return outcome;
     }
 
-    const std::vector<MouthShape> per10ms =
-        GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    const std::vector<MouthShape> per10ms = source();
+    if (per10ms.empty()) return outcome;  // the source had nothing to say (and said why)
     const std::vector<MouthShape> guessed =
         ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
 
@@ -133,8 +134,14 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
             }
         }
     }
-    ReplaceShapes(doc, "Guess Shapes", first, last, run);
+    ReplaceShapes(doc, name, first, last, run);
     return outcome;
+}
+
+GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits) {
+    return FillSelectionShapes(doc, replaceHandEdits, "Guess Shapes", [] {
+        return GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate());
+    });
 }
 
 std::string GuessStatusText(const GuessOutcome& outcome) {

@@ -3,7 +3,9 @@
 // step of the undo history (through the document's key edits); a command that would change
 // nothing records nothing and leaves the document unmodified.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "shapes/mouth_shape.h"
 
@@ -26,6 +28,11 @@ struct GuessOutcome {
 // the cursor to the end, as AutoKey does). Hand-set shapes stay unless `replaceHandEdits`. Frames
 // past the end of the sound get no shape.
 GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits);
+// The same with the 10 ms shapes from `source` (asked only when there are frames to fill), as
+// one edit named `name`; with `allWithoutSelection`, no selection means every frame.
+using ShapeSource = std::function<std::vector<MouthShape>()>;
+GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
+                                 const ShapeSource& source, bool allWithoutSelection = false);
 // A line for the status bar after a guess: "Guessed 120 frames; kept 3 hand-set shapes."
 std::string GuessStatusText(const GuessOutcome& outcome);
 

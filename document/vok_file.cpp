@@ -37,13 +37,14 @@ void VokFile::Write(const CVokraDoc& doc, Archive& ar) {
     ar.WriteString(doc.soundName);
     ar.WriteString(doc.envDir);
     ar.WriteString(doc.envName);
-    const std::string section = WriteVokSection(keys, doc.shapes);
+    const std::string section = WriteVokSection(keys, doc.shapes, doc.script);
     if (!section.empty()) ar.WriteBytes(section.data(), section.size());
 }
 
 void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     if (doc.keys.GetCount() > 0) doc.keys.RemoveAll();
     doc.shapes.RemoveAll();
+    doc.script = {};
 
     std::string header;
     if (!ar.ReadString(header)) return;
@@ -106,6 +107,7 @@ void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     if (!extras.present) return;
     doc.shapes.ReplaceRange(0, INT_MAX, extras.shapes);
     ApplyHandRuns(extras.hand, doc.keys);
+    doc.script = std::move(extras.script);
     if (extras.damaged) AfxMessageBox(std::string(kDamagedSection));
 }
 

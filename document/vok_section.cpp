@@ -84,7 +84,8 @@ bool ReadHand(std::string_view p, std::vector<std::pair<std::int32_t, std::int32
 
 }  // namespace
 
-std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes) {
+std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes,
+                            const DocumentScript& script) {
     std::string shapeRuns;
     const std::vector<ShapeEntry>& entries = shapes.Entries();
     for (std::size_t i = 0; i < entries.size();) {
@@ -116,10 +117,11 @@ std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes) 
                                                     keys.GetAt(i)->GetFrame() + 1));
         i = j;
     }
-    if (shapeRuns.empty() && handRuns.empty()) return {};
+    if (shapeRuns.empty() && handRuns.empty() && script.IsEmpty()) return {};
     std::string out(kVokSectionMark);
     if (!shapeRuns.empty()) PutRecord(out, kShapesTag, shapeRuns);
     if (!handRuns.empty()) PutRecord(out, kHandTag, handRuns);
+    if (!script.IsEmpty()) PutRecord(out, kScriptTag, WriteScriptRecord(script));
     return out;
 }
 
@@ -129,6 +131,7 @@ VokSectionContent ReadVokSection(std::string_view bytes) {
     c.present = true;
     bool haveShapes = false;
     bool haveHand = false;
+    bool haveScript = false;
     std::size_t at = kVokSectionMark.size();
     while (at < bytes.size()) {
         if (bytes.size() - at < 8) {
@@ -145,7 +148,8 @@ VokSectionContent ReadVokSection(std::string_view bytes) {
         const std::string_view payload = bytes.substr(at, length);
         at += length;
         // A second record of a kind is not something this program writes.
-        if ((tag == kShapesTag && haveShapes) || (tag == kHandTag && haveHand)) {
+        if ((tag == kShapesTag && haveShapes) || (tag == kHandTag && haveHand) ||
+            (tag == kScriptTag && haveScript)) {
             c.damaged = true;
         } else if (tag == kShapesTag) {
             haveShapes = true;
@@ -153,6 +157,9 @@ VokSectionContent ReadVokSection(std::string_view bytes) {
                 c.shapes.clear();
                 c.damaged = true;
             }
+        } else if (tag == kScriptTag) {
+            haveScript = true;
+            c.damaged |= !ReadScriptRecord(payload, c.script);
         } else if (tag == kHandTag) {
             haveHand = true;
             if (!ReadHand(payload, c.hand)) {

@@ -7,6 +7,7 @@
 //           shape 0-8 (byte), set by hand 0/1 (byte); ascending and not overlapping.
 //   "HAND"  the hand-made keys as runs of 8 bytes: first frame, frame count (int32 each); every
 //           key on those frames is hand-made; ascending and not overlapping.
+//   "SCRP"  the script of the line (script_record.h).
 // A document without shapes and hand-made keys has no section, so its file is byte for byte what
 // it always was.
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/script_record.h"
 #include "document/shape_track.h"
 
 namespace vokra {
@@ -28,13 +30,15 @@ constexpr std::string_view kVokSectionMark = "VKX1";
 constexpr std::int64_t kMaxSectionShapeFrames = 1'000'000;
 
 // The section's bytes for these keys and shapes; empty when there is nothing to keep.
-std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes);
+std::string WriteVokSection(const KeyframeList& keys, const ShapeTrack& shapes,
+                            const DocumentScript& script = {});
 
 struct VokSectionContent {
     bool present = false;  // the bytes start with the section's mark
     bool damaged = false;  // something in it was refused; the records refused are left out
     std::vector<ShapeEntry> shapes;                           // ascending frames
     std::vector<std::pair<std::int32_t, std::int32_t>> hand;  // (first frame, count) runs
+    DocumentScript script;
 };
 // Reads the bytes after the last string. Bytes that do not start with the mark are not a section
 // (an older program never wrote any) and are ignored as they always were.

@@ -122,6 +122,7 @@ void CVokraDoc::DeleteContents() {
 
     keys.RemoveAll();
     shapes.RemoveAll();
+    script = {};
     g_sound.Unload();
     g_maxAmplitude = 1.0;
 
@@ -140,7 +141,13 @@ bool CVokraDoc::OnNewDocument() {
 }
 
 CVokraDoc::StoredFields CVokraDoc::StoredFieldsNow() const {
-    return {frameRate, fpsPreset, customFps, soundDir, soundName, envDir, envName};
+    return {frameRate, fpsPreset, customFps, soundDir, soundName, envDir, envName, script};
+}
+
+void CVokraDoc::SetScript(const DocumentScript& newScript) {
+    if (newScript == script) return;
+    script = newScript;
+    SetModifiedFlag(true);
 }
 
 void CVokraDoc::RememberSavedFields() {

@@ -9,6 +9,7 @@
 #include "document/key_clip.h"
 #include "document/key_edit.h"
 #include "document/keyframe_list.h"
+#include "document/script_record.h"
 #include "document/shape_track.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
@@ -60,6 +61,10 @@ public:
     std::int32_t GetFpsPreset() const { return fpsPreset; }
     double GetCustomFps() const { return customFps; }
     std::int32_t GetContentGeneration() const { return contentGeneration; }
+    // The script of the line, remembered for Guess Shapes from Script; changing it modifies the
+    // document.
+    const DocumentScript& GetScript() const { return script; }
+    void SetScript(const DocumentScript& newScript);
     const std::string& GetSoundName() const { return soundName; }
     const std::string& GetSoundDir() const { return soundDir; }
     const std::string& GetEnvName() const { return envName; }
@@ -152,6 +157,7 @@ private:
         std::int32_t fpsPreset = 0;
         double customFps = 0.0;
         std::string soundDir, soundName, envDir, envName;
+        DocumentScript script;
         bool operator==(const StoredFields&) const = default;
     };
     StoredFields StoredFieldsNow() const;
@@ -173,6 +179,7 @@ private:
     TimelineState timeState;
     KeyframeList keys;
     ShapeTrack shapes;
+    DocumentScript script;
     PlaybackPaletteLink* playbackPalette = nullptr;
     AutoKeyPaletteLink* autoKeyPalette = nullptr;
     std::string soundName;

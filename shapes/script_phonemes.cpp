@@ -43,6 +43,20 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// Whether espeak-ng has a voice for `language` (a language code any voice lists, or a voice's
+// name), a variant after '+' aside. Called under the lock.
+bool KnownLanguage(const std::string& language) {
+    const std::string base = Lower(language.substr(0, language.find('+')));
+    if (base.empty()) return false;
+    for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
+        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
+            if (Lower(l + 1) == base) return true;
+        }
+        if ((*v)->name && Lower((*v)->name) == base) return true;
+    }
+    return false;
+}
+
 // What one synthesis collects, reached from the library's callback (set under the lock).
 struct Reading {
     ScriptPhonemes* out = nullptr;
@@ -132,14 +146,7 @@ ScriptPhonemes PhonemesOfScript(std::string_view text, const std::string& langua
         out.error = kNotStarted;
         return out;
     }
-    const std::string base = language.substr(0, language.find('+'));
-    bool known = false;
-    for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v && !known; ++v) {
-        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
-            if (Lower(l + 1) == Lower(base)) known = true;
-        }
-        if ((*v)->name && Lower((*v)->name) == Lower(base)) known = true;
-    }
+    const bool known = KnownLanguage(language);
     if (!known || espeak_SetVoiceByName(language.c_str()) != EE_OK) {
         out.error = "espeak-ng has no language '" + language + "'.";
         return out;
@@ -189,15 +196,25 @@ std::vector<ScriptLanguage> ScriptLanguages() {
     std::lock_guard<std::mutex> hold(Lock());
     static std::vector<ScriptLanguage> languages;
     if (!languages.empty() || !Started()) return languages;
+    // Every language any voice is for, named after the voice that speaks it best (the lowest
+    // priority number).
+    std::vector<int> priorities;
     for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
-        const char* l = (*v)->languages;
-        if (!l || !*l || !l[1]) continue;
-        // The first language is the one the voice is for; the others are related ones.
-        ScriptLanguage language{Lower(l + 1), (*v)->name ? (*v)->name : ""};
-        const bool seen =
-            std::any_of(languages.begin(), languages.end(),
-                        [&](const ScriptLanguage& x) { return x.code == language.code; });
-        if (!seen) languages.push_back(std::move(language));
+        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
+            const int priority = static_cast<unsigned char>(*l);
+            ScriptLanguage language{Lower(l + 1), (*v)->name ? (*v)->name : ""};
+            if (language.code.empty()) continue;
+            const auto at =
+                std::find_if(languages.begin(), languages.end(),
+                             [&](const ScriptLanguage& x) { return x.code == language.code; });
+            if (at == languages.end()) {
+                languages.push_back(std::move(language));
+                priorities.push_back(priority);
+            } else if (priority < priorities[static_cast<std::size_t>(at - languages.begin())]) {
+                priorities[static_cast<std::size_t>(at - languages.begin())] = priority;
+                at->name = language.name;
+            }
+        }
     }
     std::sort(languages.begin(), languages.end(),
               [](const ScriptLanguage& a, const ScriptLanguage& b) { return a.code < b.code; });
@@ -205,11 +222,8 @@ std::vector<ScriptLanguage> ScriptLanguages() {
 }
 
 bool IsScriptLanguage(const std::string& code) {
-    const std::string wanted = Lower(code.substr(0, code.find('+')));
-    for (const ScriptLanguage& l : ScriptLanguages()) {
-        if (l.code == wanted) return true;
-    }
-    return false;
+    std::lock_guard<std::mutex> hold(Lock());
+    return Started() && KnownLanguage(code);
 }
 
 std::string ScriptTextProblem(std::string_view bytes) {

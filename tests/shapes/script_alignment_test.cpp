@@ -280,6 +280,8 @@ TEST(ScriptAlignment_BadInput, UnknownLanguageIsAnError) {
     }
     EXPECT_FALSE(IsScriptLanguage("xx-nowhere"));
     EXPECT_TRUE(IsScriptLanguage("de"));
+    EXPECT_TRUE(IsScriptLanguage("en"));
+    EXPECT_TRUE(IsScriptLanguage("FR"));
     EXPECT_TRUE(IsScriptLanguage("en-us+f2"));
 }
 

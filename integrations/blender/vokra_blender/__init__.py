@@ -10,6 +10,7 @@ bl_info = {
     "description": "Import Vokra's lip-sync keys and mouth shapes, or key a sound strip with "
                    "vokra-cli",
     "category": "Import-Export",
+    "license": "GPL-3.0-or-later",
 }
 
 import bpy
