@@ -58,7 +58,7 @@ ScriptDlg::ScriptDlg(const DocumentScript& script, QWidget* parent) : QDialog(pa
     languageLabel->setBuddy(language_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Guess Shapes"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Guess Shapes"));
     connect(buttons, &QDialogButtonBox::accepted, this, &ScriptDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ScriptDlg::reject);
 

@@ -37,7 +37,7 @@ QMenu* ShapeMenu::CreateMenu(QWidget* parent) {
     guess_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     guess_->setStatusTip(
         QStringLiteral("Guess the mouth shape of each selected frame from the sound"));
-    guessScript_ = menu->addAction(QStringLiteral("Guess Shapes from S&cript..."), this,
+    guessScript_ = menu->addAction(QStringLiteral("Guess Shapes from Scrip&t..."), this,
                                    &ShapeMenu::GuessShapesFromScript);
     guessScript_->setStatusTip(
         QStringLiteral("Place the mouths of the line's script on the voice, in any language"));
