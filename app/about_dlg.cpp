@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/icons.h"
+#include "platform/licence.h"
 #include "platform/qt/dialog_units.h"
 
 namespace vokra {
@@ -25,6 +26,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         new QLabel(QStringLiteral("Questions and reports: the Vokra project's issue tracker.\n"
                                   "The manual: Help > Help Topics."),
                    this);
+    auto* licence = new QLabel(QStringLiteral("%1. Free software under the GNU General Public "
+                                              "License,\nversion 3 or later "
+                                              "(GPL-3.0-or-later), with NO WARRANTY.")
+                                   .arg(QString::fromLatin1(kCopyrightLine)),
+                               this);
+    licence->setObjectName(QStringLiteral("aboutLicence"));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -32,10 +39,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(du.X(11), du.Y(11), du.X(11), du.Y(7));
     grid->setHorizontalSpacing(du.X(11));
-    grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
     grid->addWidget(version, 0, 1);
     grid->addWidget(maker, 1, 1);
     grid->addWidget(contact, 2, 1);
+    grid->addWidget(licence, 3, 1);
     grid->addWidget(ok, 0, 2, Qt::AlignTop);
     ok->setFixedSize(du.X(32), du.Y(14));
     setFixedSize(sizeHint());

@@ -5,13 +5,15 @@
 
 #include "app/icons.h"
 #include "app/vokra_app.h"
+#include "platform/licence.h"
 
 int main(int argc, char** argv) {
     // Answered before any window system is needed, so they work on a bare terminal too.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Vokra %s\n", VOKRA_VERSION);
+            std::printf("Vokra %s\n%s\n%s", VOKRA_VERSION, vokra::kCopyrightLine,
+                        vokra::kLicenceLines);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

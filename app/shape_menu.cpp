@@ -1,18 +1,22 @@
 #include "app/shape_menu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
 
+#include "app/script_dlg.h"
 #include "app/shape_settings_dlg.h"
 #include "app/window_state.h"
+#include "document/script_commands.h"
 #include "document/shape_commands.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "panes/qt/shape_lane.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
+#include "sound/sound_data.h"
 
 namespace vokra {
 namespace {
@@ -39,6 +43,10 @@ QMenu* ShapeMenu::CreateMenu(QWidget* parent) {
     guess_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     guess_->setStatusTip(
         QStringLiteral("Guess the mouth shape of each selected frame from the sound"));
+    guessScript_ = menu->addAction(QStringLiteral("Guess Shapes from Scrip&t..."), this,
+                                   &ShapeMenu::GuessShapesFromScript);
+    guessScript_->setStatusTip(
+        QStringLiteral("Place the mouths of the line's script on the voice, in any language"));
     replaceHand_ = menu->addAction(QStringLiteral("&Replace Hand Edits"));
     replaceHand_->setCheckable(true);
     replaceHand_->setChecked(Profile().GetInt(kWindowSection, kGuessReplacesHandKey, 0) != 0);
@@ -98,6 +106,27 @@ void ShapeMenu::GuessShapes() {
     }
     doc_->UpdateAllViews(nullptr, kHintAll);
     ShowStatus(QString::fromStdString(GuessStatusText(outcome)));
+}
+
+void ShapeMenu::GuessShapesFromScript() {
+    if (!doc_) return;
+    if (!g_sound.IsLoaded()) {
+        AfxMessageBox("Load a sound file before guessing shapes.");
+        return;
+    }
+    const std::optional<DocumentScript> script = RunScriptDlg(doc_->GetScript(), window_);
+    if (!script) return;
+    const bool replace = replaceHand_ && replaceHand_->isChecked();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ScriptGuessOutcome outcome =
+        GuessSelectionShapesFromScript(*doc_, *script, replace, LoadShapeOptions());
+    QApplication::restoreOverrideCursor();
+    if (!outcome.guess.ok) {
+        AfxMessageBox(outcome.guess.error);
+        return;
+    }
+    doc_->UpdateAllViews(nullptr, kHintAll);
+    ShowStatus(QString::fromStdString(ScriptStatusText(outcome)));
 }
 
 void ShapeMenu::SetShape(MouthShape shape) {

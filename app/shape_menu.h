@@ -33,6 +33,7 @@ public:
     void AttachLane(ShapeLane* lane);
 
     QAction* GuessAction() const { return guess_; }
+    QAction* GuessFromScriptAction() const { return guessScript_; }
     QAction* ReplaceHandAction() const { return replaceHand_; }
     QAction* MarkHandAction() const { return markHand_; }
     QAction* ReleaseHandAction() const { return releaseHand_; }
@@ -45,6 +46,9 @@ public:
     // Guess Shapes over the selection (from the cursor on without one), keeping shapes set by
     // hand unless the option says otherwise; the status bar tells how many were filled and kept.
     void GuessShapes();
+    // Guess Shapes from Script...: asks for the line's script (offering the document's), then
+    // fills the selected frames (every frame without a selection) from it in one step.
+    void GuessShapesFromScript();
     // Edit > Mark as Hand-Made (true) and Release Hand Edits (false).
     void MarkHandMade(bool hand);
     void SetShape(MouthShape shape);
@@ -61,6 +65,7 @@ private:
     CVokraDoc* doc_;
     QMainWindow* window_;
     QAction* guess_ = nullptr;
+    QAction* guessScript_ = nullptr;
     QAction* replaceHand_ = nullptr;
     QAction* clear_ = nullptr;
     QAction* markHand_ = nullptr;

@@ -241,12 +241,19 @@ private:
         if (o.dropDamaged && o.command == CliCommand::AutoKey && o.updatePath.empty()) {
             return "--drop-damaged applies only with --update";
         }
+        if (!o.textPath.empty() && o.language.empty()) {
+            return "--text needs --language NAME (an espeak-ng voice such as en-us, de, fr, ja)";
+        }
+        if (o.textPath.empty() && !o.language.empty()) return "--language applies only with --text";
+        if (!o.textPath.empty() && o.command == CliCommand::AutoKey && !o.guessShapes) {
+            return "--text applies only with --shapes";
+        }
         return {};
     }
 
     bool ShapesOption(const std::string& arg, const std::string& name) {
         if (name != "--format" && name != "--fps" && name != "--mouths" && name != "-o" &&
-            name != "--output") {
+            name != "--output" && name != "--text" && name != "--language") {
             error_ = "unknown option '" + name + "'";
             return false;
         }
@@ -262,8 +269,19 @@ private:
         }
         if (name == "--fps") return Fps(value);
         if (name == "--mouths") return ShapeNames(name, value);
+        if (name == "--text" || name == "--language") return ScriptOption(name, value);
         if (value.empty()) return Empty(name);
         options_.outputPath = value;
+        return true;
+    }
+
+    bool ScriptOption(const std::string& name, const std::string& value) {
+        if (value.empty()) {
+            error_ = name == "--text" ? "option --text needs a file name"
+                                      : "option --language needs an espeak-ng voice name";
+            return false;
+        }
+        (name == "--text" ? options_.textPath : options_.language) = value;
         return true;
     }
 
@@ -387,6 +405,10 @@ private:
             }
             (name == "--shapes" ? options_.guessShapes : options_.replaceHandEdits) = true;
             return true;
+        }
+        if (options_.command == CliCommand::AutoKey && (name == "--text" || name == "--language")) {
+            std::string value;
+            return TakeValue(arg, value) && ScriptOption(name, value);
         }
         if (options_.command == CliCommand::Export && name == "--shape-names") {
             std::string value;

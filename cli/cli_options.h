@@ -55,6 +55,9 @@ struct CliOptions {
     // shapes, autokey --shapes (and export's --extended-shapes): how the mouths are guessed
     std::optional<std::int32_t> leadMs;      // --lead MS
     std::optional<ShapeSet> extendedShapes;  // --extended-shapes SET
+    // shapes and autokey --shapes: the script of the line and its espeak-ng language
+    std::string textPath;  // --text FILE
+    std::string language;  // --language NAME
 
     // edit
     std::vector<std::pair<std::int32_t, float>> setKeys;               // --set FRAME:OPENING

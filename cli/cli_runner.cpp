@@ -16,6 +16,7 @@
 #include "palettes/trunc_int.h"
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
+#include "platform/licence.h"
 #include "platform/message_service.h"
 #include "sound/amplitude.h"
 #include "sound/import.h"
@@ -309,7 +310,11 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
     AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
                   doc.GetKeys());
-    if (o.guessShapes && !GuessDocumentShapes(doc, first, last, true, ShapeOptionsOf(o), err)) {
+    if (o.guessShapes && !o.textPath.empty()) {
+        if (const int refused = GuessDocumentShapesFromScript(doc, first, last, true, o, err))
+            return refused;
+    } else if (o.guessShapes &&
+               !GuessDocumentShapes(doc, first, last, true, ShapeOptionsOf(o), err)) {
         return kCliFileError;
     }
 
@@ -498,14 +503,15 @@ std::string CliUsage() {
            "                         [--high-threshold N] [--low-threshold N]\n"
            "                         [--high-range N] [--low-range N]\n"
            "                         [--env OUT.env] [--vok OUT.vok | --update DOC.vok\n"
-           "                         [--replace-hand-edits] [--drop-damaged]] [--shapes\n"
-           "                         [--lead MS] [--extended-shapes SET]]\n"
+           "                         [--replace-hand-edits] [--drop-damaged]]\n"
+           "                         [--shapes [--lead MS] [--extended-shapes SET]\n"
+           "                         [--text FILE --language NAME]]\n"
            "                         [--format FORMAT] [--mouths LIST] [-o OUT]\n"
            "       vokra-cli export DOC.vok [--format FORMAT] [--mouths LIST]\n"
            "                         [--shape-names NAMES] [--extended-shapes SET] [-o OUT]\n"
            "       vokra-cli shapes SOUND [--format tsv|json|xml|csv|dat] [--fps RATE]\n"
            "                         [--mouths NAMES] [--lead MS] [--extended-shapes SET]\n"
-           "                         [-o OUT]\n"
+           "                         [--text FILE --language NAME] [-o OUT]\n"
            "       vokra-cli edit DOC.vok [--set FRAME:OPENING ...] [--release FIRST-LAST ...]\n"
            "                         [--drop-damaged]\n"
            "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
@@ -575,6 +581,9 @@ std::string CliHelp() {
            "                         document, and in csv, json and dat output).\n"
            "  --lead MS              With --shapes, as for shapes.\n"
            "  --extended-shapes SET  With --shapes, as for shapes.\n"
+           "  --text FILE, --language NAME\n"
+           "                         With --shapes: place the mouths of the line's script, as\n"
+           "                         shapes --text does; the script is kept in the document.\n"
            "\n"
            "  With --format or -o, autokey also writes its keys in that format (to standard\n"
            "  output without -o).\n"
@@ -617,6 +626,12 @@ std::string CliHelp() {
            "                         GHX; \"\" for the six basic mouths A-F). A mouth it lacks\n"
            "                         is guessed and written as its basic mouth: G and X as A,\n"
            "                         H as C.\n"
+           "  --text FILE            The script of the line (UTF-8 text, at most 1 MB): its words\n"
+           "                         are read by espeak-ng and their mouths placed on the voice.\n"
+           "                         Words the voice does not say are named on standard error\n"
+           "                         and guessed from the sound alone there.\n"
+           "  --language NAME        The script's language, an espeak-ng voice name (en-us, en,\n"
+           "                         de, fr, es, ja, hi ...); needed with --text.\n"
            "  -o, --output OUT       Write to a file instead of standard output.\n"
            "\n"
            "Options of edit:\n"
@@ -647,7 +662,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             out << CliHelp();
             return kCliOk;
         case CliCommand::Version:
-            out << "vokra-cli " << kVersion << "\n";
+            out << "vokra-cli " << kVersion << "\n" << kCopyrightLine << "\n" << kLicenceLines;
             return kCliOk;
         case CliCommand::AutoKey:
             return RunAutoKey(o, out, err);

@@ -115,8 +115,13 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (!LoadAnySound(doc, load, err)) return kCliFileError;
 
     const ShapeOptions options = ShapeOptionsOf(o);
-    const std::vector<MouthShape> per10ms = GuessShapes(
-        g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
+    std::vector<MouthShape> per10ms;
+    if (!o.textPath.empty()) {
+        if (const int refused = ShapesFromScript(o, per10ms, err)) return refused;
+    } else {
+        per10ms = GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(),
+                              g_sound.GetSampleRate(), options);
+    }
     ShapeExportInfo info;
     // Absolute and normal, as readers of the json and xml open it from wherever they run.
     info.soundPath = FullPath(o.input);
@@ -187,8 +192,12 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
     const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
                                               last, settings, o.replaceHandEdits, doc.GetKeys());
     if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
-    if (o.guessShapes &&
-        !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, ShapeOptionsOf(o), err)) {
+    if (o.guessShapes && !o.textPath.empty()) {
+        const int refused =
+            GuessDocumentShapesFromScript(doc, first, last, o.replaceHandEdits, o, err);
+        if (refused) return refused;
+    } else if (o.guessShapes &&
+               !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, ShapeOptionsOf(o), err)) {
         return kCliFileError;
     }
 

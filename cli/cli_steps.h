@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "palettes/auto_key.h"
+#include "shapes/mouth_shape.h"
 #include "shapes/shape_options.h"
 
 namespace vokra {
@@ -41,5 +43,12 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err);
 // cannot.
 bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
                          bool replaceHandEdits, const ShapeOptions& options, std::ostream& err);
+
+// The commands of cli_script.cpp: the 10 ms shapes of g_sound from the script of --text and
+// --language, and the same put on frames first..last of the document (the script kept in it);
+// 0, or the exit code after saying why not.
+int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std::ostream& err);
+int GuessDocumentShapesFromScript(CVokraDoc& doc, std::int32_t first, std::int32_t last,
+                                  bool replaceHandEdits, const CliOptions& o, std::ostream& err);
 
 }  // namespace vokra

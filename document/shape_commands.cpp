@@ -98,8 +98,8 @@ bool ClearSelectionShapes(CVokraDoc& doc) {
     return ReplaceShapes(doc, "Clear Shapes", first, last, {});
 }
 
-GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
-                                  const ShapeOptions& options) {
+GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
+                                 const Per10msSource& source, bool allWithoutSelection) {
     GuessOutcome outcome;
     if (!g_sound.IsLoaded()) {
         outcome.ok = false;
@@ -110,7 +110,7 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
     std::int32_t first, last;
     if (!SelectedRange(doc, first, last)) {
         // Like AutoKey: without a selection, from the frame after the cursor to the end.
-        first = std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
+        first = allWithoutSelection ? 0 : std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
         last = FrameOf(ts.GetExtentMax());
     }
     const std::int32_t soundLast = LastSoundFrame(g_sound, doc.GetFrameRate());
@@ -127,8 +127,8 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
 
     std::vector<MouthShape> guessed;
     if (count > 0) {
-        const std::vector<MouthShape> per10ms = GuessShapes(
-            g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(), options);
+        const std::vector<MouthShape> per10ms = source();
+        if (per10ms.empty()) return outcome;  // the source had nothing to say (and said why)
         guessed =
             ShapesForFrames(per10ms, g_sound.GetSampleRate(), doc.GetFrameRate(), first, last);
     }
@@ -177,8 +177,16 @@ GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
         }
     }
     if (first > editLast) return outcome;  // nothing of the sound lies there, nothing to clear
-    ReplaceShapes(doc, "Guess Shapes", first, editLast, run);
+    ReplaceShapes(doc, name, first, editLast, run);
     return outcome;
+}
+
+GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
+                                  const ShapeOptions& options) {
+    return FillSelectionShapes(doc, replaceHandEdits, "Guess Shapes", [&options] {
+        return GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(), g_sound.GetSampleRate(),
+                           options);
+    });
 }
 
 std::string GuessStatusText(const GuessOutcome& outcome) {

@@ -3,6 +3,7 @@
 // step of the undo history (through the document's key edits); a command that would change
 // nothing records nothing and leaves the document unmodified.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ struct GuessOutcome {
 // the rig's.
 GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
                                   const ShapeOptions& options = {});
+// The same with the 10 ms shapes from `source` (asked only when there are frames to fill), as
+// one edit named `name`; with `allWithoutSelection`, no selection means every frame.
+using Per10msSource = std::function<std::vector<MouthShape>()>;
+GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
+                                 const Per10msSource& source, bool allWithoutSelection = false);
 // A line for the status bar after a guess: "Guessed 117 frames; kept 3 hand-set shapes." (the
 // frames of the range less those kept, as AutoKey counts them), then what happened past the end
 // of the sound.

@@ -11,5 +11,7 @@ extern const VokRecordKind kShapesRecord;
 // "HAND": the hand-made keys as runs of 8 bytes: first frame, frame count (int32 each); every
 // key on those frames is hand-made; ascending and not overlapping.
 extern const VokRecordKind kHandRecord;
+// "SCRP": the script of the line and its language (script_record.h).
+extern const VokRecordKind kScriptRecord;
 
 }  // namespace vokra

@@ -8,7 +8,7 @@ namespace vokra {
 namespace {
 
 // Every kind of record this version knows, in the order they are written.
-const VokRecordKind* const kKinds[] = {&kShapesRecord, &kHandRecord};
+const VokRecordKind* const kKinds[] = {&kShapesRecord, &kHandRecord, &kScriptRecord};
 
 const VokRecordKind* KindOf(std::string_view tag) {
     for (const VokRecordKind* kind : kKinds) {

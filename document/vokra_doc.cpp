@@ -123,6 +123,7 @@ void CVokraDoc::DeleteContents() {
     keys.RemoveAll();
     shapes.RemoveAll();
     sectionKept.Clear();
+    script = {};
     g_sound.Unload();
     g_maxAmplitude = 1.0;
 
@@ -141,7 +142,13 @@ bool CVokraDoc::OnNewDocument() {
 }
 
 CVokraDoc::StoredFields CVokraDoc::StoredFieldsNow() const {
-    return {frameRate, fpsPreset, customFps, soundDir, soundName, envDir, envName};
+    return {frameRate, fpsPreset, customFps, soundDir, soundName, envDir, envName, script};
+}
+
+void CVokraDoc::SetScript(const DocumentScript& newScript) {
+    if (newScript == script) return;
+    script = newScript;
+    SetModifiedFlag(true);
 }
 
 void CVokraDoc::RememberSavedFields() {

@@ -9,6 +9,7 @@
 #include "document/key_clip.h"
 #include "document/key_edit.h"
 #include "document/keyframe_list.h"
+#include "document/script_record.h"
 #include "document/shape_track.h"
 #include "document/vok_section.h"
 #include "panes/timeline_state.h"
@@ -61,6 +62,12 @@ public:
     std::int32_t GetFpsPreset() const { return fpsPreset; }
     double GetCustomFps() const { return customFps; }
     std::int32_t GetContentGeneration() const { return contentGeneration; }
+    // The script of the line, remembered for Guess Shapes from Script; changing it modifies the
+    // document.
+    const DocumentScript& GetScript() const { return script; }
+    void SetScript(const DocumentScript& newScript);
+    // The file reader's way in: the script as read, without marking the document modified.
+    void LoadScript(DocumentScript newScript) { script = std::move(newScript); }
     const std::string& GetSoundName() const { return soundName; }
     const std::string& GetSoundDir() const { return soundDir; }
     const std::string& GetEnvName() const { return envName; }
@@ -167,6 +174,7 @@ private:
         std::int32_t fpsPreset = 0;
         double customFps = 0.0;
         std::string soundDir, soundName, envDir, envName;
+        DocumentScript script;
         bool operator==(const StoredFields&) const = default;
     };
     StoredFields StoredFieldsNow() const;
@@ -188,6 +196,7 @@ private:
     TimelineState timeState;
     KeyframeList keys;
     ShapeTrack shapes;
+    DocumentScript script;
     PlaybackPaletteLink* playbackPalette = nullptr;
     AutoKeyPaletteLink* autoKeyPalette = nullptr;
     std::string soundName;

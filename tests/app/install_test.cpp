@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/licence.h"
 #include "platform/qt/qt_services.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -95,11 +96,13 @@ TEST_F(Install, InstalledProgramsAnswer) {
     const std::string log = prefix_->File("run.log");
     EXPECT_EQ(std::system(("\"" + At("bin/vokra") + "\" --version > \"" + log + "\"").c_str()), 0);
     // Both programs say the package's version.
-    EXPECT_EQ(test::ReadFile(log), "Vokra 1.0.0\n");
+    // ... and the licence, GPL-3.0-or-later.
+    const std::string licence = std::string(kCopyrightLine) + "\n" + kLicenceLines;
+    EXPECT_EQ(test::ReadFile(log), "Vokra 1.0.0\n" + licence);
     EXPECT_EQ(
         std::system(("\"" + At("bin/vokra-cli") + "\" --version > \"" + log + "\" 2>&1").c_str()),
         0);
-    EXPECT_EQ(test::ReadFile(log), "vokra-cli 1.0.0\n");
+    EXPECT_EQ(test::ReadFile(log), "vokra-cli 1.0.0\n" + licence);
 }
 
 // The package scripts/package.sh makes comes from the same install rules: a DEB under /usr whose

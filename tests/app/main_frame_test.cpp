@@ -77,6 +77,7 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "Re&lease Hand Edits",
                                                "[&Shapes]",
                                                "&Guess Shapes",
+                                               "Guess Shapes from Scrip&t...",
                                                "&Replace Hand Edits",
                                                "-",
                                                "&Set Shape",

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/key_export.h"
+#include "platform/licence.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -342,7 +343,8 @@ TEST_F(CliProcess, HelpDescribesEveryOptionAndVersionIsOnePointZero) {
     }
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exit, 0);
-    EXPECT_EQ(version.out, "vokra-cli 1.0.0\n");
+    EXPECT_EQ(version.out,
+              "vokra-cli 1.0.0\n" + std::string(kCopyrightLine) + "\n" + kLicenceLines);
 }
 
 // The manual page is made from --help: its maker takes "Usage:" and the indented lines after it

@@ -1,0 +1,30 @@
+#pragma once
+// The script of the line, kept in the document so Guess Shapes from Script offers it again: a
+// record of the document file's tagged section (vok_section.h), tag "SCRP":
+//   uint32 length of the language, the language (an espeak-ng voice name: letters, digits and
+//   - _ + only, at most kMaxScriptLanguageBytes), then the text (UTF-8, at most kMaxScriptBytes)
+//   up to the end of the record.
+// A document without a script has no record.
+#include <string>
+#include <string_view>
+
+namespace vokra {
+
+constexpr std::string_view kScriptTag = "SCRP";
+constexpr std::size_t kMaxScriptLanguageBytes = 64;
+
+struct DocumentScript {
+    std::string text;
+    std::string language;
+    bool IsEmpty() const { return text.empty() && language.empty(); }
+    bool operator==(const DocumentScript&) const = default;
+};
+
+// The record's payload (without tag and length).
+std::string WriteScriptRecord(const DocumentScript& script);
+// False, with `script` untouched, for a payload this program would not write.
+bool ReadScriptRecord(std::string_view payload, DocumentScript& script);
+// Whether `language` could name an espeak-ng voice (the characters above, 1 to 64 of them).
+bool IsPlausibleScriptLanguage(std::string_view language);
+
+}  // namespace vokra

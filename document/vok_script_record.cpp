@@ -1,0 +1,24 @@
+// The section's record of the line's script ("SCRP"), laid out as script_record.h says.
+#include "document/script_record.h"
+#include "document/vok_records.h"
+#include "document/vokra_doc.h"
+
+namespace vokra {
+namespace {
+
+std::string WriteScript(const CVokraDoc& doc) {
+    return doc.GetScript().IsEmpty() ? std::string() : WriteScriptRecord(doc.GetScript());
+}
+
+bool ReadScript(std::string_view payload, CVokraDoc& doc) {
+    DocumentScript script;
+    if (!ReadScriptRecord(payload, script)) return false;
+    doc.LoadScript(std::move(script));
+    return true;
+}
+
+}  // namespace
+
+const VokRecordKind kScriptRecord{kScriptTag, "script", WriteScript, ReadScript};
+
+}  // namespace vokra

@@ -1,0 +1,266 @@
+#include "shapes/script_phonemes.h"
+
+#include <espeak-ng/speak_lib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "shapes/phoneme_mouths.h"
+
+namespace vokra {
+namespace {
+
+// The prior is read fast: the library's cost grows with the speech it makes, and twice the
+// ordinary pace halves it while keeping which sounds are long and which short. Lengths are then
+// scaled back by what that pace shortens a reading by.
+constexpr int kReadingWordsPerMinute = 350;
+constexpr double kReadingScale = 1.75;
+
+std::mutex& Lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// Starts the library once; false when its data cannot be found. Called under the lock.
+bool Started() {
+    static const bool started = [] {
+        const int rate =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
+                              espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_DONT_EXIT);
+        return rate == kScriptSpeechRate;
+    }();
+    return started;
+}
+
+const char kNotStarted[] =
+    "espeak-ng could not start: its data (the espeak-ng-data package) was not found.";
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Whether espeak-ng has a voice for `language` (a language code any voice lists, or a voice's
+// name), a variant after '+' aside. Called under the lock.
+bool KnownLanguage(const std::string& language) {
+    const std::string base = Lower(language.substr(0, language.find('+')));
+    if (base.empty()) return false;
+    for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
+        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
+            if (Lower(l + 1) == base) return true;
+        }
+        if ((*v)->name && Lower((*v)->name) == base) return true;
+    }
+    return false;
+}
+
+// What one synthesis collects, reached from the library's callback (set under the lock).
+struct Reading {
+    ScriptPhonemes* out = nullptr;
+    std::vector<std::int16_t>* speech = nullptr;
+    const std::vector<std::size_t>* charStarts = nullptr;  // byte offset of each character
+    std::string_view text;
+    double scale = 1.0;
+    std::int32_t maxMs = INT32_MAX;
+    std::int64_t samples = 0;
+};
+Reading* g_reading = nullptr;
+
+std::int32_t Ms(const Reading& r, int audioMs) {
+    return static_cast<std::int32_t>(std::lround(audioMs * r.scale));
+}
+
+void AddWord(Reading& r, const espeak_EVENT& e) {
+    const auto& starts = *r.charStarts;
+    // Positions count characters from 1; a position outside the text names no word of ours.
+    const std::size_t first =
+        e.text_position > 0 ? static_cast<std::size_t>(e.text_position - 1) : 0;
+    const std::size_t last = first + static_cast<std::size_t>(std::max(e.length, 0));
+    if (first >= starts.size()) return;
+    const std::size_t from = starts[first];
+    const std::size_t to = last < starts.size() ? starts[last] : r.text.size();
+    ScriptWord word;
+    word.text = std::string(r.text.substr(from, to - from));
+    word.firstPhoneme = static_cast<std::int32_t>(r.out->phonemes.size());
+    word.startMs = Ms(r, e.audio_position);
+    r.out->words.push_back(std::move(word));
+}
+
+void AddPhoneme(Reading& r, const espeak_EVENT& e) {
+    std::string name(e.id.string, strnlen(e.id.string, sizeof(e.id.string)));
+    // A palatalisation mark comes as a phoneme of its own; it belongs to the one before.
+    if (name.empty() || name == ";") return;
+    ScriptPhoneme p;
+    p.mouth = MouthOfEspeakPhoneme(name);
+    p.name = std::move(name);
+    p.startMs = Ms(r, e.audio_position);
+    const bool pause = p.name[0] == '_';
+    if (!pause && r.out->words.empty()) return;  // a sound before any word: nothing to place it by
+    p.word = pause ? -1 : static_cast<std::int32_t>(r.out->words.size()) - 1;
+    auto& phonemes = r.out->phonemes;
+    if (!phonemes.empty()) {
+        phonemes.back().lengthMs = std::max(0, p.startMs - phonemes.back().startMs);
+    }
+    if (!pause) ++r.out->words.back().phonemeCount;
+    phonemes.push_back(std::move(p));
+}
+
+int OnSynth(short* wav, int count, espeak_EVENT* events) {
+    Reading& r = *g_reading;
+    if (wav && count > 0) {
+        r.samples += count;
+        if (r.speech) r.speech->insert(r.speech->end(), wav, wav + count);
+    }
+    for (; events && events->type != espeakEVENT_LIST_TERMINATED; ++events) {
+        if (Ms(r, events->audio_position) > r.maxMs) {
+            r.out->cut = true;
+            return 1;  // stops the synthesis
+        }
+        if (events->type == espeakEVENT_WORD) AddWord(r, *events);
+        if (events->type == espeakEVENT_PHONEME) AddPhoneme(r, *events);
+    }
+    return 0;
+}
+
+// The byte offset where each character of valid UTF-8 starts.
+std::vector<std::size_t> CharStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    }
+    return starts;
+}
+
+}  // namespace
+
+ScriptPhonemes PhonemesOfScript(std::string_view text, const std::string& language,
+                                const ScriptSpeechOptions& options) {
+    ScriptPhonemes out;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
+    if (text.size() > kMaxScriptBytes) text = text.substr(0, kMaxScriptBytes);
+    std::lock_guard<std::mutex> hold(Lock());
+    if (!Started()) {
+        out.error = kNotStarted;
+        return out;
+    }
+    const bool known = KnownLanguage(language);
+    if (!known || espeak_SetVoiceByName(language.c_str()) != EE_OK) {
+        out.error = "espeak-ng has no language '" + language + "'.";
+        return out;
+    }
+    const bool reading = options.wordsPerMinute <= 0;
+    espeak_SetParameter(espeakRATE, reading ? kReadingWordsPerMinute : options.wordsPerMinute, 0);
+    espeak_SetParameter(espeakPITCH, std::clamp(options.pitch, 0, 99), 0);
+
+    const std::string copy(text);  // the library wants a terminating zero
+    const std::vector<std::size_t> starts = CharStarts(copy);
+    Reading r;
+    r.out = &out;
+    r.speech = options.speech;
+    r.charStarts = &starts;
+    r.text = copy;
+    r.scale = reading ? kReadingScale : 1.0;
+    r.maxMs = options.maxMs;
+    g_reading = &r;
+    espeak_SetSynthCallback(OnSynth);
+    espeak_Synth(copy.c_str(), copy.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                 nullptr);
+    espeak_Synchronize();
+    g_reading = nullptr;
+
+    out.lengthMs = static_cast<std::int32_t>(
+        std::min<double>(INT32_MAX, std::lround(r.samples * 1000.0 / kScriptSpeechRate * r.scale)));
+    if (!out.phonemes.empty()) {
+        ScriptPhoneme& last = out.phonemes.back();
+        last.lengthMs = std::max(0, out.lengthMs - last.startMs);
+    }
+    // Words whose sounds all went (a cut reading, a word spoken as nothing) place nothing.
+    std::vector<ScriptWord> words;
+    std::vector<std::int32_t> renumber(out.words.size(), -1);
+    for (std::size_t w = 0; w < out.words.size(); ++w) {
+        if (out.words[w].phonemeCount == 0) continue;
+        renumber[w] = static_cast<std::int32_t>(words.size());
+        words.push_back(std::move(out.words[w]));
+    }
+    for (ScriptPhoneme& p : out.phonemes) {
+        if (p.word >= 0) p.word = renumber[static_cast<std::size_t>(p.word)];
+    }
+    out.words = std::move(words);
+    return out;
+}
+
+std::vector<ScriptLanguage> ScriptLanguages() {
+    std::lock_guard<std::mutex> hold(Lock());
+    static std::vector<ScriptLanguage> languages;
+    if (!languages.empty() || !Started()) return languages;
+    // Every language any voice is for, named after the voice that speaks it best (the lowest
+    // priority number).
+    std::vector<int> priorities;
+    for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
+        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
+            const int priority = static_cast<unsigned char>(*l);
+            ScriptLanguage language{Lower(l + 1), (*v)->name ? (*v)->name : ""};
+            if (language.code.empty()) continue;
+            const auto at =
+                std::find_if(languages.begin(), languages.end(),
+                             [&](const ScriptLanguage& x) { return x.code == language.code; });
+            if (at == languages.end()) {
+                languages.push_back(std::move(language));
+                priorities.push_back(priority);
+            } else if (priority < priorities[static_cast<std::size_t>(at - languages.begin())]) {
+                priorities[static_cast<std::size_t>(at - languages.begin())] = priority;
+                at->name = language.name;
+            }
+        }
+    }
+    std::sort(languages.begin(), languages.end(),
+              [](const ScriptLanguage& a, const ScriptLanguage& b) { return a.code < b.code; });
+    return languages;
+}
+
+bool IsScriptLanguage(const std::string& code) {
+    std::lock_guard<std::mutex> hold(Lock());
+    return Started() && KnownLanguage(code);
+}
+
+std::string ScriptTextProblem(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F) {
+                return "it holds control characters, as a binary file does, not text";
+            }
+            ++i;
+            continue;
+        }
+        // The length of a well-formed sequence, and the range of its second byte (which rules
+        // out overlong forms, surrogates and values past U+10FFFF).
+        int length = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        }
+        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= bytes.size();
+        for (int k = 1; ok && k < length; ++k) {
+            const auto b = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+            ok = k == 1 ? (b >= lo && b <= hi) : (b >= 0x80 && b <= 0xBF);
+        }
+        if (!ok) return "it is not UTF-8 text";
+        i += static_cast<std::size_t>(length);
+    }
+    return {};
+}
+
+}  // namespace vokra
