@@ -23,6 +23,21 @@ Point PointOf(const QPointF& p) {
     return Point{q.x(), q.y()};
 }
 
+// A click at world x `p` puts the cursor at its snapped place `s`; with Shift the selection keeps
+// its end farther from the click as the anchor, so the click moves the nearer end.
+void PlaceClick(TimelineState& ts, double p, double s, bool shift) {
+    if (shift) {
+        const double start = ts.SelectionStart();
+        const double end = ts.SelectionEnd();
+        const double anchor = p - start > end - p ? start : end;
+        ts.SetCursor(s);
+        ts.SetAnchor(anchor);
+    } else {
+        ts.SetCursor(s);
+        ts.SetAnchor(s);
+    }
+}
+
 // A wheel notch in eighths of a degree; touchpads that report pixels give a notch per 60 pixels.
 constexpr double kNotchAngle = 120.0;
 constexpr double kNotchPixels = 60.0;
@@ -199,16 +214,7 @@ void MSBView::OnLButtonDown(KeyState keys, Point point) {
         return;
     }
     const double s = SnapPosition(p);
-    if (keys.shift) {
-        const double start = ts.SelectionStart();
-        const double end = ts.SelectionEnd();
-        const double anchor = p - start > end - p ? start : end;
-        ts.SetCursor(s);
-        ts.SetAnchor(anchor);
-    } else {
-        ts.SetCursor(s);
-        ts.SetAnchor(s);
-    }
+    PlaceClick(ts, p, s, keys.shift);
     dragMode = 1;
     ts.ScrollToCursor();
     UpdateViews(kHintAll);
@@ -217,16 +223,7 @@ void MSBView::OnLButtonDown(KeyState keys, Point point) {
 void MSBView::ClickInSelection(double p) {
     TimelineState& ts = GetTimelineState();
     const double s = SnapPosition(p);
-    if (clickKeys_.shift) {
-        const double start = ts.SelectionStart();
-        const double end = ts.SelectionEnd();
-        const double anchor = p - start > end - p ? start : end;
-        ts.SetCursor(s);
-        ts.SetAnchor(anchor);
-    } else {
-        ts.SetCursor(s);
-        ts.SetAnchor(s);
-    }
+    PlaceClick(ts, p, s, clickKeys_.shift);
     dragMode = 1;
     UpdateViews(kHintAll);
 }
