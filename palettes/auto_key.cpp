@@ -7,7 +7,7 @@
 
 #include "document/key_edit.h"
 #include "document/keyframe_list.h"
-#include "palettes/trunc_int.h"
+#include "platform/trunc_int.h"
 #include "sound/amplitude.h"
 #include "sound/sound_data.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "palettes/trunc_int.h"
+#include "platform/trunc_int.h"
 #include "shapes/shape_features.h"
 #include "shapes/shape_lead.h"
 #include "shapes/shape_model.h"

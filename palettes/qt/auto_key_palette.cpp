@@ -8,12 +8,12 @@
 #include <QRegularExpressionValidator>
 
 #include "palettes/qt/palette_controls.h"
-#include "palettes/trunc_int.h"
 #include "panes/frame_link.h"
 #include "platform/help_service.h"
 #include "platform/ini_file.h"
 #include "platform/qt/ddx.h"
 #include "platform/qt/dialog_units.h"
+#include "platform/trunc_int.h"
 #include "sound/amplitude.h"
 #include "sound/sound_data.h"
 

@@ -1,7 +1,8 @@
 #pragma once
-// Truncation toward zero of a double to a 32-bit integer, as the frame and sample arithmetic of the
-// palettes needs it, saturating instead of overflowing: a document may hold a frame rate the
-// dialogs would never accept, and no value read from a file may make a conversion undefined.
+// Truncation toward zero of a double to a 32-bit integer, as frame and sample arithmetic needs it,
+// saturating instead of overflowing: a document may hold a frame rate the dialogs would never
+// accept, and no value read from a file may make a conversion undefined. Here in the lowest floor
+// because the shape estimator, the palettes and the command-line tool all use it.
 #include <cstdint>
 #include <limits>
 
