@@ -4,7 +4,7 @@
 # for the add-on's tests), bench (Google Benchmark, sox as the conversion baseline), fuzz (clang 14
 # with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots), package
 # (dpkg-shlibdeps and file, which CPack's DEB generator runs; help2man for the manual pages;
-# lintian to check the package; python3 for the Blender add-on's zip), train (libespeak-ng, Festival
+# lintian to check the package), train (libespeak-ng, Festival
 # and its voices, sox, lame, opus-tools and numpy for shapes/training/train.sh).
 set -euo pipefail
 
@@ -13,7 +13,7 @@ pkgs_test="libgtest-dev libgmock-dev nlohmann-json3-dev blender"
 pkgs_bench="libbenchmark-dev sox"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"
 pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
-pkgs_package="dpkg-dev file lintian help2man python3"
+pkgs_package="dpkg-dev file lintian help2man"
 # Festival's voices built from real speakers' recordings, in eight languages; lame and opus-tools
 # for the lossy coding of the training recordings.
 pkgs_train="libespeak-ng-dev espeak-ng-data sox python3-numpy pkg-config cmake ninja-build g++

@@ -103,9 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "    {\"frame\": 2, \"time\": 0.2, \"shape\": \"A\"},\n"
                 "    {\"frame\": 3, \"time\": 0.3, \"shape\": \"C\"},\n"
                 "    {\"frame\": 5, \"time\": 0.5, \"shape\": \"X\"}\n  ]\n}\n"},
-        DocCase{"DatAll", KeyFormat::Dat, "GHX", "MohoSwitch1\n2 FV\n3 MBP\n4 L\n5 rest\n"},
+        DocCase{"DatAll", KeyFormat::Dat, "GHX", "MohoSwitch1\n1 rest\n2 FV\n3 MBP\n4 L\n5 rest\n"},
         // G beside A is no change of mouth; the gap's rest is the closed mouth too.
-        DocCase{"DatSix", KeyFormat::Dat, "", "MohoSwitch1\n2 MBP\n4 E\n5 MBP\n"}),
+        DocCase{"DatSix", KeyFormat::Dat, "", "MohoSwitch1\n1 MBP\n4 E\n5 MBP\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SettingsCase {
