@@ -270,7 +270,8 @@ ScriptAlignment AlignShapesToScript(const std::int16_t* samples, std::int32_t co
     std::vector<float> scores(static_cast<std::size_t>(windows) * kMouthShapeCount);
     std::vector<float> input(kShapeInputCount);
     for (std::int32_t t = 0; t < windows && stream.Next(input.data()); ++t) {
-        ScoreShapes(input.data(), scores.data() + static_cast<std::size_t>(t) * kMouthShapeCount);
+        ScoreWindow(input.data(), scores.data() + static_cast<std::size_t>(t) * kMouthShapeCount,
+                    ShapePriorWeight());
     }
     return AlignScoresToScript(scores, script, options);
 }

@@ -27,8 +27,9 @@ struct ScriptAlignOptions {
     // A word whose windows agree with the estimator worse than this on average (in the scores'
     // log units; 0 is full agreement) is not found.
     float leastWordAgreement = -2.2f;
-    // The same for all the words placed together: below it the whole script is set aside.
-    float leastScriptAgreement = -1.0f;
+    // The same for all the words placed together: below it the whole script is set aside. Right
+    // scripts on spoken lines agree at -0.1 to -0.5, another text or language at -0.8 and below.
+    float leastScriptAgreement = -0.65f;
     // The timing rules of the guess (least durations, early closures); off for callers that
     // apply them as a step of their own.
     bool timing = true;

@@ -23,6 +23,16 @@ bool IsStill(const float* input) {
 
 }  // namespace
 
+void ScoreWindow(const float* input, float* scores, float priorWeight) {
+    if (IsStill(input)) {
+        std::fill(scores, scores + kMouthShapeCount, -20.0f);
+        scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
+        return;
+    }
+    ScoreShapes(input, scores);
+    RemoveShapePrior(scores, priorWeight);
+}
+
 ShapeViterbi::ShapeViterbi(float changeCost, std::int32_t expectedWindows)
     : changeCost_(changeCost) {
     if (expectedWindows > 0)
@@ -81,13 +91,7 @@ std::vector<MouthShape> GuessShapes(const std::int16_t* samples, std::int32_t co
     std::array<float, kShapeInputCount> input{};
     std::array<float, kMouthShapeCount> scores{};
     while (stream.Next(input.data())) {
-        if (IsStill(input.data())) {
-            scores.fill(-20.0f);
-            scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
-        } else {
-            ScoreShapes(input.data(), scores.data());
-            RemoveShapePrior(scores.data(), tuning.priorWeight);
-        }
+        ScoreWindow(input.data(), scores.data(), tuning.priorWeight);
         viterbi.Push(scores.data());
     }
     std::vector<MouthShape> shapes = viterbi.Finish();

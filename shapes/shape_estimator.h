@@ -41,6 +41,11 @@ std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
                                         std::int32_t sampleRate, double frameRate,
                                         std::int32_t first, std::int32_t last);
 
+// One window's scores as the guess walks them (`input` as ShapeInputStream gives it): rest where
+// nothing rises above the recording's floor, else the model's log-scores less `priorWeight` of
+// each mouth's share in training. The script's alignment walks the same scores.
+void ScoreWindow(const float* input, float* scores, float priorWeight);
+
 // The best path through per-window scores (log-likelihoods, kMouthShapeCount per window), with
 // a fixed cost for changing mouths. Streams: it keeps one byte per shape and window for the way
 // back, nothing else per window.
