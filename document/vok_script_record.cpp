@@ -11,6 +11,11 @@ std::string WriteScript(const CVokraDoc& doc) {
 }
 
 bool ReadScript(std::string_view payload, CVokraDoc& doc) {
+    // An empty record stands before a kept damaged one of its kind: no script, nothing damaged.
+    if (payload.empty()) {
+        doc.LoadScript({});
+        return true;
+    }
     DocumentScript script;
     if (!ReadScriptRecord(payload, script)) return false;
     doc.LoadScript(std::move(script));
