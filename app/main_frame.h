@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ class CVokraDoc;
 class EnvView;
 class KeyHistory;
 class ExportMenu;
+struct MainMenuRow;
 class RecentFileList;
 class ShapeLane;
 class ShapeMenu;
@@ -141,10 +143,14 @@ protected:
 private:
     QAction* MakeAction(int command, const QString& text, const QString& prompt,
                         const QString& tip);
+    // Adds the actions of a menu table's rows to `menu` (none: the actions only).
+    void AddMenuRows(QMenu* menu, std::span<const MainMenuRow> rows);
     void CreateMenus();
     bool CreateToolBar();
     bool CreateStatusBar();
     void CreateAccelerators();
+    // Keeps Paste's enabling in step with what the clipboard holds.
+    void WatchClipboard();
     bool IsSpaceForUs(QObject* watched) const;
     // A mouse button is held on a pane or its scroll bar: the view must not move under it.
     bool IsUserDragging() const;
