@@ -1,6 +1,8 @@
 #pragma once
-// The steps vokra-cli's commands share (cli_runner.cpp), for the commands kept in files of their
-// own: the mouth shapes, the hand edits of a document and AutoKey into an existing document.
+// The steps vokra-cli's commands share (cli_runner.cpp), and the commands, each group in a file of
+// its own: autokey (cli_autokey.cpp), export (cli_export.cpp), info (cli_info.cpp), convert
+// (cli_convert.cpp), the mouth shapes, the hand edits of a document and AutoKey into an existing
+// document (cli_shapes.cpp, cli_script.cpp); the help texts in cli_help.cpp.
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -9,11 +11,25 @@
 #include "palettes/auto_key.h"
 #include "shapes/mouth_shape.h"
 #include "shapes/shape_options.h"
+#include "sound/load_recording.h"
 
 namespace vokra {
 
 class CVokraDoc;
 struct CliOptions;
+
+// The version, copyright and licence lines --version prints.
+std::string CliVersionText();
+// "voice.wav" of "/takes/voice.wav".
+std::string FileNameOf(const std::string& path);
+// A folder, a pipe, a device or an empty file given as a sound: says what it is; false.
+bool RefuseNonSound(const std::string& path);
+// An output naming the input file itself (directly or through a link) would destroy what the run
+// reads: says so; false.
+bool OutputsSpareInput(const CliOptions& o);
+// Says what a recording's load or conversion must tell: refusals through the message service,
+// notes as lines of standard error.
+void TellUser(const std::vector<RecordingMessage>& messages, std::ostream& err);
 
 // Prints the reason and the usage; the usage error's exit code.
 int UsageError(std::ostream& err, const std::string& reason);
@@ -21,8 +37,8 @@ int UsageError(std::ostream& err, const std::string& reason);
 void ResetWithoutSettings(CVokraDoc& doc);
 // Reads a document without the program's open steps (no sound is looked for).
 bool ReadDocument(CVokraDoc& doc, const std::string& path);
-// Loads o.input into g_sound, converting a recording the loader refuses in memory (beside
-// o.vokPath when one is given).
+// Loads o.input into g_sound, converting a recording the loader refuses in memory (or to a copy
+// beside o.vokPath when one is given).
 bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err);
 // The frames --from and --to name on the document's timeline: 0, or a usage error's code after
 // saying why they cannot be keyed.
@@ -33,6 +49,12 @@ AutoKeySettings AutoKeySettingsOf(const CliOptions& o);
 // The keys in the chosen format to -o OUT or to standard output.
 bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& out,
                      std::ostream& err);
+
+// The commands of cli_autokey.cpp, cli_export.cpp, cli_info.cpp and cli_convert.cpp.
+int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err);
+int RunExport(const CliOptions& o, std::ostream& out, std::ostream& err);
+int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err);
+int RunConvert(const CliOptions& o, std::ostream& err);
 
 // The commands of cli_shapes.cpp.
 int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err);

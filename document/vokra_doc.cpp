@@ -173,8 +173,21 @@ void CVokraDoc::LoadSoundFrom(const std::string& path) {
     LoadSound(path, nullptr);
 }
 
-std::int32_t CVokraDoc::TryLoadSound(const std::string& path, std::string& refusal) {
-    return LoadSound(path, &refusal);
+RecordingLoad CVokraDoc::TryLoadSound(const std::string& path, const RecordingRequest& request) {
+    // Loaded to the side, then put in place.
+    SoundData candidate;
+    RecordingLoad load = LoadRecording(path, candidate, request);
+    if (!load.loaded && load.loaderCode < 0) return load;  // no sound at all: nothing changes
+    CancelKeyDrag();
+    // Edits made against another sound are not taken back across it.
+    if (keyEditSink) keyEditSink->Clear();
+    SetModifiedFlag();
+    g_sound.TakeFrom(candidate);
+    // Converted in memory: exports name the recording the keys were made from.
+    if (load.loaded && load.soundPath.empty()) SplitPath(FullPath(path), soundDir, soundName);
+    AfterSoundLoad(load.loaded, load.loaded && !load.soundPath.empty() ? FullPath(load.soundPath)
+                                                                       : std::string());
+    return load;
 }
 
 std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal) {

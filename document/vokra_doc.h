@@ -14,6 +14,7 @@
 #include "document/vok_section.h"
 #include "panes/timeline_state.h"
 #include "platform/document_base.h"
+#include "sound/load_recording.h"
 
 namespace vokra {
 
@@ -133,9 +134,11 @@ public:
     // Loads a sound by path with the exact loader, as the command did before conversion existed
     // (the command-line tool and tests use it).
     void LoadSoundFrom(const std::string& path);
-    // The same without showing a refusal: 0 when loaded, else the loader's code with its message
-    // in `refusal`.
-    std::int32_t TryLoadSound(const std::string& path, std::string& refusal);
+    // Loads any recording through the sound layer's one way in (LoadRecording): as it is, or
+    // converted in memory or to a copy in `request.copyFolder`. Shows nothing: what the user must
+    // be told comes back with the outcome. The sound in use stays when nothing loads, unless the
+    // loader tried the file (a failed load always took the old sound away).
+    RecordingLoad TryLoadSound(const std::string& path, const RecordingRequest& request = {});
     // Loads a WAVE file held in memory (a recording converted on the fly); the sound's folder and
     // name become those of `origin`, the recording it was made from, or stay as they were.
     bool LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin = {});

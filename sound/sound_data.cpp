@@ -84,6 +84,14 @@ std::int32_t SoundData::LoadMemory(const void* data, std::size_t size) {
     return Adopt(reader, nullptr);
 }
 
+std::int32_t SoundData::LoadMemory(const void* data, std::size_t size, std::string& refusal) {
+    Stop();
+    Unload();
+    RiffReader reader;
+    reader.OpenMemory(data, size);
+    return Adopt(reader, &refusal);
+}
+
 std::int32_t SoundData::Adopt(RiffReader& reader, std::string* refusal) {
     WaveReadResult wave = ReadWave(reader);
     reader.Close();

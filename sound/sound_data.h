@@ -25,6 +25,8 @@ public:
     std::int32_t Load(const std::string& path, std::string& refusal);
     // Loads a WAVE file held in memory through the same checks (messages are shown).
     std::int32_t LoadMemory(const void* data, std::size_t size);
+    // The same, but a failure is not shown: its message is put in `refusal` for the caller.
+    std::int32_t LoadMemory(const void* data, std::size_t size, std::string& refusal);
     void Unload();
     // Unloads this sound and takes over the one `other` holds (which is left empty): a sound is
     // loaded to the side first when the one in use must survive a refusal.
