@@ -62,6 +62,83 @@ void QuadSums(const std::int16_t* p, std::int64_t quads, std::int64_t* out) {
         out[j] = std::int32_t{p[4 * j]} + p[4 * j + 1] + p[4 * j + 2] + p[4 * j + 3];
 }
 
+// The autocorrelation the predictor works from: 20 ms starting at `src`, pre-emphasised so the
+// predictor follows the formants rather than the voice's falling slope, Hamming-weighed.
+void FrameSums(const float* src, float* sums) {
+    const auto& hamming = Hamming();
+    std::array<float, ShapeFeatureStream::kFrame + kLags> x{};
+    for (int i = 0; i < ShapeFeatureStream::kFrame; ++i)
+        x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
+    Autocorrelate(x.data(), sums);
+}
+
+// The power spectrum the predictor's lags describe, at kBands + 1 frequencies from 0 to 4 kHz,
+// and back: a cosine sum each way, exact for the lags the predictor uses.
+constexpr int kBands = 32;
+const std::array<std::array<float, kLags>, kBands + 1>& Cosines() {
+    static const auto table = [] {
+        std::array<std::array<float, kLags>, kBands + 1> t{};
+        for (int k = 0; k <= kBands; ++k)
+            for (int l = 0; l <= kShapeLpcOrder; ++l)
+                t[k][l] = static_cast<float>(std::cos(3.14159265358979 * k * l / kBands));
+        return t;
+    }();
+    return table;
+}
+
+// The lags are first tapered (a Gaussian lag window, formants widened by about 100 Hz), so the
+// envelope's valleys stay above zero and only noise decides where a band is floored.
+const std::array<float, kLags>& LagWindow() {
+    static const auto table = [] {
+        std::array<float, kLags> w{};
+        for (int l = 0; l <= kShapeLpcOrder; ++l) {
+            const double a = 2 * 3.14159265358979 * 100.0 * l / ShapeFeatureStream::kRate;
+            w[l] = static_cast<float>(std::exp(-0.5 * a * a));
+        }
+        return w;
+    }();
+    return table;
+}
+
+VOKRA_SHAPES_VECTOR
+void SpectrumOf(const float* sums, float* spectrum) {
+    const auto& c = Cosines();
+    const auto& taper = LagWindow();
+    for (int k = 0; k <= kBands; ++k) {
+        float acc = 0.0f;
+        for (int l = 1; l < kLags; ++l) acc += c[k][l] * taper[l] * sums[l];
+        spectrum[k] = sums[0] + 2.0f * acc;
+    }
+}
+
+// The noise's spectrum taken out of the frame's, band by band (spectral subtraction), each band
+// keeping at least a share of the noise's power there and of its mean over the bands: no band
+// goes negative, so the lags stay those of a real spectrum, and what the noise leaves behind is
+// nearly flat, like the floor every frame is read over.
+VOKRA_SHAPES_VECTOR
+void Compensate(float* sums, const float* noise, float subtract, float keep) {
+    std::array<float, kBands + 1> p{};
+    SpectrumOf(sums, p.data());
+    for (int k = 0; k <= kBands; ++k) {
+        const float weight = (k == 0 || k == kBands) ? 0.5f / kBands : 1.0f / kBands;
+        p[k] = weight * std::max(p[k] - subtract * noise[k], keep * (noise[k] + noise[kBands + 1]));
+    }
+    const auto& c = Cosines();
+    for (int l = 0; l < kLags; ++l) {
+        float acc = 0.0f;
+        for (int k = 0; k <= kBands; ++k) acc += c[k][l] * p[k];
+        sums[l] = acc;
+    }
+}
+
+// How much of the measured noise is taken out of each window: a little more than all of it, as
+// a noisy window carries more or less than the mean.
+constexpr double kOverSubtract = 1.5;
+// The same for the noise's spectrum in each band (more, as one band of one frame strays further
+// from the mean than a whole window's level), and the share of the noise a band keeps at least.
+constexpr float kSubtract = 2.0f;
+constexpr float kKeep = 0.1f;
+
 }  // namespace
 
 std::int32_t ShapeWindowCount(std::int32_t count, std::int32_t sampleRate) {
@@ -86,6 +163,48 @@ double ShapeFeatureStream::Db(double meanSquare) const {
 
 float ShapeFeatureStream::Relative(double meanSquare) const {
     return static_cast<float>(std::max(kDbFloor, Db(meanSquare + floorMs_) - refDb_) / 20.0);
+}
+
+// The noise is what the windows near the quietest level hold: their mean power and mean
+// autocorrelation at 8 kHz. Digital silence gives none; a hiss or a hum gives its own colour,
+// which is then taken out of every window, so the features see the voice over the same faint
+// white floor whatever the recording's noise was.
+void ShapeFeatureStream::MeasureNoise(double quietDb) {
+    const double limit = quietDb + 3.0;
+    const float heldBefore = held_;
+    std::array<float, 3 * kPerWindow> frame{};
+    std::array<double, kLags> sums{};
+    double energy = 0.0, high = 0.0;
+    std::int64_t used = 0;
+    bool have = false;  // frame holds window w - 1 at 8 kHz
+    for (std::int32_t w = 0; w + 1 < windows_; ++w) {
+        const auto i = static_cast<std::size_t>(w);
+        if (Db(energies_[i]) > limit || Db(energies_[i + 1]) > limit) {
+            have = false;
+            continue;
+        }
+        if (!have) Decimate(w, frame.data() + kPerWindow);
+        const Raw next = Decimate(w + 1, frame.data() + 2 * kPerWindow);
+        std::array<float, kLags> s{};
+        FrameSums(frame.data() + kPerWindow, s.data());
+        for (int l = 0; l < kLags; ++l)
+            sums[static_cast<std::size_t>(l)] += s[static_cast<std::size_t>(l)];
+        energy += next.energy;
+        high += std::max(0.0, next.energy - next.low);
+        ++used;
+        std::copy(frame.begin() + kPerWindow, frame.end(), frame.begin());
+        have = true;
+    }
+    held_ = heldBefore;
+    if (used == 0) return;
+    const auto n = static_cast<double>(used);
+    for (int l = 0; l < kLags; ++l)
+        noiseSums_[static_cast<std::size_t>(l)] =
+            static_cast<float>(sums[static_cast<std::size_t>(l)] / n);
+    SpectrumOf(noiseSums_.data(), noiseSpectrum_.data());
+    noiseSpectrum_[kBands + 1] = noiseSums_[0];
+    noiseMs_ = kOverSubtract * energy / n;
+    noiseHighMs_ = kOverSubtract * high / n;
 }
 
 void ShapeFeatureStream::Silence(float* out) const {
@@ -147,14 +266,13 @@ void ShapeFeatureStream::MeasureLevels() {
         return kLowest + kSteps * 0.5;
     };
     const double quiet = percentile(0, 0.05, kLowest);
-    // Windows 12 dB over the floor are the voice; a sound with none is all floor.
+    // Windows 12 dB over the floor are the voice; a sound with none is all floor: its floor is
+    // then the one every window is read over, so nothing in it rises above it.
     const int voiced = std::min(static_cast<int>((quiet + 12.0 - kLowest) * 2.0), kSteps);
-    refDb_ = percentile(voiced, 0.90, quiet + 12.0);
-    floorDb_ = std::max(quiet, refDb_ - kShapeLeastFloorDb);
+    refDb_ = percentile(voiced, 0.90, quiet + kShapeLeastFloorDb);
+    MeasureNoise(quiet);
+    floorDb_ = refDb_ - kShapeLeastFloorDb;
     floorMs_ = std::pow(10.0, floorDb_ / 10.0);
-    // A crossing counts where the signal swings clearly past the floor's noise, so a hiss does
-    // not read as a fricative.
-    crossLevel_ = static_cast<float>(1.5 * std::sqrt(floorMs_));
 }
 
 // Each 8 kHz value is the mean of the samples of its 1/8000 s (the k-th of 80 slices of the
@@ -225,11 +343,6 @@ ShapeFeatureStream::Raw ShapeFeatureStream::Decimate(std::int32_t w, float* dst)
         low += held_ * held_;
         a = b;
     }
-    for (int k = 0; k < kPerWindow; ++k) {
-        const bool up = dst[k] > crossLevel_, down = dst[k] < -crossLevel_;
-        raw.crossings += (up && !positive_) || (down && positive_);
-        positive_ = (positive_ || up) && !down;
-    }
     raw.energy = energies_[static_cast<std::size_t>(w)];
     raw.low = low / kPerWindow;
     return raw;
@@ -242,17 +355,14 @@ bool ShapeFeatureStream::Next(float* out) {
     raw_[1] = raw_[2];
     raw_[2] = Decimate(next_ + 1, frame_.data() + 2 * kPerWindow);
 
-    // 20 ms centred on the window, pre-emphasised so the predictor follows the formants rather
-    // than the voice's falling slope.
-    const auto& hamming = Hamming();
-    std::array<float, kFrame + kLags> x{};
-    const float* src = frame_.data() + kPerWindow / 2;
-    for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
+    // 20 ms centred on the window.
     std::array<float, kLags> sums{};
-    Autocorrelate(x.data(), sums.data());
-    // The floor's noise, white, added to what the predictor sees: silence and a faint hiss get
-    // the same flat spectrum. (The pre-emphasis gives white noise 1.81 times its power; the
-    // Hamming window keeps 0.397 of it.)
+    FrameSums(frame_.data() + kPerWindow / 2, sums.data());
+    // The recording's noise taken out band by band; then the floor's noise, white, added to what
+    // the predictor sees: silence, a faint hiss and a coloured floor get the same flat spectrum.
+    // (The pre-emphasis gives white noise 1.81 times its power; the Hamming window keeps 0.397 of
+    // it.)
+    Compensate(sums.data(), noiseSpectrum_.data(), kSubtract, kKeep);
     sums[0] += static_cast<float>(floorMs_ * 1.81 * 0.397 * kFrame);
     // Levinson-Durbin; a silent frame gets a flat predictor.
     std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
@@ -284,11 +394,15 @@ bool ShapeFeatureStream::Next(float* out) {
         out[n - 1] = acc;
     }
     const Raw& w = raw_[1];
-    out[kShapeEnergy] = Relative(w.energy);
-    out[kShapeHigh] = Relative(std::max(0.0, w.energy - w.low));
-    out[kShapeCrossings] = static_cast<float>(w.crossings) / kPerWindow;
+    const double energy = std::max(0.0, w.energy - noiseMs_);
+    out[kShapeEnergy] = Relative(energy);
+    out[kShapeHigh] = Relative(std::max(0.0, w.energy - w.low - noiseHighMs_));
+    // How often the voice band crosses zero, read from what the predictor sees (its first lag
+    // against its power) rather than counted: the recording's noise is then already out of it.
+    out[kShapeCrossings] =
+        std::acos(std::clamp(sums[1] / std::max(sums[0], 1e-9f), -1.0f, 1.0f)) / 3.14159265f;
     out[kShapeNoise] = std::max(-4.0f, std::log10(error / total));
-    out[kShapeAbove] = static_cast<float>(std::max(0.0, Db(w.energy) - floorDb_) / 20.0);
+    out[kShapeAbove] = static_cast<float>(std::max(0.0, Db(energy) - floorDb_) / 20.0);
     ++next_;
     return true;
 }

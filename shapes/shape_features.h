@@ -1,12 +1,13 @@
 #pragma once
 // The sound described every 10 ms for the shape estimator: the shape of the spectrum of the voice
 // band (cepstrum of a linear predictor at 8 kHz, which follows the formants), loudness, the
-// energy above the voice band, zero crossings and how noise-like the sound is. Levels are relative
-// to the recording's own voice level and noise floor, both robust percentiles over all its
-// windows, so that a quiet and a loud recording of the same line look alike, and digital silence
-// looks like the faint hiss of a real microphone: every level and the spectrum are measured as if
-// a floor of noise at least 45 dB under the voice were there. The estimator and the training tool
-// share this code, so the model sees at run time exactly what it was trained on.
+// energy above the voice band, zero crossings and how noise-like the sound is. The recording's
+// own noise (its level, its level above 4 kHz and its spectrum, measured on its quietest windows)
+// is taken out of every window first, and what is left is read over a faint white floor 35 dB
+// under the voice: digital silence, a hiss and a coloured floor then look alike. Levels are
+// relative to the voice's level, a robust percentile over the windows 12 dB over the quietest, so
+// that a quiet and a loud recording of the same line look alike too. The estimator and the
+// training tool share this code, so the model sees at run time exactly what it was trained on.
 #include <array>
 #include <complex>
 #include <cstdint>
@@ -27,16 +28,15 @@ constexpr int kShapeCepstra = 12;
 // Cepstra 1..12, then these:
 constexpr int kShapeEnergy = kShapeCepstra;         // the window's level over the floor
 constexpr int kShapeHigh = kShapeCepstra + 1;       // its level above 4 kHz
-constexpr int kShapeCrossings = kShapeCepstra + 2;  // zero crossings at 8 kHz above the floor, 0..1
+constexpr int kShapeCrossings = kShapeCepstra + 2;  // zero-crossing rate of the voice band, 0..1
 constexpr int kShapeNoise = kShapeCepstra + 3;      // what the predictor leaves, 0 (tone) .. -4
 constexpr int kShapeAbove = kShapeCepstra + 4;      // how far the window rises above the floor
 constexpr int kShapeFeatureCount = kShapeCepstra + 5;
 // Levels are in decibels relative to the voice, divided by 20, never below this.
 constexpr float kShapeLevelFloor = -4.0f;
-// The least noise floor the features assume, in decibels under the voice's level: anything
-// quieter, digital silence included, reads as a floor this far down. A microphone's floor is
-// rarely further under a voice than this.
-constexpr double kShapeLeastFloorDb = 45.0;
+// The floor every window is read over, in decibels under the voice's level, once the
+// recording's own noise is taken out: digital silence and any floor read as this.
+constexpr double kShapeLeastFloorDb = 35.0;
 
 // The number of 10 ms windows of a sound: window i covers samples [i*rate/100, (i+1)*rate/100),
 // the last one possibly cut short.
@@ -62,9 +62,8 @@ public:
 
 private:
     struct Raw {
-        double energy = 0.0;     // mean square at the sound's own rate
-        double low = 0.0;        // mean square at 8 kHz
-        double crossings = 0.0;  // zero crossings per second
+        double energy = 0.0;  // mean square at the sound's own rate
+        double low = 0.0;     // mean square at 8 kHz
     };
     void MeasureLevels();
     // Brings window `w` to 8 kHz into `dst` (kPerWindow values) and measures it.
@@ -78,13 +77,19 @@ private:
     std::int32_t rate_;
     std::int32_t windows_;
     std::int32_t next_ = 0;
+    // The recording's own noise, measured on its quietest windows and taken out of every window
+    // (a little more than once, so what is left of it in a pause does not read as sound).
+    void MeasureNoise(double quietDb);
+
     double refDb_ = 60.0;    // a loud part of the voice
-    double floorDb_ = 5.0;   // the noise floor, never less than kShapeLeastFloorDb under refDb_
+    double floorDb_ = 5.0;   // the floor every window is read over, kShapeLeastFloorDb under refDb_
     double floorMs_ = 3.16;  // the same as a mean square
-    float crossLevel_ = 0;   // how far from zero the 8 kHz signal must swing for a crossing
-    double dc_ = 0.0;        // the sound's mean: its offset from zero
-    float held_ = 0.0f;      // the last 8 kHz value, held where a window is shorter than 80
-    bool positive_ = false;  // the side of zero the 8 kHz signal was last seen clearly on
+    double noiseMs_ = 0.0;   // the noise taken out of each window: mean square at its own rate
+    double noiseHighMs_ = 0.0;               // and above 4 kHz
+    std::array<float, 12> noiseSums_{};      // its autocorrelation as the predictor sees it
+    std::array<float, 34> noiseSpectrum_{};  // its power at 0..4 kHz in 33 bands, then the mean
+    double dc_ = 0.0;                        // the sound's mean: its offset from zero
+    float held_ = 0.0f;  // the last 8 kHz value, held where a window is shorter than 80
     std::array<float, 3 * kPerWindow> frame_{};  // the windows before, at and after
     std::array<Raw, 3> raw_{};
     std::vector<float> energies_;       // each window's mean square, from the level pass
