@@ -51,6 +51,16 @@ struct NoiseCase {
     double agree;  // the least share of frames that keep the clean line's mouth
 };
 
+// The floors real microphones have: hiss at a level, pink noise close under the voice.
+constexpr NoiseCase kFloors[] = {
+    {"Hiss90dBFS", test::NoiseKind::White, -90, 0, 0.95},
+    {"Hiss80dBFS", test::NoiseKind::White, -80, 0, 0.95},
+    {"Hiss70dBFS", test::NoiseKind::White, -70, 0, 0.95},
+    {"Hiss60dBFS", test::NoiseKind::White, -60, 0, 0.95},
+    {"Pink30dBSnr", test::NoiseKind::Pink, 0, 30, 0.95},
+    {"Pink20dBSnr", test::NoiseKind::Pink, 0, 20, 0.90},
+};
+
 class ShapeNoise_Floors : public ::testing::TestWithParam<NoiseCase> {};
 
 TEST_P(ShapeNoise_Floors, MouthsAgreeWithTheCleanLine) {
@@ -69,15 +79,8 @@ TEST_P(ShapeNoise_Floors, MouthsAgreeWithTheCleanLine) {
         << "clean " << a << "\nnoisy " << b;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ShapeNoise_Floors,
-    ::testing::Values(NoiseCase{"Hiss90dBFS", test::NoiseKind::White, -90, 0, 0.95},
-                      NoiseCase{"Hiss80dBFS", test::NoiseKind::White, -80, 0, 0.95},
-                      NoiseCase{"Hiss70dBFS", test::NoiseKind::White, -70, 0, 0.95},
-                      NoiseCase{"Hiss60dBFS", test::NoiseKind::White, -60, 0, 0.95},
-                      NoiseCase{"Pink30dBSnr", test::NoiseKind::Pink, 0, 30, 0.95},
-                      NoiseCase{"Pink20dBSnr", test::NoiseKind::Pink, 0, 20, 0.90}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ShapeNoise_Floors, ::testing::ValuesIn(kFloors),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The same table on real speech, as a voice engine speaks it in three voices and two languages
 // between pauses of digital silence.
@@ -144,15 +147,8 @@ TEST_P(ShapeNoise_SpokenLines, MouthsAgreeWithTheCleanLines) {
     EXPECT_GE(static_cast<double>(same), c.agree * static_cast<double>(frames)) << shown;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ShapeNoise_SpokenLines,
-    ::testing::Values(NoiseCase{"Hiss90dBFS", test::NoiseKind::White, -90, 0, 0.95},
-                      NoiseCase{"Hiss80dBFS", test::NoiseKind::White, -80, 0, 0.95},
-                      NoiseCase{"Hiss70dBFS", test::NoiseKind::White, -70, 0, 0.95},
-                      NoiseCase{"Hiss60dBFS", test::NoiseKind::White, -60, 0, 0.95},
-                      NoiseCase{"Pink30dBSnr", test::NoiseKind::Pink, 0, 30, 0.95},
-                      NoiseCase{"Pink20dBSnr", test::NoiseKind::Pink, 0, 20, 0.90}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ShapeNoise_SpokenLines, ::testing::ValuesIn(kFloors),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra
