@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <utility>
 
@@ -170,7 +171,15 @@ void CVokraDoc::OnLoadSoundFile() {
 }
 
 void CVokraDoc::LoadSoundFrom(const std::string& path) {
-    LoadSound(path, nullptr);
+    CancelKeyDrag();
+    // Edits made against another sound are not taken back across it.
+    if (keyEditSink) keyEditSink->Clear();
+    SetModifiedFlag();
+    const std::string full = FullPath(path);
+    std::string refusal;
+    const bool loaded = g_sound.Load(full, refusal) == 0;
+    if (!loaded) AfxMessageBox(refusal);
+    AfterSoundLoad(loaded, full);
 }
 
 RecordingLoad CVokraDoc::TryLoadSound(const std::string& path, const RecordingRequest& request) {
@@ -188,36 +197,6 @@ RecordingLoad CVokraDoc::TryLoadSound(const std::string& path, const RecordingRe
     AfterSoundLoad(load.loaded, load.loaded && !load.soundPath.empty() ? FullPath(load.soundPath)
                                                                        : std::string());
     return load;
-}
-
-std::int32_t CVokraDoc::LoadSound(const std::string& path, std::string* refusal) {
-    CancelKeyDrag();
-    // Edits made against another sound are not taken back across it.
-    if (keyEditSink) keyEditSink->Clear();
-    SetModifiedFlag();
-    const std::string full = FullPath(path);
-    std::string message;
-    const std::int32_t code = g_sound.Load(full, message);
-    if (code != 0) {
-        if (refusal) {
-            *refusal = message;
-        } else {
-            AfxMessageBox(message);
-        }
-    }
-    AfterSoundLoad(code == 0, full);
-    return code;
-}
-
-bool CVokraDoc::LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin) {
-    CancelKeyDrag();
-    if (keyEditSink) keyEditSink->Clear();
-    SetModifiedFlag();
-    const bool loaded = g_sound.LoadMemory(waveBytes.data(), waveBytes.size()) == 0;
-    // Exports name the recording the keys were made from.
-    if (loaded && !origin.empty()) SplitPath(FullPath(origin), soundDir, soundName);
-    AfterSoundLoad(loaded, std::string());
-    return loaded;
 }
 
 void CVokraDoc::AfterSoundLoad(bool loaded, const std::string& full) {
@@ -257,102 +236,89 @@ void CVokraDoc::RefuseSound(const std::string& refusal) {
 
 void CVokraDoc::LoadOrConvertSound(const std::string& path) {
     const std::string full = FullPath(path);
-    // A folder, a pipe or an empty file is no sound at all: said so, and nothing changes.
-    if (const std::string reason = NotASoundReason(full); !reason.empty()) {
-        AfxMessageBox(reason);
-        return;
-    }
+    RecordingRequest request;
+    request.offer = [this](const RecordingOffer& offer) { return OfferConversion(offer); };
+    request.progress = [](const std::string& name) -> std::function<bool(double)> {
+        std::shared_ptr<ProgressTask> task = BeginProgress("Converting " + name + "...");
+        return [task](double fraction) { return task->Update(fraction); };
+    };
     // Loaded to the side: the sound in use stays until a new one has actually loaded.
     SoundData candidate;
-    std::string refusal;
-    const std::int32_t code = candidate.Load(full, refusal);
-    if (code == 0) {
-        AdoptSound(candidate, full);
-        return;
-    }
-    SoundFileInfo info;
-    // Measured to its end, as the converter would read it: a header that promises more than the
-    // file holds must not earn an offer the conversion then cannot keep.
-    if (!IsConvertibleRefusal(code) || !MeasureSound(full, info)) {
-        RefuseSound(refusal);
-        return;
-    }
+    const RecordingLoad load = LoadRecording(full, candidate, request);
     std::string dir, name;
     SplitPath(full, dir, name);
-    const std::int64_t frames = info.EndsEarly() ? info.readableFrames : info.frames;
-    const RatePlan plan = PlanImportRate(info.sampleRate, frames);
-    if (!plan.fits || info.longerThanFrames) {
-        AfxMessageBox(name + ": " + info.Describe() + "\n\n" + TooLongForImport(name, info));
-        return;
+    switch (load.status) {
+        case RecordingStatus::Loaded:
+            if (load.converted) CancelKeyDrag();
+            AdoptSound(candidate, FullPath(load.soundPath));
+            break;
+        case RecordingStatus::CopyRefused:
+            CancelKeyDrag();
+            RefuseSound(load.messages.back().text);
+            break;
+        case RecordingStatus::Refused:
+            RefuseSound(load.loaderRefusal);
+            return;
+        case RecordingStatus::TooShort: {
+            // Nothing a conversion could make would load: the loader's own reason first, then
+            // the converter's when it is another (a header that lies about the data behind it).
+            constexpr const char* kTooShort = "sound data is too short.";
+            const std::string& refusal = load.loaderRefusal;
+            RefuseSound(refusal == kTooShort ? refusal : refusal + "\n" + kTooShort);
+            return;
+        }
+        case RecordingStatus::TooLong:
+            AfxMessageBox(name + ": " + load.info.Describe() + "\n\n" +
+                          TooLongForImport(name, load.info));
+            return;
+        case RecordingStatus::NotASound:
+        case RecordingStatus::CopyNotWritten:
+            // Said so, and nothing changes.
+            AfxMessageBox(load.messages.back().text);
+            return;
+        case RecordingStatus::CopyIsRecording:
+            AfxMessageBox("The converted copy cannot replace the recording itself:\n     " + full);
+            return;
+        case RecordingStatus::NotConverted:
+            if (load.importStatus == ImportStatus::Unreadable ||
+                load.importStatus == ImportStatus::TooShort) {
+                AfxMessageBox(Format("Could not convert %s: it cannot be read to its end.", full));
+            } else {
+                AfxMessageBox(load.importMessage);
+            }
+            return;
+        case RecordingStatus::Declined:
+        case RecordingStatus::Cancelled:
+            return;
     }
-    // Nothing a conversion could make would load: the loader's own reason first, then the
-    // converter's when it is another (a header that lies about the data behind it).
-    if (frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
-        constexpr const char* kTooShort = "sound data is too short.";
-        RefuseSound(refusal == kTooShort ? refusal : refusal + "\n" + kTooShort);
-        return;
-    }
-    MessageRequest offer;
-    offer.text = name + ": " + info.Describe() + "\n\nIt does not load as it is: " + refusal +
-                 "\n" + LoadableSoundSummary() + "\n\nConvert it to a mono 16-bit copy at " +
-                 std::to_string(plan.rate) + " Hz and load that?";
-    offer.buttons = MsgButtons::OkCancel;
-    offer.icon = MsgIcon::Question;
-    offer.acceptText = "Convert";
-    if (Messages().Show(offer) != IDOK) return;
-
-    std::string notice;
-    const std::string copy = ConvertToCopy(full, notice);
-    if (copy.empty()) return;
-    LoadSound(copy, nullptr);
-    if (!notice.empty()) AfxMessageBox(notice, MsgButtons::Ok, MsgIcon::Information);
+    if (!load.endsEarly.empty())
+        AfxMessageBox(load.endsEarly, MsgButtons::Ok, MsgIcon::Information);
 }
 
-std::string CVokraDoc::ConvertToCopy(const std::string& full, std::string& notice) {
+std::optional<std::string> CVokraDoc::OfferConversion(const RecordingOffer& offer) {
     std::string dir, name;
-    SplitPath(full, dir, name);
+    SplitPath(offer.path, dir, name);
+    MessageRequest question;
+    question.text = name + ": " + offer.info.Describe() +
+                    "\n\nIt does not load as it is: " + offer.refusal + "\n" +
+                    LoadableSoundSummary() + "\n\nConvert it to a mono 16-bit copy at " +
+                    std::to_string(offer.rate) + " Hz and load that?";
+    question.buttons = MsgButtons::OkCancel;
+    question.icon = MsgIcon::Question;
+    question.acceptText = "Convert";
+    if (Messages().Show(question) != IDOK) return std::nullopt;
+
     FileDialogRequest request;
     request.save = true;
     request.filter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||";
     request.defaultExt = "wav";
     std::string copyDir;
-    SplitPath(ConvertedCopyPath(full), copyDir, request.initialName);
+    SplitPath(ConvertedCopyPath(offer.path), copyDir, request.initialName);
     request.initialDir = dir;
     request.overwritePrompt = true;
     const auto chosen = RunFileDialog(request);
-    if (!chosen) return {};
-    const std::string copy = FullPath(*chosen);
-    std::error_code ec;
-    if (std::filesystem::equivalent(copy, full, ec)) {
-        AfxMessageBox("The converted copy cannot replace the recording itself:\n     " + full);
-        return {};
-    }
-
-    auto progress = BeginProgress("Converting " + name + "...");
-    ImportOptions options;
-    options.progress = [&progress](double fraction) { return progress->Update(fraction); };
-    const ImportResult result = ImportSound(full, options, name);
-    progress.reset();
-    switch (result.status) {
-        case ImportStatus::Ok:
-            break;
-        case ImportStatus::Cancelled:
-            return {};
-        case ImportStatus::Unreadable:
-        case ImportStatus::TooShort:
-            AfxMessageBox(Format("Could not convert %s: it cannot be read to its end.", full));
-            return {};
-        default:
-            AfxMessageBox(result.message);
-            return {};
-    }
-    std::string reason;
-    if (!WriteWaveFile(copy, result.samples, result.rate, &reason)) {
-        AfxMessageBox(CouldNotWriteMessage(copy, reason));
-        return {};
-    }
-    notice = EndsEarlyNotice(name, result.info);
-    return copy;
+    if (!chosen) return std::nullopt;
+    return FullPath(*chosen);
 }
 
 void CVokraDoc::OnWriteEnvelopeFile() {

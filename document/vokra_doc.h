@@ -139,12 +139,9 @@ public:
     // be told comes back with the outcome. The sound in use stays when nothing loads, unless the
     // loader tried the file (a failed load always took the old sound away).
     RecordingLoad TryLoadSound(const std::string& path, const RecordingRequest& request = {});
-    // Loads a WAVE file held in memory (a recording converted on the fly); the sound's folder and
-    // name become those of `origin`, the recording it was made from, or stay as they were.
-    bool LoadSoundFromMemory(const std::string& waveBytes, const std::string& origin = {});
-    // What the command, a dropped sound and a sound on the command line do: load it, and when the
-    // loader refuses it for its format or size but it can be read, offer to convert it to a
-    // loadable copy beside it and load that.
+    // What the command, a dropped sound and a sound on the command line do: load it through the
+    // sound layer's one way in, and when the loader refuses it for its format or size but it can
+    // be read, offer to convert it to a loadable copy beside it and load that.
     void LoadOrConvertSound(const std::string& path);
     // Writes the envelope to a path as the command does after its dialog; false on failure.
     bool WriteEnvelopeTo(const std::string& path);
@@ -186,11 +183,10 @@ private:
     void DeleteSelectionAs(const char* name, bool shapesToo);
     // The selected frames (first > last when none); first is never below 0.
     void SelectedFrames(std::int32_t& first, std::int32_t& last) const;
-    std::int32_t LoadSound(const std::string& path, std::string* refusal);
     void AfterSoundLoad(bool loaded, const std::string& full);
-    // The converted copy's path (empty when nothing was written); `notice` says when the
-    // recording ended before its header said.
-    std::string ConvertToCopy(const std::string& full, std::string& notice);
+    // Asks whether to convert a recording the loader refuses, then where its copy goes; nothing
+    // when the user says no to either.
+    std::optional<std::string> OfferConversion(const RecordingOffer& offer);
     // Puts a sound loaded to the side in place, as a successful load does.
     void AdoptSound(SoundData& loaded, const std::string& full);
     // A failed load as the command has always done it: the sound gone, the refusal shown.

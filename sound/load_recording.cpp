@@ -1,5 +1,7 @@
 #include "sound/load_recording.h"
 
+#include <filesystem>
+
 #include "sound/import/copy_name.h"
 #include "sound/import/messages.h"
 #include "sound/import/rate_rule.h"
@@ -25,6 +27,19 @@ RecordingMessage Note(std::string text) {
     return {RecordingMessage::Kind::Note, std::move(text)};
 }
 
+// Loads the copy just written.
+bool LoadCopy(RecordingLoad& load, SoundData& sound) {
+    std::string refusal;
+    if (sound.Load(load.copyPath, refusal) != 0) {
+        load.status = RecordingStatus::CopyRefused;
+        load.messages.push_back(Refusal(refusal));
+        return false;
+    }
+    load.status = RecordingStatus::Loaded;
+    load.soundPath = load.copyPath;
+    return true;
+}
+
 // Writes the copy in the folder asked for and loads it; false (with the reason told) when it
 // cannot.
 bool LoadFromCopy(RecordingLoad& load, const std::string& name, const std::string& bytes,
@@ -35,13 +50,14 @@ bool LoadFromCopy(RecordingLoad& load, const std::string& name, const std::strin
     std::string error;
     const auto copy = ClaimConvertedCopy(load.wantedCopy, bytes, load.copyKept, error);
     if (!copy) {
+        load.status = RecordingStatus::CopyNotWritten;
         load.messages.push_back(Refusal(error));
         return false;
     }
     load.copyPath = *copy;
-    load.messages.push_back(Note("converted " + name + " (" + load.convertedFrom.Describe() +
-                                 ") to " + load.copyPath + " (" +
-                                 std::to_string(load.convertedRate) + " Hz mono 16-bit PCM)"));
+    load.messages.push_back(Note("converted " + name + " (" + load.info.Describe() + ") to " +
+                                 load.copyPath + " (" + std::to_string(load.convertedRate) +
+                                 " Hz mono 16-bit PCM)"));
     if (load.copyPath != load.wantedCopy) {
         load.messages.push_back(Note(load.wantedCopy +
                                      " is another file and was left alone; the document uses " +
@@ -49,13 +65,46 @@ bool LoadFromCopy(RecordingLoad& load, const std::string& name, const std::strin
     } else if (load.copyKept) {
         load.messages.push_back(Note(load.copyPath + " already held this copy and was kept"));
     }
-    std::string refusal;
-    if (sound.Load(load.copyPath, refusal) != 0) {
-        load.messages.push_back(Refusal(refusal));
+    return LoadCopy(load, sound);
+}
+
+// The measure an offer is made on: read to its end as the converter would read it, so that a
+// header promising more than the file holds never earns an offer the conversion cannot keep.
+// False, with the outcome said, when there is nothing to offer.
+bool MeasureForOffer(RecordingLoad& load, const std::string& path, const std::string& name,
+                     RatePlan& plan) {
+    if (!MeasureSound(path, load.info)) {
+        load.messages.push_back(Refusal(load.loaderRefusal));
         return false;
     }
-    load.soundPath = load.copyPath;
-    return true;
+    const SoundFileInfo& info = load.info;
+    const std::int64_t frames = info.EndsEarly() ? info.readableFrames : info.frames;
+    plan = PlanImportRate(info.sampleRate, frames);
+    ImportResult unfit;
+    unfit.info = info;
+    if (!plan.fits || info.longerThanFrames) {
+        load.status = RecordingStatus::TooLong;
+        unfit.status = ImportStatus::TooLong;
+        unfit.message = TooLongForImport(name, info);
+    } else if (frames == 0 || IsTooShortForLoader(plan.samples, plan.rate)) {
+        load.status = RecordingStatus::TooShort;
+        unfit.status = ImportStatus::TooShort;
+    } else {
+        return true;
+    }
+    load.messages = ImportFailureMessages(unfit, name, load.loaderRefusal);
+    return false;
+}
+
+// Writes the copy where the offer said, replacing what is there, and loads it.
+bool LoadFromChosenCopy(RecordingLoad& load, const ImportResult& result, SoundData& sound) {
+    std::string reason;
+    if (!WriteWaveFile(load.copyPath, result.samples, result.rate, &reason)) {
+        load.status = RecordingStatus::CopyNotWritten;
+        load.messages.push_back(Refusal(CouldNotWriteMessage(load.copyPath, reason)));
+        return false;
+    }
+    return LoadCopy(load, sound);
 }
 
 }  // namespace
@@ -93,33 +142,64 @@ RecordingLoad LoadRecording(const std::string& path, SoundData& sound,
     sound.Unload();
     // A folder, a pipe, a device or an empty file is no sound at all: said for what it is.
     if (std::string reason = NotASoundReason(path); !reason.empty()) {
+        load.status = RecordingStatus::NotASound;
         load.messages.push_back(Refusal(std::move(reason)));
         return load;
     }
-    std::string refusal;
-    load.loaderCode = sound.Load(path, refusal);
+    load.loaderCode = sound.Load(path, load.loaderRefusal);
     if (load.loaderCode == 0) {
         load.loaded = true;
+        load.status = RecordingStatus::Loaded;
         load.soundPath = path;
         return load;
     }
     if (!IsConvertibleRefusal(load.loaderCode)) {
-        load.messages.push_back(Refusal(refusal));
+        load.messages.push_back(Refusal(load.loaderRefusal));
         return load;
     }
 
     // Refused for its format or size: converted by the rule of the program's Convert button.
     const std::string name = NameOf(path);
-    const ImportResult result = ImportSound(path);
+    if (request.offer) {
+        RatePlan plan;
+        if (!MeasureForOffer(load, path, name, plan)) return load;
+        const auto chosen = request.offer({path, load.info, plan.rate, load.loaderRefusal});
+        if (!chosen) {
+            load.status = RecordingStatus::Declined;
+            return load;
+        }
+        load.copyPath = *chosen;
+        // Written over the recording, the copy would destroy what it is made from.
+        std::error_code ec;
+        if (std::filesystem::equivalent(load.copyPath, path, ec)) {
+            load.status = RecordingStatus::CopyIsRecording;
+            return load;
+        }
+    }
+    ImportOptions options;
+    // Held only while converting: a caller's progress ends with the conversion.
+    if (request.progress) options.progress = request.progress(name);
+    ImportResult result = ImportSound(path, options);
+    options.progress = nullptr;
+    load.info = result.info;
     if (!result.ok()) {
-        load.messages = ImportFailureMessages(result, name, refusal);
+        load.status = result.status == ImportStatus::Cancelled ? RecordingStatus::Cancelled
+                                                               : RecordingStatus::NotConverted;
+        load.importStatus = result.status;
+        load.importMessage = result.message;
+        if (load.status == RecordingStatus::NotConverted) {
+            load.messages = ImportFailureMessages(result, name, load.loaderRefusal);
+        }
         return load;
     }
     load.converted = true;
-    load.convertedFrom = result.info;
     load.convertedRate = result.rate;
     load.endsEarly = EndsEarlyNotice(name, result.info);
     if (!load.endsEarly.empty()) load.messages.push_back(Note(load.endsEarly));
+    if (request.offer) {
+        load.loaded = LoadFromChosenCopy(load, result, sound);
+        return load;
+    }
     const std::string bytes = MakeWaveBytes(result.samples, result.rate);
     if (!request.copyFolder.empty()) {
         load.loaded = LoadFromCopy(load, name, bytes, request.copyFolder, sound);
@@ -127,6 +207,7 @@ RecordingLoad LoadRecording(const std::string& path, SoundData& sound,
     }
     std::string memoryRefusal;
     load.loaded = sound.LoadMemory(bytes.data(), bytes.size(), memoryRefusal) == 0;
+    load.status = load.loaded ? RecordingStatus::Loaded : RecordingStatus::CopyRefused;
     if (!load.loaded) load.messages.push_back(Refusal(memoryRefusal));
     return load;
 }

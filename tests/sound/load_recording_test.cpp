@@ -1,11 +1,13 @@
-// The one way in for a recording: loaded as it is, converted in memory or to a copy under a free
-// name, or refused, with what the user must be told in the order it happened.
+// The one way in for a recording: loaded as it is, converted in memory, to a copy under a free
+// name or under the name an offer returns, or refused, with what the user must be told in the
+// order it happened.
 #include "sound/load_recording.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <functional>
+#include <optional>
 
 #include "sound/sound_data.h"
 #include "tests/support/sound_writer.h"
@@ -33,6 +35,9 @@ struct EntryCase {
     const char* soundFile;
     // What the user is told, "{out}" standing for the copies' folder.
     std::vector<RecordingMessage> messages;
+    // The offer's answer: the copy's file in the folder, "" declined; nullptr: no offer made.
+    const char* offerAnswer = nullptr;
+    std::optional<RecordingStatus> status = std::nullopt;
 };
 
 class LoadRecording_Table : public ::testing::TestWithParam<EntryCase> {};
@@ -44,8 +49,26 @@ TEST_P(LoadRecording_Table, LoadsOrSaysWhyInOrder) {
     const std::string path = c.make(dir);
     RecordingRequest request;
     if (c.toCopy) request.copyFolder = dir.File("out");
+    std::int32_t offeredRate = 0;
+    if (c.offerAnswer) {
+        request.offer = [&](const RecordingOffer& offer) -> std::optional<std::string> {
+            offeredRate = offer.rate;
+            EXPECT_EQ(offer.path, path);
+            EXPECT_EQ(offer.refusal, "This is not an audio waveform file.");
+            if (!*c.offerAnswer) return std::nullopt;
+            return dir.File(c.offerAnswer);
+        };
+    }
+    const std::string before = c.offerAnswer ? test::ReadFile(path) : std::string();
     SoundData sound;
     const RecordingLoad load = LoadRecording(path, sound, request);
+    if (c.status) {
+        EXPECT_EQ(load.status, *c.status);
+    }
+    if (c.offerAnswer) {
+        EXPECT_EQ(offeredRate, 44100);
+        EXPECT_EQ(test::ReadFile(path), before);  // the recording itself is never written
+    }
 
     std::vector<RecordingMessage> expected = c.messages;
     for (RecordingMessage& m : expected) {
@@ -101,7 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"TheSameCopyMadeBeforeIsKept",
                   [](const test::TempDir& d) {
                       SoundData first;
-                      LoadRecording(Flac48k(d), first, RecordingRequest{d.File("out")});
+                      RecordingRequest toFolder;
+                      toFolder.copyFolder = d.File("out");
+                      LoadRecording(Flac48k(d), first, toFolder);
                       return d.File("v.flac");
                   },
                   true,
@@ -138,7 +163,24 @@ INSTANTIATE_TEST_SUITE_P(
                   nullptr,
                   {{Kind::Refusal, "Wavefile format is not supported by this program."},
                    {Kind::Note, "x.wav: 8000 Hz, 1024 channels, 16-bit PCM, 0.1 s"},
-                   {Kind::Refusal, "sound data is too short."}}}),
+                   {Kind::Refusal, "sound data is too short."}}},
+        // Asked before converting: the user may decline, name the copy, but not over the
+        // recording.
+        EntryCase{"DeclinedAtTheOffer", Flac48k, false, nullptr, {}, "", RecordingStatus::Declined},
+        EntryCase{"TheCopyTakesTheNameTheOfferGives",
+                  Flac48k,
+                  false,
+                  "out/mine.wav",
+                  {},
+                  "out/mine.wav",
+                  RecordingStatus::Loaded},
+        EntryCase{"TheOfferMayNotNameTheRecording",
+                  Flac48k,
+                  true,
+                  nullptr,
+                  {},
+                  "v.flac",
+                  RecordingStatus::CopyIsRecording}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
