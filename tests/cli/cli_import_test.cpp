@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/cli_process_run.h"
 #include "tests/support/sound_writer.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -19,30 +20,10 @@
 namespace vokra {
 namespace {
 
-struct Outcome {
-    int exit = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliRun;
 
 Outcome RunCli(const test::TempDir& dir, std::vector<std::string> args) {
-    const std::string outPath = dir.File("stdout.txt");
-    const std::string errPath = dir.File("stderr.txt");
-    args.insert(args.begin(), VOKRA_CLI_PATH);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        ::execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(outPath),
-            test::ReadFile(errPath)};
+    return test::RunCliProcess(dir, std::move(args));
 }
 
 // A voice-like signal: syllables of a 180 Hz tone with a rising and falling loudness.

@@ -15,6 +15,7 @@
 
 #include "document/key_export.h"
 #include "platform/licence.h"
+#include "tests/cli/cli_process_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -26,38 +27,11 @@ using test::Le32;
 using test::ReadFile;
 using test::WriteFile;
 
-struct Result {
-    int exit = -1;
-    std::string out;
-    std::string err;
-};
+using Result = test::CliRun;
 
 class CliProcess : public ::testing::Test {
 protected:
-    Result Run(std::vector<std::string> args) {
-        const std::string outPath = dir_.File("stdout.txt");
-        const std::string errPath = dir_.File("stderr.txt");
-        args.insert(args.begin(), VOKRA_CLI_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            ::execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        Result r;
-        r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = ReadFile(outPath);
-        r.err = ReadFile(errPath);
-        return r;
-    }
+    Result Run(std::vector<std::string> args) { return test::RunCliProcess(dir_, std::move(args)); }
 
     // One second of silence, then one second of a steady full tone, at 22050 samples per second.
     std::string SilenceThenTone() {

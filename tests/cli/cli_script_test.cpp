@@ -13,6 +13,7 @@
 
 #include "cli/cli_options.h"
 #include "shapes/script_phonemes.h"
+#include "tests/cli/cli_process_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -58,38 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
             "ExportHasNoScript", {"export", "d.vok", "--text", "t"}, "unknown option '--text'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct Result {
-    int exit = -1;
-    std::string out;
-    std::string err;
-};
+using Result = test::CliRun;
 
 class CliScript : public ::testing::Test {
 protected:
-    Result Run(std::vector<std::string> args) {
-        const std::string outPath = dir_.File("stdout.txt");
-        const std::string errPath = dir_.File("stderr.txt");
-        args.insert(args.begin(), VOKRA_CLI_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            ::execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        Result r;
-        r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = test::ReadFile(outPath);
-        r.err = test::ReadFile(errPath);
-        return r;
-    }
+    Result Run(std::vector<std::string> args) { return test::RunCliProcess(dir_, std::move(args)); }
 
     // espeak-ng speaks the line, with a little noise, half a second of rest before and after.
     std::string Voice(const std::string& text) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/app_values.h"
+#include "document/key_edit.h"
 #include "document/vokra_doc.h"
 #include "platform/ini_file.h"
 #include "sound/amplitude.h"
@@ -20,6 +21,23 @@
 #include "tests/support/wav_builder.h"
 
 namespace vokra::test {
+
+// Keeps the last edit the document recorded for undo, and how many it recorded since the history
+// was last cleared.
+class LastEdit final : public KeyEditSink {
+public:
+    void Record(KeyEdit&& edit) override {
+        edit_ = std::move(edit);
+        ++count_;
+    }
+    void Clear() override { count_ = 0; }
+    const KeyEdit& Edit() const { return edit_; }
+    int Count() const { return count_; }
+
+private:
+    KeyEdit edit_;
+    int count_ = 0;
+};
 
 class DocFixture : public ::testing::Test {
 protected:

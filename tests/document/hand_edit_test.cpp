@@ -12,21 +12,6 @@
 namespace vokra::test {
 namespace {
 
-class LastEdit final : public KeyEditSink {
-public:
-    void Record(KeyEdit&& edit) override {
-        edit_ = std::move(edit);
-        ++count_;
-    }
-    void Clear() override { count_ = 0; }
-    const KeyEdit& Edit() const { return edit_; }
-    int Count() const { return count_; }
-
-private:
-    KeyEdit edit_;
-    int count_ = 0;
-};
-
 // Frame, opening, hand of every key; frame, shape, hand of every shape.
 struct State {
     std::vector<std::tuple<int, float, bool>> keys;
@@ -118,11 +103,8 @@ const std::vector<int> kUnchangedHandShapes{4};
 INSTANTIATE_TEST_SUITE_P(
     Table, HandMarks,
     ::testing::Values(
-        HandCase{"InsertOverKeyedFramesChangesNothing",
-                 [](CVokraDoc& d) { d.FillSelection(); },
-                 kUnchangedHandKeys,
-                 kUnchangedHandShapes,
-                 0.9f},
+        HandCase{"InsertOverKeyedFramesChangesNothing", [](CVokraDoc& d) { d.FillSelection(); },
+                 kUnchangedHandKeys, kUnchangedHandShapes, 0.9f},
         HandCase{"InsertMarksTheKeysItMakes",
                  [](CVokraDoc& d) {
                      d.GetTimeRange().SetAnchor(8.5);

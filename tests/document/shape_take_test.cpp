@@ -10,21 +10,6 @@
 namespace vokra::test {
 namespace {
 
-class LastEdit final : public KeyEditSink {
-public:
-    void Record(KeyEdit&& edit) override {
-        edit_ = std::move(edit);
-        ++count_;
-    }
-    void Clear() override { count_ = 0; }
-    const KeyEdit& Edit() const { return edit_; }
-    int Count() const { return count_; }
-
-private:
-    KeyEdit edit_;
-    int count_ = 0;
-};
-
 struct TakeCase {
     const char* name;
     double anchor, cursor;  // the selection (equal: none, the guess runs from the cursor)
