@@ -369,7 +369,6 @@ void EnvView::OnLButtonDown(KeyState keys, Point point) {
              point.y + kHitRadius};
     if (box.left < r.left) box.left = r.left;
     if (box.right > r.right) box.right = r.right;
-    const KeyframeList& list = doc->GetKeys();
     // Keys a few pixels apart (the whole timeline in view) both fall in the box: the nearest one
     // is meant.
     const Keyframe* hit = KeyNearest(point, box);

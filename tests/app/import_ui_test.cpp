@@ -64,7 +64,7 @@ TEST(ImportServices, TheOffersAcceptButtonSaysConvert) {
         box->button(QMessageBox::Ok)->click();
     });
     MessageRequest offer{"voice.wav: ...", MsgButtons::OkCancel, MsgIcon::Question, nullptr,
-                         "Convert"};
+                         "Convert", {}};
     EXPECT_EQ(service.Show(offer), IDOK);
     EXPECT_EQ(accept, "Convert");
 }
