@@ -8,21 +8,13 @@
 #include "shapes/shape_estimator.h"
 #include "shapes/shape_lead.h"
 #include "shapes/shape_set.h"
+#include "tests/shapes/shape_letters.h"
 
 namespace vokra {
 namespace {
 
-std::vector<MouthShape> Shapes(const std::string& letters) {
-    std::vector<MouthShape> shapes;
-    for (char c : letters) shapes.push_back(*MouthShapeFromLetter(c));
-    return shapes;
-}
-
-std::string Letters(const std::vector<MouthShape>& shapes) {
-    std::string s;
-    for (MouthShape m : shapes) s += MouthShapeLetter(m);
-    return s;
-}
+using test::Letters;
+using test::Shapes;
 
 struct LeadCase {
     const char* name;

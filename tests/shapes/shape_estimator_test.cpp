@@ -9,22 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/shapes/shape_letters.h"
 #include "tests/support/wav_builder.h"
 
 namespace vokra {
 namespace {
 
-std::vector<MouthShape> Shapes(const std::string& letters) {
-    std::vector<MouthShape> shapes;
-    for (char c : letters) shapes.push_back(*MouthShapeFromLetter(c));
-    return shapes;
-}
-
-std::string Letters(const std::vector<MouthShape>& shapes) {
-    std::string s;
-    for (MouthShape m : shapes) s += MouthShapeLetter(m);
-    return s;
-}
+using test::Letters;
+using test::Shapes;
 
 struct TimingCase {
     const char* name;
