@@ -64,6 +64,23 @@ int ChooseKeyRange(const CVokraDoc& doc, const CliOptions& o, std::ostream& err,
     return 0;
 }
 
+int KeyChosenRange(CVokraDoc& doc, const CliOptions& o, bool replaceHandEdits, std::ostream& err) {
+    std::int32_t first = 0;
+    std::int32_t last = -1;
+    if (const int refused = ChooseKeyRange(doc, o, err, first, last)) return refused;
+    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
+    const AutoKeyOutcome keyed =
+        AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, AutoKeySettingsOf(o),
+                     replaceHandEdits, doc.GetKeys());
+    if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
+    if (!o.guessShapes) return 0;
+    if (!o.textPath.empty())
+        return GuessDocumentShapesFromScript(doc, first, last, replaceHandEdits, o, err);
+    return GuessDocumentShapes(doc, first, last, replaceHandEdits, ShapeOptionsOf(o), err)
+               ? 0
+               : kCliFileError;
+}
+
 AutoKeySettings AutoKeySettingsOf(const CliOptions& o) {
     AutoKeySettings settings;
     settings.highThreshold = o.highThreshold;
@@ -104,20 +121,8 @@ int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
     }
     doc.UpdateExtent();
 
-    std::int32_t first = 0;
-    std::int32_t last = -1;
-    if (const int refused = ChooseKeyRange(doc, o, err, first, last)) return refused;
-    const AutoKeySettings settings = AutoKeySettingsOf(o);
-    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
-    AutoKeyFrames(g_sound, g_maxAmplitude, doc.GetFrameRate(), first, last, settings,
-                  doc.GetKeys());
-    if (o.guessShapes && !o.textPath.empty()) {
-        if (const int refused = GuessDocumentShapesFromScript(doc, first, last, true, o, err))
-            return refused;
-    } else if (o.guessShapes &&
-               !GuessDocumentShapes(doc, first, last, true, ShapeOptionsOf(o), err)) {
-        return kCliFileError;
-    }
+    // A new document has no hand-made keys or shapes to keep.
+    if (const int refused = KeyChosenRange(doc, o, true, err)) return refused;
 
     // The envelope first, so that a document written with it records where it went.
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;

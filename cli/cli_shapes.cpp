@@ -184,22 +184,7 @@ int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) 
     if (!LoadAnySound(doc, load, err)) return kCliFileError;
     doc.UpdateExtent();
 
-    std::int32_t first = 0;
-    std::int32_t last = -1;
-    if (const int refused = ChooseKeyRange(doc, o, err, first, last)) return refused;
-    const AutoKeySettings settings = AutoKeySettingsOf(o);
-    if (g_maxAmplitude < 1.0) g_maxAmplitude = 1.0;
-    const AutoKeyOutcome keyed = AutoKeyApply(g_sound, g_maxAmplitude, doc.GetFrameRate(), first,
-                                              last, settings, o.replaceHandEdits, doc.GetKeys());
-    if (keyed.kept > 0) err << "vokra-cli: " << AutoKeyStatusText(keyed) << "\n";
-    if (o.guessShapes && !o.textPath.empty()) {
-        const int refused =
-            GuessDocumentShapesFromScript(doc, first, last, o.replaceHandEdits, o, err);
-        if (refused) return refused;
-    } else if (o.guessShapes &&
-               !GuessDocumentShapes(doc, first, last, o.replaceHandEdits, ShapeOptionsOf(o), err)) {
-        return kCliFileError;
-    }
+    if (const int refused = KeyChosenRange(doc, o, o.replaceHandEdits, err)) return refused;
 
     if (!AllowSave(doc, o, o.updatePath, err)) return kCliFileError;
     if (!o.envPath.empty() && !doc.WriteEnvelopeTo(o.envPath)) return kCliFileError;

@@ -44,6 +44,10 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err);
 // saying why they cannot be keyed.
 int ChooseKeyRange(const CVokraDoc& doc, const CliOptions& o, std::ostream& err,
                    std::int32_t& first, std::int32_t& last);
+// AutoKey over the frames --from and --to name, then the shapes there when --shapes asks (from the
+// script when --text gives one), keeping hand-made keys and shapes unless `replaceHandEdits`
+// (a line on standard error counts the keys kept): 0, or the exit code after saying why not.
+int KeyChosenRange(CVokraDoc& doc, const CliOptions& o, bool replaceHandEdits, std::ostream& err);
 // The AutoKey rows given on the command line.
 AutoKeySettings AutoKeySettingsOf(const CliOptions& o);
 // The keys in the chosen format to -o OUT or to standard output.
