@@ -74,15 +74,15 @@ class Rigs(Case):
                     curve = self.curve(key, key.key_blocks["mouth_A"].path_from_id("value"))
                     self.assertEqual([tuple(p.co) for p in curve.keyframe_points],
                                      [(1, 0.0), (2, 0.0), (3, 1.0), (4, 1.0), (5, 0.0)])
-                elif eased:  # D (Vokra frame 5) eases in from frame 3, after the rest at 4
+                elif eased:  # D (Vokra frame 5) eases in as the rest (frame 4) eases out
                     for frame, name in ((2, "mouth_A"), (5, "mouth_D"), (6, "mouth_C")):
                         curve = self.curve(key, key.key_blocks[name].path_from_id("value"))
                         self.assertEqual(curve.evaluate(1 + frame), 1.0)
                     curve = self.curve(key, key.key_blocks["mouth_D"].path_from_id("value"))
                     self.assertEqual([tuple(p.co) for p in curve.keyframe_points],
-                                     [(1, 0.0), (4, 0.0), (6, 1.0), (7, 0.0)])
-                    self.assertTrue(0.0 < curve.evaluate(5) < 1.0)
-                    self.assertEqual({p.interpolation for p in curve.keyframe_points}, {'BEZIER'})
+                                     [(1, 0.0), (5, 0.0), (6, 1.0), (7, 0.0)])
+                    self.assertTrue(0.0 < curve.evaluate(5.5) < 1.0)
+                    self.assertEqual({p.interpolation for p in curve.keyframe_points}, {'SINE'})
 
     def test_armature_poses_from_actions_keyed_on_the_bones(self):
         for options in ({"pose_action_pattern": "pose_{}"}, {"ease_frames": 1}):

@@ -16,8 +16,9 @@ bl_info = {
 
 import os
 
+import addon_utils
 import bpy
-from bpy.props import FloatProperty, PointerProperty, StringProperty
+from bpy.props import BoolProperty, FloatProperty, PointerProperty, StringProperty
 
 from . import mouths, operators, panel, running, vokra_cli
 from .vokra_data import VokraDataError
@@ -31,6 +32,7 @@ class PREFERENCES_OT_vokra_check(running.Background, bpy.types.Operator):
     bl_idname = "preferences.vokra_check"
     bl_label = "Check"
     activity = "checking vokra-cli"
+    shows_outcome = False
 
     def invoke(self, context, event):
         return self.run_in_background(context)
@@ -61,6 +63,26 @@ class PREFERENCES_OT_vokra_check(running.Background, bpy.types.Operator):
         super().stop(context)
         if _checked["state"] and _checked["state"][1] == 'TIME':
             _checked["state"] = ("The check was cancelled.", 'INFO')
+
+
+def other_copies():
+    """Other copies of this add-on in Blender's add-on folders, which Blender does not load
+    while this one is there (a zip installed by the user beside the system's copy)."""
+    own = os.path.realpath(os.path.dirname(os.path.abspath(__file__)))
+    copies = []
+    for folder in addon_utils.paths():
+        path = os.path.join(folder, __package__)
+        if os.path.isdir(path) and os.path.realpath(path) != own and path not in copies:
+            copies.append(path)
+    return copies
+
+
+def shadow_warnings():
+    """One line per copy that is not used, naming both folders."""
+    own = os.path.dirname(os.path.abspath(__file__))
+    return [f"The copy of this add-on in {path} is not used: Blender loads the one in {own}. "
+            "Remove one of them (Preferences > Add-ons > Remove removes an installed copy)."
+            for path in other_copies()]
 
 
 def _redraw_preferences():
@@ -94,6 +116,8 @@ class VokraPreferences(bpy.types.AddonPreferences):
         row.label(text=state[0], icon=state[1])
         if len(state) > 2:
             layout.label(text=f"Using {state[2]}")
+        for warning in shadow_warnings():
+            panel.wrapped(layout.box(), warning, 'ERROR')
 
 
 def menu_import(self, context):
@@ -125,6 +149,9 @@ def register():
     for cls in classes:
         bpy.utils.register_class(cls)
     bpy.types.Object.vokra_mapping = PointerProperty(type=mouths.VokraMapping)
+    bpy.types.Scene.vokra_shapes = BoolProperty(
+        name="Mouth Shapes", default=True,
+        description="Also guess mouth shapes when vokra-cli can (else only the opening)")
     bpy.types.Scene.vokra_script = StringProperty(
         name="Script", subtype='FILE_PATH',
         description="A UTF-8 text file with the words spoken, for mouths that follow them")
@@ -133,6 +160,9 @@ def register():
         description="The script's language, as an espeak-ng voice name (en-us, de, fr, ja ...)")
     bpy.types.TOPBAR_MT_file_import.append(menu_import)
     bpy.types.SEQUENCER_MT_strip.append(menu_strip)
+    panel.shadowed[:] = shadow_warnings()
+    for warning in panel.shadowed:
+        print("Vokra Lip Sync:", warning)
 
 
 def unregister():
@@ -140,6 +170,7 @@ def unregister():
     bpy.types.TOPBAR_MT_file_import.remove(menu_import)
     del bpy.types.Scene.vokra_language
     del bpy.types.Scene.vokra_script
+    del bpy.types.Scene.vokra_shapes
     del bpy.types.Object.vokra_mapping
     for cls in reversed(classes):
         bpy.utils.unregister_class(cls)

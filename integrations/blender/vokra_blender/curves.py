@@ -47,17 +47,23 @@ def _fcurve(id_data, path, frame, group, index=0):
 class Target:
     """Where one import writes its curves: each data-block's active action, or with `strip_name`
     one new action per data-block, laid in an NLA track of that name (to mix, mute or move the
-    line as a whole)."""
+    line as a whole). An active action named in `pose_actions` (a mouth's pose) is never
+    written: the keys go to an action of the rig's own instead."""
 
-    def __init__(self, strip_name=None):
+    def __init__(self, strip_name=None, pose_actions=()):
         self.name = strip_name
+        self.pose_actions = set(pose_actions)
         self.actions = {}  # the data-block's pointer: (data-block, its new action)
+        self.moved = []  # (the pose action that was active, the action keyed instead)
 
     def curve(self, id_data, path, frame, group, index=0):
         if self.name is None:
+            self._leave_pose_action(id_data)
             return _fcurve(id_data, path, frame, group, index)
-        _, action = self.actions.setdefault(id_data.as_pointer(),
-                                            (id_data, bpy.data.actions.new(self.name)))
+        pointer = id_data.as_pointer()
+        if pointer not in self.actions:
+            self.actions[pointer] = (id_data, bpy.data.actions.new(self.name))
+        action = self.actions[pointer][1]
         action.id_root = id_data.bl_rna.identifier.upper()
         if hasattr(action, "fcurve_ensure_for_datablock"):  # layered actions
             return action.fcurve_ensure_for_datablock(id_data, path, index=index,
@@ -65,21 +71,53 @@ class Target:
         return action.fcurves.find(path, index=index) or action.fcurves.new(
             path, index=index, action_group=group)
 
-    def finish(self):
-        """Lays each new action in its NLA track, from the action's first key on, so each key
-        plays on its own frame; returns the report's words for them."""
+    def _leave_pose_action(self, id_data):
+        anim = id_data.animation_data
+        if anim is None or anim.action is None or anim.action.name not in self.pose_actions:
+            return
+        name = f"{id_data.name} Lip Sync"  # found again by the next import
+        own = next((a for a in bpy.data.actions if a.name == name and a.library is None), None)
+        if own is None:
+            own = bpy.data.actions.new(name)
+        self.moved.append((anim.action.name, own.name))
+        anim.action = own
+
+    def finish(self, end=None):
+        """Lays each new action in its NLA track, from the action's first key to `end` (the end
+        of the sound: the last mouth is held that long), so each key plays on its own frame. A
+        track of the same name from an earlier import is replaced, its actions removed when
+        nothing else uses them. Returns the report's words for them."""
         for id_data, action in self.actions.values():
-            first = action.frame_range[0]
+            first, last = action.frame_range
+            if end is not None and end > last:
+                for curve in action_fcurves(action):
+                    held = curve.keyframe_points[-1].co.y
+                    curve.keyframe_points.insert(end, held, options={'FAST'})
+                    curve.update()
             anim = id_data.animation_data or id_data.animation_data_create()
-            track = anim.nla_tracks.new()
-            track.name = self.name  # the action's name may have a number added
+            track = anim.nla_tracks.get(self.name)
+            if track is None:
+                track = anim.nla_tracks.new()
+                track.name = self.name
+            else:
+                replaced = [s.action for s in track.strips if s.action is not None]
+                for strip in list(track.strips):
+                    track.strips.remove(strip)
+                for old in replaced:
+                    if old.users == 0:
+                        bpy.data.actions.remove(old)
+                action.name = self.name  # the name the replaced action held
             strip = track.strips.new(self.name, int(first), action)
             if first != int(first) and hasattr(strip, "frame_start_ui"):
                 strip.frame_start_ui = first  # a strip between frames keeps its keys' frames
             strip.extrapolation = 'NOTHING'  # outside the line the rig is left to other strips
             if getattr(strip, "action_slot", None) is None and getattr(action, "slots", None):
                 strip.action_slot = action.slots[0]
-        return f" in NLA tracks \"{self.name}\"" if self.actions else ""
+        words = f" in NLA tracks \"{self.name}\"" if self.actions else ""
+        for pose, own in self.moved:
+            words += (f" (the active action '{pose}' is a mouth pose and was left as it was: the "
+                      f"keys went into '{own}')")
+        return words
 
 
 # What a key carries, for moving a kept key to another slot.
@@ -100,7 +138,8 @@ def _replace(curve, points, first, last, interpolation):
     swapping neighbours, and removing a key from the middle moves every later one, either of
     which made re-importing 100,000 keys take minutes."""
     # Eased keys get flat handles at each held pose; the others a straight or stepped line.
-    handles = 'AUTO_CLAMPED' if interpolation == 'BEZIER' else 'VECTOR'
+    handles = 'AUTO_CLAMPED' if interpolation in ('BEZIER', 'SINE') else 'VECTOR'
+    easing = 'EASE_IN_OUT' if interpolation == 'SINE' else 'AUTO'
     keys = curve.keyframe_points
     co = [0.0] * (2 * len(keys))
     keys.foreach_get("co", co)
@@ -132,7 +171,7 @@ def _replace(curve, points, first, last, interpolation):
         key = keys[begin + n]
         key.interpolation = interpolation
         key.type = kind
-        key.easing = 'AUTO'
+        key.easing = easing
         key.handle_left_type = key.handle_right_type = handles
     # Vokra holds the last opening after the last key.
     curve.extrapolation = 'CONSTANT'
@@ -175,11 +214,14 @@ def check_local(*ids):
                 "local (Object > Relations > Make Local) or key it in its own file.")
 
 
-def check_actions(*ids):
-    """Refuses keys into an active action linked from another file (a local rig can use one)."""
+def check_actions(ids, pose_actions=()):
+    """Refuses keys into an active action linked from another file (a local rig can use one); a
+    mouth's pose action is left for one of the rig's own."""
     for id_data in ids:
         anim = getattr(id_data, "animation_data", None) if id_data is not None else None
-        check_local(anim.action if anim is not None else None)
+        action = anim.action if anim is not None else None
+        if action is not None and action.name not in pose_actions:
+            check_local(action)
 
 
 def check_key_target(obj, target, shape_key, property_name):

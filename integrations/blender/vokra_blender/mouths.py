@@ -33,8 +33,12 @@ def _mapping_annotations():
             description="Put the imported mouths in a new NLA strip of their own, to mix, mute "
                         "or move them"),
         "prefix": StringProperty(name="Prefix", default="mouth_",
-                                 description="The prefix of the Prefix preset: mouth_ gives "
-                                             "mouth_A ... mouth_X"),
+                                 description="The prefix of the Prefix preset for shape keys: "
+                                             "mouth_ gives mouth_A ... mouth_X"),
+        "pose_prefix": StringProperty(name="Prefix", default="pose_",
+                                      description="The prefix of the Prefix preset for an "
+                                                  "armature's pose actions: pose_ gives pose_A "
+                                                  "... pose_X"),
     }
     for letter, name in zip(SHAPE_LETTERS, SHAPE_NAMES):
         fields["shape_" + letter] = StringProperty(
@@ -90,23 +94,51 @@ class Rig:
         self.obj = obj
         self.blocks = {}  # {mouth: shape key block}
         self.poses = {}  # {(data path, index): [value in each of the nine mouths]}
-        self.pose_mouths = 0
+        self.pose_mouths = set()  # the mouths whose pose action was found
         self.missing = []  # names the mapping asks for that are not there
 
+    def empty(self):
+        return not self.blocks and not self.poses
+
     def describe(self):
-        if self.obj.type == 'ARMATURE' and not self.poses and not self.blocks:
-            return ("no mouth poses are mapped: name each mouth's pose action in the Vokra tab "
-                    "of the sidebar")
+        """How many mouths the keys reach, naming those they do not."""
+        if self.obj.type == 'ARMATURE' and self.empty():
+            return ("no mouth poses are mapped, so only the vokra_shape property was keyed: name "
+                    "each mouth's pose action in the Vokra tab of the sidebar")
         parts = []
-        if self.poses or self.pose_mouths:
-            parts.append(f"{self.pose_mouths} of the nine mouths have a pose")
+        if self.poses:
+            parts.append(_reached(self.pose_mouths, "pose"))
         if self.blocks or not self.poses:
-            parts.append(f"{len(self.blocks)} of the nine mouths have a shape key")
+            parts.append(_reached(set(self.blocks), "shape key"))
         text = "; ".join(parts)
         if self.missing:
             shown = ", ".join(self.missing[:4]) + (" ..." if len(self.missing) > 4 else "")
             text += f" (not found: {shown})"
+        if self.empty():
+            text += (", so only the vokra_shape property was keyed: name shape keys A ... X (or "
+                     "MBP ... rest), or map them in the Vokra tab of the sidebar")
         return text
+
+
+def _reached(mouths, what):
+    text = f"{len(mouths)} of the nine mouths have a {what}"
+    lacking = [f"{letter} ({name})" for i, (letter, name) in
+               enumerate(zip(SHAPE_LETTERS, SHAPE_NAMES)) if i not in mouths]
+    if mouths and lacking:
+        text += f" (none for {', '.join(lacking)})"
+    return text
+
+
+def pose_action_names(obj, pattern=""):
+    """The names of the rig's mouth poses' actions (never to be keyed into), by the pattern
+    when it is valid, else by the mapping kept with the rig."""
+    if obj is None or obj.type != 'ARMATURE':
+        return set()
+    try:
+        names = pattern_names(pattern, "pose action pattern") if pattern else {}
+    except VokraDataError:
+        names = {}
+    return set((names or stored_names(obj, "pose")).values())
 
 
 def _read_poses(rig, names):
@@ -136,7 +168,7 @@ def _read_poses(rig, names):
             channels.setdefault(channel, {})[mouth] = curve.evaluate(start)
     if not channels:
         raise VokraDataError(f"The pose actions of {obj.name} key none of its bones.")
-    rig.pose_mouths = len(actions)
+    rig.pose_mouths = set(actions)
     rig.poses = {ch: [values.get(m, _rest_value(*ch)) for m in range(len(SHAPE_LETTERS))]
                  for ch, values in sorted(channels.items())}
 
@@ -186,7 +218,9 @@ def apply(rig, changes, last, ease, hold, into):
     """Keys the shape property (0-8, stepped), and each mapped shape key and pose channel to its
     value in each mouth, switched or eased, through `into` (a curves.Target)."""
     obj, first = rig.obj, changes[0][0]
-    interpolation = 'BEZIER' if ease > 0 else 'CONSTANT'
+    # Sine ease-in-out depends on a segment's two keys only, so over each shared change every
+    # channel moves by the same fraction: the mouths' weights always add up to 1.
+    interpolation = 'SINE' if ease > 0 else 'CONSTANT'
     if SHAPE_PROPERTY not in obj.keys() or isinstance(obj[SHAPE_PROPERTY], float):
         obj[SHAPE_PROPERTY] = int(obj.get(SHAPE_PROPERTY, len(SHAPE_LETTERS) - 1))
     obj.id_properties_ui(SHAPE_PROPERTY).update(

@@ -37,6 +37,99 @@ def document_job(path):
     return vokra_data.parse_document(data, name)
 
 
+class Held:
+    """What a job works on, by name only: looked up again after every wait for vokra-cli, since
+    an undo, a redo, a file load or a deletion in the meantime frees the data itself."""
+
+    def __init__(self, op, context):
+        self.op = op
+        self.scene_name = context.scene.name
+        obj = context.view_layer.objects.active
+        self.object_key = None if obj is None else (
+            obj.name, obj.library.filepath if obj.library is not None else None)
+        self.strip_name = None
+
+    def _gone(self, what):
+        why = self.op.disturbed()
+        how = f"{why} took it away" if why else "it was deleted or renamed"
+        return VokraDataError(f"Vokra cancelled: {what} is gone ({how} while vokra-cli ran). "
+                              "Nothing was changed; start again.")
+
+    def scene(self):
+        scene = bpy.data.scenes.get(self.scene_name)
+        if scene is None:
+            raise self._gone(f"the scene '{self.scene_name}'")
+        return scene
+
+    def object(self):
+        if self.object_key is None:
+            return None
+        obj = bpy.data.objects.get(self.object_key)
+        if obj is None:
+            raise self._gone(f"the object '{self.object_key[0]}'")
+        return obj
+
+    def strip(self):
+        if self.strip_name is None:
+            return None
+        editor = self.scene().sequence_editor
+        strip = _strips(editor).get(self.strip_name) if editor is not None else None
+        if strip is None or strip.type != 'SOUND' or strip.sound is None:
+            raise self._gone(f"the sound strip '{self.strip_name}'")
+        return strip
+
+
+# The options the sidebar shows, and where it keeps them: on the active object's mouth mapping
+# or on the scene. An operator takes them from there unless its caller set them, so what the
+# sidebar shows is what every run uses.
+SIDEBAR = {"ease_frames": ("mapping", "ease_frames"), "hold_frames": ("mapping", "hold_frames"),
+           "bake_nla": ("mapping", "bake_nla"), "shape_key": ("mapping", "open_shape_key"),
+           "shapes": ("scene", "vokra_shapes"), "text_file": ("scene", "vokra_script"),
+           "language": ("scene", "vokra_language")}
+
+
+def sidebar_home(context, option):
+    """(the data the sidebar keeps `option` in, its property), or None when the active object
+    has no mapping yet (reading one would add it to the object)."""
+    where, prop = SIDEBAR[option]
+    if where == "scene":
+        return context.scene, prop
+    obj = context.view_layer.objects.active
+    if obj is None or "vokra_mapping" not in obj.keys():
+        return None
+    return obj.vokra_mapping, prop
+
+
+def sidebar_value(context, option):
+    home = sidebar_home(context, option)
+    if home is None:
+        return mouths.VokraMapping.bl_rna.properties[SIDEBAR[option][1]].default
+    return getattr(*home)
+
+
+class SidebarOptions:
+    """Options left unset by the caller come from the sidebar; not remembered between calls."""
+
+    def take_sidebar_options(self, context):
+        props = self.properties
+        known = props.bl_rna.properties
+        for option in SIDEBAR:
+            if option in known and not props.is_property_set(option):
+                setattr(self, option, sidebar_value(context, option))
+        obj = context.view_layer.objects.active
+        if "target" in known and not props.is_property_set("target") and obj is not None:
+            # A rig without shape keys takes its opening on a property.
+            self.target = 'SHAPE_KEY' if obj.type in curves.SHAPE_KEY_TYPES else 'PROPERTY'
+
+    def draw_option(self, context, layout, option):
+        """In the file browser an option the caller left unset shows the sidebar's own."""
+        home = sidebar_home(context, option) if option in SIDEBAR else None
+        if home is not None and not self.properties.is_property_set(option):
+            layout.prop(*home)
+        else:
+            layout.prop(self, option)
+
+
 def _settable_properties(props):
     return {p.identifier: getattr(props, p.identifier) for p in props.bl_rna.properties
             if p.identifier != "rna_type" and not p.is_readonly}
@@ -54,7 +147,7 @@ FPS_MODES = [
 ]
 
 
-class FileOptions(ImportHelper):  # before Background: only a .vok needs vokra-cli
+class FileOptions(SidebarOptions, ImportHelper):  # before Background: only a .vok needs vokra-cli
     filename_ext = ".json"
     filter_glob: StringProperty(default="*.json;*.vok", options={'HIDDEN'})
     frame_offset: IntProperty(
@@ -120,12 +213,15 @@ class FileOptions(ImportHelper):  # before Background: only a .vok needs vokra-c
         layout = self.layout
         layout.use_property_split = True
         for name in self.option_names():
-            layout.prop(self, name)
+            self.draw_option(context, layout, name)
 
 
+# Options the sidebar keeps are SKIP_SAVE: a value set once (in a script, or the file browser)
+# must not outlive its run and silently differ from what the sidebar shows.
 class TargetOptions:
-    target: EnumProperty(name="Target", items=TARGETS, default='SHAPE_KEY')
-    shape_key: StringProperty(name="Shape Key", default="Vokra Open",
+    target: EnumProperty(name="Target", items=TARGETS, default='SHAPE_KEY',
+                         options={'SKIP_SAVE'})
+    shape_key: StringProperty(name="Shape Key", default="Vokra Open", options={'SKIP_SAVE'},
                               description="The shape key to animate (made when missing)")
     property_name: StringProperty(name="Property", default="vokra_open",
                                   description="The custom property to animate")
@@ -143,34 +239,36 @@ class MouthOptions:
                     "mouth's letter (pose_{} for pose_A ... pose_X); empty: the mapping kept "
                     "with the object")
     ease_frames: IntProperty(
-        name="Ease", default=0, min=0, max=mouths.MAX_EASE_FRAMES,
+        name="Ease", default=0, min=0, max=mouths.MAX_EASE_FRAMES, options={'SKIP_SAVE'},
         description="Frames over which a mouth eases into the next; 0 switches on the mouth's "
                     "own frame")
     hold_frames: IntProperty(
-        name="Hold", default=0, min=0, max=mouths.MAX_EASE_FRAMES,
+        name="Hold", default=0, min=0, max=mouths.MAX_EASE_FRAMES, options={'SKIP_SAVE'},
         description="Frames each mouth stays fully on before it eases into the next (when the "
                     "next one leaves time)")
 
 
 class BakeOption:
     bake_nla: BoolProperty(
-        name="Bake to NLA", default=False,
-        description="Put the keys in a new NLA strip of their own, to mix, mute or move them")
+        name="Bake to NLA", default=False, options={'SKIP_SAVE'},
+        description="Put the keys in an NLA strip of their own (replacing the strip an earlier "
+                    "bake of the same sound made), to mix, mute or move them")
 
-    def target_for(self, sound_or_file, *ids):
-        """Where the keys go; without NLA strips, the active actions of `ids` must be local."""
+    def target_for(self, sound_or_file, obj):
+        """Where the keys go; without NLA strips, the active actions of the object and its shape
+        keys must be local, and a mouth's pose action is never written."""
+        poses = mouths.pose_action_names(obj, getattr(self, "pose_action_pattern", ""))
         if not self.bake_nla:
-            curves.check_actions(*ids)
+            curves.check_actions((obj, getattr(obj.data, "shape_keys", None)), poses)
         name = os.path.splitext(os.path.basename(sound_or_file))[0]
-        return curves.Target(f"Vokra {name}" if self.bake_nla else None)
+        return curves.Target(f"Vokra {name}" if self.bake_nla else None, poses)
 
 
-def _report_target(obj):
-    try:
-        obj.name
-    except ReferenceError:
-        raise VokraDataError("The object to key was deleted while vokra-cli ran.") from None
-    return obj
+def shapes_report(text, rig):
+    """The report of a run that keyed mouths: a warning that stays in sight when none of the
+    nine mouths has anything to move."""
+    text += f"; {rig.describe()}."
+    return ('WARNING', text) if rig.empty() else text
 
 
 class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Background,
@@ -178,7 +276,8 @@ class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Backgrou
     """Import Vokra's mouth-opening keys onto the active object"""
     bl_idname = "import_anim.vokra_keys"
     bl_label = "Import Vokra Keys"
-    bl_options = {'REGISTER', 'UNDO'}
+    # No redo panel: a redo would run execute, and with it vokra-cli, in Blender's own thread.
+    bl_options = {'UNDO'}
     activity = "reading the document"
 
     def option_names(self):
@@ -186,8 +285,7 @@ class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Backgrou
         return ("target", name, "frame_offset", "set_scene_fps", "fps_mode", "bake_nla")
 
     def job(self, folder):
-        context = bpy.context
-        obj = context.view_layer.objects.active
+        held = Held(self, bpy.context)
         doc = yield from document_job(self.filepath)
         context = bpy.context
         name = os.path.basename(self.filepath)
@@ -199,11 +297,11 @@ class IMPORT_ANIM_OT_vokra_keys(FileOptions, TargetOptions, BakeOption, Backgrou
         retime, new_rate = self.timing(context, doc)
         points = vokra_data.key_points(doc, self.frame_offset, retime)
         vokra_data.check_frames([points[0].frame, points[-1].frame], self.frame_offset)
-        obj = _report_target(obj)
+        obj = held.object()
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
-        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
+        into = self.target_for(name, obj)
         if new_rate is not None:
-            set_scene_rate(context.scene, new_rate)
+            set_scene_rate(held.scene(), new_rate)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
                                   into)
         return f"Imported {len(points)} keys onto {where}{into.finish()}."
@@ -215,7 +313,7 @@ class IMPORT_ANIM_OT_vokra_shapes(FileOptions, MouthOptions, BakeOption, Backgro
     A-H, X), and the shape keys or armature poses of the mouths"""
     bl_idname = "import_anim.vokra_shapes"
     bl_label = "Import Vokra Shapes"
-    bl_options = {'REGISTER', 'UNDO'}
+    bl_options = {'UNDO'}  # no redo panel, as for the keys
     activity = "reading the document"
 
     def option_names(self):
@@ -223,8 +321,9 @@ class IMPORT_ANIM_OT_vokra_shapes(FileOptions, MouthOptions, BakeOption, Backgro
                 "pose_action_pattern", "ease_frames", "hold_frames", "bake_nla")
 
     def job(self, folder):
-        obj = bpy.context.view_layer.objects.active
-        mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)  # before vokra-cli
+        held = Held(self, bpy.context)
+        # Checked before vokra-cli runs, and again after.
+        mouths.check(held.object(), self.shape_key_pattern, self.pose_action_pattern)
         doc = yield from document_job(self.filepath)
         context = bpy.context
         name = os.path.basename(self.filepath)
@@ -233,13 +332,14 @@ class IMPORT_ANIM_OT_vokra_shapes(FileOptions, MouthOptions, BakeOption, Backgro
         if not changes:
             raise VokraDataError(f"{name} holds no mouth shapes (guess them in Vokra, or with "
                                  "vokra-cli autokey --shapes).")
-        rig = mouths.check(_report_target(obj), self.shape_key_pattern, self.pose_action_pattern)
-        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
+        obj = held.object()
+        rig = mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)
+        into = self.target_for(name, obj)
         if new_rate is not None:
-            set_scene_rate(context.scene, new_rate)
+            set_scene_rate(held.scene(), new_rate)
         mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
-        return (f"Imported {len(changes)} shape changes onto {obj.name}"
-                f"{into.finish()}; {rig.describe()}.")
+        return shapes_report(f"Imported {len(changes)} shape changes onto {obj.name}"
+                             f"{into.finish(last)}", rig)
 
 
 def _strips(editor):
@@ -285,6 +385,7 @@ def add_sound_strip(scene, path, start):
     for other in _strips(editor):
         other.select = other == strip
     editor.active_strip = strip
+    return strip
 
 
 # The last vokra-cli autokey result: {(its arguments and the stamps of its files): its JSON}.
@@ -309,25 +410,25 @@ def script_args(text_file, language, features):
     return ["--text", path, "--language", language.strip()]
 
 
-class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Background,
-                                 bpy.types.Operator):
+class SEQUENCER_OT_vokra_autokey(SidebarOptions, TargetOptions, MouthOptions, BakeOption,
+                                 Background, bpy.types.Operator):
     """Key the active object from the selected sound strip (or a chosen sound file) with Vokra:
     mouth opening, and mouth shapes when vokra-cli can guess them"""
     bl_idname = "sequencer.vokra_autokey"
     bl_label = "Key with Vokra"
-    bl_options = {'REGISTER', 'UNDO'}
+    bl_options = {'UNDO'}  # no redo panel: a redo would wait for vokra-cli in Blender's thread
 
     filepath: StringProperty(subtype='FILE_PATH', options={'SKIP_SAVE'},
                              description="A sound file to key instead of the selected strip")
     filter_sound: BoolProperty(default=True, options={'HIDDEN', 'SKIP_SAVE'})
     filter_folder: BoolProperty(default=True, options={'HIDDEN', 'SKIP_SAVE'})
-    shapes: BoolProperty(name="Mouth Shapes", default=True,
+    shapes: BoolProperty(name="Mouth Shapes", default=True, options={'SKIP_SAVE'},
                          description="Also guess mouth shapes when vokra-cli can")
     text_file: StringProperty(
-        name="Script", subtype='FILE_PATH',
+        name="Script", subtype='FILE_PATH', options={'SKIP_SAVE'},
         description="A UTF-8 text file with the words spoken, for mouths that follow them "
                     "(empty: guessed from the sound alone)")
-    language: StringProperty(name="Language", default="en-us",
+    language: StringProperty(name="Language", default="en-us", options={'SKIP_SAVE'},
                              description="The script's language, as an espeak-ng voice name "
                                          "(en-us, de, fr, ja ...)")
 
@@ -338,38 +439,46 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
         context.window_manager.fileselect_add(self)
         return {'RUNNING_MODAL'}
 
+    def draw(self, context):
+        layout = self.layout
+        layout.use_property_split = True
+        for name in ("shapes", "text_file", "language", "ease_frames", "hold_frames",
+                     "bake_nla"):
+            self.draw_option(context, layout, name)
+
+    def sound(self, held, folder):
+        """(the sound file, the frame it starts on, whether it was packed), before any wait."""
+        strip = None if self.filepath else sound_strip(bpy.context)
+        if strip is not None:
+            held.strip_name = strip.name
+            packed = strip.sound is not None and strip.sound.packed_file is not None
+            return strip_sound_file(strip, folder), strip.frame_start, packed
+        if self.filepath:
+            sound = os.path.abspath(bpy.path.abspath(self.filepath))
+            vokra_data.check_regular_file(sound)
+            return sound, held.scene().frame_current, False
+        raise VokraDataError("Select a sound strip in the Video Sequencer, or choose a sound "
+                             "file.")
+
     def job(self, folder):
-        context = bpy.context
-        scene = context.scene
-        rate = scene_rate(scene)
+        held = Held(self, bpy.context)
+        rate = scene_rate(held.scene())
         if not vokra_data.MIN_RATE <= rate <= vokra_data.MAX_RATE:
             raise VokraDataError(f"Vokra keys 1 to 100 frames per second; the scene runs at "
                                  f"{rate:g}.")
-        obj = context.view_layer.objects.active
-        if obj is not None and obj.type not in curves.SHAPE_KEY_TYPES and \
-                not self.properties.is_property_set("target"):
-            self.target = 'PROPERTY'  # a rig without shape keys: its opening on a property
-        curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
-        strip = None if self.filepath else sound_strip(context)
-        if strip is not None:
-            sound, start = strip_sound_file(strip, folder), strip.frame_start
-        elif self.filepath:
-            sound, start = os.path.abspath(bpy.path.abspath(self.filepath)), scene.frame_current
-            vokra_data.check_regular_file(sound)
-        else:
-            raise VokraDataError("Select a sound strip in the Video Sequencer, or choose a "
-                                 "sound file.")
+        curves.check_key_target(held.object(), self.target, self.shape_key, self.property_name)
+        sound, start, packed = self.sound(held, folder)
         name = os.path.basename(sound)
         self.activity = f"keying {name}"
         features = yield from vokra_cli.features_job(self._tool)
         script = script_args(self.text_file, self.language, features)
         with_shapes = (self.shapes or script) and features.shapes
         if with_shapes:
-            mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern)
+            mouths.check(held.object(), self.shape_key_pattern, self.pose_action_pattern)
         args = ["autokey", sound, "--fps", repr(rate), "--format", "json"]
         args += ["--shapes"] + script if with_shapes else []
-        # Changing an option in the redo panel runs the command again: the same sound with the
-        # same options takes the last run's keys instead of making Blender wait for the tool.
+        # Keying the same sound again with the same options takes the last run's keys instead
+        # of making Blender wait for the tool.
         inputs = (tuple(args), vokra_cli.stamp(self._tool), vokra_cli.stamp(sound),
                   vokra_cli.stamp(script[1]) if script else None)
         data = _last_autokey.get(inputs)
@@ -380,7 +489,7 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
                 raise VokraDataError("vokra-cli finished without writing any keys.")
             data = vokra_data.read_json_file(out)
             _last_autokey.clear()
-            if strip is None or strip.sound.packed_file is None:  # a packed sound's file is new
+            if not packed:  # a packed sound's file is new each run
                 _last_autokey[inputs] = data
         doc = vokra_data.parse_document(data, name)
         if not doc.keys:
@@ -389,18 +498,20 @@ class SEQUENCER_OT_vokra_autokey(TargetOptions, MouthOptions, BakeOption, Backgr
         points = vokra_data.key_points(doc, start, retime)
         vokra_data.check_frames([points[0].frame, points[-1].frame], start)
         changes, last = vokra_data.shape_points(doc, start, retime)
-        # The scene may have changed while vokra-cli ran: everything is checked again.
-        obj = _report_target(obj)
+        # The scene may have changed while vokra-cli ran: everything is found and checked again.
+        obj, strip = held.object(), held.strip()
         curves.check_key_target(obj, self.target, self.shape_key, self.property_name)
         rig = mouths.check(obj, self.shape_key_pattern, self.pose_action_pattern) \
             if changes else None
-        into = self.target_for(name, obj, getattr(obj.data, "shape_keys", None))
+        into = self.target_for(name, obj)
         if strip is None:
-            add_sound_strip(context.scene, sound, start)
+            strip = add_sound_strip(held.scene(), sound, start)
+        end = max(last, points[-1].frame, strip.frame_final_end)
         where = curves.apply_keys(obj, self.target, self.shape_key, self.property_name, points,
                                   into)
         message = f"Vokra keyed {name} at {rate:g} fps onto {where}"
-        if changes:
-            mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
-            message += f", with {len(changes)} shape changes; {rig.describe()}"
-        return message + into.finish() + "."
+        if not changes:
+            return message + into.finish(end) + "."
+        mouths.apply(rig, changes, last, self.ease_frames, self.hold_frames, into)
+        return shapes_report(f"{message}, with {len(changes)} shape changes{into.finish(end)}",
+                             rig)

@@ -1,12 +1,25 @@
 # The Vokra tab of the 3D view's sidebar: the active object's mapping of the mouths, the imports,
 # and keying from a sound strip. Drawing only shows data; every change goes through an operator.
+import textwrap
+
 import bpy
 from bpy.props import EnumProperty
 
-from . import operators
+from . import operators, running
 from .curves import SHAPE_KEY_TYPES
 from .mouths import stored_names
 from .vokra_data import SHAPE_LETTERS, SHAPE_NAMES
+
+# Warnings about copies of the add-on Blender does not load, found when it was turned on.
+shadowed = []
+
+
+def wrapped(layout, text, icon='NONE', width=48):
+    """A long message as lines of a column (a label does not wrap), the icon on the first."""
+    col = layout.column(align=True)
+    for n, line in enumerate(textwrap.wrap(text, width) or [""]):
+        col.label(text=line, icon=icon if n == 0 else 'BLANK1')
+
 
 PRESETS = [
     ('LETTERS', "Letters", "The mouths' letters: A ... H, X"),
@@ -34,7 +47,8 @@ class OBJECT_OT_vokra_mapping_preset(bpy.types.Operator):
         mapping = obj.vokra_mapping
         kind = "pose" if obj.type == 'ARMATURE' else "shape"
         for letter, name in zip(SHAPE_LETTERS, SHAPE_NAMES):
-            value = {'LETTERS': letter, 'PRESTON': name, 'PREFIX': mapping.prefix + letter,
+            prefix = mapping.pose_prefix if kind == "pose" else mapping.prefix
+            value = {'LETTERS': letter, 'PRESTON': name, 'PREFIX': prefix + letter,
                      'CLEAR': ""}[self.preset]
             setattr(mapping, f"{kind}_{letter}", value)
         return {'FINISHED'}
@@ -48,6 +62,9 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
 
     def draw(self, context):
         layout = self.layout
+        width = max(20, int(context.region.width / 7.5)) if context.region else 48
+        for warning in shadowed:
+            wrapped(layout.box(), warning, 'ERROR', width)
         obj = context.view_layer.objects.active
         if obj is None:
             layout.label(text="Select the character to key.", icon='INFO')
@@ -56,31 +73,34 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         if obj.library is not None:
             layout.label(text="Linked from a library: make it local to key it.", icon='ERROR')
             return
-        mapping = obj.vokra_mapping
-        self.draw_mapping(layout.box(), obj, mapping)
+        # What to do first: a sound strip, then Key with Vokra; how the last run ended.
+        self.draw_sound(layout.box(), context)
+        last = running.outcome["last"]
+        if last is not None:
+            wrapped(layout.box(), last[0], last[1], width)
+        self.draw_mapping(layout.box(), obj)
+        home = obj.vokra_mapping
         col = layout.column(align=True)
         row = col.row(align=True)
-        row.prop(mapping, "ease_frames", text="Ease")
-        row.prop(mapping, "hold_frames", text="Hold")
-        col.prop(mapping, "bake_nla")
+        row.prop(home, "ease_frames", text="Ease")
+        row.prop(home, "hold_frames", text="Hold")
+        col.prop(home, "bake_nla")
         col = layout.column(align=True)
         col.label(text="Import")
-        op = col.operator(operators.IMPORT_ANIM_OT_vokra_keys.bl_idname, text="Keys...",
-                          icon='IMPORT')
-        self.set_target(op, obj, mapping)
-        op.bake_nla = mapping.bake_nla
-        self.set_mouths(col.operator(operators.IMPORT_ANIM_OT_vokra_shapes.bl_idname,
-                                     text="Shapes...", icon='IMPORT'), mapping)
-        self.draw_sound(layout, context, mapping)
+        col.operator(operators.IMPORT_ANIM_OT_vokra_keys.bl_idname, text="Keys...",
+                     icon='IMPORT')
+        col.operator(operators.IMPORT_ANIM_OT_vokra_shapes.bl_idname, text="Shapes...",
+                     icon='IMPORT')
 
-    def draw_mapping(self, box, obj, mapping):
+    def draw_mapping(self, box, obj):
+        mapping = obj.vokra_mapping
         row = box.row(align=True)
         row.label(text="Mouths")
         row.operator_menu_enum(OBJECT_OT_vokra_mapping_preset.bl_idname, "preset",
                                text="Preset", icon='PRESET')
-        box.prop(mapping, "prefix")
-        key = getattr(obj.data, "shape_keys", None) if obj.data is not None else None
         kind = "pose" if obj.type == 'ARMATURE' else "shape"
+        box.prop(mapping, "pose_prefix" if kind == "pose" else "prefix")
+        key = getattr(obj.data, "shape_keys", None) if obj.data is not None else None
         col = box.column(align=True)
         for letter, name in zip(SHAPE_LETTERS, SHAPE_NAMES):
             text = f"{letter}  {name}"
@@ -97,33 +117,24 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         elif obj.type in SHAPE_KEY_TYPES:
             box.prop(mapping, "open_shape_key")
 
-    @staticmethod
-    def set_target(op, obj, mapping):
-        """The opening goes to the mapped shape key, or to a property where there are none."""
-        op.target = 'SHAPE_KEY' if obj.type in SHAPE_KEY_TYPES else 'PROPERTY'
-        op.shape_key = mapping.open_shape_key or "Vokra Open"
-
-    @staticmethod
-    def set_mouths(op, mapping):
-        op.ease_frames = mapping.ease_frames
-        op.hold_frames = mapping.hold_frames
-        op.bake_nla = mapping.bake_nla
-
-    def draw_sound(self, layout, context, mapping):
-        col = layout.column(align=True)
-        col.label(text="Sound")
+    def draw_sound(self, box, context):
+        col = box.column(align=True)
         strip = operators.sound_strip(context)
-        col.label(text=strip.name if strip else "No sound strip selected",
-                  icon='SPEAKER' if strip else 'INFO')
+        if strip is not None:
+            col.label(text=f"Sound: {strip.name}", icon='SPEAKER')
+        else:
+            col.label(text="1. Add and select a sound strip", icon='INFO')
+            col.label(text="(Video Sequencer), or choose a file:", icon='BLANK1')
         scene = context.scene
+        col.separator()
+        col.prop(scene, "vokra_shapes")
         col.label(text="Script (optional):")
         col.prop(scene, "vokra_script", text="")
         row = col.row(align=True)
         row.label(text="Language:")
         row.prop(scene, "vokra_language", text="")
-        op = col.operator(operators.SEQUENCER_OT_vokra_autokey.bl_idname, text="Key with Vokra",
-                          icon='PLAY_SOUND')
-        self.set_target(op, context.view_layer.objects.active, mapping)
-        op.text_file = scene.vokra_script
-        op.language = scene.vokra_language
-        self.set_mouths(op, mapping)
+        row = box.row()
+        row.scale_y = 1.4
+        row.operator(operators.SEQUENCER_OT_vokra_autokey.bl_idname,
+                     text=("2. " if strip is None else "") + "Key with Vokra",
+                     icon='PLAY_SOUND')

@@ -1,7 +1,8 @@
 # Operators that call vokra-cli never make Blender wait for it: invoked from the interface, they
 # start the tool in the background, poll it on a timer, show how long it has run in the status
 # bar and stop it on Esc with nothing changed. Run from a script (EXEC), they wait, within the
-# same time limit.
+# same time limit. While a run waits, an undo, a redo or a file load can free any Blender data:
+# jobs keep names only (operators.Held) and are told what happened.
 import bpy
 from bpy.props import BoolProperty
 
@@ -26,6 +27,48 @@ def time_limit(context):
     return prefs.timeout if prefs is not None else 300.0
 
 
+# The last run's outcome, kept for the sidebar until the next run: (text, icon).
+outcome = {"last": None}
+
+
+def keep_outcome(text, icon):
+    outcome["last"] = (text, icon)
+    for window in getattr(bpy.context.window_manager, "windows", ()):
+        for area in window.screen.areas:
+            if area.type == 'VIEW_3D':
+                area.tag_redraw()
+
+
+class Watch:
+    """Notes undo, redo and file loads while a job waits for vokra-cli, through handlers that
+    exist only for the run."""
+
+    EVENTS = (("undo_post", "an undo"), ("redo_post", "a redo"), ("load_pre", "a file was opened"))
+
+    def __init__(self, on_load):
+        self.why = None
+        self._on_load = on_load
+        self._handlers = []
+        for event, why in self.EVENTS:
+            handler = self._handler(why, event == "load_pre")
+            getattr(bpy.app.handlers, event).append(handler)
+            self._handlers.append((event, handler))
+
+    def _handler(self, why, loading):
+        def noted(*_args):
+            self.why = why
+            if loading:
+                self._on_load()
+        return noted
+
+    def remove(self):
+        for event, handler in self._handlers:
+            handlers = getattr(bpy.app.handlers, event)
+            if handler in handlers:
+                handlers.remove(handler)
+        self._handlers = []
+
+
 class RateMismatch(Exception):
     def __init__(self, doc_rate, scene_rate):
         super().__init__(f"The document runs at {doc_rate:g} frames per second and the scene at "
@@ -44,12 +87,27 @@ class Background:
 
     _run = None
     _timer = None
+    _watch = None
     # What the status bar says runs, e.g. "keying voice.wav".
     activity = "running vokra-cli"
+    # Whether the sidebar shows how the run ended (keying and imports, not the tool's check).
+    shows_outcome = True
 
     def start(self, context):
+        self.take_sidebar_options(context)
         self._tool = cli_tool(context) if self.needs_tool() else None
         self._run = vokra_cli.Run(self._tool, self.job, time_limit(context))
+
+    def keep(self, text, icon):
+        if self.shows_outcome:
+            keep_outcome(text, icon)
+
+    def take_sidebar_options(self, context):
+        """Options the caller left unset come from the sidebar, their one home."""
+
+    def disturbed(self):
+        """What happened while the job waited that may have freed its data, or None."""
+        return self._watch.why if self._watch is not None else None
 
     def needs_tool(self):
         return True
@@ -59,10 +117,16 @@ class Background:
             self.offer_rates(context, error)
         else:
             self.report({'ERROR'}, str(error))
+            self.keep(str(error), 'ERROR')
         return {'CANCELLED'}
 
     def done(self):
-        self.report({'INFO'}, self._run.result)
+        """Reports the job's result: its text, or (level, text) for a warning that should stay
+        in sight."""
+        result = self._run.result
+        level, text = result if isinstance(result, tuple) else ('INFO', result)
+        self.report({level}, text)
+        self.keep(text, 'ERROR' if level == 'WARNING' else 'CHECKMARK')
         self._run = None
         return {'FINISHED'}
 
@@ -70,6 +134,7 @@ class Background:
         if self.browsed and context.window is not None and not bpy.app.background and \
                 self.needs_tool():
             # After the file browser: go on in the background as if invoked directly.
+            self.take_sidebar_options(context)  # before the values are handed on
             values = {p.identifier: getattr(self, p.identifier)
                       for p in self.properties.bl_rna.properties
                       if p.identifier not in ("rna_type", "browsed") and not p.is_readonly}
@@ -87,11 +152,14 @@ class Background:
         return self.done()
 
     def run_in_background(self, context):
+        self._watch = Watch(self._file_loading)
         try:
             self.start(context)
         except (VokraDataError, RateMismatch, OSError) as e:
+            self._end_watch()
             return self.fail(context, e)
         if self._run.finished:
+            self._end_watch()
             return self.done()  # a file that needed no tool
         wm = context.window_manager
         self._timer = wm.event_timer_add(POLL_SECONDS, window=context.window)
@@ -105,7 +173,21 @@ class Background:
                 f"Vokra: {self.activity}, {self._run.elapsed():.0f} s of at most "
                 f"{self._run.timeout:g} s. Esc cancels.")
 
+    def _end_watch(self):
+        if self._watch is not None:
+            self._watch.remove()
+            self._watch = None
+
+    def _file_loading(self):
+        """Another file replaces this one: the tool is ended at once, nothing is keyed."""
+        if self._run is not None:
+            self._run.close()
+            self._run = None
+        self.keep("Vokra cancelled: a file was opened while vokra-cli ran, so nothing was "
+                     "keyed.", 'ERROR')
+
     def stop(self, context):
+        self._end_watch()
         if self._timer is not None:
             context.window_manager.event_timer_remove(self._timer)
             self._timer = None
@@ -116,10 +198,14 @@ class Background:
             self._run = None
 
     def modal(self, context, event):
+        if self._run is None:  # ended by a file load
+            self.stop(context)
+            return {'CANCELLED'}
         if event.type == 'ESC' and event.value == 'PRESS':
             self.stop(context)
-            self.report({'WARNING'}, "Vokra cancelled: vokra-cli was stopped and nothing was "
-                                     "changed.")
+            text = "Vokra cancelled: vokra-cli was stopped and nothing was changed."
+            self.report({'WARNING'}, text)
+            self.keep(text, 'INFO')
             return {'CANCELLED'}
         if event.type != 'TIMER':
             return {'PASS_THROUGH'}

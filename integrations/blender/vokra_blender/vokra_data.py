@@ -290,18 +290,20 @@ def pattern_names(pattern, what):
 def switch_points(changes, value_of, ease, hold=0):
     """[(frame, value)] of one channel switched by the mouths: `changes` [(frame, mouth)] as
     shape_points gives them, `value_of(mouth)` the channel's value in that mouth. With `ease`
-    0 the value jumps on the mouth's frame; otherwise it holds until `ease` frames before the
-    next mouth's frame, and at least `hold` frames after it was reached while the next mouth
-    leaves a frame to move in, then moves there: the next mouth is fully on on its own frame."""
+    0 the value jumps on the mouth's frame. Otherwise each change is a cross-fade over the same
+    frames for every channel: it starts `ease` frames before the next mouth's frame, but not
+    before the last mouth was reached and held `hold` frames (while that leaves a frame to move
+    in), and ends on the next mouth's frame, where it is fully on. The fades never overlap."""
     points = []
+    reached = None  # the frame of the last change, on every channel
     for frame, mouth in changes:
+        leave = frame if reached is None or ease <= 0 else \
+            max(frame - ease, min(reached + hold, frame - 1))
+        reached = frame
         value = value_of(mouth)
         if points and value == points[-1][1]:
             continue
-        if points and ease > 0:
-            reached = points[-1][0]
-            leave = max(frame - ease, min(reached + hold, frame - 1))
-            if leave > reached:
-                points.append((leave, points[-1][1]))
+        if points and points[-1][0] < leave < frame:
+            points.append((leave, points[-1][1]))
         points.append((frame, value))
     return points
