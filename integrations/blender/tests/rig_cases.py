@@ -1,5 +1,6 @@
 # Mouths on any rig: shape keys of any name, armature poses from actions; linked data refused.
 import os
+import sys
 
 import bpy
 
@@ -110,6 +111,47 @@ class Rigs(Case):
                 self.assertAlmostEqual(rig.pose.bones["jaw"].location.z, -0.5, 5)
                 if options.get("ease_frames"):
                     self.assertTrue(-0.5 < jaw.evaluate(1 + 5.5) < -0.3)  # D easing into C
+
+    def test_a_pose_action_left_active_is_never_keyed(self):
+        shapes = lambda: bpy.ops.import_anim.vokra_shapes(  # noqa: E731
+            filepath=self.write("s.json", SHAPES))
+        keys = lambda: bpy.ops.import_anim.vokra_keys(  # noqa: E731
+            filepath=self.write("k.json", KEYS))
+        for name, run, path in (("shapes", shapes, '["vokra_shape"]'),
+                                ("keys", keys, '["vokra_open"]')):
+            with self.subTest(name):
+                self.fresh()
+                rig = add_armature()
+                poses = [pose_action(rig, "pose_" + c, z) for c, z in (("A", 0.0), ("D", -0.5))]
+                bpy.ops.object.vokra_mapping_preset(preset='PREFIX')  # pose_ on an armature
+                self.assertEqual(rig.vokra_mapping.pose_D, "pose_D")
+                pose_keys = lambda: [[tuple(p.co) for c in a.fcurves  # noqa: E731
+                                      for p in c.keyframe_points] for a in poses]
+                before = pose_keys()
+                for _ in range(2):  # keying the last pose leaves it active, each time
+                    rig.animation_data_create().action = poses[1]
+                    self.assertEqual(run(), {'FINISHED'})
+                self.assertEqual(pose_keys(), before)
+                own = rig.animation_data.action
+                self.assertEqual(own.name, "Rig Lip Sync")
+                self.assertIsNotNone(own.fcurves.find(path))
+                self.assertEqual([a.name for a in bpy.data.actions if "Lip Sync" in a.name],
+                                 ["Rig Lip Sync"])  # found again, not made twice
+
+    def test_the_report_names_the_mouths_without_a_shape_key(self):
+        outcome = sys.modules["vokra_blender"].running.outcome
+        for names, text, icon in (
+                ("ABCDEFGX", "8 of the nine mouths have a shape key (none for H (L))",
+                 'CHECKMARK'),
+                ("", "0 of the nine mouths have a shape key, so only the vokra_shape property was "
+                     "keyed", 'ERROR')):  # a warning that stays in the sidebar
+            with self.subTest(names):
+                self.fresh()
+                if names:
+                    self.mouth_keys(tuple(names))
+                bpy.ops.import_anim.vokra_shapes(filepath=self.write("s.json", SHAPES))
+                self.assertIn(text, outcome["last"][0])
+                self.assertEqual(outcome["last"][1], icon)
 
     def test_bake_to_nla_puts_the_mouths_in_strips_of_their_own(self):
         key = self.mouth_keys(("A", "D", "C", "X"))

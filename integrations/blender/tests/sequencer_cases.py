@@ -146,6 +146,64 @@ class Sequencer(Case):
         # Only a new sound or other vokra-cli options run the tool again.
         self.assertEqual(runs, [1, 1, 1, 2, 3])
 
+    def test_options_come_from_the_sidebar_on_every_run(self):
+        voice = os.path.join(self.dir, "voice.wav")
+        make_voice(voice, seconds=0.3)
+        calls = os.path.join(self.dir, "calls")
+        keys = json.dumps(dict(SHAPES, frameRate=24))
+        self.fake_cli(f'echo "$@" >> {calls}; {TO_OUTPUT}echo \'{keys}\' > "$2"')
+        for name in ("Basis", "A", "D"):
+            self.obj.shape_key_add(name=name)
+        bpy.context.scene.vokra_shapes = False  # unticked in the sidebar
+        self.obj.vokra_mapping.ease_frames = 2
+        with_shapes = []
+        for options in ({}, {"shapes": True}, {}):  # a value given once is not kept
+            bpy.ops.sequencer.vokra_autokey(filepath=voice, **options)
+            with open(calls) as f:
+                with_shapes.append("--shapes" in f.read().split("\n")[-2])
+        self.assertEqual(with_shapes, [False, True, False])
+        key = self.obj.data.shape_keys
+        curve = self.curve(key, key.key_blocks["D"].path_from_id("value"))
+        self.assertEqual(curve.keyframe_points[1].interpolation, 'SINE')  # the sidebar's ease
+        # No redo panel or Repeat Last: either would wait for vokra-cli in Blender's thread.
+        for op in (bpy.types.SEQUENCER_OT_vokra_autokey, bpy.types.IMPORT_ANIM_OT_vokra_keys,
+                   bpy.types.IMPORT_ANIM_OT_vokra_shapes):
+            self.assertNotIn('REGISTER', op.bl_options)
+
+    def test_a_baked_eased_line_sums_to_one_and_holds_to_the_end_of_the_sound(self):
+        voice = os.path.join(self.dir, "voice.wav")
+        make_voice(voice, seconds=2.0)
+        keys = json.dumps(dict(SHAPES, frameRate=24))
+        self.fake_cli(f'{TO_OUTPUT}echo \'{keys}\' > "$2"')
+        scene = bpy.context.scene
+        scene.render.fps = 24
+        mouths = "ABCDEFGHX"
+        for name in ("Basis",) + tuple(mouths):
+            self.obj.shape_key_add(name=name)
+        key = self.obj.data.shape_keys
+        strip = scene.sequence_editor_create().sequences.new_sound("voice", voice, 2, 1)
+        strip.select = True
+        end = strip.frame_final_end
+        last_change = 1 + SHAPES["shapes"][-1]["frame"]
+        for ease, hold in ((3, 1), (2, 0), (1, 3), (0, 0)):  # each bake replaces the last
+            with self.subTest(ease=ease, hold=hold):
+                bpy.ops.sequencer.vokra_autokey(ease_frames=ease, hold_frames=hold,
+                                                bake_nla=True)
+                for id_data in (self.obj, key):
+                    self.assertEqual([t.name for t in id_data.animation_data.nla_tracks],
+                                     ["Vokra voice"])
+                self.assertEqual([a.users for a in bpy.data.actions], [1, 1])  # none left over
+                for frame in range(1, end + 1):
+                    for sub in (0.0, 0.25, 0.5):
+                        if frame == end and sub:
+                            break
+                        scene.frame_set(frame, subframe=sub)
+                        total = sum(key.key_blocks[m].value for m in mouths)
+                        self.assertAlmostEqual(total, 1.0, 5, (frame, sub))
+                    if frame >= last_change:  # rest is held to the end of the sound
+                        self.assertEqual(key.key_blocks["X"].value, 1.0, frame)
+                        self.assertEqual(self.obj["vokra_shape"], 8, frame)
+
     def test_a_script_goes_to_vokra_cli_with_its_language(self):
         voice, script = os.path.join(self.dir, "voice.wav"), self.write("line.txt", "Hallo Welt")
         make_voice(voice, seconds=0.3)
