@@ -8,6 +8,7 @@ import sys
 import unittest
 import wave
 
+import addon_utils
 import bpy
 
 from blender_case import ADDON_DIR, CLI, SHAPES, Case
@@ -253,3 +254,16 @@ class Package(unittest.TestCase):
         self.assertIn('license = ["SPDX:GPL-3.0-or-later"]', manifest)
         self.assertTrue(hasattr(bpy.ops.import_anim, "vokra_keys"))
         self.assertTrue(hasattr(bpy.types, "VIEW3D_PT_vokra"))
+        self.assertEqual(module.other_copies(), [])
+        # Another copy loaded first (as the system's is): the installed one is named as unused.
+        addon_utils.disable("vokra_blender")
+        for name in [n for n in sys.modules if n.split(".")[0] == "vokra_blender"]:
+            del sys.modules[name]
+        sys.path.insert(0, ADDON_DIR)
+        addon_utils.enable("vokra_blender", default_set=True, handle_error=None)
+        module = sys.modules["vokra_blender"]
+        installed = os.path.join(addons, "vokra_blender")
+        self.assertEqual(module.other_copies(), [installed])
+        warning = module.shadow_warnings()[0]
+        self.assertIn(f"{installed} is not used", warning)
+        self.assertIn(os.path.join(ADDON_DIR, "vokra_blender"), warning)
