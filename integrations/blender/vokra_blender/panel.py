@@ -62,7 +62,10 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
 
     def draw(self, context):
         layout = self.layout
-        width = max(20, int(context.region.width / 7.5)) if context.region else 48
+        # Characters per line: the region's width less margins and icon, in the interface's scale.
+        scale = context.preferences.system.ui_scale
+        width = max(16, int((context.region.width - 40 * scale) / (8.5 * scale))) \
+            if context.region else 48
         for warning in shadowed:
             wrapped(layout.box(), warning, 'ERROR', width)
         obj = context.view_layer.objects.active
@@ -74,7 +77,7 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
             layout.label(text="Linked from a library: make it local to key it.", icon='ERROR')
             return
         # What to do first: a sound strip, then Key with Vokra; how the last run ended.
-        self.draw_sound(layout.box(), context)
+        self.draw_sound(layout.box(), context, width)
         last = running.outcome["last"]
         if last is not None:
             wrapped(layout.box(), last[0], last[1], width)
@@ -117,14 +120,14 @@ class VIEW3D_PT_vokra(bpy.types.Panel):
         elif obj.type in SHAPE_KEY_TYPES:
             box.prop(mapping, "open_shape_key")
 
-    def draw_sound(self, box, context):
+    def draw_sound(self, box, context, width):
         col = box.column(align=True)
         strip = operators.sound_strip(context)
         if strip is not None:
             col.label(text=f"Sound: {strip.name}", icon='SPEAKER')
         else:
-            col.label(text="1. Add and select a sound strip", icon='INFO')
-            col.label(text="(Video Sequencer), or choose a file:", icon='BLANK1')
+            wrapped(col, "1. Add a sound strip in the Video Sequencer and select it (or choose "
+                         "a sound file in step 2).", 'INFO', width)
         scene = context.scene
         col.separator()
         col.prop(scene, "vokra_shapes")
