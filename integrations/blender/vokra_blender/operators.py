@@ -116,9 +116,13 @@ class SidebarOptions:
         for option in SIDEBAR:
             if option in known and not props.is_property_set(option):
                 setattr(self, option, sidebar_value(context, option))
+        self.take_target(context)
+
+    def take_target(self, context):
+        """A rig without shape keys takes its opening on a property."""
         obj = context.view_layer.objects.active
-        if "target" in known and not props.is_property_set("target") and obj is not None:
-            # A rig without shape keys takes its opening on a property.
+        if "target" in self.properties.bl_rna.properties and obj is not None and \
+                not self.properties.is_property_set("target"):
             self.target = 'SHAPE_KEY' if obj.type in curves.SHAPE_KEY_TYPES else 'PROPERTY'
 
     def draw_option(self, context, layout, option):
@@ -179,6 +183,7 @@ class FileOptions(SidebarOptions, ImportHelper):  # before Background: only a .v
         if self.in_background:
             return self.run_in_background(context)
         self.browsed = True
+        self.take_target(context)  # the file browser shows where the keys will go
         return ImportHelper.invoke(self, context, event)
 
     def needs_tool(self):
