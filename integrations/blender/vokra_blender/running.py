@@ -184,7 +184,7 @@ class Background:
             self._run.close()
             self._run = None
         self.keep("Vokra cancelled: a file was opened while vokra-cli ran, so nothing was "
-                     "keyed.", 'ERROR')
+                  "keyed.", 'ERROR')
 
     def stop(self, context):
         self._end_watch()
