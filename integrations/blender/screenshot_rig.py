@@ -3,7 +3,7 @@
 #   vokra-cli autokey voice.wav --fps 24 --shapes --format json -o shapes.json
 #   xvfb-run -s "-screen 0 1600x900x24" blender --factory-startup --enable-event-simulate \
 #       --python integrations/blender/screenshot_rig.py -- shapes.json FRAME shot.png
-#   convert shot.png +dither -colors 64 PNG8:docs/blender-sidebar.png
+#   convert shot.png -crop 1325x815+0+0 +repage +dither -colors 64 PNG8:docs/blender-sidebar.png
 import math
 import os
 import sys
