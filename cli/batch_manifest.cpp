@@ -167,8 +167,9 @@ void ParseCsv(std::string_view text, const std::string& folder, BatchManifest& m
         columns.push_back(c);
     }
     if (!seen[0] || !seen[3]) {
-        m.error = "the header must name the columns sound and output (with text, language and "
-                  "format when wanted)";
+        m.error =
+            "the header must name the columns sound and output (with text, language and "
+            "format when wanted)";
         return;
     }
     for (Record r; reader.Next(r);) {
@@ -204,8 +205,8 @@ void ParseJsonLines(std::string_view text, const std::string& folder, BatchManif
             continue;
         }
         // Only the top level is kept: a nested value is no path, and is dropped as it is read.
-        const nlohmann::json::parser_callback_t flat =
-            [](int depth, nlohmann::json::parse_event_t, nlohmann::json&) { return depth <= 1; };
+        const nlohmann::json::parser_callback_t flat = [](int depth, nlohmann::json::parse_event_t,
+                                                          nlohmann::json&) { return depth <= 1; };
         const nlohmann::json object = nlohmann::json::parse(row, flat, false);
         if (!object.is_object()) {
             m.items.push_back(Failed(line, "is not a JSON object"));
@@ -293,7 +294,8 @@ BatchManifest ReadBatchManifest(const std::string& path) {
     }
     bytes.resize(got);
     const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + (slash == 0));
+    const std::string folder =
+        slash == std::string::npos ? "" : path.substr(0, slash + (slash == 0));
     m = ParseBatchManifest(bytes, folder);
     if (!m.ok()) m.error = "the manifest " + path + ": " + m.error;
     return m;

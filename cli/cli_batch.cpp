@@ -287,8 +287,8 @@ void Key(Job& job, const BatchOptions& o) {
         ApplyShapeLead(per10ms, o.shape.leadMs);
         ApplyShapeSet(per10ms, o.shape.extended);
     } else {
-        per10ms = GuessShapes(sound.GetSamples(), sound.GetSampleCount(), sound.GetSampleRate(),
-                              o.shape);
+        per10ms =
+            GuessShapes(sound.GetSamples(), sound.GetSampleCount(), sound.GetSampleRate(), o.shape);
     }
     ShapeExportInfo info;
     info.soundPath = FullPath(item.sound);
@@ -370,8 +370,8 @@ public:
             AppendShortest(s, seconds);
             err_ << s << "}\n" << std::flush;
         } else {
-            err_ << "vokra-cli: batch: " << done << " keyed, " << skipped << " skipped, "
-                 << failed << " failed\n";
+            err_ << "vokra-cli: batch: " << done << " keyed, " << skipped << " skipped, " << failed
+                 << " failed\n";
         }
     }
 

@@ -196,8 +196,8 @@ public:
         const std::string message = "Application startup. Input file: \"" + a_.input + "\".";
         Log(Level::Info, message);
         if (a_.machineReadable) {
-            Line("{ \"type\": \"start\", \"file\": " + Json(a_.input) + ", \"log\": " +
-                 LogObject(Level::Info, message) + " }");
+            Line("{ \"type\": \"start\", \"file\": " + Json(a_.input) +
+                 ", \"log\": " + LogObject(Level::Info, message) + " }");
         } else if (!a_.quiet) {
             err_ << "Generating lip sync data for " << a_.input << ".\n";
         }
@@ -205,15 +205,15 @@ public:
 
     void Progress(double value) {
         char digits[16];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value,
-                                       std::chars_format::fixed, 2);
+        auto [end, ec] =
+            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 2);
         const std::string text(digits, ec == std::errc() ? end : digits);
         const std::string message =
             "Progress: " + std::to_string(static_cast<int>(value * 100.0 + 0.5)) + "%";
         Log(Level::Trace, message);
         if (a_.machineReadable) {
-            Line("{ \"type\": \"progress\", \"value\": " + text + ", \"log\": " +
-                 LogObject(Level::Trace, message) + " }");
+            Line("{ \"type\": \"progress\", \"value\": " + text +
+                 ", \"log\": " + LogObject(Level::Trace, message) + " }");
         } else if (!a_.quiet) {
             err_ << message << "\n";
         }
@@ -245,8 +245,8 @@ public:
         const std::string message = "Application terminating with error: " + reason;
         if (!print) return Log(Level::Fatal, message);
         if (a_.machineReadable) {
-            Line("{ \"type\": \"failure\", \"reason\": " + Json(reason) + ", \"log\": " +
-                 LogObject(Level::Fatal, message) + " }");
+            Line("{ \"type\": \"failure\", \"reason\": " + Json(reason) +
+                 ", \"log\": " + LogObject(Level::Fatal, message) + " }");
         } else {
             err_ << "Error: " << reason << "\n";
         }
@@ -296,8 +296,8 @@ std::string OutputClash(const RhubarbArgs& a) {
         if (out->empty()) continue;
         for (const std::string* in : {&a.input, &a.dialogFile}) {
             if (!in->empty() && NameOneFile(*out, *in)) {
-                return std::string("The ") + what + " " + *out + " would replace the input " +
-                       *in + "; nothing was written.";
+                return std::string("The ") + what + " " + *out + " would replace the input " + *in +
+                       "; nothing was written.";
             }
         }
     }

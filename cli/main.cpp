@@ -10,6 +10,7 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (argc > 0 && vokra::StartedAsRhubarb(argv[0])) return vokra::RunRhubarb(args, std::cout, std::cerr);
+    if (argc > 0 && vokra::StartedAsRhubarb(argv[0]))
+        return vokra::RunRhubarb(args, std::cout, std::cerr);
     return vokra::RunCli(args, std::cout, std::cerr);
 }

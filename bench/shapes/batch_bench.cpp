@@ -25,11 +25,16 @@ constexpr int kLines = 500;
 constexpr int kClips = 50;
 
 const char* const kSentences[] = {
-    "Bring the blue box to my mother.",        "Where are you going so early?",
-    "I told you not to touch that.",           "We should leave before it gets dark.",
-    "Nobody knows what happened last night.",  "Give me a minute to think about it.",
-    "The door was open when I came back.",     "Can you hear the music from here?",
-    "Keep your voice down, they are sleeping.", "That is the best idea I have heard all day.",
+    "Bring the blue box to my mother.",
+    "Where are you going so early?",
+    "I told you not to touch that.",
+    "We should leave before it gets dark.",
+    "Nobody knows what happened last night.",
+    "Give me a minute to think about it.",
+    "The door was open when I came back.",
+    "Can you hear the music from here?",
+    "Keep your voice down, they are sleeping.",
+    "That is the best idea I have heard all day.",
 };
 const char* const kVoices[] = {"en-us", "en-us+m3", "en-us+f2", "en+m1", "en-us+f4"};
 

@@ -59,28 +59,29 @@ TEST(CliBatch, MixedLinesParallelThenResumed) {
     test::WriteFile(dir.File("out/taken.tsv"), "keep me");
     std::string manifest =
         "sound,text,language,output,format\n"
-        "a.wav,a.txt,en-us,out/a.tsv,tsv\n"            // 2: with its script
-        "b.wav,,,out/b.json,\n"                        // 3: format from the extension
-        "missing.wav,,,out/m.tsv,tsv\n"                // 4: no such sound
-        "a.wav,,,a.wav,tsv\n"                          // 5: output is its own input
-        "b.wav,,,out/dup.tsv,\n"                       // 6: same output as line 7
-        "a.wav,,,out/../out/dup.tsv,\n"                // 7
-        "a.wav,,,out/x.txt,mp4\n"                      // 8: no such format
-        "b.wav,,,a.txt,tsv\n"                          // 9: output is line 2's script
-        "a.wav,a.txt,xx-nowhere,out/l.tsv,\n"          // 10: no such language
-        "a.wav,\"" + std::string(1 << 20, 'x') + "\",,out/big.tsv,\n"  // 11: a 1 MB line
-        "\"b.wav\",a.txt,,\"out/a,dat.dat\",dat\n";    // 12: default language, quoted comma
+        "a.wav,a.txt,en-us,out/a.tsv,tsv\n"    // 2: with its script
+        "b.wav,,,out/b.json,\n"                // 3: format from the extension
+        "missing.wav,,,out/m.tsv,tsv\n"        // 4: no such sound
+        "a.wav,,,a.wav,tsv\n"                  // 5: output is its own input
+        "b.wav,,,out/dup.tsv,\n"               // 6: same output as line 7
+        "a.wav,,,out/../out/dup.tsv,\n"        // 7
+        "a.wav,,,out/x.txt,mp4\n"              // 8: no such format
+        "b.wav,,,a.txt,tsv\n"                  // 9: output is line 2's script
+        "a.wav,a.txt,xx-nowhere,out/l.tsv,\n"  // 10: no such language
+        "a.wav,\"" +
+        std::string(1 << 20, 'x') +
+        "\",,out/big.tsv,\n"                         // 11: a 1 MB line
+        "\"b.wav\",a.txt,,\"out/a,dat.dat\",dat\n";  // 12: default language, quoted comma
     test::WriteFile(dir.File("list.csv"), manifest);
 
-    const test::CliRun r = test::RunCliProcess(
-        dir, {"batch", dir.File("list.csv"), "-j", "2", "--progress", "jsonl"});
+    const test::CliRun r =
+        test::RunCliProcess(dir, {"batch", dir.File("list.csv"), "-j", "2", "--progress", "jsonl"});
     EXPECT_EQ(r.exit, 1) << r.err;
     nlohmann::json summary;
     std::map<int, nlohmann::json> items = ItemsOf(r.err, summary);
     const std::map<int, std::string> want = {
-        {2, "done"},    {3, "done"},    {4, "failed"},  {5, "failed"},
-        {6, "failed"},  {7, "failed"},  {8, "failed"},  {9, "failed"},
-        {10, "failed"}, {11, "failed"}, {12, "done"}};
+        {2, "done"},   {3, "done"},   {4, "failed"},  {5, "failed"},  {6, "failed"}, {7, "failed"},
+        {8, "failed"}, {9, "failed"}, {10, "failed"}, {11, "failed"}, {12, "done"}};
     for (const auto& [line, status] : want) {
         ASSERT_TRUE(items.count(line)) << line << "\n" << r.err;
         EXPECT_EQ(items[line].at("status"), status) << items[line].dump();
@@ -150,9 +151,9 @@ TEST(CliBatch, ManifestsThatCannotBeRead) {
 struct ManifestCase {
     const char* name;
     std::string text;
-    std::string error;                        // the whole manifest's, or ""
-    std::vector<std::string> itemErrors;      // per item ("" when usable)
-    std::vector<std::string> sounds;          // per item, resolved
+    std::string error;                    // the whole manifest's, or ""
+    std::vector<std::string> itemErrors;  // per item ("" when usable)
+    std::vector<std::string> sounds;      // per item, resolved
 };
 
 class BatchManifest_Reads : public ::testing::TestWithParam<ManifestCase> {};
@@ -175,35 +176,52 @@ INSTANTIATE_TEST_SUITE_P(
     Table, BatchManifest_Reads,
     ::testing::Values(
         ManifestCase{"CsvAnyOrderCrlfQuotes",
-                     "\xEF\xBB\xBF" "output, sound\r\n\"o,1.tsv\",\"a \"\"b\"\".wav\"\r\n\r\no2,/abs.wav\r\n",
-                     "", {"", ""}, {"/m/a \"b\".wav", "/abs.wav"}},
-        ManifestCase{"CsvMissingValues", "sound,output\n,o.tsv\na.wav\nb.wav,o.tsv,extra\n", "",
+                     "\xEF\xBB\xBF"
+                     "output, sound\r\n\"o,1.tsv\",\"a \"\"b\"\".wav\"\r\n\r\no2,/abs.wav\r\n",
+                     "",
+                     {"", ""},
+                     {"/m/a \"b\".wav", "/abs.wav"}},
+        ManifestCase{"CsvMissingValues",
+                     "sound,output\n,o.tsv\na.wav\nb.wav,o.tsv,extra\n",
+                     "",
                      {"line 2 names no sound", "line 3 names no output",
                       "line 4 has 3 fields; the header names 2"},
                      {}},
-        ManifestCase{"CsvUnclosedQuote", "sound,output\n\"a.wav,o.tsv\n", "",
+        ManifestCase{"CsvUnclosedQuote",
+                     "sound,output\n\"a.wav,o.tsv\n",
+                     "",
                      {"line 2 opens a quoted field that is never closed"},
                      {}},
-        ManifestCase{"CsvHeaderTwice", "sound,sound,output\n",
+        ManifestCase{"CsvHeaderTwice",
+                     "sound,sound,output\n",
                      "the header names the column 'sound' twice; the columns are sound, text, "
-                     "language, output and format", {}, {}},
-        ManifestCase{"CsvNoOutputColumn", "sound,text\n",
+                     "language, output and format",
+                     {},
+                     {}},
+        ManifestCase{"CsvNoOutputColumn",
+                     "sound,text\n",
                      "the header must name the columns sound and output (with text, language and "
-                     "format when wanted)", {}, {}},
-        ManifestCase{"Empty", "", "the manifest is empty; its first line names the columns: "
-                     "sound,text,language,output,format", {}, {}},
-        ManifestCase{"JsonLines",
-                     "{\"sound\":\"a.wav\",\"output\":\"a.tsv\",\"text\":\"a.txt\"}\n\n"
-                     "{\"sound\":\"b.wav\",\"output\":3}\n[1]\n{\"sound\":{\"deep\":[[[]]]}}\n"
-                     "{\"sound\":\"c.wav\",\"output\":\"c\",\"colour\":\"red\"}\n{\"sound\":",
+                     "format when wanted)",
+                     {},
+                     {}},
+        ManifestCase{"Empty",
                      "",
-                     {"", "line 3 gives \"output\" a value that is not a string",
-                      "line 4 is not a JSON object",
-                      "line 5 gives \"sound\" a value that is not a string",
-                      "line 6 has an unknown key \"colour\"; the keys are sound, text, language, "
-                      "output and format",
-                      "line 7 is not a JSON object"},
-                     {"/m/a.wav"}}),
+                     "the manifest is empty; its first line names the columns: "
+                     "sound,text,language,output,format",
+                     {},
+                     {}},
+        ManifestCase{
+            "JsonLines",
+            "{\"sound\":\"a.wav\",\"output\":\"a.tsv\",\"text\":\"a.txt\"}\n\n"
+            "{\"sound\":\"b.wav\",\"output\":3}\n[1]\n{\"sound\":{\"deep\":[[[]]]}}\n"
+            "{\"sound\":\"c.wav\",\"output\":\"c\",\"colour\":\"red\"}\n{\"sound\":",
+            "",
+            {"", "line 3 gives \"output\" a value that is not a string",
+             "line 4 is not a JSON object", "line 5 gives \"sound\" a value that is not a string",
+             "line 6 has an unknown key \"colour\"; the keys are sound, text, language, "
+             "output and format",
+             "line 7 is not a JSON object"},
+            {"/m/a.wav"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What the manifest fuzzer kept and found is read again, under the same checks.

@@ -118,10 +118,11 @@ protected:
     static void TearDownTestSuite() { delete dir_; }
 
     static std::vector<std::string> Filled(std::vector<std::string> args) {
-        const std::pair<const char*, std::string> names[] = {
-            {"{wav}", dir_->File("line.wav")},      {"{ogg}", dir_->File("line.ogg")},
-            {"{dat}", dir_->File("out/temp.dat")},  {"{dialog}", dir_->File("script.txt")},
-            {"{missing}", dir_->File("none.wav")}};
+        const std::pair<const char*, std::string> names[] = {{"{wav}", dir_->File("line.wav")},
+                                                             {"{ogg}", dir_->File("line.ogg")},
+                                                             {"{dat}", dir_->File("out/temp.dat")},
+                                                             {"{dialog}", dir_->File("script.txt")},
+                                                             {"{missing}", dir_->File("none.wav")}};
         for (std::string& a : args)
             for (const auto& [name, path] : names)
                 if (a == name) a = path;
@@ -171,7 +172,7 @@ TEST_P(CliCallers, ArgumentsAndOutputAsTheCallerReadsThem) {
         for (const auto& [frame, name] : kept) {
             std::string lower = name;
             for (char& ch : lower) ch = static_cast<char>(std::tolower(ch));
-            static const std::set<std::string> known = {"ai",  "e",  "o",     "u",   "fv", "l",
+            static const std::set<std::string> known = {"ai",  "e",  "o",     "u",   "fv",  "l",
                                                         "mbp", "wq", "other", "etc", "rest"};
             EXPECT_TRUE(known.count(lower)) << name;
             used.insert(lower);
@@ -231,32 +232,39 @@ TEST_P(CliCallers, ArgumentsAndOutputAsTheCallerReadsThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CliCallers,
-    ::testing::Values(
-        CallerCase{"OpenToonzWithScript",
-                   {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair", "-d", "{dialog}",
-                    "--datFrameRate", "24", "--machineReadable", "{wav}"},
-                   Reader::ToonzDat, 0},
-        CallerCase{"Tahoma2DWithoutScript",
-                   {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair", "--datFrameRate", "30",
-                    "--machineReadable", "{ogg}"},
-                   Reader::ToonzDat, 0},
-        CallerCase{"OpenToonzMissingSound",
-                   {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair", "--datFrameRate", "24",
-                    "--machineReadable", "{missing}"},
-                   Reader::ToonzDat, 1},
-        CallerCase{"PapagayoNg", {"{wav}", "--machineReadable", "-f", "json"},
-                   Reader::PapagayoJson, 0},
-        CallerCase{"PapagayoNgUnknownOption",
-                   {"{wav}", "--machineReadable", "-f", "json", "--noSuchOption"},
-                   Reader::PapagayoJson, 1},
-        CallerCase{"BlenderAddonWithDialog",
-                   {"-f", "json", "--machineReadable", "--extendedShapes", "GHX", "-r",
-                    "pocketSphinx", "{wav}", "--dialogFile", "{dialog}"},
-                   Reader::BlenderJson, 0},
-        CallerCase{"BlenderAddonPhonetic",
-                   {"-f", "json", "--machineReadable", "--extendedShapes", "GHX", "-r",
-                    "phonetic", "{ogg}"},
-                   Reader::BlenderJson, 0}),
+    ::testing::Values(CallerCase{"OpenToonzWithScript",
+                                 {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair", "-d",
+                                  "{dialog}", "--datFrameRate", "24", "--machineReadable", "{wav}"},
+                                 Reader::ToonzDat,
+                                 0},
+                      CallerCase{"Tahoma2DWithoutScript",
+                                 {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair",
+                                  "--datFrameRate", "30", "--machineReadable", "{ogg}"},
+                                 Reader::ToonzDat,
+                                 0},
+                      CallerCase{"OpenToonzMissingSound",
+                                 {"-o", "{dat}", "-f", "dat", "--datUsePrestonBlair",
+                                  "--datFrameRate", "24", "--machineReadable", "{missing}"},
+                                 Reader::ToonzDat,
+                                 1},
+                      CallerCase{"PapagayoNg",
+                                 {"{wav}", "--machineReadable", "-f", "json"},
+                                 Reader::PapagayoJson,
+                                 0},
+                      CallerCase{"PapagayoNgUnknownOption",
+                                 {"{wav}", "--machineReadable", "-f", "json", "--noSuchOption"},
+                                 Reader::PapagayoJson,
+                                 1},
+                      CallerCase{"BlenderAddonWithDialog",
+                                 {"-f", "json", "--machineReadable", "--extendedShapes", "GHX",
+                                  "-r", "pocketSphinx", "{wav}", "--dialogFile", "{dialog}"},
+                                 Reader::BlenderJson,
+                                 0},
+                      CallerCase{"BlenderAddonPhonetic",
+                                 {"-f", "json", "--machineReadable", "--extendedShapes", "GHX",
+                                  "-r", "phonetic", "{ogg}"},
+                                 Reader::BlenderJson,
+                                 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The cues are the bytes `shapes` writes, under either name, to standard output or to -o.
@@ -272,9 +280,9 @@ TEST(CliCallers_Bytes, SameAsShapesInEveryFormat) {
         {{wav}, {"shapes", wav}},
         {{"-f", "xml", wav, "-q"}, {"shapes", wav, "--format", "xml"}},
         {{"--exportFormat=json", wav}, {"shapes", wav, "--format", "json"}},
-        {{"-f", "dat", "--datUsePrestonBlair", wav}, {"shapes", wav, "--format", "dat", "--fps", "24"}},
-        {{"-f", "tsv", "--extendedShapes", "", wav},
-         {"shapes", wav, "--extended-shapes", ""}},
+        {{"-f", "dat", "--datUsePrestonBlair", wav},
+         {"shapes", wav, "--format", "dat", "--fps", "24"}},
+        {{"-f", "tsv", "--extendedShapes", "", wav}, {"shapes", wav, "--extended-shapes", ""}},
     };
     for (const Pair& p : pairs) {
         const test::CliRun want = test::RunCliProcess(dir, p.shapes);
