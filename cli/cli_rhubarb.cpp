@@ -4,6 +4,7 @@
 // of standard error. This file only translates those arguments and status lines; the mouths are
 // guessed and written by `shapes`' own steps and writers, so the bytes are the same.
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <sstream>
 
@@ -146,8 +147,8 @@ private:
         }
         if (n == "--threads") {
             const auto count = Number(*v);
-            if (!count || *count < 1 || *count != static_cast<long long>(*count)) {
-                return "Invalid value '" + *v + "' for --threads: a whole number, 1 or more.";
+            if (!count || *count < 1 || *count > 4096 || *count != std::floor(*count)) {
+                return "Invalid value '" + *v + "' for --threads: a whole number from 1 to 4096.";
             }
             return {};
         }
