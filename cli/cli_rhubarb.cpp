@@ -402,7 +402,9 @@ int RunRhubarb(const std::vector<std::string>& args, std::ostream& out, std::ost
     events.Progress(0.0);
     int code = kCliOk;
     std::string said;
-    if (const std::string clash = OutputClash(a); !clash.empty()) {
+    // A clash leaves every file as it was, the log file too (it may be the one that clashes).
+    const std::string clash = OutputClash(a);
+    if (!clash.empty()) {
         said = clash;
         code = kCliFileError;
     } else {
@@ -420,7 +422,8 @@ int RunRhubarb(const std::vector<std::string>& args, std::ostream& out, std::ost
         events.Failure(reason, false);
     }
     std::string why;
-    if (!a.logFile.empty() && !WriteFileAtomically(a.logFile, events.LogText(), &why)) {
+    if (!a.logFile.empty() && clash.empty() &&
+        !WriteFileAtomically(a.logFile, events.LogText(), &why)) {
         code = kCliFileError;
         reason = "Could not write the log file " + a.logFile + ": " + why;
     }

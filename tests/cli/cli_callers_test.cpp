@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -49,8 +48,16 @@ struct ToonzEvent {
 };
 ToonzEvent ToonzRead(std::string chunk) {
     // QString::simplified, then the replacements and the split the popup makes.
-    chunk = std::regex_replace(chunk, std::regex("\\s+"), " ");
-    chunk = std::regex_replace(chunk, std::regex("^ | $"), "");
+    std::string squeezed;
+    for (const char ch : chunk) {
+        const bool space = std::isspace(static_cast<unsigned char>(ch)) != 0;
+        if (!space)
+            squeezed += ch;
+        else if (!squeezed.empty() && squeezed.back() != ' ')
+            squeezed += ' ';
+    }
+    if (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+    chunk = squeezed;
     const auto replace = [&](const std::string& from, const std::string& to) {
         for (std::size_t at = 0; (at = chunk.find(from, at)) != std::string::npos; at += to.size())
             chunk.replace(at, from.size(), to);
