@@ -5,6 +5,7 @@
 
 #include "cli/cli_messages.h"
 #include "cli/cli_options.h"
+#include "cli/cli_pipelines.h"
 #include "cli/cli_steps.h"
 #include "cli/output_guard.h"
 #include "document/vokra_doc.h"
@@ -92,6 +93,11 @@ std::string ShortestNumber(float value) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    // The pipelines' commands have command lines of their own.
+    if (!args.empty() && (args[0] == "rhubarb" || args[0] == "batch")) {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        return args[0] == "rhubarb" ? RunRhubarb(rest, out, err) : RunBatch(rest, out, err);
+    }
     ScopedCliMessages messages(err);
     const CliParseResult parsed = ParseCliArguments(args);
     if (!parsed.ok()) return UsageError(err, parsed.error);

@@ -154,7 +154,7 @@ int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& err) {
     for (const auto& [frame, opening] : o.setKeys) {
         Keyframe key(frame, opening);
         key.SetHandMade(true);
-        const bool found = [&] {
+        const bool found = [&, frame = frame] {  // clang 14 cannot capture a binding
             bool f;
             std::int32_t index;
             doc.GetKeys().Find(frame, f, index);

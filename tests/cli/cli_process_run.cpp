@@ -9,9 +9,13 @@
 namespace vokra::test {
 
 CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args) {
+    return RunProcess(dir, VOKRA_CLI_PATH, std::move(args));
+}
+
+CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args) {
     const std::string outPath = dir.File("stdout.txt");
     const std::string errPath = dir.File("stderr.txt");
-    args.insert(args.begin(), VOKRA_CLI_PATH);
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -16,5 +16,7 @@ struct CliRun {
 
 // Runs vokra-cli with `args` (without the program's name); `dir` holds its output files.
 CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args);
+// The same for the program at `program` (a link to vokra-cli under another name).
+CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args);
 
 }  // namespace vokra::test
