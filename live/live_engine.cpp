@@ -14,6 +14,9 @@ namespace {
 constexpr float kMarginShare = 0.25f;
 // The gate stays open this long after the voice falls under it, so the ends of words are kept.
 constexpr int kGateReleaseWindows = 15;
+// It opens only for sound that stays over it this long: a key's click or a tap on the desk is
+// shorter than any syllable.
+constexpr int kLeastVoicedWindows = 3;
 // 10 log10(32768^2): the features' decibels to decibels of full scale.
 constexpr double kFullScaleDb = 90.309;
 // How fast the opening falls back each window once the voice drops (it rises at once).
@@ -76,7 +79,8 @@ void LiveEngine::Window(const float* features) {
     std::copy(features, features + kShapeFeatureCount, ring_[slot].begin());
     levels_[slot] = static_cast<float>(features_.LastLevelDb());
     voiced_[slot] = features_.LastLevelDb() - kFullScaleDb > GateDb();
-    if (voiced_[slot]) lastVoiced_ = newest_;
+    if (!voiced_[slot]) runStart_ = newest_ + 1;
+    else if (newest_ - runStart_ + 1 >= kLeastVoicedWindows) lastVoiced_ = newest_;
     const std::int64_t t = newest_ - lookAhead_;
     if (t >= 0) Decide(t);
 }
@@ -90,7 +94,7 @@ void LiveEngine::Decide(std::int64_t t) {
         const float* f = at < 0 ? silence.data() : ring_[static_cast<std::size_t>(at % kRing)].data();
         std::copy(f, f + kShapeFeatureCount, input.begin() + static_cast<std::ptrdiff_t>(c) * kShapeFeatureCount);
     }
-    // The gate: open from the first voiced window in the look-ahead until a while after the last.
+    // The gate: open from the first sustained voice in the look-ahead until a while after the last.
     const bool open = lastVoiced_ >= t - kGateReleaseWindows;
     std::array<float, kMouthShapeCount> scores{};
     if (open) {

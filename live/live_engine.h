@@ -49,7 +49,8 @@ private:
     std::array<float, kRing> levels_{};   // each window's level, dB as the features measure it
     std::array<bool, kRing> voiced_{};    // each window over the gate
     std::int64_t newest_ = -1;            // the newest window with features
-    std::int64_t lastVoiced_ = -1000;     // the newest window over the gate
+    std::int64_t lastVoiced_ = -1000;     // the newest window of a sustained run over the gate
+    std::int64_t runStart_ = 0;           // where the run over the gate that goes on began
     std::int64_t samplesIn_ = 0;
     std::array<float, kMouthShapeCount> totals_{};
     bool started_ = false;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 
 #include "live/live_net_sinks.h"
 
@@ -22,7 +23,8 @@ public:
             lo_message_add_string(m, names[v]);
             lo_message_add_float(m, 0.0f);
             lo_bundle_add_message(bundle_, "/VMC/Ext/Blend/Val", m);
-            values_[v] = &lo_message_get_argv(m)[1]->f;
+            // The float's bytes inside the message (4-aligned, not the argument union's 8).
+            values_[v] = reinterpret_cast<unsigned char*>(static_cast<void*>(lo_message_get_argv(m)[1]));
         }
         lo_bundle_add_message(bundle_, "/VMC/Ext/Blend/Apply", lo_message_new());
     }
@@ -33,7 +35,8 @@ public:
     std::string Name() const override { return "VMC " + target_; }
     void Frame(const LiveFrame& frame) override {
         const auto values = VrmVowelValues(map_, frame);
-        for (std::size_t v = 0; v < values.size(); ++v) *values_[v] = values[v];
+        for (std::size_t v = 0; v < values.size(); ++v)
+            std::memcpy(values_[v], &values[v], sizeof(float));
         if (lo_send_bundle(address_, bundle_) < 0) {
             failed_ = true;
             reason_ = lo_address_errstr(address_) ? lo_address_errstr(address_) : "not sent";
@@ -52,7 +55,7 @@ private:
     LiveVrmMap map_;
     std::string target_;
     lo_bundle bundle_ = nullptr;
-    std::array<float*, kVrmVowelCount> values_{};
+    std::array<unsigned char*, kVrmVowelCount> values_{};
     bool failed_ = false;
     std::string reason_;
 };

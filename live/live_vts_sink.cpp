@@ -255,8 +255,8 @@ private:
                 }
                 break;
             case VtsReply::Kind::Injected:
-                if (status_.link != LiveLink::Connected || !status_.reason.empty())
-                    SetStatus(LiveLink::Connected, {});
+                // A reply that could not be read stays told until the link changes.
+                if (status_.link != LiveLink::Connected) SetStatus(LiveLink::Connected, {});
                 break;
             case VtsReply::Kind::Other:
                 break;
