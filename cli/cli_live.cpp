@@ -150,7 +150,7 @@ std::string LiveHelp() {
            "  --no-wait           read the file or standard input as fast as the CPU allows;\n"
            "                      the frames are exactly those of the real-time run\n"
            "Analysis:\n"
-           "  --look-ahead MS     how much later sound a mouth waits for, 0-120 (30)\n"
+           "  --look-ahead MS     how much later sound a mouth waits for, 0-120 (40)\n"
            "  --hold MS           the least time a mouth is shown, 0-200 (80)\n"
            "  --sensitivity X     the noise gate over the room's floor: 0 a loud voice only,\n"
            "                      1 a whisper (0.5)\n"

@@ -5,13 +5,11 @@
 
 #include "shapes/shape_estimator.h"
 #include "shapes/shape_model.h"
+#include "shapes/shape_timing.h"
 
 namespace vokra {
 namespace {
 
-// A new mouth replaces the shown one only when its running score leads by this share of the
-// change cost: a near tie keeps what is shown.
-constexpr float kMarginShare = 0.25f;
 // The gate stays open this long after the voice falls under it, so the ends of words are kept.
 constexpr int kGateReleaseWindows = 15;
 // It opens only for sound that stays over it this long: a key's click or a tap on the desk is
@@ -85,42 +83,80 @@ void LiveEngine::Window(const float* features) {
     if (t >= 0) Decide(t);
 }
 
-void LiveEngine::Decide(std::int64_t t) {
+void LiveEngine::Score(std::int64_t s, bool open, float* scores) const {
+    if (!open) {
+        std::fill(scores, scores + kMouthShapeCount, -20.0f);
+        scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
+        return;
+    }
     std::array<float, kShapeFeatureCount> silence{};
     features_.Silence(silence.data());
     std::array<float, kShapeInputCount> input{};
     for (std::size_t c = 0; c < kShapeContext.size(); ++c) {
-        const std::int64_t at = std::min(t + kShapeContext[c], newest_);
-        const float* f = at < 0 ? silence.data() : ring_[static_cast<std::size_t>(at % kRing)].data();
-        std::copy(f, f + kShapeFeatureCount, input.begin() + static_cast<std::ptrdiff_t>(c) * kShapeFeatureCount);
+        const std::int64_t at = std::min(s + kShapeContext[c], newest_);
+        const float* f =
+            at < 0 ? silence.data() : ring_[static_cast<std::size_t>(at % kRing)].data();
+        std::copy(f, f + kShapeFeatureCount,
+                  input.begin() + static_cast<std::ptrdiff_t>(c) * kShapeFeatureCount);
     }
+    ScoreWindow(input.data(), scores, ShapePriorWeight());
+}
+
+void LiveEngine::Decide(std::int64_t t) {
     // The gate: open from the first sustained voice in the look-ahead until a while after the last.
-    const bool open = lastVoiced_ >= t - kGateReleaseWindows;
-    std::array<float, kMouthShapeCount> scores{};
-    if (open) {
-        ScoreWindow(input.data(), scores.data(), ShapePriorWeight());
-    } else {
-        scores.fill(-20.0f);
-        scores[MouthShapeIndex(MouthShape::X)] = 0.0f;
-    }
-    // The offline pass's forward step: each mouth's best running score, changes paying the cost.
+    auto gateOpen = [&](std::int64_t s) { return lastVoiced_ >= s - kGateReleaseWindows; };
+    const bool open = gateOpen(t);
+    // The offline pass's forward step for window t, now final: each mouth's best running score,
+    // changes paying the cost.
     const float cost = ShapeChangeCost();
+    std::array<float, kMouthShapeCount> scores{};
+    Score(t, open, scores.data());
+    auto step = [cost](const std::array<float, kMouthShapeCount>& from, const float* score,
+                       std::array<float, kMouthShapeCount>& to, std::uint8_t* back) {
+        const int best = static_cast<int>(std::max_element(from.begin(), from.end()) - from.begin());
+        for (int s = 0; s < kMouthShapeCount; ++s) {
+            const bool change = from[best] - cost > from[s];
+            to[s] = (change ? from[best] - cost : from[s]) + score[s];
+            if (back) back[s] = static_cast<std::uint8_t>(change ? best : s);
+        }
+        const float top = *std::max_element(to.begin(), to.end());
+        for (float& v : to) v -= top;
+    };
     if (!started_) {
         totals_ = scores;
         started_ = true;
     } else {
-        const float best = *std::max_element(totals_.begin(), totals_.end());
-        for (int s = 0; s < kMouthShapeCount; ++s)
-            totals_[s] = std::max(totals_[s], best - cost) + scores[s];
-        const float top = *std::max_element(totals_.begin(), totals_.end());
-        for (float& v : totals_) v -= top;
+        std::array<float, kMouthShapeCount> next{};
+        step(totals_, scores.data(), next, nullptr);
+        totals_ = next;
     }
-    const int lead = static_cast<int>(std::max_element(totals_.begin(), totals_.end()) - totals_.begin());
-    const int shown = MouthShapeIndex(shown_);
-    if (lead != shown && t - shownSince_ >= hold_ &&
-        totals_[lead] - totals_[shown] > kMarginShare * cost) {
+    // The windows heard past t, scored as far as they can be, and the best path back to t: the
+    // mouth t gets is the one the whole look-ahead agrees on.
+    std::array<float, kMouthShapeCount> path = totals_;
+    const int ahead = static_cast<int>(newest_ - t);
+    for (int k = 1; k <= ahead; ++k) {
+        std::array<float, kMouthShapeCount> next{};
+        Score(t + k, gateOpen(t + k), scores.data());
+        step(path, scores.data(), next, back_[static_cast<std::size_t>(k)].data());
+        path = next;
+    }
+    std::array<int, LiveSettings::kMaxLookAheadMs / 10 + 2> best{};
+    best[static_cast<std::size_t>(ahead)] =
+        static_cast<int>(std::max_element(path.begin(), path.end()) - path.begin());
+    for (int k = ahead; k >= 1; --k)
+        best[static_cast<std::size_t>(k - 1)] =
+            back_[static_cast<std::size_t>(k)][static_cast<std::size_t>(best[static_cast<std::size_t>(k)])];
+    const int state = best[0];
+    // How long the path stays in the mouth it gives t, within the look-ahead.
+    int run = 1;
+    while (run <= ahead && best[static_cast<std::size_t>(run)] == state) ++run;
+    const auto lead = static_cast<MouthShape>(state);
+    // Hysteresis: a new mouth must have been shown its least time already, and the look-ahead
+    // must hold the new one for its own least time (or to its end), so a flicker never shows.
+    if (lead != shown_ && t - shownSince_ >= hold_ &&
+        run >= std::min(LeastShapeWindows(lead), ahead + 1)) {
         before_ = shown_;
-        shown_ = static_cast<MouthShape>(lead);
+        shown_ = lead;
         shownSince_ = t;
     }
 

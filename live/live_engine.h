@@ -3,8 +3,9 @@
 // of the sound, decided once the look-ahead past it has arrived. The model scores each window
 // from the features of the windows around it that have been heard (those not yet heard read as
 // the last one that has); the scores pass through the same change cost the offline guess pays,
-// then a least hold and a margin before a new mouth replaces the shown one, so it does not
-// chatter. A noise gate over the followed floor keeps the mouth at rest for keyboard and room
+// and each window gets the mouth of the best path back from the newest window heard; a new mouth
+// is shown only after the least hold and when the look-ahead keeps it for its least duration,
+// so it does not chatter. A noise gate over the followed floor keeps the mouth at rest for keyboard and room
 // noise. Frames depend on the samples alone, never on how they were cut into blocks or when they
 // came: the file processed as fast as possible gives exactly the frames of the real-time run.
 // Nothing is allocated per block.
@@ -38,6 +39,8 @@ public:
 private:
     void Window(const float* features);
     void Decide(std::int64_t t);
+    // Window s's scores from the features heard so far; rest when the gate is shut.
+    void Score(std::int64_t s, bool open, float* scores) const;
 
     static constexpr int kRing = 32;
     LiveSettings settings_;
@@ -53,6 +56,8 @@ private:
     std::int64_t runStart_ = 0;           // where the run over the gate that goes on began
     std::int64_t samplesIn_ = 0;
     std::array<float, kMouthShapeCount> totals_{};
+    // The way back through the look-ahead's windows, per window and mouth.
+    std::array<std::array<std::uint8_t, kMouthShapeCount>, LiveSettings::kMaxLookAheadMs / 10 + 2> back_{};
     bool started_ = false;
     MouthShape shown_ = MouthShape::X;
     MouthShape before_ = MouthShape::X;  // the mouth the shown one fades in over

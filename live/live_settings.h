@@ -9,7 +9,7 @@ struct LiveSettings {
     static constexpr int kMaxHoldMs = 200;
     // How far past a moment the sound is heard before its mouth is chosen: more is surer and
     // later. Counted past the 5 ms the analysis frame always needs.
-    int lookAheadMs = 30;
+    int lookAheadMs = 40;
     // The least time a mouth is shown before another replaces it.
     int holdMs = 80;
     // The noise gate: 0 opens only for a loud voice far over the floor, 1 for a whisper just

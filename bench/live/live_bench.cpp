@@ -6,7 +6,7 @@
 // - processor: the analysis thread's CPU time over the sound's duration (budget 3 % of a core);
 // - memory: resident size after 6 and after 60 minutes of sound read as fast as possible (flat);
 // - quality: the live mouths against the offline guess of the same sound, window by window, and
-//   the mouth changes per second of each, at look-ahead 0 and at the default.
+//   the mouth changes per second of each, at the defaults, at look-ahead 0 and with shorter holds.
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -245,6 +245,7 @@ int Changes(const std::vector<MouthShape>& s) {
 void BM_LiveQuality(benchmark::State& state) {
     LiveSettings settings;
     settings.lookAheadMs = static_cast<int>(state.range(0));
+    settings.holdMs = static_cast<int>(state.range(1));
     std::int64_t agree = 0, total = 0;
     int liveChanges = 0, offlineChanges = 0;
     double seconds = 0.0;
@@ -269,7 +270,16 @@ void BM_LiveQuality(benchmark::State& state) {
     state.counters["live_changes_per_s"] = liveChanges / seconds;
     state.counters["offline_changes_per_s"] = offlineChanges / seconds;
 }
-BENCHMARK(BM_LiveQuality)->Arg(0)->Arg(30)->Arg(40)->Arg(80)->Iterations(1)->Unit(benchmark::kSecond);
+// Look-ahead and least hold in ms: the defaults, look-ahead 0, and shorter holds.
+BENCHMARK(BM_LiveQuality)
+    ->Args({40, 80})
+    ->Args({0, 80})
+    ->Args({40, 30})
+    ->Args({40, 0})
+    ->Args({0, 0})
+    ->Args({80, 30})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace vokra
