@@ -257,25 +257,42 @@ int RunLiveCommand(const std::vector<std::string>& args, std::ostream& out, std:
     struct sigaction action {};
     action.sa_handler = StopLive;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {}, oldTerm {};
+    struct sigaction oldInt {}, oldTerm {}, oldPipe {};
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
+    // A reader of the JSON lines that goes away must not take the take with it.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &oldPipe);
 
     LiveRunOptions run;
     run.settings = o.settings;
     run.fastest = o.fastest;
     run.log = [&err](const std::string& line) { err << "vokra-cli live: " << line << "\n"; };
-    std::int64_t limit = 0;
-    if (o.seconds > 0.0) {
-        limit = static_cast<std::int64_t>(o.seconds * 100.0);
-        run.watch = [&](const LiveFrame& f) {
-            if (f.window + 1 >= limit) g_stopLive.store(true);
-        };
-    }
+    const std::int64_t limit = o.seconds > 0.0 ? static_cast<std::int64_t>(o.seconds * 100.0) : -1;
+    // Each output's status, told when it changes; the run ends when its only output is gone.
+    std::vector<LiveSinkStatus> told(sinks.size());
+    run.watch = [&](const LiveFrame& f) {
+        if (limit >= 0 && f.window + 1 >= limit) g_stopLive.store(true);
+        bool anyLeft = false;
+        for (std::size_t i = 0; i < sinks.size(); ++i) {
+            const LiveSinkStatus status = sinks[i]->Status();
+            anyLeft |= status.link != LiveLink::Refused || sinks[i] != owned.front().get() || !o.jsonl;
+            if (o.vts && sinks[i]->Name().rfind("VTube Studio", 0) == 0) continue;  // logs its own
+            if (status.link != told[i].link || status.reason != told[i].reason) {
+                if (status.link != LiveLink::Connected || told[i].link != LiveLink::Off)
+                    err << "vokra-cli live: " << sinks[i]->Name() << ": " << LiveLinkName(status.link)
+                        << (status.reason.empty() ? "" : " (" + status.reason + ")") << "\n";
+                told[i] = status;
+            }
+        }
+        if (!anyLeft) g_stopLive.store(true);
+    };
     LiveRunStats stats;
     const bool ok = RunLive(*source, sinks, run, g_stopLive, stats, why);
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
+    sigaction(SIGPIPE, &oldPipe, nullptr);
     if (stats.dropped > 0)
         err << "vokra-cli live: " << stats.dropped
             << " samples were lost: the analysis fell behind the input\n";

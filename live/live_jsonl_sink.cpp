@@ -19,15 +19,24 @@ public:
     explicit JsonLinesSink(std::ostream& out) : out_(out) { line_.reserve(256); }
     std::string Name() const override { return "JSON lines"; }
     void Frame(const LiveFrame& frame) override {
-        line_ = LiveFrameJson(frame);
+        if (failed_) return;
+        line_.clear();
+        AppendFrameJson(line_, frame);
         line_ += '\n';
         out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
         out_.flush();
+        // The reader went away: the other outputs (and a take) carry on without this one.
+        failed_ = !out_;
+    }
+    LiveSinkStatus Status() const override {
+        if (failed_) return {LiveLink::Refused, "the output was closed"};
+        return {LiveLink::Connected, {}};
     }
 
 private:
     std::ostream& out_;
     std::string line_;
+    bool failed_ = false;
 };
 
 }  // namespace
@@ -44,7 +53,14 @@ const char* LiveLinkName(LiveLink link) {
 }
 
 std::string LiveFrameJson(const LiveFrame& frame) {
-    std::string s = "{\"time\":";
+    std::string s;
+    AppendFrameJson(s, frame);
+    return s;
+}
+
+// Into a string that keeps its room from frame to frame: nothing is allocated once it has grown.
+void AppendFrameJson(std::string& s, const LiveFrame& frame) {
+    s += "{\"time\":";
     AppendNumber(s, frame.time, 2);
     s += ",\"mouth\":\"";
     s += MouthShapeLetter(frame.mouth);
@@ -61,7 +77,6 @@ std::string LiveFrameJson(const LiveFrame& frame) {
     s += ",\"level\":";
     AppendNumber(s, frame.levelDb, 1);
     s += '}';
-    return s;
 }
 
 std::unique_ptr<LiveSink> MakeJsonLinesSink(std::ostream& out) {

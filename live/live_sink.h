@@ -39,5 +39,7 @@ public:
 std::unique_ptr<LiveSink> MakeJsonLinesSink(std::ostream& out);
 // The line the JSON sink writes for a frame (without its newline).
 std::string LiveFrameJson(const LiveFrame& frame);
+// The same appended to `line`.
+void AppendFrameJson(std::string& line, const LiveFrame& frame);
 
 }  // namespace vokra
