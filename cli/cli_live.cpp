@@ -97,9 +97,12 @@ std::string ParseLive(const std::vector<std::string>& args, LiveCliOptions& o) {
             if (!Whole(value(), 1, 32, o.channels)) return "--channels must be 1 to 32";
         } else if (a == "--format") {
             const std::string& f = value();
-            if (f == "s16") o.format = PcmFormat::S16;
-            else if (f == "f32") o.format = PcmFormat::F32;
-            else return "--format must be s16 or f32";
+            if (f == "s16")
+                o.format = PcmFormat::S16;
+            else if (f == "f32")
+                o.format = PcmFormat::F32;
+            else
+                return "--format must be s16 or f32";
         } else if (a == "--look-ahead") {
             if (!Whole(value(), 0, LiveSettings::kMaxLookAheadMs, o.settings.lookAheadMs))
                 return "--look-ahead must be 0 to 120 ms";
@@ -118,7 +121,8 @@ std::string ParseLive(const std::vector<std::string>& args, LiveCliOptions& o) {
         } else if (a == "--record") {
             o.recordPath = value();
         } else {
-            return a.rfind("--", 0) == 0 ? a + " is not an option of live" : "unexpected argument " + a;
+            return a.rfind("--", 0) == 0 ? a + " is not an option of live"
+                                         : "unexpected argument " + a;
         }
     }
     if (o.input != "-" && (o.rate != 0 || o.channels != 1))
@@ -179,7 +183,8 @@ int RunLiveCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return kCliOk;
     }
     if (!bad.empty()) {
-        err << "vokra-cli live: " << bad << "\n" << "Try 'vokra-cli live --help'.\n";
+        err << "vokra-cli live: " << bad << "\n"
+            << "Try 'vokra-cli live --help'.\n";
         return kCliUsageError;
     }
     if (o.listDevices) {
@@ -257,7 +262,8 @@ int RunLiveCommand(const std::vector<std::string>& args, std::ostream& out, std:
     struct sigaction action {};
     action.sa_handler = StopLive;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {}, oldTerm {}, oldPipe {};
+    struct sigaction oldInt {
+    }, oldTerm{}, oldPipe{};
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
     // A reader of the JSON lines that goes away must not take the take with it.
@@ -277,11 +283,13 @@ int RunLiveCommand(const std::vector<std::string>& args, std::ostream& out, std:
         bool anyLeft = false;
         for (std::size_t i = 0; i < sinks.size(); ++i) {
             const LiveSinkStatus status = sinks[i]->Status();
-            anyLeft |= status.link != LiveLink::Refused || sinks[i] != owned.front().get() || !o.jsonl;
+            anyLeft |=
+                status.link != LiveLink::Refused || sinks[i] != owned.front().get() || !o.jsonl;
             if (o.vts && sinks[i]->Name().rfind("VTube Studio", 0) == 0) continue;  // logs its own
             if (status.link != told[i].link || status.reason != told[i].reason) {
                 if (status.link != LiveLink::Connected || told[i].link != LiveLink::Off)
-                    err << "vokra-cli live: " << sinks[i]->Name() << ": " << LiveLinkName(status.link)
+                    err << "vokra-cli live: " << sinks[i]->Name() << ": "
+                        << LiveLinkName(status.link)
                         << (status.reason.empty() ? "" : " (" + status.reason + ")") << "\n";
                 told[i] = status;
             }

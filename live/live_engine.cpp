@@ -30,8 +30,7 @@ LiveSettings ClampedLiveSettings(LiveSettings s) {
     return s;
 }
 
-LiveEngine::LiveEngine(std::int32_t sampleRate, const LiveSettings& settings,
-                       FrameCallback onFrame)
+LiveEngine::LiveEngine(std::int32_t sampleRate, const LiveSettings& settings, FrameCallback onFrame)
     : settings_(ClampedLiveSettings(settings)),
       onFrame_(std::move(onFrame)),
       features_(sampleRate) {
@@ -77,8 +76,10 @@ void LiveEngine::Window(const float* features) {
     std::copy(features, features + kShapeFeatureCount, ring_[slot].begin());
     levels_[slot] = static_cast<float>(features_.LastLevelDb());
     voiced_[slot] = features_.LastLevelDb() - kFullScaleDb > GateDb();
-    if (!voiced_[slot]) runStart_ = newest_ + 1;
-    else if (newest_ - runStart_ + 1 >= kLeastVoicedWindows) lastVoiced_ = newest_;
+    if (!voiced_[slot])
+        runStart_ = newest_ + 1;
+    else if (newest_ - runStart_ + 1 >= kLeastVoicedWindows)
+        lastVoiced_ = newest_;
     const std::int64_t t = newest_ - lookAhead_;
     if (t >= 0) Decide(t);
 }
@@ -113,7 +114,8 @@ void LiveEngine::Decide(std::int64_t t) {
     Score(t, open, scores.data());
     auto step = [cost](const std::array<float, kMouthShapeCount>& from, const float* score,
                        std::array<float, kMouthShapeCount>& to, std::uint8_t* back) {
-        const int best = static_cast<int>(std::max_element(from.begin(), from.end()) - from.begin());
+        const int best =
+            static_cast<int>(std::max_element(from.begin(), from.end()) - from.begin());
         for (int s = 0; s < kMouthShapeCount; ++s) {
             const bool change = from[best] - cost > from[s];
             to[s] = (change ? from[best] - cost : from[s]) + score[s];
@@ -145,7 +147,8 @@ void LiveEngine::Decide(std::int64_t t) {
         static_cast<int>(std::max_element(path.begin(), path.end()) - path.begin());
     for (int k = ahead; k >= 1; --k)
         best[static_cast<std::size_t>(k - 1)] =
-            back_[static_cast<std::size_t>(k)][static_cast<std::size_t>(best[static_cast<std::size_t>(k)])];
+            back_[static_cast<std::size_t>(k)]
+                 [static_cast<std::size_t>(best[static_cast<std::size_t>(k)])];
     const int state = best[0];
     // How long the path stays in the mouth it gives t, within the look-ahead.
     int run = 1;

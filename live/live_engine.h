@@ -5,10 +5,10 @@
 // the last one that has); the scores pass through the same change cost the offline guess pays,
 // and each window gets the mouth of the best path back from the newest window heard; a new mouth
 // is shown only after the least hold and when the look-ahead keeps it for its least duration,
-// so it does not chatter. A noise gate over the followed floor keeps the mouth at rest for keyboard and room
-// noise. Frames depend on the samples alone, never on how they were cut into blocks or when they
-// came: the file processed as fast as possible gives exactly the frames of the real-time run.
-// Nothing is allocated per block.
+// so it does not chatter. A noise gate over the followed floor keeps the mouth at rest for keyboard
+// and room noise. Frames depend on the samples alone, never on how they were cut into blocks or
+// when they came: the file processed as fast as possible gives exactly the frames of the real-time
+// run. Nothing is allocated per block.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -49,15 +49,16 @@ private:
     int lookAhead_ = 3;  // windows
     int hold_ = 8;       // windows
     std::array<std::array<float, kShapeFeatureCount>, kRing> ring_{};
-    std::array<float, kRing> levels_{};   // each window's level, dB as the features measure it
-    std::array<bool, kRing> voiced_{};    // each window over the gate
-    std::int64_t newest_ = -1;            // the newest window with features
-    std::int64_t lastVoiced_ = -1000;     // the newest window of a sustained run over the gate
-    std::int64_t runStart_ = 0;           // where the run over the gate that goes on began
+    std::array<float, kRing> levels_{};  // each window's level, dB as the features measure it
+    std::array<bool, kRing> voiced_{};   // each window over the gate
+    std::int64_t newest_ = -1;           // the newest window with features
+    std::int64_t lastVoiced_ = -1000;    // the newest window of a sustained run over the gate
+    std::int64_t runStart_ = 0;          // where the run over the gate that goes on began
     std::int64_t samplesIn_ = 0;
     std::array<float, kMouthShapeCount> totals_{};
     // The way back through the look-ahead's windows, per window and mouth.
-    std::array<std::array<std::uint8_t, kMouthShapeCount>, LiveSettings::kMaxLookAheadMs / 10 + 2> back_{};
+    std::array<std::array<std::uint8_t, kMouthShapeCount>, LiveSettings::kMaxLookAheadMs / 10 + 2>
+        back_{};
     bool started_ = false;
     MouthShape shown_ = MouthShape::X;
     MouthShape before_ = MouthShape::X;  // the mouth the shown one fades in over

@@ -208,8 +208,7 @@ void LiveFeatures::FollowLevels(double meanSquare) {
             noiseSums_[static_cast<std::size_t>(l)] += static_cast<float>(
                 rate * (s[static_cast<std::size_t>(l)] - noiseSums_[static_cast<std::size_t>(l)]));
         noiseMs_ += rate * (kOverSubtract * meanSquare - noiseMs_);
-        noiseHighMs_ +=
-            rate * (kOverSubtract * std::max(0.0, meanSquare - low_[2]) - noiseHighMs_);
+        noiseHighMs_ += rate * (kOverSubtract * std::max(0.0, meanSquare - low_[2]) - noiseHighMs_);
         SpectrumOf(noiseSums_.data(), noiseSpectrum_.data());
         noiseSpectrum_[kBands + 1] = noiseSums_[0];
         haveNoise = true;

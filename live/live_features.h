@@ -41,11 +41,11 @@ private:
     float Relative(double meanSquare) const;
 
     std::int32_t rate_;
-    std::int64_t window_ = 0;      // the window being filled
-    std::int32_t span_ = 0;        // its length in samples
-    std::int32_t filled_ = 0;      // samples in it so far
+    std::int64_t window_ = 0;  // the window being filled
+    std::int32_t span_ = 0;    // its length in samples
+    std::int32_t filled_ = 0;  // samples in it so far
     std::array<std::int16_t, kMaxRate / 100 + 1> samples_{};
-    int completed_ = 0;            // windows decimated so far, up to 2
+    int completed_ = 0;  // windows decimated so far, up to 2
     std::array<float, 3 * kPerWindow> frame_{};
     std::array<double, 3> energy_{};  // each frame window's mean square
     std::array<double, 3> low_{};     // and at 8 kHz

@@ -14,7 +14,7 @@ struct LiveFrame {
     // Each mouth's share in the order A-H, X: 0-1, summing to 1, at most two non-zero while one
     // mouth passes to the next.
     std::array<float, kMouthShapeCount> weights{};
-    float opening = 0.0f;   // the voice's envelope, 0 (shut) to 1
+    float opening = 0.0f;    // the voice's envelope, 0 (shut) to 1
     float levelDb = -90.0f;  // the window's level in dB relative to full scale
     bool gateOpen = false;
     // Samples of the input consumed when it was decided: it left as soon as these had arrived.

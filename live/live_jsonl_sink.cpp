@@ -43,11 +43,16 @@ private:
 
 const char* LiveLinkName(LiveLink link) {
     switch (link) {
-        case LiveLink::Off: return "off";
-        case LiveLink::Connecting: return "connecting";
-        case LiveLink::Connected: return "connected";
-        case LiveLink::NoReply: return "no reply";
-        case LiveLink::Refused: return "refused";
+        case LiveLink::Off:
+            return "off";
+        case LiveLink::Connecting:
+            return "connecting";
+        case LiveLink::Connected:
+            return "connected";
+        case LiveLink::NoReply:
+            return "no reply";
+        case LiveLink::Refused:
+            return "refused";
     }
     return "off";
 }

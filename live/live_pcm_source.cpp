@@ -98,9 +98,9 @@ private:
                 if (format_ == PcmFormat::S16) {
                     sum += static_cast<std::int16_t>(b[2 * c] | (b[2 * c + 1] << 8));
                 } else {
-                    std::uint32_t bits = std::uint32_t{b[4 * c]} | std::uint32_t{b[4 * c + 1]} << 8 |
-                                         std::uint32_t{b[4 * c + 2]} << 16 |
-                                         std::uint32_t{b[4 * c + 3]} << 24;
+                    std::uint32_t bits =
+                        std::uint32_t{b[4 * c]} | std::uint32_t{b[4 * c + 1]} << 8 |
+                        std::uint32_t{b[4 * c + 2]} << 16 | std::uint32_t{b[4 * c + 3]} << 24;
                     float v = 0.0f;
                     std::memcpy(&v, &bits, sizeof v);
                     sum += std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) * 32767.0 : 0.0;
@@ -128,8 +128,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<LiveSource> OpenLivePcm(int fd, std::int32_t rate, int channels,
-                                        PcmFormat format) {
+std::unique_ptr<LiveSource> OpenLivePcm(int fd, std::int32_t rate, int channels, PcmFormat format) {
     return std::make_unique<PcmSource>(fd, rate, channels, format);
 }
 

@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <vector>
 
 #include "document/vokra_doc.h"
+#include "palettes/auto_key.h"
 #include "shapes/shape_estimator.h"
+#include "sound/amplitude.h"
 #include "sound/import/copy_name.h"
 #include "sound/import/wave_bytes.h"
 #include "sound/load_recording.h"
@@ -17,7 +20,8 @@ namespace vokra {
 namespace {
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
@@ -30,7 +34,9 @@ public:
     }
     std::string Name() const override { return "take " + vokPath_; }
     void Begin(std::int32_t rate) override { rate_ = rate; }
-    void Samples(const std::int16_t* s, std::size_t n) override { samples_.insert(samples_.end(), s, s + n); }
+    void Samples(const std::int16_t* s, std::size_t n) override {
+        samples_.insert(samples_.end(), s, s + n);
+    }
     void Frame(const LiveFrame& frame) override {
         if (frame.window < 0) return;
         const auto w = static_cast<std::size_t>(frame.window);
@@ -64,6 +70,9 @@ public:
         const double fps = doc.GetFrameRate();
         const double seconds = static_cast<double>(samples_.size()) / rate_;
         const auto last = static_cast<std::int32_t>(std::ceil(seconds * fps)) - 1;
+        // The mouth's opening keyed as AutoKey keys any line, so the take is one like the others.
+        AutoKeyApply(g_sound, std::max(g_maxAmplitude, 1.0), fps, 0, last, AutoKeySettings{}, true,
+                     doc.GetKeys());
         const std::vector<MouthShape> frames = ShapesForFrames(shapes_, rate_, fps, 0, last);
         for (std::int32_t f = 0; f <= last && f < static_cast<std::int32_t>(frames.size()); ++f)
             doc.GetShapes().Set(f, frames[static_cast<std::size_t>(f)], false);
@@ -89,7 +98,8 @@ std::unique_ptr<LiveSink> MakeTakeSink(const std::string& vokPath, const std::st
         error = "the take needs a document's name";
         return nullptr;
     }
-    if (!inputPath.empty() && inputPath != "-" && (inputPath == vokPath || SameFile(inputPath, vokPath))) {
+    if (!inputPath.empty() && inputPath != "-" &&
+        (inputPath == vokPath || SameFile(inputPath, vokPath))) {
         error = vokPath + " is the input itself";
         return nullptr;
     }

@@ -1,8 +1,8 @@
 #pragma once
-// A take: the live sound and the mouths shown for it, kept as a Vokra document when the run ends,
-// so the performance can be corrected and exported like any other line. The sound is written
-// beside the document under a free name ("<stem>-take.wav", "-take-2" ...; never over a file
-// the take did not make), the document last, whole or not at all.
+// A take: the live sound, its keys (by AutoKey's rule) and the mouths shown for it, kept as a
+// Vokra document when the run ends, so the performance can be corrected and exported like any
+// other line. The sound is written beside the document under a free name ("<stem>-take.wav",
+// "-take-2" ...; never over a file the take did not make), the document last, whole or not at all.
 #include <memory>
 #include <string>
 

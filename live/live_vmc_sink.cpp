@@ -24,7 +24,8 @@ public:
             lo_message_add_float(m, 0.0f);
             lo_bundle_add_message(bundle_, "/VMC/Ext/Blend/Val", m);
             // The float's bytes inside the message (4-aligned, not the argument union's 8).
-            values_[v] = reinterpret_cast<unsigned char*>(static_cast<void*>(lo_message_get_argv(m)[1]));
+            values_[v] =
+                reinterpret_cast<unsigned char*>(static_cast<void*>(lo_message_get_argv(m)[1]));
         }
         lo_bundle_add_message(bundle_, "/VMC/Ext/Blend/Apply", lo_message_new());
     }

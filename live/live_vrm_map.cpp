@@ -85,8 +85,9 @@ std::array<float, kVrmVowelCount> VrmVowelValues(const LiveVrmMap& map, const Li
     std::array<float, kVrmVowelCount> out{};
     for (int m = 0; m < kMouthShapeCount; ++m)
         for (int v = 0; v < kVrmVowelCount; ++v)
-            out[static_cast<std::size_t>(v)] += frame.weights[static_cast<std::size_t>(m)] *
-                                                map.vowels[static_cast<std::size_t>(m)][static_cast<std::size_t>(v)];
+            out[static_cast<std::size_t>(v)] +=
+                frame.weights[static_cast<std::size_t>(m)] *
+                map.vowels[static_cast<std::size_t>(m)][static_cast<std::size_t>(v)];
     for (float& v : out) v = std::clamp(v * frame.opening, 0.0f, 1.0f);
     return out;
 }
@@ -101,7 +102,8 @@ float VtsMouthOpen(const LiveVrmMap& map, const LiveFrame& frame) {
 float VtsMouthSmile(const LiveVrmMap& map, const LiveFrame& frame) {
     float smile = 0.0f;
     for (int m = 0; m < kMouthShapeCount; ++m)
-        smile += frame.weights[static_cast<std::size_t>(m)] * map.smile[static_cast<std::size_t>(m)];
+        smile +=
+            frame.weights[static_cast<std::size_t>(m)] * map.smile[static_cast<std::size_t>(m)];
     return std::clamp(smile, 0.0f, 1.0f);
 }
 

@@ -6,13 +6,13 @@ namespace vokra {
 
 struct VtsReply {
     enum class Kind {
-        Malformed,      // not JSON, or not one of its messages
-        Token,          // a token was granted (token)
-        Authenticated,  // the token was accepted
+        Malformed,        // not JSON, or not one of its messages
+        Token,            // a token was granted (token)
+        Authenticated,    // the token was accepted
         Unauthenticated,  // the token was refused (reason): ask for a new one
-        Error,          // an APIError (errorId, reason)
-        Injected,       // the values were taken
-        Other,          // any other message
+        Error,            // an APIError (errorId, reason)
+        Injected,         // the values were taken
+        Other,            // any other message
     };
     Kind kind = Kind::Malformed;
     std::string token;

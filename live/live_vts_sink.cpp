@@ -239,7 +239,8 @@ private:
                 break;
             case VtsReply::Kind::Unauthenticated:
                 // The token was revoked (or never granted here): ask for a new one.
-                SetStatus(LiveLink::Refused, reply.reason.empty() ? "the token was refused" : reply.reason);
+                SetStatus(LiveLink::Refused,
+                          reply.reason.empty() ? "the token was refused" : reply.reason);
                 token_.clear();
                 KeepToken();
                 Request("AuthenticationTokenRequest", false);
@@ -324,7 +325,8 @@ private:
                 }
                 if (lws_is_final_fragment(wsi)) {
                     if (self->dropping_)
-                        self->SetStatus(self->status_.link, "a reply VTube Studio sent was too long");
+                        self->SetStatus(self->status_.link,
+                                        "a reply VTube Studio sent was too long");
                     else
                         self->Reply(self->reply_);
                     self->reply_.clear();
@@ -336,13 +338,17 @@ private:
             case LWS_CALLBACK_CLIENT_CONNECTION_ERROR:
                 self->Lost(LiveLink::NoReply,
                            "no answer at " + self->Address() +
-                               (in ? std::string(" (") + std::string(static_cast<const char*>(in), len) + ")" : ""));
+                               (in ? std::string(" (") +
+                                         std::string(static_cast<const char*>(in), len) + ")"
+                                   : ""));
                 break;
             case LWS_CALLBACK_CLIENT_CLOSED:
                 if (wsi == self->wsi_)
-                    self->Lost(self->status_.link == LiveLink::Refused ? LiveLink::Refused : LiveLink::NoReply,
-                               self->status_.link == LiveLink::Refused ? self->status_.reason
-                                                                       : "VTube Studio closed the link");
+                    self->Lost(self->status_.link == LiveLink::Refused ? LiveLink::Refused
+                                                                       : LiveLink::NoReply,
+                               self->status_.link == LiveLink::Refused
+                                   ? self->status_.reason
+                                   : "VTube Studio closed the link");
                 break;
             case LWS_CALLBACK_EVENT_WAIT_CANCELLED:
                 if (self->wsi_ && self->authenticated_) lws_callback_on_writable(self->wsi_);

@@ -105,7 +105,9 @@ public:
     }
     bool Ended() const override { return ended_; }
     std::size_t Pull(std::int16_t*, std::size_t) override { return 0; }
-    std::chrono::steady_clock::time_point Arrival(std::size_t block) const { return arrival_[block]; }
+    std::chrono::steady_clock::time_point Arrival(std::size_t block) const {
+        return arrival_[block];
+    }
 
 private:
     const std::vector<std::int16_t>& samples_;
@@ -146,8 +148,8 @@ void BM_LiveLatencyAndCpu(benchmark::State& state) {
     double cpu = 0.0, seconds = 0.0;
     for (auto _ : state) {
         std::string error;
-        auto vmc = MakeVmcSink("127.0.0.1:" + std::to_string(ntohs(a.sin_port)), DefaultLiveVrmMap(),
-                               false, error);
+        auto vmc = MakeVmcSink("127.0.0.1:" + std::to_string(ntohs(a.sin_port)),
+                               DefaultLiveVrmMap(), false, error);
         PacedSource source(voice);
         Timed timed(*vmc, voice.size() / (kRate / 100));
         LiveRunOptions options;
@@ -159,11 +161,14 @@ void BM_LiveLatencyAndCpu(benchmark::State& state) {
         seconds = static_cast<double>(voice.size()) / kRate;
         const std::size_t block = kRate / 100;
         // Every sample of a window, by the block it came in, to its frame's packet.
-        for (std::int64_t w = 0; w <= timed.last_ && static_cast<std::size_t>(w) < timed.left_.size(); ++w) {
+        for (std::int64_t w = 0;
+             w <= timed.last_ && static_cast<std::size_t>(w) < timed.left_.size(); ++w) {
             const std::size_t first = static_cast<std::size_t>(w) * block;
             if (first + block > voice.size()) break;
             const auto arrived = source.Arrival(static_cast<std::size_t>(w));
-            latencies.push_back(std::chrono::duration<double, std::milli>(timed.left_[static_cast<std::size_t>(w)] - arrived).count());
+            latencies.push_back(std::chrono::duration<double, std::milli>(
+                                    timed.left_[static_cast<std::size_t>(w)] - arrived)
+                                    .count());
         }
     }
     ::close(fd);
@@ -183,7 +188,8 @@ std::int64_t ResidentKb() {
 // An hour of the voice over and over, pulled as fast as the CPU allows.
 class LoopSource final : public LiveSource {
 public:
-    LoopSource(const std::vector<std::int16_t>& s, std::int64_t total) : samples_(s), total_(total) {}
+    LoopSource(const std::vector<std::int16_t>& s, std::int64_t total)
+        : samples_(s), total_(total) {}
     std::int32_t Rate() const override { return kRate; }
     bool Start(LiveRing&, std::string&) override { return false; }
     void Stop() override {}
@@ -252,9 +258,11 @@ void BM_LiveQuality(benchmark::State& state) {
     for (auto _ : state) {
         for (const std::string& language : Languages()) {
             const auto voice = Voice(language, 40.0);
-            const auto offline = GuessShapes(voice.data(), static_cast<std::int32_t>(voice.size()), kRate);
+            const auto offline =
+                GuessShapes(voice.data(), static_cast<std::int32_t>(voice.size()), kRate);
             std::vector<MouthShape> live;
-            LiveEngine engine(kRate, settings, [&](const LiveFrame& f) { live.push_back(f.mouth); });
+            LiveEngine engine(kRate, settings,
+                              [&](const LiveFrame& f) { live.push_back(f.mouth); });
             engine.Push(voice.data(), static_cast<std::int64_t>(voice.size()));
             engine.Finish();
             const std::size_t n = std::min(live.size(), offline.size());
@@ -262,11 +270,13 @@ void BM_LiveQuality(benchmark::State& state) {
             total += static_cast<std::int64_t>(n);
             live.resize(n);
             liveChanges += Changes(live);
-            offlineChanges += Changes(std::vector<MouthShape>(offline.begin(), offline.begin() + static_cast<std::ptrdiff_t>(n)));
+            offlineChanges += Changes(std::vector<MouthShape>(
+                offline.begin(), offline.begin() + static_cast<std::ptrdiff_t>(n)));
             seconds += static_cast<double>(n) / 100.0;
         }
     }
-    state.counters["agreement_percent"] = 100.0 * static_cast<double>(agree) / static_cast<double>(std::max<std::int64_t>(total, 1));
+    state.counters["agreement_percent"] =
+        100.0 * static_cast<double>(agree) / static_cast<double>(std::max<std::int64_t>(total, 1));
     state.counters["live_changes_per_s"] = liveChanges / seconds;
     state.counters["offline_changes_per_s"] = offlineChanges / seconds;
 }

@@ -23,7 +23,8 @@ namespace {
 
 // vokra-cli with `stdinPath` as its standard input; returns the child's pid when `wait` is false.
 test::CliRun RunWithInput(const test::TempDir& dir, std::vector<std::string> args,
-                          const std::string& stdinPath, const std::function<void(pid_t)>& during = {}) {
+                          const std::string& stdinPath,
+                          const std::function<void(pid_t)>& during = {}) {
     const std::string outPath = dir.File("live-out.txt");
     const std::string errPath = dir.File("live-err.txt");
     args.insert(args.begin(), VOKRA_CLI_PATH);
@@ -44,7 +45,8 @@ test::CliRun RunWithInput(const test::TempDir& dir, std::vector<std::string> arg
     if (during) during(pid);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(outPath), test::ReadFile(errPath)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(outPath),
+            test::ReadFile(errPath)};
 }
 
 void WriteBytes(const std::string& path, const void* data, std::size_t size) {
@@ -55,9 +57,11 @@ void WriteBytes(const std::string& path, const void* data, std::size_t size) {
 TEST(CliLive, RawPcmInEveryLayoutGivesTheFileFrames) {
     test::TempDir dir;
     const std::int32_t rate = 16000;
-    const auto line = test::WithNoise(test::SpokenLine(rate), rate, test::NoiseKind::Pink, 0.0, 45.0);
+    const auto line =
+        test::WithNoise(test::SpokenLine(rate), rate, test::NoiseKind::Pink, 0.0, 45.0);
     ASSERT_TRUE(WriteWaveFile(dir.File("line.wav"), line, rate));
-    const auto fromFile = RunWithInput(dir, {"live", "--input", dir.File("line.wav"), "--no-wait"}, "");
+    const auto fromFile =
+        RunWithInput(dir, {"live", "--input", dir.File("line.wav"), "--no-wait"}, "");
     ASSERT_EQ(fromFile.exit, 0) << fromFile.err;
     EXPECT_GE(std::count(fromFile.out.begin(), fromFile.out.end(), '\n'), 340);
     EXPECT_EQ(fromFile.out.rfind("{\"time\":0,\"mouth\":\"X\",\"weights\":{\"A\":0,", 0), 0u);
@@ -77,9 +81,8 @@ TEST(CliLive, RawPcmInEveryLayoutGivesTheFileFrames) {
         const char* file;
         std::vector<std::string> layout;
     };
-    const Case cases[] = {{"mono.raw", {}},
-                          {"stereo.raw", {"--channels", "2"}},
-                          {"float.raw", {"--format", "f32"}}};
+    const Case cases[] = {
+        {"mono.raw", {}}, {"stereo.raw", {"--channels", "2"}}, {"float.raw", {"--format", "f32"}}};
     for (const Case& c : cases) {
         for (bool fastest : {true, false}) {
             SCOPED_TRACE(std::string(c.file) + (fastest ? " fastest" : " paced"));
@@ -101,7 +104,9 @@ TEST(CliLive, TakeIsADocumentBesideItsOwnSound) {
     // A file already under the take's sound name is not the take's: it is kept.
     WriteBytes(dir.File("take-take.wav"), "mine", 4);
     const auto run = RunWithInput(
-        dir, {"live", "--input", dir.File("line.wav"), "--no-wait", "--record", dir.File("take.vok")}, "");
+        dir,
+        {"live", "--input", dir.File("line.wav"), "--no-wait", "--record", dir.File("take.vok")},
+        "");
     ASSERT_EQ(run.exit, 0) << run.err;
     EXPECT_TRUE(run.out.empty());  // only the take was asked for
     EXPECT_EQ(test::ReadFile(dir.File("take-take.wav")), "mine");
@@ -109,13 +114,18 @@ TEST(CliLive, TakeIsADocumentBesideItsOwnSound) {
     const auto info = test::RunCliProcess(dir, {"info", dir.File("take.vok")});
     ASSERT_EQ(info.exit, 0) << info.err;
     EXPECT_NE(info.out.find("sound file: take-take-2.wav"), std::string::npos) << info.out;
+    const auto keys = info.out.find("\nkeys: ");
+    ASSERT_NE(keys, std::string::npos);
+    EXPECT_GT(std::stoi(info.out.substr(keys + 7)), 40);
     const auto at = info.out.find("\nshapes: ");
     ASSERT_NE(at, std::string::npos);
     EXPECT_GT(std::stoi(info.out.substr(at + 9)), 40);
 
     // The take may not be the sound it listens to.
     const auto same = RunWithInput(
-        dir, {"live", "--input", dir.File("line.wav"), "--no-wait", "--record", dir.File("line.wav")}, "");
+        dir,
+        {"live", "--input", dir.File("line.wav"), "--no-wait", "--record", dir.File("line.wav")},
+        "");
     EXPECT_EQ(same.exit, 2);
     EXPECT_EQ(test::ReadFile(dir.File("line.wav")).size(), 44 + line.size() * 2);
 }
@@ -125,8 +135,8 @@ TEST(CliLive, CtrlCEndsARealTimeRunWithItsTake) {
     const std::int32_t rate = 16000;
     ASSERT_TRUE(WriteWaveFile(dir.File("line.wav"), test::SpokenLine(rate), rate));
     const auto run = RunWithInput(
-        dir, {"live", "--input", dir.File("line.wav"), "--jsonl", "--record", dir.File("take.vok")}, "",
-        [](pid_t pid) {
+        dir, {"live", "--input", dir.File("line.wav"), "--jsonl", "--record", dir.File("take.vok")},
+        "", [](pid_t pid) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             ::kill(pid, SIGINT);
         });
@@ -140,11 +150,16 @@ TEST(CliLive, CtrlCEndsARealTimeRunWithItsTake) {
 TEST(CliLive, UsageErrors) {
     test::TempDir dir;
     const std::vector<std::vector<std::string>> cases = {
-        {"live", "--look-ahead", "121"}, {"live", "--hold", "-1"},
-        {"live", "--sensitivity", "2"},  {"live", "--input", "-"},
-        {"live", "--rate", "16000"},     {"live", "--input", "-", "--rate", "16000", "--format", "u8"},
-        {"live", "--no-wait"},           {"live", "--vmc", "host:99999"},
-        {"live", "--vts", "http://x"},   {"live", "--bogus"},
+        {"live", "--look-ahead", "121"},
+        {"live", "--hold", "-1"},
+        {"live", "--sensitivity", "2"},
+        {"live", "--input", "-"},
+        {"live", "--rate", "16000"},
+        {"live", "--input", "-", "--rate", "16000", "--format", "u8"},
+        {"live", "--no-wait"},
+        {"live", "--vmc", "host:99999"},
+        {"live", "--vts", "http://x"},
+        {"live", "--bogus"},
     };
     for (const auto& args : cases) {
         const auto run = test::RunCliProcess(dir, args);
@@ -153,9 +168,9 @@ TEST(CliLive, UsageErrors) {
     }
     const auto help = test::RunCliProcess(dir, {"live", "--help"});
     EXPECT_EQ(help.exit, 0);
-    for (const char* option : {"--input", "--no-wait", "--rate", "--channels", "--format", "--device",
-                               "--list-devices", "--look-ahead", "--hold", "--sensitivity", "--jsonl",
-                               "--vmc", "--vrm1", "--vts", "--record"})
+    for (const char* option : {"--input", "--no-wait", "--rate", "--channels", "--format",
+                               "--device", "--list-devices", "--look-ahead", "--hold",
+                               "--sensitivity", "--jsonl", "--vmc", "--vrm1", "--vts", "--record"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

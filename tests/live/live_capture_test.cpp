@@ -52,7 +52,8 @@ TEST(LiveCapture, DiskDriverCaptureGivesTheLinesMouths) {
     engine.Push(line.data(), static_cast<std::int64_t>(line.size()));
     ASSERT_GE(direct.size(), static_cast<std::size_t>(windows - 5));
     std::size_t same = 0;
-    for (std::size_t i = 0; i < direct.size(); ++i) same += direct[i].mouth == frames.frames[i].mouth;
+    for (std::size_t i = 0; i < direct.size(); ++i)
+        same += direct[i].mouth == frames.frames[i].mouth;
     EXPECT_EQ(same, direct.size());
 }
 

@@ -1,12 +1,13 @@
 // The engine's frames: the same whatever the blocks, as fast as possible or in real time; well
 // formed; at rest over noise alone; and the mouth-to-vowel table's edits.
+#include "live/live_engine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 #include <set>
 
-#include "live/live_engine.h"
 #include "live/live_session.h"
 #include "live/live_vrm_map.h"
 #include "sound/import/wave_bytes.h"
@@ -47,16 +48,16 @@ TEST(LiveEngine, FramesDependOnTheSamplesAloneAndAreWellFormed) {
         std::int32_t rate;
         LiveSettings settings;
     };
-    const Case cases[] = {{16000, {}},
-                          {48000, {}},
-                          {44100, {0, 0, 0.5, 0}},
-                          {22050, {120, 200, 1.0, 80}}};
+    const Case cases[] = {
+        {16000, {}}, {48000, {}}, {44100, {0, 0, 0.5, 0}}, {22050, {120, 200, 1.0, 80}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         const auto sound = LiveLine(c.rate);
-        const auto reference = RunBlocks(sound, c.rate, static_cast<std::size_t>(c.rate / 100), c.settings);
+        const auto reference =
+            RunBlocks(sound, c.rate, static_cast<std::size_t>(c.rate / 100), c.settings);
         for (std::size_t block : {std::size_t{1}, std::size_t{37}, std::size_t{4096}})
-            EXPECT_TRUE(SameFrames(reference, RunBlocks(sound, c.rate, block, c.settings))) << block;
+            EXPECT_TRUE(SameFrames(reference, RunBlocks(sound, c.rate, block, c.settings)))
+                << block;
         const auto windows = (static_cast<std::int64_t>(sound.size()) * 100 + c.rate - 1) / c.rate;
         ASSERT_GE(static_cast<std::int64_t>(reference.size()), windows - 1);
         std::set<MouthShape> seen;
@@ -65,11 +66,14 @@ TEST(LiveEngine, FramesDependOnTheSamplesAloneAndAreWellFormed) {
             ASSERT_EQ(f.window, static_cast<std::int64_t>(i));
             const float sum = std::accumulate(f.weights.begin(), f.weights.end(), 0.0f);
             EXPECT_NEAR(sum, 1.0f, 1e-5f);
-            EXPECT_LE(std::count_if(f.weights.begin(), f.weights.end(), [](float w) { return w > 0; }), 2);
+            EXPECT_LE(
+                std::count_if(f.weights.begin(), f.weights.end(), [](float w) { return w > 0; }),
+                2);
             EXPECT_GT(f.weights[static_cast<std::size_t>(MouthShapeIndex(f.mouth))], 0.0f);
             EXPECT_TRUE(f.opening >= 0.0f && f.opening <= 1.0f);
             // Decided once the look-ahead (and the analysis frame's half window) had arrived.
-            EXPECT_GE(f.decidedAt, (f.window + 1 + (c.settings.lookAheadMs + 5) / 10) * c.rate / 100);
+            EXPECT_GE(f.decidedAt,
+                      (f.window + 1 + (c.settings.lookAheadMs + 5) / 10) * c.rate / 100);
             seen.insert(f.mouth);
         }
         // A spoken line opens the mouth in several ways, and starts and ends at rest.
@@ -88,10 +92,12 @@ TEST(LiveEngine, NoiseAloneLeavesTheMouthAtRest) {
         // Clicks: 3 ms bursts 20 dB over the floor, five a second.
         for (std::size_t at = rate; at + 48 < noise.size(); at += rate / 5)
             for (std::size_t i = 0; i < 48; ++i)
-                noise[at + i] = static_cast<std::int16_t>(std::clamp(noise[at + i] * 10, -32767, 32767));
+                noise[at + i] =
+                    static_cast<std::int16_t>(std::clamp(noise[at + i] * 10, -32767, 32767));
         const auto frames = RunBlocks(noise, rate, 160);
-        const auto open = std::count_if(frames.begin() + 100, frames.end(),
-                                        [](const LiveFrame& f) { return f.mouth != MouthShape::X; });
+        const auto open = std::count_if(frames.begin() + 100, frames.end(), [](const LiveFrame& f) {
+            return f.mouth != MouthShape::X;
+        });
         EXPECT_LE(open, static_cast<std::ptrdiff_t>(frames.size() / 20)) << dbfs;
     }
 }

@@ -93,7 +93,9 @@ TEST(LiveVmc, OneBundlePerFrameWithEveryVowelThenApply) {
         LiveRunOptions options;
         options.fastest = true;
         // A pause per frame, as a live run has, so the receiver's socket never overflows.
-        options.watch = [](const LiveFrame&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
+        options.watch = [](const LiveFrame&) {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        };
         std::atomic<bool> stop{false};
         LiveRunStats stats;
         ASSERT_TRUE(RunLive(*source, {sink.get(), &frames}, options, stop, stats, error)) << error;

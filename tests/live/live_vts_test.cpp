@@ -83,8 +83,10 @@ private:
     std::string Answer(const nlohmann::json& q) {
         const std::string type = q.value("messageType", "");
         auto reply = [&](const std::string& t, nlohmann::json data) {
-            return nlohmann::json{{"apiName", "VTubeStudioPublicAPI"}, {"apiVersion", "1.0"},
-                                  {"requestID", q.value("requestID", "")}, {"messageType", t},
+            return nlohmann::json{{"apiName", "VTubeStudioPublicAPI"},
+                                  {"apiVersion", "1.0"},
+                                  {"requestID", q.value("requestID", "")},
+                                  {"messageType", t},
                                   {"data", data}}
                 .dump();
         };
@@ -92,15 +94,18 @@ private:
         if (type == "AuthenticationTokenRequest") {
             ++tokenRequests;
             if (denyTokens)
-                return reply("APIError", {{"errorID", 50}, {"message", "User has denied API access for your plugin."}});
+                return reply(
+                    "APIError",
+                    {{"errorID", 50}, {"message", "User has denied API access for your plugin."}});
             return reply("AuthenticationTokenResponse", {{"authenticationToken", token}});
         }
         if (type == "AuthenticationRequest") {
             ++authRequests;
             lastAuthToken = q["data"].value("authenticationToken", "");
             const bool ok = lastAuthToken == token;
-            return reply("AuthenticationResponse",
-                         {{"authenticated", ok}, {"reason", ok ? "Token valid." : "Token invalid."}});
+            return reply(
+                "AuthenticationResponse",
+                {{"authenticated", ok}, {"reason", ok ? "Token valid." : "Token invalid."}});
         }
         if (type == "InjectParameterDataRequest") {
             ++injections;
@@ -123,7 +128,8 @@ private:
         auto* self = static_cast<StandIn*>(lws_context_user(lws_get_context(wsi)));
         switch (reason) {
             case LWS_CALLBACK_RECEIVE: {
-                const auto q = nlohmann::json::parse(std::string(static_cast<const char*>(in), len), nullptr, false);
+                const auto q = nlohmann::json::parse(std::string(static_cast<const char*>(in), len),
+                                                     nullptr, false);
                 self->out_.push_back(self->Answer(q));
                 lws_callback_on_writable(wsi);
                 break;
@@ -184,7 +190,8 @@ TEST(LiveVts, TokenFlowInjectionRestartRevocationAndRefusals) {
     };
 
     // First contact: a token is asked for, kept, and used; the values arrive with the face found.
-    ASSERT_TRUE(FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 5; }); }));
+    ASSERT_TRUE(
+        FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 5; }); }));
     EXPECT_EQ(sink->Status().link, LiveLink::Connected);
     locked([](StandIn& s) {
         EXPECT_EQ(s.tokenRequests, 1);
@@ -198,15 +205,19 @@ TEST(LiveVts, TokenFlowInjectionRestartRevocationAndRefusals) {
 
     // A reply that is not JSON: said in the status, the link kept.
     locked([](StandIn& s) { return s.garbleNextInjectionReply = true; });
-    ASSERT_TRUE(FeedUntil(*sink, [&] { return sink->Status().reason.find("could not be read") != std::string::npos; }));
+    ASSERT_TRUE(FeedUntil(*sink, [&] {
+        return sink->Status().reason.find("could not be read") != std::string::npos;
+    }));
     const int before = locked([](StandIn& s) { return s.injections; });
-    ASSERT_TRUE(FeedUntil(*sink, [&] { return locked([&](StandIn& s) { return s.injections > before + 3; }); }));
+    ASSERT_TRUE(FeedUntil(
+        *sink, [&] { return locked([&](StandIn& s) { return s.injections > before + 3; }); }));
 
     // VTube Studio restarts: the link comes back with the kept token, no new request.
     standIn->Shut();
     ASSERT_TRUE(FeedUntil(*sink, [&] { return sink->Status().link == LiveLink::NoReply; }));
     standIn = std::make_unique<StandIn>(port);
-    ASSERT_TRUE(FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 3; }); }));
+    ASSERT_TRUE(
+        FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 3; }); }));
     locked([](StandIn& s) {
         EXPECT_EQ(s.tokenRequests, 0);
         EXPECT_EQ(s.lastAuthToken, "tok-1");
@@ -218,7 +229,8 @@ TEST(LiveVts, TokenFlowInjectionRestartRevocationAndRefusals) {
     standIn->Shut();
     standIn = std::make_unique<StandIn>(port);
     locked([](StandIn& s) { return s.token = "tok-2"; });
-    ASSERT_TRUE(FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 3; }); }));
+    ASSERT_TRUE(
+        FeedUntil(*sink, [&] { return locked([](StandIn& s) { return s.injections >= 3; }); }));
     locked([](StandIn& s) {
         EXPECT_EQ(s.tokenRequests, 1);
         EXPECT_EQ(s.lastAuthToken, "tok-2");
@@ -236,7 +248,8 @@ TEST(LiveVts, TokenFlowInjectionRestartRevocationAndRefusals) {
     });
     ASSERT_TRUE(FeedUntil(*sink, [&] {
         const auto status = sink->Status();
-        return status.link == LiveLink::Refused && status.reason.find("denied") != std::string::npos;
+        return status.link == LiveLink::Refused &&
+               status.reason.find("denied") != std::string::npos;
     }));
     std::string endError;
     EXPECT_TRUE(sink->End(endError));
@@ -248,12 +261,18 @@ TEST(LiveVts, RepliesRead) {
         VtsReply::Kind kind;
     };
     const Case cases[] = {
-        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":"abc"}})", VtsReply::Kind::Token},
-        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":""}})", VtsReply::Kind::Malformed},
-        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":7}})", VtsReply::Kind::Malformed},
-        {R"({"messageType":"AuthenticationResponse","data":{"authenticated":true}})", VtsReply::Kind::Authenticated},
-        {R"({"messageType":"AuthenticationResponse","data":{"authenticated":"yes"}})", VtsReply::Kind::Unauthenticated},
-        {R"({"messageType":"APIError","data":{"errorID":50,"message":"denied"}})", VtsReply::Kind::Error},
+        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":"abc"}})",
+         VtsReply::Kind::Token},
+        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":""}})",
+         VtsReply::Kind::Malformed},
+        {R"({"messageType":"AuthenticationTokenResponse","data":{"authenticationToken":7}})",
+         VtsReply::Kind::Malformed},
+        {R"({"messageType":"AuthenticationResponse","data":{"authenticated":true}})",
+         VtsReply::Kind::Authenticated},
+        {R"({"messageType":"AuthenticationResponse","data":{"authenticated":"yes"}})",
+         VtsReply::Kind::Unauthenticated},
+        {R"({"messageType":"APIError","data":{"errorID":50,"message":"denied"}})",
+         VtsReply::Kind::Error},
         {R"({"messageType":"InjectParameterDataResponse","data":{}})", VtsReply::Kind::Injected},
         {R"({"messageType":"StatisticsResponse"})", VtsReply::Kind::Other},
         {R"([1,2])", VtsReply::Kind::Malformed},
