@@ -29,6 +29,8 @@ std::string CliUsage() {
            "                         [--drop-damaged]\n"
            "       vokra-cli convert SOUND OUT.wav [--rate HZ] [--channel mix|N]\n"
            "       vokra-cli info DOC.vok|SOUND\n"
+           "       vokra-cli live [--input FILE|-] [--vmc [HOST:PORT]] [--vts [URL]] [--jsonl]\n"
+           "                         [--record DOC.vok] [OPTION ...]\n"
            "       vokra-cli --help | --version\n";
 }
 
@@ -64,6 +66,9 @@ std::string CliHelp() {
            "                      hand-made one).\n"
            "  info SOUND          Print what a sound file is, whether it loads as it is, and\n"
            "                      what it converts to.\n"
+           "  live                Follow a voice as it is spoken (the microphone, a file or raw\n"
+           "                      PCM) and drive an avatar's mouth: VMC, VTube Studio, JSON\n"
+           "                      lines, a take kept as a document; its options: live --help.\n"
            "\n"
            "Options of autokey:\n"
            "  --fps RATE             Frames per second, 1 to 100 (default 15). One of the\n"
