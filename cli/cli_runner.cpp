@@ -99,6 +99,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return args[0] == "rhubarb" ? RunRhubarb(rest, out, err) : RunBatch(rest, out, err);
     }
     ScopedCliMessages messages(err);
+    // live has options of its own.
+    if (!args.empty() && args[0] == "live") {
+        Profile().SetPath(std::string());  // the take's document reads no settings
+        return RunLiveCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
     const CliParseResult parsed = ParseCliArguments(args);
     if (!parsed.ok()) return UsageError(err, parsed.error);
     const CliOptions& o = parsed.options;

@@ -63,6 +63,9 @@ int RunConvert(const CliOptions& o, std::ostream& err);
 // The commands of cli_shapes.cpp.
 int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err);
 int RunEdit(const CliOptions& o, std::ostream& out, std::ostream& err);
+// vokra-cli live (cli_live.cpp): its arguments after the command, parsed there.
+int RunLiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+std::string LiveHelp();
 int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err);
 // Guesses the shapes of frames first..last of the sound in g_sound into the document, keeping
 // hand-set shapes unless `replaceHandEdits`, as `options` ask; false (after saying why) when it

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs whatever Debian packages Vokra needs and are missing. Usage: scripts/deps.sh GROUP...
-# Groups: build (compiler, ccache, CMake, Qt 6, SDL2, libsndfile, soxr, libespeak-ng, nlohmann/json), test (GoogleTest, Blender
+# Groups: build (compiler, ccache, CMake, Qt 6, SDL2, libsndfile, soxr, libespeak-ng, nlohmann/json,
+# liblo and libwebsockets for live output), test (GoogleTest, Blender
 # for the add-on's tests), bench (Google Benchmark, sox as the conversion baseline), fuzz (clang 14
 # with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots), package
 # (dpkg-shlibdeps and file, which CPack's DEB generator runs; help2man for the manual pages;
@@ -8,7 +9,7 @@
 # and its voices, sox, lame, opus-tools and numpy for shapes/training/train.sh).
 set -euo pipefail
 
-pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev libespeak-ng-dev espeak-ng-data fonts-dejavu-core ccache nlohmann-json3-dev"
+pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev libespeak-ng-dev espeak-ng-data fonts-dejavu-core ccache liblo-dev libwebsockets-dev nlohmann-json3-dev"
 pkgs_test="libgtest-dev libgmock-dev blender"
 pkgs_bench="libbenchmark-dev sox"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"

@@ -339,7 +339,7 @@ TEST_F(CliProcess, HelpUsageGivesTheManualPageOneSynopsisLinePerCommand) {
         }
         commands += lines[i].find("vokra-cli ") != std::string::npos;
     }
-    EXPECT_EQ(commands, 9);  // with batch and rhubarb
+    EXPECT_EQ(commands, 10);  // with batch, rhubarb and live
 }
 
 // Every format of export: the same text on standard output and in the file of -o, the one the
