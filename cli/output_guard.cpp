@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -46,6 +47,27 @@ std::string SpelledPlace(const std::string& path) {
     return ec ? path : full.string();
 }
 
+// The names a write to `path` may land on: the path as the kernel resolves it (`..` after a
+// linked folder leads out of the link's target), and, when it holds `..`, as the document's
+// writers spell it (absolute and lexically normal: `..` taken before any link).
+std::vector<std::string> WriteNames(const std::string& path) {
+    std::vector<std::string> names{path};
+    const std::filesystem::path p(path);
+    if (std::find(p.begin(), p.end(), "..") == p.end()) return names;
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(p, ec);
+    if (!ec) names.push_back(full.lexically_normal().string());
+    return names;
+}
+
+bool NameOnePlace(const std::string& a, const std::string& b) {
+    if (IsSameFile(a, b)) return true;
+    const std::optional<Place> pa = PlaceOf(a);
+    const std::optional<Place> pb = PlaceOf(b);
+    if (pa && pb) return *pa == *pb;
+    return SpelledPlace(a) == SpelledPlace(b);
+}
+
 std::string Capitalised(std::string text) {
     if (!text.empty())
         text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
@@ -62,11 +84,19 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 bool NameOneFile(const std::string& a, const std::string& b) {
-    if (IsSameFile(a, b)) return true;
-    const std::optional<Place> pa = PlaceOf(a);
-    const std::optional<Place> pb = PlaceOf(b);
-    if (pa && pb) return *pa == *pb;
-    return SpelledPlace(a) == SpelledPlace(b);
+    for (const std::string& x : WriteNames(a)) {
+        for (const std::string& y : WriteNames(b)) {
+            if (NameOnePlace(x, y)) return true;
+        }
+    }
+    return false;
+}
+
+bool WritesOver(const std::string& output, const std::string& input) {
+    for (const std::string& name : WriteNames(output)) {
+        if (IsSameFile(name, input)) return true;
+    }
+    return false;
 }
 
 FileClash FindFileClash(const std::vector<GuardedFile>& inputs,
@@ -84,7 +114,7 @@ FileClash FindFileClash(const std::vector<GuardedFile>& inputs,
     }
     for (const GuardedFile& out : outputs) {
         for (const GuardedFile& in : inputs) {
-            if (out.path.empty() || in.path.empty() || !IsSameFile(in.path, out.path)) continue;
+            if (out.path.empty() || in.path.empty() || !WritesOver(out.path, in.path)) continue;
             clash.kind = FileClash::Kind::OutputIsInput;
             clash.reason = Capitalised(out.name) + " cannot replace " + in.name +
                            " itself: " + out.path + " (nothing was written)";

@@ -37,9 +37,13 @@ int RefuseFileClash(const std::vector<GuardedFile>& inputs, const std::vector<Gu
 // True when both paths name one existing file (same device and inode once links are followed).
 bool IsSameFile(const std::string& a, const std::string& b);
 
-// True when writing to `a` and to `b` would write one file: the same existing file, or, for names
+// True when writing to `output` could replace the existing file `input`.
+bool WritesOver(const std::string& output, const std::string& input);
+
+// True when writing to `a` and to `b` could write one file: the same existing file, or, for names
 // not made yet, the same name in the same folder (its device and inode, so that `..`, linked
-// folders and bind mounts are seen through).
+// folders and bind mounts are seen through). A path with `..` is taken both as the kernel resolves
+// it and as written lexically, as the document's writers do.
 bool NameOneFile(const std::string& a, const std::string& b);
 
 }  // namespace vokra

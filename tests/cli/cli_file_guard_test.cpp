@@ -74,7 +74,15 @@ protected:
 
 // --- Item: an output naming one of the run's inputs.
 
-enum class Alias { SameName, DotSlash, DotDot, SymbolicLink, HardLink, BindMount };
+enum class Alias {
+    SameName,
+    DotSlash,
+    DotDot,
+    DotDotAfterALink,
+    SymbolicLink,
+    HardLink,
+    BindMount
+};
 
 struct InputCase {
     const char* name;
@@ -104,6 +112,13 @@ TEST_P(CliFileGuard_Inputs, NoOutputReplacesAnInput) {
             break;
         case Alias::DotDot:
             out = "view/../" + in;
+            break;
+        case Alias::DotDotAfterALink:
+            // "deep/.." is real/ to the kernel but "." to a writer that tidies the name first:
+            // either way the run must not write there.
+            ASSERT_TRUE(fs::create_directory(dir_.File("real/sub")));
+            ASSERT_EQ(::symlink("real/sub", dir_.File("deep").c_str()), 0);
+            out = "deep/../" + in;
             break;
         case Alias::SymbolicLink:
             out = "alias";
@@ -178,18 +193,19 @@ const InputCase kInputCases[] = {
 };
 
 std::string InputCaseName(const ::testing::TestParamInfo<std::tuple<InputCase, Alias>>& info) {
-    static const char* const kAlias[] = {"SameName",     "DotSlash", "DotDot",
+    static const char* const kAlias[] = {"SameName",     "DotSlash", "DotDot",   "DotDotAfterALink",
                                          "SymbolicLink", "HardLink", "BindMount"};
     return std::string(std::get<0>(info.param).name) + "_" +
            kAlias[static_cast<int>(std::get<1>(info.param))];
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CliFileGuard_Inputs,
-                         ::testing::Combine(::testing::ValuesIn(kInputCases),
-                                            ::testing::Values(Alias::SameName, Alias::DotSlash,
-                                                              Alias::DotDot, Alias::SymbolicLink,
-                                                              Alias::HardLink, Alias::BindMount)),
-                         InputCaseName);
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliFileGuard_Inputs,
+    ::testing::Combine(::testing::ValuesIn(kInputCases),
+                       ::testing::Values(Alias::SameName, Alias::DotSlash, Alias::DotDot,
+                                         Alias::DotDotAfterALink, Alias::SymbolicLink,
+                                         Alias::HardLink, Alias::BindMount)),
+    InputCaseName);
 
 // --- Item: two outputs not made yet, meeting in one folder under two names.
 
@@ -229,7 +245,7 @@ TEST_P(CliFileGuard_NewOutputs, TwoNamesOfOneNewFileAreRefused) {
         Run({"autokey", "real/voice.wav", "--env", "real/take.env", "--vok", other + ".vok"});
     EXPECT_EQ(apart.exit, 0) << apart.err;
     EXPECT_TRUE(fs::exists(dir_.File("real/take.env")));
-    EXPECT_TRUE(fs::exists(dir_.File("real/take.vok")));
+    EXPECT_TRUE(fs::exists(dir_.File("take.vok")) || fs::exists(dir_.File("real/take.vok")));
 }
 
 std::string FolderName(const ::testing::TestParamInfo<Folder>& info) {
