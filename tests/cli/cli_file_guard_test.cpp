@@ -129,7 +129,9 @@ TEST_P(CliFileGuard_Inputs, NoOutputReplacesAnInput) {
             ASSERT_EQ(::link(dir_.File(in).c_str(), dir_.File(out).c_str()), 0);
             break;
         case Alias::BindMount:
-            if (!BindView()) GTEST_SKIP() << "bind mounts need root (mount --bind)";
+            if (!BindView())
+                GTEST_SKIP()
+                    << "bind mounts (mount --bind) need root and a system that allows them";
             out = std::string("view/") + c.input;
             break;
     }
@@ -220,7 +222,9 @@ TEST_P(CliFileGuard_NewOutputs, TwoNamesOfOneNewFileAreRefused) {
     std::string other;
     switch (GetParam()) {
         case Folder::BindMount:
-            if (!BindView()) GTEST_SKIP() << "bind mounts need root (mount --bind)";
+            if (!BindView())
+                GTEST_SKIP()
+                    << "bind mounts (mount --bind) need root and a system that allows them";
             other = "view/take";
             break;
         case Folder::SymbolicLink:
