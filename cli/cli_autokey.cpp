@@ -16,25 +16,6 @@
 namespace vokra {
 namespace {
 
-// Two outputs of one run naming one file would leave only the last one written, over the other
-// (the document of --update replaced by an envelope): a usage error, before anything is written.
-int OutputsAreDistinct(const CliOptions& o, std::ostream& err) {
-    const std::pair<const char*, const std::string*> outputs[] = {{"-o", &o.outputPath},
-                                                                  {"--env", &o.envPath},
-                                                                  {"--vok", &o.vokPath},
-                                                                  {"--update", &o.updatePath}};
-    for (std::size_t i = 0; i < std::size(outputs); ++i) {
-        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
-            const std::string& a = *outputs[i].second;
-            const std::string& b = *outputs[j].second;
-            if (a.empty() || b.empty() || !NameOneFile(a, b)) continue;
-            return UsageError(err, std::string(outputs[i].first) + " and " + outputs[j].first +
-                                       " name one file: " + b);
-        }
-    }
-    return 0;
-}
-
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -103,8 +84,17 @@ bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err) {
 }
 
 int RunAutoKey(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    if (const int clash = OutputsAreDistinct(o, err)) return clash;
-    if (!OutputsSpareInput(o)) return kCliFileError;
+    // Two outputs on one file would leave only the last one written (the document of --update
+    // replaced by an envelope); an output on the recording or the script destroys what is read.
+    if (const int refused =
+            RefuseFileClash({{"the recording", o.input}, {"the script (--text)", o.textPath}},
+                            {{"-o", o.outputPath},
+                             {"--env", o.envPath},
+                             {"--vok", o.vokPath},
+                             {"--update", o.updatePath}},
+                            err)) {
+        return refused;
+    }
     if (!o.updatePath.empty()) return RunAutoKeyUpdate(o, out, err);
     CVokraDoc doc;
     ResetWithoutSettings(doc);

@@ -14,10 +14,9 @@ namespace vokra {
 // Any recording to a WAVE file the loader takes, by the rule or at the rate and channel asked for.
 int RunConvert(const CliOptions& o, std::ostream& err) {
     if (!RefuseNonSound(o.input)) return kCliFileError;
-    if (IsSameFile(o.input, o.outputPath)) {
-        AfxMessageBox("The converted copy cannot replace the recording itself:\n     " +
-                      o.outputPath);
-        return kCliFileError;
+    if (const int refused = RefuseFileClash({{"the recording", o.input}},
+                                            {{"the converted copy", o.outputPath}}, err)) {
+        return refused;
     }
     ImportOptions options;
     options.rate = o.rate;

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_steps.h"
+#include "cli/output_guard.h"
 #include "document/envelope_writer.h"
 #include "document/key_export_command.h"
 #include "document/vokra_doc.h"
@@ -56,7 +57,10 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
 }
 
 int RunExport(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    if (!OutputsSpareInput(o)) return kCliFileError;
+    if (const int refused =
+            RefuseFileClash({{"the document", o.input}}, {{"-o", o.outputPath}}, err)) {
+        return refused;
+    }
     CVokraDoc doc;
     if (!ReadDocument(doc, o.input)) return kCliFileError;
     if (o.format.value_or(KeyFormat::Env) != KeyFormat::Env) {

@@ -69,7 +69,6 @@ std::string CliHelp() {
            "                      hand-made one).\n"
            "  info SOUND          Print what a sound file is, whether it loads as it is, and\n"
            "                      what it converts to.\n"
-<<<<<<< HEAD
            "  batch MANIFEST      Key every line of a manifest in one process, as shapes does:\n"
            "                      CSV with the header sound,text,language,output,format (sound\n"
            "                      and output needed, in any order) or JSON lines with the same\n"
@@ -80,11 +79,9 @@ std::string CliHelp() {
            "                      carry on; exit 1 when any failed.\n"
            "  rhubarb ...         The rhubarb-compatible command line (the same as starting\n"
            "                      vokra-cli under the name rhubarb): vokra-cli rhubarb -h.\n"
-=======
            "  live                Follow a voice as it is spoken (the microphone, a file or raw\n"
            "                      PCM) and drive an avatar's mouth: VMC, VTube Studio, JSON\n"
            "                      lines, a take kept as a document; its options: live --help.\n"
->>>>>>> live
            "\n"
            "Options of autokey:\n"
            "  --fps RATE             Frames per second, 1 to 100 (default 15). One of the\n"

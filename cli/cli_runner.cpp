@@ -7,7 +7,6 @@
 #include "cli/cli_options.h"
 #include "cli/cli_pipelines.h"
 #include "cli/cli_steps.h"
-#include "cli/output_guard.h"
 #include "document/vokra_doc.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
@@ -55,19 +54,6 @@ bool RefuseNonSound(const std::string& path) {
     if (reason.empty()) return true;
     AfxMessageBox(reason);
     return false;
-}
-
-// An output naming the input file itself (directly, through a link or a hard link) would destroy
-// what the run reads; says so and returns false. --update names the document that is both read
-// and written back, so it counts among the outputs.
-bool OutputsSpareInput(const CliOptions& o) {
-    for (const std::string* out : {&o.outputPath, &o.envPath, &o.vokPath, &o.updatePath}) {
-        if (!out->empty() && IsSameFile(o.input, *out)) {
-            AfxMessageBox("The output cannot replace the input itself:\n     " + *out);
-            return false;
-        }
-    }
-    return true;
 }
 
 void TellUser(const std::vector<RecordingMessage>& messages, std::ostream& err) {

@@ -8,6 +8,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_steps.h"
+#include "cli/output_guard.h"
 #include "document/key_edit.h"
 #include "document/shape_commands.h"
 #include "document/shape_export.h"
@@ -44,12 +45,6 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
         return false;
     }
     return true;
-}
-
-// Whether two paths name one file (the output would destroy the input).
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 // Removes the hand-made mark from the keys and shapes of frames first..last; how many changed.
@@ -105,8 +100,10 @@ bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
 }
 
 int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    if (!o.outputPath.empty() && SameFile(o.outputPath, o.input)) {
-        return UsageError(err, "the output " + o.outputPath + " is the recording itself");
+    if (const int refused =
+            RefuseFileClash({{"the recording", o.input}, {"the script (--text)", o.textPath}},
+                            {{"-o", o.outputPath}}, err)) {
+        return refused;
     }
     CVokraDoc doc;
     ResetWithoutSettings(doc);

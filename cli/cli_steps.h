@@ -24,9 +24,6 @@ std::string CliVersionText();
 std::string FileNameOf(const std::string& path);
 // A folder, a pipe, a device or an empty file given as a sound: says what it is; false.
 bool RefuseNonSound(const std::string& path);
-// An output naming the input file itself (directly or through a link) would destroy what the run
-// reads: says so; false.
-bool OutputsSpareInput(const CliOptions& o);
 // Says what a recording's load or conversion must tell: refusals through the message service,
 // notes as lines of standard error.
 void TellUser(const std::vector<RecordingMessage>& messages, std::ostream& err);

@@ -25,6 +25,10 @@ class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
+            if (run.error_occurred) {
+                failed[run.run_name.str()] = run.error_message;
+                continue;
+            }
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
             const double perIter = run.GetAdjustedRealTime();
             std::string name = run.benchmark_name();
@@ -35,6 +39,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+    std::map<std::string, std::string> failed;  // benchmarks that stopped with an error
 };
 
 }  // namespace
@@ -52,6 +57,20 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     int over = 0;
     for (const auto& r : vokra::bench::Ratios()) {
+        // A benchmark that stopped with an error fails the run like a ratio over its bound;
+        // one left out by --benchmark_filter is only not measured.
+        bool broken = false;
+        for (const std::string* name : {&r.measured, &r.baseline}) {
+            const auto f = reporter.failed.find(*name);
+            if (f == reporter.failed.end()) continue;
+            std::printf("ratio %s: not measured, %s failed: %s\n", r.name.c_str(), name->c_str(),
+                        f->second.c_str());
+            broken = true;
+        }
+        if (broken) {
+            ++over;
+            continue;
+        }
         auto m = reporter.times.find(r.measured);
         auto b = reporter.times.find(r.baseline);
         if (m == reporter.times.end() || b == reporter.times.end() || b->second <= 0) {

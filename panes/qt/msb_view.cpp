@@ -88,7 +88,14 @@ void MSBView::OnUpdate(View* /*sender*/, int /*hint*/) {
 
 void MSBView::Invalidate() {
     pendingUpdate_ = true;
-    update();
+    // The picture only: the scroll bar repaints itself when it changes, and a styled bar the
+    // width of the window costs more than the whole picture.
+    update(PictureRect());
+}
+
+QRect MSBView::PictureRect() const {
+    const Rect client = ClientRect();
+    return QRect(0, 0, client.Width(), client.Height());
 }
 
 void MSBView::UpdateViews(int hint) {

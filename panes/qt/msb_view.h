@@ -140,6 +140,8 @@ protected:
     void UpdateViews(int hint);
     // Marks the pane as waiting for a repaint and schedules one.
     void Invalidate();
+    // The widget's part the back buffer covers: all of it but the scroll bar.
+    QRect PictureRect() const;
     // The inner (plot) rectangle of a client rectangle.
     Rect InnerRect(const Rect& client) const {
         const int my = verticalMargin_ >= 0 ? verticalMargin_ : margin_;

@@ -76,9 +76,9 @@ void MSBView::PaintPane() {
     RenderBackBuffer();
     if (!isVisible()) return;
     if (g_paintDepth > 0) {
-        update();
+        update(PictureRect());
     } else {
-        repaint();
+        repaint(PictureRect());
     }
 }
 

@@ -8,11 +8,13 @@
 
 namespace vokra::test {
 
-CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args) {
-    return RunProcess(dir, VOKRA_CLI_PATH, std::move(args));
+CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args,
+                     const std::string& workdir) {
+    return RunProcess(dir, VOKRA_CLI_PATH, std::move(args), workdir);
 }
 
-CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args) {
+CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args,
+                  const std::string& workdir) {
     const std::string outPath = dir.File("stdout.txt");
     const std::string errPath = dir.File("stderr.txt");
     args.insert(args.begin(), program);
@@ -25,6 +27,7 @@ CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<st
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) _exit(126);
         ::execv(argv[0], argv.data());
         _exit(127);
     }

@@ -14,9 +14,12 @@ struct CliRun {
     std::string err;
 };
 
-// Runs vokra-cli with `args` (without the program's name); `dir` holds its output files.
-CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args);
+// Runs vokra-cli with `args` (without the program's name); `dir` holds its output files. With
+// `workdir`, the tool runs there, so that relative names are relative to it.
+CliRun RunCliProcess(const TempDir& dir, std::vector<std::string> args,
+                     const std::string& workdir = std::string());
 // The same for the program at `program` (a link to vokra-cli under another name).
-CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args);
+CliRun RunProcess(const TempDir& dir, const std::string& program, std::vector<std::string> args,
+                  const std::string& workdir = std::string());
 
 }  // namespace vokra::test
