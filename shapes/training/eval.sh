@@ -12,6 +12,7 @@
 # their transcripts, lj_labels.txt) as recorded and under two conditions, and English alone.
 # ENGINES=1 also trains an espeak-ng-only and a Festival-and-flite-only model (fewer epochs) and
 # prints the voice table for each: leave-one-engine-out.
+# HEADER=path measures the model of another weights header (a tool is built for it in WORK_DIR).
 # Usage: shapes/training/eval.sh [WORK_DIR [TRAIN_WORK_DIR]]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -24,6 +25,7 @@ mkdir -p "$work/raw"
 source "$here/tool.sh"
 # shellcheck source=voices.sh
 source "$here/voices.sh"
+[ -n "${HEADER:-}" ] && build_tools "$work/tool" "$(realpath "$HEADER")"
 
 speak="$work/speak.txt" augment="$work/augment.txt"
 : > "$speak"
@@ -39,7 +41,7 @@ queue() {
     [ -s "$work/$name-$how.wav" ] ||
         echo "$python $here/augment.py $work/raw/$name.wav $work/raw/$name.lab $work/$name-$how.wav $work/$name-$how.lab $seed > /dev/null" >> "$augment"
     echo "$tag $work/$name-$how.wav $work/$name-$how.lab" >> "$work/$list.list"
-    case "$name" in es-en-*|lj-*) echo "$tag $work/$name-$how.wav $work/$name-$how.lab" >> "$work/english.list" ;; esac
+    case "$list:$name" in voices:es-en-*|real:lj-*) echo "$tag $work/$name-$how.wav $work/$name-$how.lab" >> "$work/english.list" ;; esac
 }
 conditions="clean mic hiss-70dBFS pink-snr20 hum-snr30 room-reverb telephone mp3-32k opus-16k quiet-40dBFS clipped high-voice long-tract"
 for lang in en de fr es it pt pl ru nl sv fi cs tr hi hu; do
@@ -78,9 +80,9 @@ if [ -z "${NO_REAL:-}" ]; then
     while read -r id runs; do
         name="lj-$id"
         real_lab "$runs" > "$work/raw/$name.lab"
-        queue "sox $real/$id.flac -b 16 $work/raw/$name.wav" "$name" clean real as-recorded
-        queue "" "$name" pink-snr20 real pink-snr20
-        queue "" "$name" telephone real telephone
+        queue "sox $real/$id.flac -b 16 $work/raw/$name.wav" "$name" clean real lj-as-recorded
+        queue "" "$name" pink-snr20 real lj-pink-snr20
+        queue "" "$name" telephone real lj-telephone
     done < <(real_clips test)
 fi
 sed -i '/^$/d' "$speak"
