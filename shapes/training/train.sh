@@ -107,6 +107,7 @@ if [ -z "${NO_REAL:-}" ]; then
         echo "sox $real/$id.flac -b 16 $work/raw/$name.wav" >> "$speak"
         real_lab "$runs" > "$work/raw/$name.lab"
         queue "" "$name" train "$work/real.list" en-real
+        [ "${REAL_AS_RECORDED:-1}" = 1 ] || continue
         if [ "${REUSE:-}" != all ] || [ ! -s "$work/train/$name-as-recorded.wav" ]; then
             echo "$python $here/augment.py $work/raw/$name.wav $work/raw/$name.lab $work/train/$name-as-recorded.wav $work/train/$name-as-recorded.lab clean > /dev/null" >> "$augment"
         fi
