@@ -144,6 +144,9 @@ TEST_P(ShapeNoise_SpokenLines, MouthsAgreeWithTheCleanLines) {
         frames += clean.size();
         shown += "\nclean " + a + "\nnoisy " + b;
     }
+    // The share kept, for the training note's table (--gtest_output=xml).
+    RecordProperty("kept_frames", static_cast<int>(same));
+    RecordProperty("frames", static_cast<int>(frames));
     EXPECT_GE(static_cast<double>(same), c.agree * static_cast<double>(frames)) << shown;
 }
 
