@@ -75,6 +75,8 @@ TEST_P(ShapeNoise_Floors, MouthsAgreeWithTheCleanLine) {
         a += MouthShapeLetter(clean[i]);
         b += MouthShapeLetter(noisy[i]);
     }
+    RecordProperty("kept_frames", same);
+    RecordProperty("frames", static_cast<int>(clean.size()));
     EXPECT_GE(same, c.agree * static_cast<double>(clean.size()))
         << "clean " << a << "\nnoisy " << b;
 }
