@@ -6,7 +6,7 @@
 # with libFuzzer), shots (Xvfb, xdotool, ImageMagick, espeak-ng for screenshots), package
 # (dpkg-shlibdeps and file, which CPack's DEB generator runs; help2man for the manual pages;
 # lintian to check the package), train (libespeak-ng, Festival
-# and its voices, sox, lame, opus-tools and numpy for shapes/training/train.sh).
+# and its voices, flite, sox, lame, opus-tools and numpy for shapes/training/train.sh).
 set -euo pipefail
 
 pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev libespeak-ng-dev espeak-ng-data fonts-dejavu-core ccache liblo-dev libwebsockets-dev nlohmann-json3-dev"
@@ -16,12 +16,12 @@ pkgs_fuzz="clang-14 libclang-rt-14-dev"
 pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
 pkgs_package="dpkg-dev file lintian help2man"
 # Festival's voices built from real speakers' recordings, in eight languages; lame and opus-tools
-# for the lossy coding of the training recordings.
+# for the lossy coding of the training recordings; flite for its English voices awb and rms.
 pkgs_train="libespeak-ng-dev espeak-ng-data sox python3-numpy pkg-config cmake ninja-build g++
     festival festvox-czech-dita festvox-czech-krb festvox-czech-machac festvox-czech-ph
     festvox-suopuhe-lj festvox-suopuhe-mv festvox-italp16k festvox-itapc16k festvox-hi-nsk
     festival-hi festival-mr festival-te festvox-mr-nsk festvox-te-nsk
-    festvox-ca-ona-hts festvox-kdlpc16k lame opus-tools"
+    festvox-ca-ona-hts festvox-kdlpc16k lame opus-tools flite1-dev"
 
 wanted=""
 for group in "$@"; do

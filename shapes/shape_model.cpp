@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+// The training scripts build a second copy of the tool against weights they have just written
+// elsewhere (VOKRA_SHAPE_WEIGHTS), so tuning sees the new model, not the source tree's.
+#ifdef VOKRA_SHAPE_WEIGHTS_HEADER
+#include VOKRA_SHAPE_WEIGHTS_HEADER
+#else
 #include "shapes/shape_model_weights.h"
+#endif
 
 namespace vokra {
 

@@ -155,7 +155,7 @@ def main():
             fx += ["sinc", "-4000"]
         new_rate = c.get("rate", rate)
         fx += ["gain", "-n", "-1", "rate", str(new_rate)]
-        subprocess.run(["sox", "-q", a, b] + fx, check=True)
+        subprocess.run(["sox", "-q", "-R", a, b] + fx, check=True)
         if "codec" in c:
             kind, kbps = c["codec"]
             coded = os.path.join(tmp, "c")
@@ -166,7 +166,7 @@ def main():
                 subprocess.run(["opusenc", "--quiet", "--bitrate", str(kbps), b, coded], check=True)
                 subprocess.run(["opusdec", "--quiet", "--rate", "48000", coded, a], check=True)
             before, _ = read(b)
-            subprocess.run(["sox", "-q", a, b, "rate", str(new_rate)], check=True)
+            subprocess.run(["sox", "-q", "-R", a, b, "rate", str(new_rate)], check=True)
             y, rate = read(b)
             y = align(y, before)
         else:

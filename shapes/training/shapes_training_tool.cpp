@@ -6,11 +6,17 @@
 //                                                scorer's input of every 10 ms (half floats)
 //   label SET PHONES OUT.lab                     a Festival voice's phones ("start end name"
 //                                                per line, in ms) with their mouths
+//   flite VOICE STRETCH TEXT OUT.wav OUT.lab     every line of TEXT spoken by flite's awb or
+//                                                rms, with each segment's mouth
+//   align ID WAV TEXT LANGUAGE                   the mouths of a real recording from its
+//                                                transcript: "ID agreement found/words runs", the
+//                                                runs as letter and count of 10 ms windows
 //   eval LIST [COST [PRIOR [TIMING]]]            per tag: exact shape and class per 10 ms, with
 //                                                and without 20 ms of tolerance, closures found,
 //                                                beside "X where the labels pause, else B"; then
 //                                                per shape precision, recall and onset error
 #include <espeak-ng/speak_lib.h>
+#include <flite/flite.h>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +26,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -28,10 +35,14 @@
 
 #include "shapes/mouth_shape.h"
 #include "shapes/phoneme_mouths.h"
+#include "shapes/script_alignment.h"
 #include "shapes/shape_estimator.h"
 #include "shapes/shape_features.h"
 #include "shapes/shape_model.h"
 #include "shapes/training/festival_mouths.h"
+
+extern "C" cst_voice* register_cmu_us_awb(const char* voxdir);
+extern "C" cst_voice* register_cmu_us_rms(const char* voxdir);
 
 namespace vokra {
 namespace {
@@ -239,6 +250,99 @@ int Label(const std::string& setName, const std::string& phonesPath, const std::
     return 0;
 }
 
+// flite's two English voices that may train (the others are kept for an independent check), with
+// their segment times; the phone set is the English one of Festival's voices.
+int Flite(const std::string& voiceName, double stretch, const std::string& textPath,
+          const std::string& wavPath, const std::string& labPath) {
+    flite_init();
+    cst_voice* voice = voiceName == "awb"   ? register_cmu_us_awb(nullptr)
+                       : voiceName == "rms" ? register_cmu_us_rms(nullptr)
+                                            : nullptr;
+    if (!voice) {
+        std::cerr << "flite voice " << voiceName << " is not one that trains (awb, rms)\n";
+        return 2;
+    }
+    feat_set_float(voice->features, "duration_stretch", static_cast<float>(stretch));
+    std::ifstream text(textPath);
+    std::ofstream lab(labPath);
+    std::vector<std::int16_t> samples;
+    int rate = 0;
+    std::string line;
+    while (std::getline(text, line)) {
+        if (line.empty()) continue;
+        cst_utterance* utt = flite_synth_text(line.c_str(), voice);
+        const cst_wave* wave = utt ? utt_wave(utt) : nullptr;
+        if (!wave || (rate && wave->sample_rate != rate)) {
+            std::cerr << "flite spoke nothing for: " << line << "\n";
+            if (utt) delete_utterance(utt);
+            return 1;
+        }
+        rate = wave->sample_rate;
+        const double startMs = samples.size() * 1000.0 / rate;
+        double begin = 0.0;
+        for (const cst_item* seg = relation_head(utt_relation(utt, "Segment")); seg;
+             seg = item_next(seg)) {
+            const double end = item_feat_float(seg, "end");
+            const std::string name = item_feat_string(seg, "name");
+            if (end > begin)
+                lab << startMs + begin * 1000.0 << ' ' << startMs + end * 1000.0 << ' '
+                    << MouthShapeLetter(MouthOfFestivalPhone(FestivalPhoneSet::English, name))
+                    << ' ' << name << '\n';
+            begin = std::max(begin, end);
+        }
+        samples.insert(samples.end(), wave->samples, wave->samples + wave->num_samples);
+        delete_utterance(utt);
+    }
+    if (samples.empty()) {
+        std::cerr << textPath << ": nothing to speak\n";
+        return 1;
+    }
+    WriteWav(wavPath, samples, rate);
+    return 0;
+}
+
+// A real recording's mouths from its transcript, by the program's own script alignment (without
+// the timing rules, which are the estimator's and not the voice's). The agreement (the placed
+// words' mean, weighted by their length) lets the caller drop clips that do not match their text;
+// the words found are those over the estimator's own cut-off for a word.
+int Align(const std::string& id, const std::string& wavPath, const std::string& textPath, const std::string& language) {
+    Sound sound;
+    if (!LoadSound(wavPath, sound)) return 1;
+    std::ifstream in(textPath);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Every word placed, none set aside: the caller judges the clip by the agreement, and a
+    // real voice the model has never heard agrees less than the estimator's own cut-offs expect.
+    ScriptAlignOptions options;
+    options.timing = false;
+    options.leastWordAgreement = -1e9f;
+    options.leastScriptAgreement = -1e9f;
+    const auto a =
+        AlignShapesToText(sound.samples.data(), static_cast<std::int32_t>(sound.samples.size()),
+                          sound.rate, text, language, options);
+    if (!a.ok() || !a.notice.empty() || a.words.empty()) {
+        std::cerr << wavPath << ": " << (a.ok() ? a.notice : a.error) << "\n";
+        return 1;
+    }
+    double sum = 0.0;
+    long windows = 0, found = 0;
+    for (const PlacedWord& w : a.words) {
+        found += w.agreement >= ScriptAlignOptions{}.leastWordAgreement;
+        const long n = std::max(0, w.endWindow - w.firstWindow);
+        sum += static_cast<double>(w.agreement) * static_cast<double>(n);
+        windows += n;
+    }
+    std::printf("%s %.3f %ld/%zu", id.c_str(), windows ? sum / static_cast<double>(windows) : -99.0, found,
+                a.words.size());
+    for (std::size_t w = 0; w < a.per10ms.size();) {
+        std::size_t e = w;
+        while (e < a.per10ms.size() && a.per10ms[e] == a.per10ms[w]) ++e;
+        std::printf(" %c%zu", MouthShapeLetter(a.per10ms[w]), e - w);
+        w = e;
+    }
+    std::printf("\n");
+    return 0;
+}
+
 struct Score {
     long frames = 0, exact = 0, exact20 = 0, cls = 0, cls20 = 0, closures = 0, closuresFound = 0;
     long base = 0, base20 = 0;
@@ -369,6 +473,9 @@ int main(int argc, char** argv) {
                             a[6]);
     if (a.size() == 4 && a[0] == "inputs") return vokra::Inputs(a[1], a[2], a[3]);
     if (a.size() == 4 && a[0] == "label") return vokra::Label(a[1], a[2], a[3]);
+    if (a.size() == 6 && a[0] == "flite")
+        return vokra::Flite(a[1], std::atof(a[2].c_str()), a[3], a[4], a[5]);
+    if (a.size() == 5 && a[0] == "align") return vokra::Align(a[1], a[2], a[3], a[4]);
     if (a.size() >= 2 && a[0] == "eval") {
         vokra::ShapeTuning tuning;
         if (a.size() >= 3) tuning.changeCost = static_cast<float>(std::atof(a[2].c_str()));
@@ -379,6 +486,8 @@ int main(int argc, char** argv) {
     std::cerr << "usage: shapes_training_tool speak VOICE WPM PITCH TEXT OUT.wav OUT.lab\n"
                  "       shapes_training_tool inputs LIST OUT.f16 OUT.labels\n"
                  "       shapes_training_tool label SET PHONES OUT.lab\n"
+                 "       shapes_training_tool flite awb|rms STRETCH TEXT OUT.wav OUT.lab\n"
+                 "       shapes_training_tool align ID WAV TEXT LANGUAGE\n"
                  "       shapes_training_tool eval LIST [CHANGE_COST [PRIOR_WEIGHT [TIMING]]]\n";
     return 2;
 }

@@ -4,6 +4,7 @@
 voices, and writes it as a C++ header.
 Usage: train.py TRAIN_INPUTS[,MORE] TRAIN_LABELS[,MORE] DEV_INPUTS DEV_LABELS OUT_HEADER
                 HIDDEN1 HIDDEN2 EPOCHS SOURCE_NOTE"""
+import os
 import sys
 import time
 
@@ -54,7 +55,9 @@ def main():
     n, d = x.shape
     print(f"{n} windows, {d} inputs, labels {np.bincount(y, minlength=SHAPES)}; "
           f"{len(yd)} held-out windows", flush=True)
-    rng = np.random.default_rng(19)
+    # SEED (19 unless given) draws everything random here; the spread over a few seeds says how
+    # much of a model's quality is luck.
+    rng = np.random.default_rng(int(os.environ.get("SEED", "19")))
     sample = x[rng.choice(n, min(n, 200000), replace=False)].astype(np.float32)
     mean = sample.mean(axis=0)
     std = sample.std(axis=0) + 1e-3

@@ -75,6 +75,8 @@ TEST_P(ShapeNoise_Floors, MouthsAgreeWithTheCleanLine) {
         a += MouthShapeLetter(clean[i]);
         b += MouthShapeLetter(noisy[i]);
     }
+    RecordProperty("kept_frames", same);
+    RecordProperty("frames", static_cast<int>(clean.size()));
     EXPECT_GE(same, c.agree * static_cast<double>(clean.size()))
         << "clean " << a << "\nnoisy " << b;
 }
@@ -144,6 +146,9 @@ TEST_P(ShapeNoise_SpokenLines, MouthsAgreeWithTheCleanLines) {
         frames += clean.size();
         shown += "\nclean " + a + "\nnoisy " + b;
     }
+    // The share kept, for the training note's table (--gtest_output=xml).
+    RecordProperty("kept_frames", static_cast<int>(same));
+    RecordProperty("frames", static_cast<int>(frames));
     EXPECT_GE(static_cast<double>(same), c.agree * static_cast<double>(frames)) << shown;
 }
 
