@@ -326,10 +326,12 @@ KeepCheck CheckInterruptedWrite(const std::string& path, bool restore) {
     if (!restore) {
         check.state = KeepState::Interrupted;
         if (FirstTimeTold(keepSt)) {
-            check.message = target +
-                            "\nwas being saved when the program stopped, and is incomplete. The "
-                            "version from before that save is kept in\n" +
-                            check.keep + "\nOpening the document in Vokra puts it back.";
+            check.message =
+                target +
+                "\nwas being saved when the program stopped, and is incomplete. The "
+                "version from before that save is kept in\n" +
+                check.keep +
+                "\nOpening the document in Vokra, or editing it with vokra-cli, puts it back.";
         }
         return check;
     }
