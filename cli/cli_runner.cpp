@@ -28,8 +28,9 @@ void ResetWithoutSettings(CVokraDoc& doc) {
 }
 
 // Reads a document without the program's open steps (no sound is looked for). Its messages
-// name it.
-bool ReadDocument(CVokraDoc& doc, const std::string& path) {
+// name it. Only a command that writes the document back puts back the old version of a save
+// stopped half-way; one that only reads changes nothing and says what it found.
+bool ReadDocument(CVokraDoc& doc, const std::string& path, bool writesBack) {
     ResetWithoutSettings(doc);
     // A folder or a pipe is there, just not a document: said for what it is, not "cannot find".
     if (IsNotARegularFile(path)) {
@@ -38,7 +39,9 @@ bool ReadDocument(CVokraDoc& doc, const std::string& path) {
     }
     auto* cli = dynamic_cast<CliMessageService*>(&Messages());
     if (cli) cli->SetSubject(path);
+    doc.SetOpensOnlyToRead(!writesBack);
     const bool read = doc.DocumentBase::OnOpenDocument(path);
+    doc.SetOpensOnlyToRead(false);
     if (cli) cli->SetSubject(std::string());
     return read;
 }

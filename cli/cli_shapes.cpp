@@ -144,7 +144,7 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
 
 int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& err) {
     CVokraDoc doc;
-    if (!ReadDocument(doc, o.input)) return kCliFileError;
+    if (!ReadDocument(doc, o.input, true)) return kCliFileError;
     bool changed = false;
     // Releases first: a key set on the same command line is meant to stay hand-made.
     for (const auto& [first, last] : o.releaseRanges) changed |= Release(doc, first, last) > 0;
@@ -170,7 +170,7 @@ int RunEdit(const CliOptions& o, std::ostream& /*out*/, std::ostream& err) {
 
 int RunAutoKeyUpdate(const CliOptions& o, std::ostream& out, std::ostream& err) {
     CVokraDoc doc;
-    if (!ReadDocument(doc, o.updatePath)) return kCliFileError;
+    if (!ReadDocument(doc, o.updatePath, true)) return kCliFileError;
     if (o.fpsGiven && o.fps != doc.GetFrameRate()) {
         return UsageError(err, "--fps " + ShortestNumber(o.fps) +
                                    " differs from the document's frame rate (" +

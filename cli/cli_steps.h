@@ -32,8 +32,9 @@ void TellUser(const std::vector<RecordingMessage>& messages, std::ostream& err);
 int UsageError(std::ostream& err, const std::string& reason);
 // A document with the settings' defaults (no settings file is read or written).
 void ResetWithoutSettings(CVokraDoc& doc);
-// Reads a document without the program's open steps (no sound is looked for).
-bool ReadDocument(CVokraDoc& doc, const std::string& path);
+// Reads a document without the program's open steps (no sound is looked for). `writesBack`: the
+// command saves it again, so a save of it stopped half-way may be undone first.
+bool ReadDocument(CVokraDoc& doc, const std::string& path, bool writesBack = false);
 // Loads o.input into g_sound, converting a recording the loader refuses in memory (or to a copy
 // beside o.vokPath when one is given).
 bool LoadAnySound(CVokraDoc& doc, const CliOptions& o, std::ostream& err);

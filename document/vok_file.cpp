@@ -104,7 +104,9 @@ void VokFile::Read(CVokraDoc& doc, Archive& ar) {
     // document opens as usual.
     std::string rest(ar.Remaining(), '\0');
     ar.ReadBytes(rest.data(), rest.size());
-    if (ReadVokSection(rest, doc, doc.sectionKept)) AfxMessageBox(std::string(kDamagedSection));
+    if (ReadVokSection(rest, doc, doc.sectionKept)) {
+        AfxMessageBox(DamagedSectionMessage(doc.sectionKept));
+    }
 }
 
 }  // namespace vokra

@@ -17,10 +17,6 @@ public:
     static constexpr std::string_view kHeader = "Vokra version 1 Copyright 1998 Quorvendale";
     static constexpr std::string_view kNotAVokraDocument =
         "File contents are not a valid Vokra document.";
-    static constexpr std::string_view kDamagedSection =
-        "Some mouth shapes or hand-made marks in this document are damaged and were left out. "
-        "The keys and the rest of the document opened as usual. Saving keeps the damaged bytes "
-        "as they are, and asks before anything replaces them.";
     // Bytes of one key record: kind, frame, opening.
     static constexpr int kKeyRecordSize = 12;
 

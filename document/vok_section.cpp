@@ -23,13 +23,18 @@ void PutRecord(std::string& out, std::string_view tag, const std::string& payloa
     out += payload;
 }
 
+std::size_t IndexOf(const VokRecordKind* kind) {
+    for (std::size_t i = 0; i < std::size(kKinds); ++i) {
+        if (kKinds[i] == kind) return i;
+    }
+    return std::size(kKinds);
+}
+
 // A kept record of one of our kinds stands until the document holds something of that kind.
 bool IsReplaced(const VokKeptRecord& record, const std::vector<std::string>& payloads) {
-    if (!record.kind) return false;
-    for (std::size_t i = 0; i < std::size(kKinds); ++i) {
-        if (kKinds[i] == record.kind) return !payloads[i].empty();
-    }
-    return false;
+    if (!record.kind || record.own) return false;
+    const std::size_t i = IndexOf(record.kind);
+    return i < payloads.size() && !payloads[i].empty();
 }
 
 std::vector<std::string> Payloads(const CVokraDoc& doc) {
@@ -97,28 +102,72 @@ bool ReadVokSection(std::string_view bytes, CVokraDoc& doc, VokSectionKept& kept
         if (second || !kind->read(payload, doc)) {
             kept.records.push_back({record, kind, true});
             damaged = true;
+        } else {
+            kept.records.push_back({std::string(), kind, false, true});
         }
     }
     return damaged;
 }
 
+bool VokSectionKept::HasKeptBytes() const {
+    return std::any_of(records.begin(), records.end(),
+                       [](const VokKeptRecord& r) { return !r.own; });
+}
+
 std::string WriteVokSection(const CVokraDoc& doc, const VokSectionKept& kept) {
     const std::vector<std::string> payloads = Payloads(doc);
+    std::vector<bool> written(std::size(kKinds), false);
     std::string out(kVokSectionMark);
+    const auto put = [&](const VokRecordKind* kind) {
+        const std::size_t i = IndexOf(kind);
+        if (i >= written.size() || written[i]) return;
+        written[i] = true;
+        PutRecord(out, kind->tag, payloads[i]);
+    };
+    const auto anyOfKind = [&](const VokRecordKind* kind, bool own) {
+        return std::any_of(kept.records.begin(), kept.records.end(), [&](const VokKeptRecord& r) {
+            return r.kind == kind && (own || !r.own);
+        });
+    };
+    // A kind the file did not have goes first: never after a cut-off record, which stays last.
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
-        // A kept record of a kind goes after one of ours, even an empty one: read again it must
-        // stay the second of its kind, never become the one that is read.
-        const bool keptOfKind =
-            std::any_of(kept.records.begin(), kept.records.end(),
-                        [&](const VokKeptRecord& r) { return r.kind == kKinds[i]; });
-        if (!payloads[i].empty() || keptOfKind) PutRecord(out, kKinds[i]->tag, payloads[i]);
+        if (!payloads[i].empty() && !anyOfKind(kKinds[i], true)) put(kKinds[i]);
     }
     for (const VokKeptRecord& record : kept.records) {
-        if (!IsReplaced(record, payloads)) out += record.bytes;
+        if (record.own) {
+            // Where it was read; an empty one still stands before a kept record of its kind, so
+            // that record stays the second of its kind.
+            if (!payloads[IndexOf(record.kind)].empty() || anyOfKind(record.kind, false))
+                put(record.kind);
+        } else if (IsReplaced(record, payloads)) {
+            put(record.kind);  // the document's content takes the damaged record's place
+        } else {
+            // A second record of a kind was read after one of ours (or a kept one) and is written
+            // after it again, so it never becomes the one that is read.
+            out += record.bytes;
+        }
     }
     if (out.size() > kVokSectionMark.size()) return out;
     // Nothing of a section: what followed the last string stays as it was.
-    return kept.records.empty() ? kept.notSection : out;
+    return kept.notSection;
+}
+
+std::string DamagedSectionMessage(const VokSectionKept& kept) {
+    std::vector<std::string> names;
+    for (const VokKeptRecord& record : kept.records) {
+        if (!record.damaged) continue;
+        std::string name = record.kind ? std::string("the ") + record.kind->what
+                                       : std::string("the end of the file, which is cut off");
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    std::string text(kDamagedSectionLead);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
+    }
+    return text +
+           ". The keys and the rest of the document opened as usual. Saving keeps the damaged "
+           "bytes as they are, and asks before anything replaces them.";
 }
 
 std::string LostOnWrite(const CVokraDoc& doc, const VokSectionKept& kept) {
@@ -146,8 +195,10 @@ void ForgetReplaced(const CVokraDoc& doc, VokSectionKept& kept) {
     if (kept.IsEmpty()) return;
     const std::vector<std::string> payloads = Payloads(doc);
     if (AnyPayload(payloads)) kept.notSection.clear();
-    std::erase_if(kept.records,
-                  [&](const VokKeptRecord& record) { return IsReplaced(record, payloads); });
+    // The document's record now stands where the replaced one did, and stays there.
+    for (VokKeptRecord& record : kept.records) {
+        if (IsReplaced(record, payloads)) record = {std::string(), record.kind, false, true};
+    }
 }
 
 }  // namespace vokra

@@ -131,55 +131,6 @@ void CopyOwnerAndMode(int fd, const struct stat& old) {
 
 }  // namespace
 
-std::string KeepPath(const std::string& target) {
-    return FolderOf(target) + "/." + NameOf(target) + ".vokra-old";
-}
-
-bool RestoreInterruptedWrite(const std::string& path) {
-    const std::string target = ResolveTarget(path);
-    const std::string keep = KeepPath(target);
-    const int from = ::open(keep.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (from < 0) return false;
-    struct stat st {};
-    std::string old;
-    bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-    if (ok) {
-        try {
-            old.resize(static_cast<std::size_t>(st.st_size));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    }
-    std::size_t got = 0;
-    while (ok && got < old.size()) {
-        const ssize_t n = ::read(from, old.data() + got, old.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            got += static_cast<std::size_t>(n);
-    }
-    ::close(from);
-    if (!ok) return false;
-    // Back in place, so every other name of the file sees it too.
-    const int to = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (to < 0) return false;
-    std::size_t done = 0;
-    while (ok && done < old.size()) {
-        const ssize_t n =
-            ::pwrite(to, old.data() + done, old.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::ftruncate(to, static_cast<off_t>(old.size())) == 0 && ::fsync(to) == 0;
-    ::close(to);
-    if (ok) ::unlink(keep.c_str());
-    return ok;
-}
-
 std::string ResolveWriteTarget(const std::string& path) {
     return ResolveTarget(path);
 }
@@ -267,17 +218,18 @@ bool AtomicFile::Open() {
         return false;
     }
     RemoveStaleTemporaryFiles(target_);
-    // A write in place that was killed half-way is undone before anything else touches the file.
-    if (replacing_) (void)RestoreInterruptedWrite(target_);
+    // A write in place that provably stopped half-way is undone before anything else touches
+    // the file.
+    keep_ = replacing_ ? CheckInterruptedWrite(target_, true) : KeepCheck{};
     // A rename would split a hard-linked file from its other names.
-    if (replacing_ && old.st_nlink > 1) return OpenInPlace();
+    if (replacing_ && old.st_nlink > 1) return OpenInPlace(true);
     if (OpenTemporary(replacing_)) {
         if (replacing_) CopyOwnerAndMode(fd_, old);
         return true;
     }
     const int err = errno;
-    // The folder takes no new files, but the file itself may be written.
-    if (replacing_ && (err == EACCES || err == EPERM)) return OpenInPlace();
+    // The folder takes no new files (nor a copy of the old bytes), but the file may be written.
+    if (replacing_ && (err == EACCES || err == EPERM)) return OpenInPlace(false);
     return Fail(err, nullptr);
 }
 
@@ -320,7 +272,15 @@ bool AtomicFile::OpenTemporary(bool replacing) {
     return false;
 }
 
-bool AtomicFile::OpenInPlace() {
+bool AtomicFile::OpenInPlace(bool keepsCopy) {
+    // The copy of the old bytes needs its name: whatever else holds it is named, never touched.
+    const bool folderTakesCopy = keepsCopy && ::access(FolderOf(target_).c_str(), W_OK) == 0;
+    const std::string blocked = folderTakesCopy ? KeepBlockedReason(keep_, target_) : std::string();
+    if (!blocked.empty()) {
+        failed_ = true;
+        error_ = blocked;
+        return false;
+    }
     // Read as well: the old bytes are copied aside before the first new one is written.
     const int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return Fail(errno, nullptr);
@@ -358,36 +318,32 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
-// Copies the target's present bytes to its keep file, complete or not at all. False when they
-// could not be kept; `reason` then says why.
-static bool KeepOldBytes(int fd, const std::string& target, std::string& reason) {
-    std::string old;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
-    try {
-        old.resize(static_cast<std::size_t>(st.st_size));
-    } catch (const std::bad_alloc&) {
-        reason = "There is not enough memory.";
-        return false;
-    }
-    std::size_t got = 0;
-    while (got < old.size()) {
-        const ssize_t n = ::pread(fd, old.data() + got, old.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    old.resize(got);
-    return WriteFileAtomically(KeepPath(target), old, &reason);
-}
-
 bool AtomicFile::CommitInPlace() {
     // Until the new bytes are all in place the old ones are kept beside the file, so a save
     // killed between the first write and the final size leaves a whole file to go back to (the
     // next save or open of this file does). A folder that takes no new file keeps no copy.
+    struct stat before {};
+    if (::fstat(fd_, &before) != 0) return Fail(errno, nullptr);
+    std::string old;
+    try {
+        old.resize(static_cast<std::size_t>(before.st_size));
+    } catch (const std::bad_alloc&) {
+        return Fail(ENOMEM, nullptr);
+    }
+    std::size_t got = 0;
+    while (got < old.size()) {
+        const ssize_t n = ::pread(fd_, old.data() + got, old.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(errno, nullptr);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    old.resize(got);
+    KeepWriter keep;
     std::string keepReason;
-    const bool kept = KeepOldBytes(fd_, target_, keepReason);
-    if (!kept && ::access(FolderOf(target_).c_str(), W_OK) == 0) {
+    bool folderRefused = false;
+    const bool kept = keep.Make(target_, before, old, pending_, keepReason, folderRefused);
+    if (!kept && !folderRefused) {
         failed_ = true;
         error_ = keepReason.empty() ? "The file could not be read." : keepReason;
         return false;
@@ -395,12 +351,31 @@ bool AtomicFile::CommitInPlace() {
     const off_t size = static_cast<off_t>(pending_.size());
     // Room for the whole file first, so a full disk is found before the old bytes are overwritten.
     const int reserved = ::posix_fallocate(fd_, 0, size > 0 ? size : 1);
-    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
-        return Fail(reserved, nullptr);
-    // A write that fails half-way puts the old bytes back at once.
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+        Fail(reserved, nullptr);
+        if (kept) keep.Remove();
+        return false;
+    }
+    // A write that fails half-way puts the old bytes back at once, with the file's time.
     const auto failed = [&](int err) {
         Fail(err, nullptr);
-        if (kept) (void)RestoreInterruptedWrite(target_);
+        std::size_t done = 0;
+        bool back = true;
+        while (back && done < old.size()) {
+            const ssize_t n =
+                ::pwrite(fd_, old.data() + done, old.size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                back = false;
+            else
+                done += static_cast<std::size_t>(n);
+        }
+        back = back && ::ftruncate(fd_, static_cast<off_t>(old.size())) == 0 && ::fsync(fd_) == 0;
+        if (back) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+            (void)::futimens(fd_, times);
+            if (kept) keep.Remove();
+        }
         return false;
     };
     std::size_t done = 0;
@@ -414,7 +389,7 @@ bool AtomicFile::CommitInPlace() {
     }
     if (::ftruncate(fd_, size) != 0) return failed(errno);
     if (::fsync(fd_) != 0) return failed(errno);
-    if (kept) ::unlink(KeepPath(target_).c_str());
+    if (kept) keep.Remove();
     return true;
 }
 

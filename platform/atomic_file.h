@@ -9,8 +9,9 @@
 // (the rename would split it from its other names) and a writable file in a folder where no new
 // file can be created. Those are written in place: the bytes are kept until Commit, room for all
 // of them is reserved before the first one is written, every write is checked and the file is
-// synced. The old bytes are kept in a file beside it (KeepPath) until the new ones are all in
-// place, so a write stopped half-way can be undone (RestoreInterruptedWrite).
+// synced. The old bytes are kept in a file beside it (keep_file.h) until the new ones are all in
+// place, so a write stopped half-way can be undone; a save finds and undoes such a write before
+// its own, and refuses, naming it, a file in the way of its own copy.
 //
 // A target marked read-only (no write permission bit, or not writable for this process) or one
 // that is not a regular file is refused, as the old platform refused to open such files for
@@ -18,6 +19,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "platform/keep_file.h"
 
 namespace vokra {
 
@@ -54,7 +57,7 @@ public:
 
 private:
     bool OpenTemporary(bool replacing);
-    bool OpenInPlace();
+    bool OpenInPlace(bool keepsCopy);
     bool CommitInPlace();
     bool CommitNoReplace();
     bool Fail(int err, const char* step);
@@ -63,6 +66,7 @@ private:
     std::string target_;
     std::string temp_;     // name of a named temporary file (empty for an unnamed one)
     std::string pending_;  // the bytes of a write in place, kept until Commit
+    KeepCheck keep_;       // what lay under the keep file's name when the target was opened
     int fd_ = -1;
     bool unnamed_ = false;
     bool inPlace_ = false;
@@ -80,15 +84,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // The file a write to `path` replaces: `path` itself, or the file its chain of symbolic links
 // ends at (which need not exist yet).
 std::string ResolveWriteTarget(const std::string& path);
-
-// Where the old bytes of a file written in place are kept until the new ones are all written:
-// ".NAME.vokra-old" beside it.
-std::string KeepPath(const std::string& target);
-
-// A write in place that was stopped before it completed (the program killed, the machine off)
-// leaves the old bytes in the keep file: puts them back (in place, for every name of the file)
-// and removes the keep file. True when it restored something.
-bool RestoreInterruptedWrite(const std::string& path);
 
 // True when an existing file at `path` may not be replaced: not a regular file, not writable for
 // this process, or carrying no write permission bit at all (read-only even for the superuser).

@@ -153,12 +153,14 @@ bool DocumentBase::OnNewDocument() {
 bool DocumentBase::OnOpenDocument(const std::string& path) {
     const std::string full = FullPath(path);
     // A save in place (a file with several hard links) stopped half-way left the old bytes
-    // beside the file: they go back before the file is read.
-    if (!full.empty() && RestoreInterruptedWrite(full)) {
-        AfxMessageBox(Replace1("%1\nwas being saved when the program stopped. The version from "
-                               "before that save has been put back.",
-                               full),
-                      MsgButtons::Ok, MsgIcon::Information);
+    // beside the file: they go back before the file is read, unless this open only reads.
+    if (!full.empty()) {
+        const KeepCheck keep = CheckInterruptedWrite(full, !onlyReads_);
+        if (!keep.message.empty()) {
+            AfxMessageBox(
+                keep.message, MsgButtons::Ok,
+                keep.state == KeepState::Restored ? MsgIcon::Information : MsgIcon::Exclamation);
+        }
     }
     std::string bytes;
     switch (full.empty() ? ReadResult::CannotOpen : ReadWholeFile(full, bytes)) {
@@ -199,7 +201,7 @@ bool DocumentBase::OnOpenDocument(const std::string& path) {
     }
     path_ = full;
     modified_ = false;
-    RememberDiskStamp();
+    RememberDiskStamp(bytes);
     if (onStateChanged) onStateChanged();
     if (PathListener()) PathListener()(full);
     return true;
@@ -207,37 +209,68 @@ bool DocumentBase::OnOpenDocument(const std::string& path) {
 
 namespace {
 
-bool StampOf(const std::string& path, std::int64_t& modifiedNanos, std::int64_t& size) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-    modifiedNanos = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-    size = st.st_size;
-    return true;
+bool StampOf(const std::string& path, struct stat& st) {
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
 
-void DocumentBase::RememberDiskStamp() {
+void DocumentBase::RememberDiskStamp(std::string_view bytes) {
     diskStamp_ = {};
-    if (!StampOf(path_, diskStamp_.modifiedNanos, diskStamp_.size)) diskStamp_ = {};
+    struct stat st {};
+    if (!StampOf(path_, st)) return;
+    diskStamp_.device = st.st_dev;
+    diskStamp_.inode = st.st_ino;
+    diskStamp_.size = st.st_size;
+    diskStamp_.modifiedNanos = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+    diskStamp_.changedNanos = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
+    // What this document read or wrote, when it is what the file holds now.
+    diskStamp_.sum = static_cast<std::int64_t>(bytes.size()) == st.st_size ? Checksum(bytes) : 0;
+    diskStamp_.summed = static_cast<std::int64_t>(bytes.size()) == st.st_size;
+}
+
+void DocumentBase::RememberDiskStamp() {
+    std::string bytes;
+    if (ReadWholeFile(path_, bytes) == ReadResult::Ok) {
+        RememberDiskStamp(bytes);
+    } else {
+        RememberDiskStamp(std::string_view());
+        diskStamp_.summed = false;
+    }
 }
 
 bool DocumentBase::ChangedOnDisk() const {
-    DiskStamp now;
     // A file gone since is no one's newer version: saving simply makes it again.
-    if (diskStamp_.size < 0 || !StampOf(path_, now.modifiedNanos, now.size)) return false;
-    return !(now == diskStamp_);
+    struct stat st {};
+    if (diskStamp_.size < 0 || !StampOf(path_, st)) return false;
+    if (st.st_size != diskStamp_.size) return true;
+    const std::int64_t modified = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+    const std::int64_t changed = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
+    // A copy with its size and time put back (cp -p, rsync -a, touch -r) still has another inode
+    // or a new status-change time, which no tool can set. Then the bytes decide, so a new hard
+    // link, a change of permissions or a touch alone is no reason to ask.
+    if (st.st_dev == diskStamp_.device && st.st_ino == diskStamp_.inode &&
+        modified == diskStamp_.modifiedNanos && changed == diskStamp_.changedNanos) {
+        return false;
+    }
+    if (!diskStamp_.summed) return true;
+    std::string bytes;
+    if (ReadWholeFile(path_, bytes) != ReadResult::Ok) return true;
+    return bytes.size() != static_cast<std::size_t>(diskStamp_.size) ||
+           Checksum(bytes) != diskStamp_.sum;
 }
 
 bool DocumentBase::OnSaveDocument(const std::string& path) {
     const std::string full = FullPath(path);
     bool ok = !full.empty();
     std::string reason;
+    std::string saved;
     if (ok) {
         try {
             Archive ar;
             Serialize(ar);
             ok = !ar.Failed() && WriteFileAtomically(full, ar.Bytes(), &reason);
+            if (ok) saved = ar.Bytes();
         } catch (const std::bad_alloc&) {
             ok = false;
             reason = "There is not enough memory.";
@@ -251,7 +284,7 @@ bool DocumentBase::OnSaveDocument(const std::string& path) {
     }
     path_ = full;
     modified_ = false;
-    RememberDiskStamp();
+    RememberDiskStamp(saved);
     if (onStateChanged) onStateChanged();
     if (PathListener()) PathListener()(full);
     return true;

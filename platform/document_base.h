@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/archive.h"
@@ -56,22 +57,32 @@ public:
     virtual bool OnSaveDocument(const std::string& path);
     virtual void Serialize(Archive& ar) = 0;
 
-    // True when the file at the document's path is no longer the one it last read or wrote (its
-    // time or size changed: another copy of the program, or another program, saved over it).
+    // True when the file at the document's path is no longer the one it last read or wrote:
+    // another copy of the program, or another program, saved over it (even one that put the
+    // file's size and time back as they were).
     bool ChangedOnDisk() const;
 
+    // Opens that only read (vokra-cli info, export): a save stopped half-way is reported, never
+    // put back, and nothing on disk is changed.
+    void SetOpensOnlyToRead(bool onlyReads) { onlyReads_ = onlyReads; }
+
 private:
-    // Notes the file's time and size as this document now knows it.
+    // Notes the file as this document now knows it: its identity, size and times, and a checksum
+    // of `bytes`, what was read or written (the file itself is read for the plain overload).
+    void RememberDiskStamp(std::string_view bytes);
     void RememberDiskStamp();
 
     struct DiskStamp {
-        std::int64_t modifiedNanos = 0;
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t modifiedNanos = 0, changedNanos = 0;
         std::int64_t size = -1;  // -1: no file known
-        bool operator==(const DiskStamp&) const = default;
+        std::uint64_t sum = 0;
+        bool summed = false;  // the sum is of what the file held
     };
     DiskStamp diskStamp_;
     std::string path_;
     bool modified_ = false;
+    bool onlyReads_ = false;
     std::vector<View*> views_;
 };
 

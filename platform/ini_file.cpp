@@ -141,6 +141,13 @@ private:
     std::string path_;
 };
 
+std::string NotAFileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a device";
+}
+
 }  // namespace
 
 const IniText* IniFile::Current() const {
@@ -216,10 +223,16 @@ bool IniFile::Rewrite(Edit edit) {
     ProfileLock lock(target);
     if (!lock) {
         // A settings file that cannot be made (a link into a folder that is not there, a loop of
-        // links) is said once; the program then runs on without saving settings.
+        // links), or a name that holds no file (/dev/null, a named pipe, a folder) is said once;
+        // the program then runs on without saving settings.
         struct stat st {};
-        if (lock.Error() != 0 && ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-            !std::exchange(toldUnmade_, true)) {
+        if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            if (!std::exchange(toldUnmade_, true)) {
+                AfxMessageBox("The settings file is " + NotAFileKind(st.st_mode) +
+                              ", not a file:\n     " + target + "\nSettings will not be saved.");
+            }
+        } else if (lock.Error() != 0 && ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+                   !std::exchange(toldUnmade_, true)) {
             AfxMessageBox("The settings file cannot be created:\n     " + target +
                           "\nSettings will not be saved.");
         }

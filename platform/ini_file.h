@@ -64,7 +64,7 @@ private:
     std::string path_;
     mutable std::optional<Cache> cache_;
     bool toldFull_ = false;    // the refusal of a write past kMaxBytes is shown once
-    bool toldUnmade_ = false;  // so is a settings file that cannot be created
+    bool toldUnmade_ = false;  // so is a settings file that cannot be created or is no file
 };
 
 // The application's settings file: see SettingsFilePath in app/. Tests point it at a temporary

@@ -649,6 +649,99 @@ INSTANTIATE_TEST_SUITE_P(
                       TwoCopiesCase{"Cancel", true, IDCANCEL, {{1, 0.1f}, {2, 0.2f}, {3, 0.3f}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- Another program's copy with the same size and its time put back.
+
+struct ReplacedCase {
+    const char* name;
+    void (*replace)(const std::string& path, const std::string& other, const std::string& dir);
+    bool asks;  // Save asks before writing over it
+};
+
+// Puts the file's modification time back to what it was before `change` ran.
+void KeepingTime(const std::string& path, const std::function<void()>& change) {
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    change();
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class DocumentFile_SameSizeReplacement : public DocFixture,
+                                         public ::testing::WithParamInterface<ReplacedCase> {};
+
+// cp -p, rsync -a and touch -r put a file's time back: the size and time Save compared were those
+// it had last seen, and the other program's version was silently written over.
+TEST_P(DocumentFile_SameSizeReplacement, SaveStillAsks) {
+    const std::string path = dir_.File("scene.vok");
+    CVokraDoc& start = NewDoc();
+    SetKeys(start, {{1, 0.1f}});
+    ASSERT_TRUE(start.OnSaveDocument(path));
+    CVokraDoc mine;
+    mine.OnNewDocument();
+    ASSERT_TRUE(mine.OnOpenDocument(path));
+    // The other program's version: the same size, other keys.
+    CVokraDoc& other = NewDoc();
+    SetKeys(other, {{1, 0.9f}});
+    ASSERT_TRUE(other.OnSaveDocument(dir_.File("other.vok")));
+    const std::string theirs = ReadFile(dir_.File("other.vok"));
+    ASSERT_EQ(theirs.size(), ReadFile(path).size());
+    GetParam().replace(path, dir_.File("other.vok"), dir_.Path());
+    const std::string onDisk = ReadFile(path);
+
+    SetKeys(mine, {{5, 0.5f}});
+    mine.SetModifiedFlag();
+    if (GetParam().asks) {
+        messages_->Expect(
+            "scene.vok was changed by another program after it was opened or saved here.\n"
+            "Do you want to replace it with this version?\n\n"
+            "Yes: replace it.   No: save this version under another name.   "
+            "Cancel: do not save.",
+            IDCANCEL);
+        EXPECT_FALSE(FileSave(mine));
+        EXPECT_EQ(ReadFile(path), onDisk);
+    } else {
+        EXPECT_TRUE(FileSave(mine));
+        EXPECT_NE(ReadFile(path), onDisk);
+    }
+    messages_->VerifyAllShown();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, DocumentFile_SameSizeReplacement,
+    ::testing::Values(
+        // cp -p: the bytes written into the same file, its time copied from the source's.
+        ReplacedCase{"CopyKeepingTime",
+                     [](const std::string& path, const std::string& other, const std::string&) {
+                         KeepingTime(path, [&] { WriteFile(path, ReadFile(other)); });
+                     },
+                     true},
+        // rsync -a: a new file with the old time, renamed over the name.
+        ReplacedCase{"RenamedOverWithTheOldTime",
+                     [](const std::string& path, const std::string& other, const std::string& dir) {
+                         struct stat st {};
+                         ASSERT_EQ(::stat(path.c_str(), &st), 0);
+                         const std::string temp = dir + "/.scene.vok.rsync";
+                         WriteFile(temp, ReadFile(other));
+                         const timespec times[2] = {st.st_atim, st.st_mtim};
+                         ASSERT_EQ(::utimensat(AT_FDCWD, temp.c_str(), times, 0), 0);
+                         ASSERT_EQ(::rename(temp.c_str(), path.c_str()), 0);
+                     },
+                     true},
+        // The same bytes written back by another program: nothing of anyone's is lost.
+        ReplacedCase{"SameBytesTouched",
+                     [](const std::string& path, const std::string&, const std::string&) {
+                         WriteFile(path, ReadFile(path));
+                     },
+                     false},
+        // A second name or new permissions change the status time, not the document.
+        ReplacedCase{"NewHardLinkAndMode",
+                     [](const std::string& path, const std::string&, const std::string& dir) {
+                         ASSERT_EQ(::link(path.c_str(), (dir + "/second.vok").c_str()), 0);
+                         ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+                     },
+                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --- A save in place of a hard-linked file, stopped between its writes.
 
 struct InterruptedCase {
@@ -677,11 +770,20 @@ TEST_P(DocumentFile_InterruptedInPlace, NextRunGoesBackToAWholeFile) {
     const std::string old = ReadFile(path);
     ASSERT_EQ(ReadFile(other), old);
 
-    // What the killed save leaves: the kept copy, and new bytes over the head of the old ones.
-    WriteFile(KeepPath(path), old);
+    // What the killed save of a shorter document leaves: the kept copy, naming the file and the
+    // new bytes, and the new bytes over the head of the old ones.
+    CVokraDoc& shorter = NewDoc();
+    SetKeys(shorter, {{7, 0.7f}});
+    Archive pending;
+    shorter.Serialize(pending);
+    ASSERT_LT(pending.Bytes().size(), old.size());
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    WriteFile(KeepPath(path), MakeKeepFile(before, old, pending.Bytes()));
     const int fd = ::open(path.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, "new head", 8, 0), 8);
+    ASSERT_EQ(::pwrite(fd, pending.Bytes().data(), pending.Bytes().size(), 0),
+              static_cast<ssize_t>(pending.Bytes().size()));
     ::close(fd);
 
     if (GetParam().reopen) {

@@ -332,5 +332,54 @@ INSTANTIATE_TEST_SUITE_P(Links, IniFile_DanglingLink,
                                            DanglingCase{"LinkToItself", "vokra.INI", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// --- A settings path that names no file: /dev/null, a named pipe, a folder.
+
+struct NotAFileCase {
+    const char* name;
+    const char* kind;                       // as the message says it
+    bool (*make)(const std::string& path);  // false when this machine cannot make it
+};
+
+class IniFile_NotAFile : public ::testing::TestWithParam<NotAFileCase> {};
+
+// Each write once went nowhere without a word; now the first says so, the program runs on with
+// its defaults, and what is there is left as it was.
+TEST_P(IniFile_NotAFile, SaysOnceAndLeavesItAlone) {
+    TempDir dir;
+    std::string path = dir.File("vokra.INI");
+    if (std::string(GetParam().name) == "DevNull") {
+        path = "/dev/null";
+    } else {
+        ASSERT_TRUE(GetParam().make(path));
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    IniFile ini(path);
+    test::ScriptedMessages messages;
+    messages.Expect(std::string("The settings file is ") + GetParam().kind +
+                    ", not a file:\n     " + path + "\nSettings will not be saved.");
+    EXPECT_FALSE(ini.WriteInt("SETTINGS", "SECONDS", 4));
+    EXPECT_FALSE(ini.WriteString("WINDOW", "STATE", "max"));
+    EXPECT_FALSE(ini.DeleteKey("SETTINGS", "SECONDS"));
+    messages.VerifyAllShown();
+    EXPECT_EQ(ini.GetInt("SETTINGS", "SECONDS", 7), 7);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, IniFile_NotAFile,
+                         ::testing::Values(NotAFileCase{"DevNull", "a device", nullptr},
+                                           NotAFileCase{"NamedPipe", "a named pipe",
+                                                        [](const std::string& p) {
+                                                            return ::mkfifo(p.c_str(), 0644) == 0;
+                                                        }},
+                                           NotAFileCase{"Folder", "a folder",
+                                                        [](const std::string& p) {
+                                                            return ::mkdir(p.c_str(), 0755) == 0;
+                                                        }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vokra

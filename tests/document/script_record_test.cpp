@@ -104,7 +104,10 @@ TEST_P(ScriptRecord_Damaged, LosesOnlyTheScript) {
     EXPECT_TRUE(doc.GetScript().IsEmpty());
     EXPECT_EQ(doc.GetShapes().GetCount(), 2);
     ASSERT_EQ(messages_->Texts().size(), 1u);
-    EXPECT_EQ(messages_->Texts()[0], VokFile::kDamagedSection);
+    EXPECT_EQ(messages_->Texts()[0],
+              "Part of this document is damaged and was left out: the script. The keys and the "
+              "rest of the document opened as usual. Saving keeps the damaged bytes as they are, "
+              "and asks before anything replaces them.");
 }
 
 // An empty record is what stands before a kept damaged one of its kind: it holds no script and

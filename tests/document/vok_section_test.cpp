@@ -103,7 +103,7 @@ TEST_P(VokSection_Read, DamageLosesOnlyTheDamagedRecord) {
     EXPECT_EQ(hand, c.handKeys);
     ASSERT_EQ(messages_->Texts().size(), c.told ? 1u : 0u);
     if (c.told) {
-        EXPECT_EQ(messages_->Texts()[0], VokFile::kDamagedSection);
+        EXPECT_EQ(messages_->Texts()[0].rfind(kDamagedSectionLead, 0), 0u);
     }
 }
 
@@ -238,6 +238,59 @@ INSTANTIATE_TEST_SUITE_P(
             SetKey, "mouth shapes", Record("SHPS", ShapeRun(4, 1, 0, 0)), false},
         KeepCase{"NotASectionReplacedByOne", "other data", SetShape,
                  "other data after the document's fields", "other data", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Records stay where they were: a document opened and saved without a change (or with a change
+// to its keys only) is the same file, byte for byte, whatever order its records came in; a
+// damaged record is named for what it holds.
+struct OrderCase {
+    const char* name;
+    std::string section;
+    std::string damaged;  // what the message names; empty: no message
+};
+
+class VokSection_Order : public VokSection, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(VokSection_Order, AnUnchangedDocumentKeepsItsBytes) {
+    const OrderCase& c = GetParam();
+    CVokraDoc& plain = NewDoc();
+    for (int f = 0; f < 6; ++f) plain.GetKeys().SetKey(Keyframe(f, 0.5f));
+    const std::string original = Save(plain) + c.section;
+    messages_->AllowAny();
+    CVokraDoc& doc = Open(original);
+    const std::vector<std::string> texts = messages_->Texts();
+    ASSERT_EQ(texts.size(), c.damaged.empty() ? 0u : 1u);
+    if (!c.damaged.empty()) {
+        EXPECT_EQ(texts[0], std::string(kDamagedSectionLead) + c.damaged +
+                                ". The keys and the rest of the document opened as usual. "
+                                "Saving keeps the damaged bytes as they are, and asks before "
+                                "anything replaces them.");
+    }
+    EXPECT_EQ(Save(doc), original);
+    // A key (not a hand-made one) moved and moved back, and a second save: the same bytes.
+    doc.GetKeys().SetKey(Keyframe(4, 0.75f));
+    doc.GetKeys().SetKey(Keyframe(4, 0.5f));
+    EXPECT_EQ(Save(doc), original);
+    EXPECT_EQ(Save(doc), original);
+}
+
+const std::string kShapes = Record("SHPS", ShapeRun(0, 3, 1, 0));
+const std::string kScript = Record("SCRP", U32(5) + "en-us" + "hello");
+const std::string kBadScript = Record("SCRP", U32(2) + "..x");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VokSection_Order,
+    ::testing::Values(
+        OrderCase{"UnknownFirst", kMark + kLater + kShapes + kGoodHand, ""},
+        OrderCase{"UnknownBetween", kMark + kGoodHand + kLater + kScript + kShapes, ""},
+        OrderCase{"ScriptFirstUnknownLast", kMark + kScript + kGoodHand + kLater, ""},
+        OrderCase{"DamagedScriptBeforeShapes", kMark + kBadScript + kShapes + kLater, "the script"},
+        OrderCase{"EmptyOwnBeforeItsDamagedOne",
+                  kMark + kLater + Record("SCRP", "") + kBadScript + kShapes, "the script"},
+        OrderCase{"TwoDamagedKinds", kMark + kBadShapes + kBadScript + kGoodHand,
+                  "the mouth shapes and the script"},
+        OrderCase{"CutOffLast", kMark + kShapes + kLater + kCutOff,
+                  "the end of the file, which is cut off"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
