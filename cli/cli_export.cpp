@@ -45,6 +45,10 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
             }
         }
     }
+    if (const auto rig = RigFormatOf(format)) {
+        info.rig = o.rig;
+        return WriteRigOutput(*rig, RigMouthsOf(info), o, out, err) == kCliOk;
+    }
     if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, info);
     KeyExportNotes notes;
     if (!WriteKeys(format, doc.GetKeys(), info, out, &notes) || !out.flush()) {

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "document/shape_export.h"
+#include "document/rig_settings.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/atomic_file.h"
@@ -26,7 +27,7 @@ std::string FolderKey(KeyFormat format) {
     return key + "DIR";
 }
 
-const char* Filter(KeyFormat format) {
+std::string Filter(KeyFormat format) {
     switch (format) {
         case KeyFormat::Env:
             return "env Files (*.env)|*.env|All Files (*.*)|*.*||";
@@ -44,6 +45,15 @@ const char* Filter(KeyFormat format) {
             return "Mouth Cues, JSON (*.json)|*.json|All Files (*.*)|*.*||";
         case KeyFormat::RhubarbXml:
             return "Mouth Cues, XML (*.xml)|*.xml|All Files (*.*)|*.*||";
+        default:
+            break;
+    }
+    if (const auto rig = RigFormatOf(format)) {
+        std::string title = RigFormatInfo(*rig).menuText;
+        title = title.substr(0, title.find(" ..."));
+        std::erase(title, '&');
+        const std::string ext = RigFormatInfo(*rig).extension;
+        return title + " (*." + ext + ")|*." + ext + "|All Files (*.*)|*.*||";
     }
     return "All Files (*.*)|*.*||";
 }
@@ -120,7 +130,10 @@ std::string SoundPathNotUtf8Note() {
 
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const MouthBands& mouths) {
-    return ExportKeysTo(doc, format, path, ExportInfoOf(doc, mouths));
+    KeyExportInfo info = ExportInfoOf(doc, mouths);
+    // The engine and rig formats as last set in their dialog.
+    if (const auto rig = RigFormatOf(format)) info.rig = LoadRigOptions(*rig);
+    return ExportKeysTo(doc, format, path, info);
 }
 
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
