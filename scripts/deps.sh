@@ -8,8 +8,8 @@
 # and its voices, sox, lame, opus-tools and numpy for shapes/training/train.sh).
 set -euo pipefail
 
-pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev libespeak-ng-dev espeak-ng-data fonts-dejavu-core ccache"
-pkgs_test="libgtest-dev libgmock-dev nlohmann-json3-dev blender"
+pkgs_build="g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libsoxr-dev libespeak-ng-dev espeak-ng-data fonts-dejavu-core ccache nlohmann-json3-dev"
+pkgs_test="libgtest-dev libgmock-dev blender"
 pkgs_bench="libbenchmark-dev sox"
 pkgs_fuzz="clang-14 libclang-rt-14-dev"
 pkgs_shots="xvfb xauth xdotool imagemagick espeak-ng sox x11-utils"
