@@ -42,6 +42,7 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
             if (NotASoundReason(path).empty() && sound.Load(path, refusal) == 0) {
                 info.soundSamples = sound.GetSampleCount();
                 info.soundRate = sound.GetSampleRate();
+                if (format == KeyFormat::Pgo) AddScriptWords(doc, sound, info);
             }
         }
     }

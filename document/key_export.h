@@ -135,7 +135,8 @@ bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, s
 bool WriteShapeCues(KeyFormat format, const KeyExportInfo& info, std::ostream& out,
                     KeyExportNotes* notes = nullptr);
 // The mouth of every frame of the document's shapes for the rig formats: the frames of the sound
-// and of the shapes past its end, frames without a shape at rest, in the rig's mouths.
+// and of the shapes past its end (then a frame at rest after them), frames without a shape at
+// rest, in the rig's mouths.
 RigMouths RigMouthsOf(const KeyExportInfo& info);
 // Any format, the envelope included; false when the stream reports a failure.
 bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& info,

@@ -5,6 +5,7 @@
 
 #include "document/shape_export.h"
 #include "document/rig_settings.h"
+#include "shapes/script_alignment.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/atomic_file.h"
@@ -128,11 +129,22 @@ std::string SoundPathNotUtf8Note() {
            "replacement characters (U+FFFD) in place of the invalid bytes.";
 }
 
+void AddScriptWords(const CVokraDoc& doc, const SoundData& sound, KeyExportInfo& info) {
+    const DocumentScript& script = doc.GetScript();
+    if (script.text.empty() || script.language.empty() || !sound.IsLoaded()) return;
+    const ScriptAlignment a = AlignShapesToText(sound.GetSamples(), sound.GetSampleCount(),
+                                                sound.GetSampleRate(), script.text, script.language);
+    if (!a.ok() || !a.notice.empty()) return;
+    info.words = RigWordsOf(a.words, info.frameRate);
+    info.script = script.text;
+}
+
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const MouthBands& mouths) {
     KeyExportInfo info = ExportInfoOf(doc, mouths);
     // The engine and rig formats as last set in their dialog.
     if (const auto rig = RigFormatOf(format)) info.rig = LoadRigOptions(*rig);
+    if (format == KeyFormat::Pgo) AddScriptWords(doc, g_sound, info);
     return ExportKeysTo(doc, format, path, info);
 }
 

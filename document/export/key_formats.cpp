@@ -15,13 +15,16 @@ RigMouths RigMouthsOf(const KeyExportInfo& info) {
     m.words = info.words;
     m.script = info.script;
     if (info.soundPath) m.soundPath = *info.soundPath;
-    // Every frame of the sound, and of the shapes past its end; frames without a shape at rest.
+    // Every frame of the sound; frames without a shape at rest.
     double frames = 0.0;
     if (info.soundRate > 0 && info.frameRate > 0.0) {
         frames = std::ceil(static_cast<double>(info.soundSamples) * info.frameRate / info.soundRate);
     }
+    // Shapes past the sound's end (or without a sound) close at rest on the frame after the last,
+    // so an engine holding the last key does not keep the mouth open.
     if (info.shapes && !info.shapes->IsEmpty()) {
-        frames = std::max(frames, static_cast<double>(info.shapes->Entries().back().frame) + 1.0);
+        const double last = static_cast<double>(info.shapes->Entries().back().frame);
+        if (last + 1.0 > frames) frames = last + 2.0;
     }
     if (frames > static_cast<double>(kMaxRigFrames)) m.tooLong = true;
     if (!(frames > 0.0) || m.tooLong) return m;

@@ -27,7 +27,7 @@ struct Result {
     std::string err;
 };
 
-Result Run(const std::vector<std::string>& args) {
+Result RunTool(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     Result r;
     r.exit = RunCli(args, out, err);
@@ -56,18 +56,18 @@ protected:
 
 TEST_F(CliRig, EveryFormatFromARecordingAndADocument) {
     const std::string doc = dir_.File("take.vok");
-    ASSERT_EQ(Run({"autokey", take_, "--fps", "24", "--shapes", "--vok", doc}).exit, 0);
+    ASSERT_EQ(RunTool({"autokey", take_, "--fps", "24", "--shapes", "--vok", doc}).exit, 0);
     for (const char* format : {"godot-tres", "spine-json", "live2d-motion3", "unity-anim",
                                "weights-csv", "weights-json", "papagayo-pgo"}) {
-        const Result fromSound = Run({"shapes", take_, "--fps", "24", "--format", format});
+        const Result fromSound = RunTool({"shapes", take_, "--fps", "24", "--format", format});
         EXPECT_EQ(fromSound.exit, 0) << format << fromSound.err;
-        const Result fromDoc = Run({"export", doc, "--format", format});
+        const Result fromDoc = RunTool({"export", doc, "--format", format});
         EXPECT_EQ(fromDoc.exit, 0) << format << fromDoc.err;
         // The document holds the guess: the same mouths at the same frames.
         EXPECT_EQ(fromDoc.out, fromSound.out) << format;
     }
     const std::string out = dir_.File("line.json");
-    ASSERT_EQ(Run({"export", doc, "--format", "weights-json", "--weights", "vrm0", "-o", out}).exit,
+    ASSERT_EQ(RunTool({"export", doc, "--format", "weights-json", "--weights", "vrm0", "-o", out}).exit,
               0);
     const nlohmann::json j = nlohmann::json::parse(ReadFile(out));
     EXPECT_EQ(j.at("set"), "vrm0");
@@ -76,7 +76,7 @@ TEST_F(CliRig, EveryFormatFromARecordingAndADocument) {
 
 TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     const std::string copy = dir_.File("hero-talk.json");
-    const Result r = Run({"shapes", take_, "--format", "spine-json", "--into", skeleton_, "--name",
+    const Result r = RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_, "--name",
                           "talk", "-o", copy});
     ASSERT_EQ(r.exit, 0) << r.err;
     const nlohmann::json j = nlohmann::json::parse(ReadFile(copy));
@@ -89,7 +89,7 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     std::filesystem::create_symlink(skeleton_, link);
     for (const std::string& out : {skeleton_, link}) {
         const Result same =
-            Run({"shapes", take_, "--format", "spine-json", "--into", skeleton_, "-o", out});
+            RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_, "-o", out});
         EXPECT_NE(same.exit, 0);
         EXPECT_NE(same.err.find("is the skeleton --into reads"), std::string::npos) << same.err;
         EXPECT_EQ(ReadFile(skeleton_), kSkeleton);
@@ -97,12 +97,12 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     // A skeleton that is a pipe is refused before it is read (no writer: it would block).
     const std::string fifo = dir_.File("pipe.json");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const Result pipe = Run({"shapes", take_, "--format", "spine-json", "--into", fifo});
+    const Result pipe = RunTool({"shapes", take_, "--format", "spine-json", "--into", fifo});
     EXPECT_EQ(pipe.exit, 1);
     EXPECT_NE(pipe.err.find("is not a regular file"), std::string::npos) << pipe.err;
     // No slot of that name: nothing written.
     const std::string none = dir_.File("none.json");
-    const Result slot = Run({"shapes", take_, "--format", "spine-json", "--into", skeleton_,
+    const Result slot = RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_,
                              "--target", "lips", "-o", none});
     EXPECT_EQ(slot.exit, 1);
     EXPECT_NE(slot.err.find("has no slot 'lips'"), std::string::npos) << slot.err;
@@ -111,7 +111,7 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
 
 TEST_F(CliRig, PapagayoRefusesAFractionalFrameRate) {
     const std::string out = dir_.File("line.pgo");
-    const Result r = Run({"shapes", take_, "--fps", "29.97", "--format", "papagayo-pgo", "-o", out});
+    const Result r = RunTool({"shapes", take_, "--fps", "29.97", "--format", "papagayo-pgo", "-o", out});
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("whole frame rate"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));

@@ -471,7 +471,9 @@ TEST(RigExport, MapsAreCheckedForTheirFormat) {
     for (const Case& c : cases) {
         const RigMapParse r = ParseRigMap(c.format, c.text);
         EXPECT_EQ(r.error.rfind(c.error, 0), 0u) << c.text << ": " << r.error;
-        if (*c.error == '\0') EXPECT_EQ(r.error, "") << c.text;
+        if (*c.error == '\0') {
+            EXPECT_EQ(r.error, "") << c.text;
+        }
     }
     EXPECT_EQ(ParseRigMap(RigFormat::GodotTres, "A:3").names[0], "3");
     EXPECT_NE(CheckRigTarget(RigFormat::GodotTres, "Mouth"), "");
