@@ -83,9 +83,10 @@ RigExportDlg::RigExportDlg(RigFormat format, const RigExportOptions& options, QW
 
     auto* form = new QFormLayout;
     if (const char* label = TargetLabel(format)) {
-        target_ = new QLineEdit(QString::fromStdString(
-                                    options.target.empty() ? DefaultRigTarget(format) : options.target),
-                                this);
+        target_ =
+            new QLineEdit(QString::fromStdString(options.target.empty() ? DefaultRigTarget(format)
+                                                                        : options.target),
+                          this);
         target_->setObjectName(QStringLiteral("rigTarget"));
         form->addRow(QString::fromLatin1(label), target_);
     }
@@ -103,7 +104,8 @@ RigExportDlg::RigExportDlg(RigFormat format, const RigExportOptions& options, QW
     if (format == RigFormat::UnityAnim || format == RigFormat::WeightsCsv ||
         format == RigFormat::WeightsJson) {
         ease_ = new QComboBox(this);
-        ease_->addItems({QStringLiteral("Step"), QStringLiteral("Linear"), QStringLiteral("Smooth")});
+        ease_->addItems(
+            {QStringLiteral("Step"), QStringLiteral("Linear"), QStringLiteral("Smooth")});
         ease_->setCurrentIndex(static_cast<int>(options.ease));
         fade_ = new QSpinBox(this);
         fade_->setRange(1, kMaxFadeFrames);
@@ -181,7 +183,8 @@ std::optional<RigExportOptions> RigExportDlg::ReadOptions(std::string& error) co
         o.method = method_->text().trimmed().toStdString();
         for (char c : o.method) {
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') {
-                error = "the method name '" + o.method + "' has a character other than letters, "
+                error = "the method name '" + o.method +
+                        "' has a character other than letters, "
                         "digits and '_'";
                 return std::nullopt;
             }

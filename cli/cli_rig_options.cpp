@@ -6,8 +6,8 @@
 namespace vokra {
 namespace {
 
-constexpr const char* kRigOptions[] = {"--target", "--name",    "--method", "--curve",
-                                       "--ease",   "--fade",    "--weights", "--into"};
+constexpr const char* kRigOptions[] = {"--target", "--name", "--method",  "--curve",
+                                       "--ease",   "--fade", "--weights", "--into"};
 
 // The rig formats each option applies to.
 bool Applies(const std::string& option, RigFormat f) {
@@ -122,8 +122,8 @@ std::string FinishFormatOptions(CliOptions& o) {
             std::string formats;
             for (int i = 0; i < kRigFormatCount; ++i) {
                 const auto f = static_cast<RigFormat>(i);
-                if (Applies(option, f)) formats += (formats.empty() ? "" : ", ") +
-                                                   std::string(RigFormatInfo(f).name);
+                if (Applies(option, f))
+                    formats += (formats.empty() ? "" : ", ") + std::string(RigFormatInfo(f).name);
             }
             return option + " applies only to --format " + formats;
         }

@@ -15,7 +15,15 @@
 
 namespace vokra {
 
-enum class RigFormat { GodotTres, SpineJson, Live2dMotion, UnityAnim, WeightsCsv, WeightsJson, Pgo };
+enum class RigFormat {
+    GodotTres,
+    SpineJson,
+    Live2dMotion,
+    UnityAnim,
+    WeightsCsv,
+    WeightsJson,
+    Pgo
+};
 constexpr int kRigFormatCount = 7;
 
 // The one table of these formats: the command-line name, the file extension, the menu item.

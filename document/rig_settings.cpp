@@ -27,9 +27,11 @@ RigExportOptions LoadRigOptions(RigFormat format) {
     const std::string target = ini.GetString(kRigExportSection, Key(format, "TARGET"));
     if (CheckRigTarget(format, target).empty()) o.target = target;
     const std::string method = ini.GetString(kRigExportSection, Key(format, "METHOD"));
-    if (method.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") ==
+    if (method.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") ==
             std::string::npos &&
-        method.size() <= 128 && (method.empty() || !std::isdigit(static_cast<unsigned char>(method[0])))) {
+        method.size() <= 128 &&
+        (method.empty() || !std::isdigit(static_cast<unsigned char>(method[0])))) {
         o.method = method;
     }
     o.linear = ini.GetString(kRigExportSection, Key(format, "CURVE")) == "linear";
@@ -48,8 +50,9 @@ bool SaveRigOptions(RigFormat format, const RigExportOptions& o) {
                               o.names ? FormatRigMap(*o.names) : std::string());
     ok = ini.WriteString(kRigExportSection, Key(format, "TARGET"), o.target) && ok;
     ok = ini.WriteString(kRigExportSection, Key(format, "METHOD"), o.method) && ok;
-    ok = ini.WriteString(kRigExportSection, Key(format, "CURVE"), o.linear ? "linear" : "stepped") &&
-         ok;
+    ok =
+        ini.WriteString(kRigExportSection, Key(format, "CURVE"), o.linear ? "linear" : "stepped") &&
+        ok;
     ok = ini.WriteString(kRigExportSection, "EASE", RigEaseName(o.ease)) && ok;
     ok = ini.WriteInt(kRigExportSection, "FADE", o.fade) && ok;
     ok = ini.WriteString(kRigExportSection, "WEIGHTS", WeightSetName(o.weights)) && ok;

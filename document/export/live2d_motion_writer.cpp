@@ -30,8 +30,8 @@ struct Curve {
     int pointCount = 0;
 };
 
-Curve MakeCurve(const std::string& id, const std::vector<MouthChange>& changes,
-                const RigMouths& m, const RigExportOptions& o, bool form) {
+Curve MakeCurve(const std::string& id, const std::vector<MouthChange>& changes, const RigMouths& m,
+                const RigExportOptions& o, bool form) {
     Curve c;
     c.id = id;
     const int type = o.linear ? kLinearSegment : kSteppedSegment;

@@ -54,19 +54,22 @@ std::string CheckRigName(RigFormat format, const std::string& name, std::size_t 
     }
     for (char c : name) {
         if (!IsRigNameByte(static_cast<unsigned char>(c))) {
-            return which + " ('" + name + "') has a space, a control character, ':', ',', '\"' or '\\'";
+            return which + " ('" + name +
+                   "') has a space, a control character, ':', ',', '\"' or '\\'";
         }
     }
     if (format == RigFormat::Live2dMotion) {
         const auto slash = name.find('/');
         const auto open = slash == std::string::npos ? std::nullopt : Number(name.substr(0, slash));
-        const auto form = slash == std::string::npos ? std::nullopt : Number(name.substr(slash + 1));
+        const auto form =
+            slash == std::string::npos ? std::nullopt : Number(name.substr(slash + 1));
         if (!open || !form || *open < 0.0 || *open > 1.0 || *form < -1.0 || *form > 1.0) {
             return "mouth " + std::string(1, letter) + " needs OPEN/FORM, an opening from 0 to 1 " +
                    "and a form from -1 to 1 (got '" + name + "')";
         }
     }
-    if (format == RigFormat::UnityAnim && name.find_first_of("#'[]{}&*!|>%@`") != std::string::npos) {
+    if (format == RigFormat::UnityAnim &&
+        name.find_first_of("#'[]{}&*!|>%@`") != std::string::npos) {
         return which + " ('" + name + "') has a character YAML gives a meaning";
     }
     return {};
@@ -123,7 +126,8 @@ MouthShapeNames DefaultRigNames(RigFormat format) {
             return {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
         case RigFormat::Live2dMotion:
             // Opening and form (smile 1, pucker -1) as avatars take them.
-            return {"0/0", "0.2/0.5", "0.5/0.3", "1/0", "0.5/-0.3", "0.3/-0.7", "0.1/0", "0.7/0", "0/0"};
+            return {"0/0",      "0.2/0.5", "0.5/0.3", "1/0", "0.5/-0.3",
+                    "0.3/-0.7", "0.1/0",   "0.7/0",   "0/0"};
         case RigFormat::Pgo:
             return DefaultMouthShapeNames();  // Papagayo's own phoneme set
         case RigFormat::UnityAnim:
@@ -295,8 +299,8 @@ std::vector<MouthChange> MouthChanges(const std::vector<MouthShape>& frames,
     for (std::size_t f = 0; f < frames.size(); ++f) {
         const std::string& name = names[static_cast<std::size_t>(MouthShapeIndex(frames[f]))];
         // Two mouths the target calls alike are no change.
-        if (!changes.empty() && names[static_cast<std::size_t>(MouthShapeIndex(
-                                    changes.back().shape))] == name) {
+        if (!changes.empty() &&
+            names[static_cast<std::size_t>(MouthShapeIndex(changes.back().shape))] == name) {
             continue;
         }
         changes.push_back({static_cast<std::int32_t>(f), frames[f]});

@@ -14,15 +14,15 @@ namespace {
 // The avatar map of the nine mouths (A-H, X) to the vowels A I U E O: closed and rest mouths are
 // all 0, at most two vowels per mouth.
 constexpr double kVowelMap[kMouthShapeCount][5] = {
-    {0, 0, 0, 0, 0},        // A closed
-    {0, 0.6, 0, 0, 0},      // B teeth
-    {0.2, 0, 0, 0.8, 0},    // C open (E)
-    {1.0, 0, 0, 0, 0},      // D wide (A)
-    {0, 0, 0, 0, 0.7},      // E rounded (O)
-    {0, 0, 0.8, 0, 0.2},    // F puckered (U)
-    {0, 0.3, 0, 0, 0},      // G F/V
-    {0.6, 0, 0, 0.2, 0},    // H L
-    {0, 0, 0, 0, 0},        // X rest
+    {0, 0, 0, 0, 0},      // A closed
+    {0, 0.6, 0, 0, 0},    // B teeth
+    {0.2, 0, 0, 0.8, 0},  // C open (E)
+    {1.0, 0, 0, 0, 0},    // D wide (A)
+    {0, 0, 0, 0, 0.7},    // E rounded (O)
+    {0, 0, 0.8, 0, 0.2},  // F puckered (U)
+    {0, 0.3, 0, 0, 0},    // G F/V
+    {0.6, 0, 0, 0.2, 0},  // H L
+    {0, 0, 0, 0, 0},      // X rest
 };
 
 double Ease(RigEase ease, double p) {

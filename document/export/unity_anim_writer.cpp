@@ -34,7 +34,8 @@ void AppendCurve(std::string& t, const std::string& blendShape, const std::vecto
         AppendShortest(t, static_cast<float>(outSlope));
         t += "\n        tangentMode: ";
         AppendInt(t, kLinearTangents);
-        t += "\n        weightedMode: 0\n        inWeight: 0.33333334\n        outWeight: 0.33333334\n";
+        t += "\n        weightedMode: 0\n        inWeight: 0.33333334\n        outWeight: "
+             "0.33333334\n";
     }
     t += "      m_PreInfinity: 2\n      m_PostInfinity: 2\n      m_RotationOrder: 4\n";
     t += "    attribute: blendShape." + blendShape + "\n    path: " + o.target + "\n";

@@ -63,12 +63,16 @@ TEST_F(CliRig, EveryFormatFromARecordingAndADocument) {
         EXPECT_EQ(fromSound.exit, 0) << format << fromSound.err;
         const Result fromDoc = RunTool({"export", doc, "--format", format});
         EXPECT_EQ(fromDoc.exit, 0) << format << fromDoc.err;
-        // The document holds the guess: the same mouths at the same frames.
-        EXPECT_EQ(fromDoc.out, fromSound.out) << format;
+        // The document holds the guess: the same mouths at the same frames (a project names the
+        // document's copy of the sound instead).
+        if (std::string(format) != "papagayo-pgo") {
+            EXPECT_EQ(fromDoc.out, fromSound.out) << format;
+        }
     }
     const std::string out = dir_.File("line.json");
-    ASSERT_EQ(RunTool({"export", doc, "--format", "weights-json", "--weights", "vrm0", "-o", out}).exit,
-              0);
+    ASSERT_EQ(
+        RunTool({"export", doc, "--format", "weights-json", "--weights", "vrm0", "-o", out}).exit,
+        0);
     const nlohmann::json j = nlohmann::json::parse(ReadFile(out));
     EXPECT_EQ(j.at("set"), "vrm0");
     EXPECT_EQ(j.at("frames").size(), 36u);  // 1.5 s at 24 frames per second
@@ -76,8 +80,8 @@ TEST_F(CliRig, EveryFormatFromARecordingAndADocument) {
 
 TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     const std::string copy = dir_.File("hero-talk.json");
-    const Result r = RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_, "--name",
-                          "talk", "-o", copy});
+    const Result r = RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_,
+                              "--name", "talk", "-o", copy});
     ASSERT_EQ(r.exit, 0) << r.err;
     const nlohmann::json j = nlohmann::json::parse(ReadFile(copy));
     EXPECT_TRUE(j["animations"]["talk"]["slots"]["mouth"].contains("attachment"));
@@ -103,7 +107,7 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     // No slot of that name: nothing written.
     const std::string none = dir_.File("none.json");
     const Result slot = RunTool({"shapes", take_, "--format", "spine-json", "--into", skeleton_,
-                             "--target", "lips", "-o", none});
+                                 "--target", "lips", "-o", none});
     EXPECT_EQ(slot.exit, 1);
     EXPECT_NE(slot.err.find("has no slot 'lips'"), std::string::npos) << slot.err;
     EXPECT_FALSE(std::filesystem::exists(none));
@@ -111,7 +115,8 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
 
 TEST_F(CliRig, PapagayoRefusesAFractionalFrameRate) {
     const std::string out = dir_.File("line.pgo");
-    const Result r = RunTool({"shapes", take_, "--fps", "29.97", "--format", "papagayo-pgo", "-o", out});
+    const Result r =
+        RunTool({"shapes", take_, "--fps", "29.97", "--format", "papagayo-pgo", "-o", out});
     EXPECT_EQ(r.exit, 1);
     EXPECT_NE(r.err.find("whole frame rate"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));

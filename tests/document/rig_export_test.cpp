@@ -2,6 +2,8 @@
 // each format's documented layout: the Godot 4 text resource, the Spine JSON animation (and a
 // skeleton merged with it), Live2D's motion3.json and its Meta counts, Unity's AnimationClip
 // YAML, the weight curves, and Papagayo-NG's lipsync version 1 project.
+#include "document/rig_export.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,8 +12,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "document/rig_export.h"
 
 namespace vokra {
 namespace {
@@ -73,13 +73,15 @@ std::vector<float> Floats(const std::string& packed) {
     const std::string prefix = "PackedFloat32Array(";
     EXPECT_EQ(packed.rfind(prefix, 0), 0u) << packed;
     std::vector<float> v;
-    for (const std::string& s : SplitList(packed.substr(prefix.size(), packed.size() - prefix.size() - 1))) {
+    for (const std::string& s :
+         SplitList(packed.substr(prefix.size(), packed.size() - prefix.size() - 1))) {
         v.push_back(std::stof(s));
     }
     return v;
 }
 
-std::vector<GodotTrack> ReadTres(const std::string& text, std::map<std::string, std::string>& resource) {
+std::vector<GodotTrack> ReadTres(const std::string& text,
+                                 std::map<std::string, std::string>& resource) {
     const std::vector<std::string> lines = Lines(text);
     EXPECT_EQ(lines.at(0), "[gd_resource type=\"Animation\" format=3]");
     EXPECT_EQ(lines.at(1), "");
@@ -180,8 +182,10 @@ TEST(RigExport, SpineTimelineAndSkeletonMerge) {
     const nlohmann::ordered_json original = nlohmann::ordered_json::parse(skeleton);
     std::vector<std::string> order;
     for (const auto& item : copy.items()) order.push_back(item.key());
-    EXPECT_EQ(order, (std::vector<std::string>{"skeleton", "bones", "slots", "skins", "animations"}));
-    for (const char* key : {"skeleton", "bones", "slots", "skins"}) EXPECT_EQ(copy[key], original[key]);
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"skeleton", "bones", "slots", "skins", "animations"}));
+    for (const char* key : {"skeleton", "bones", "slots", "skins"})
+        EXPECT_EQ(copy[key], original[key]);
     EXPECT_EQ(copy["animations"]["blink"], original["animations"]["blink"]);
     EXPECT_EQ(json::parse(copy["animations"]["talk"].dump()), j["animations"]["talk"]);
 
@@ -217,9 +221,9 @@ TEST(RigExport, Live2dMotionCountsWhatItHolds) {
         const json j = json::parse(Write(RigFormat::Live2dMotion, Mouths("XXDDDBBEX", 30.0), o));
         EXPECT_EQ(j.at("Version"), 3);
         const json& meta = j.at("Meta");
-        for (const char* key : {"Duration", "Fps", "Loop", "AreBeziersRestricted", "CurveCount",
-                                "TotalSegmentCount", "TotalPointCount", "UserDataCount",
-                                "TotalUserDataSize"}) {
+        for (const char* key :
+             {"Duration", "Fps", "Loop", "AreBeziersRestricted", "CurveCount", "TotalSegmentCount",
+              "TotalPointCount", "UserDataCount", "TotalUserDataSize"}) {
             EXPECT_TRUE(meta.contains(key)) << key;
         }
         EXPECT_DOUBLE_EQ(meta.at("Duration").get<double>(), 9.0 / 30.0);
@@ -283,19 +287,23 @@ TEST(RigExport, UnityClipHasBlendShapeCurvesThroughEveryFrame) {
     bool inFloat = false;
     double time = 0.0;
     for (const std::string& line : lines) {
+        const auto keep = [&](std::size_t indent) {
+            const std::size_t colon = line.find(':');
+            clip[line.substr(indent, colon - indent)] =
+                colon + 2 <= line.size() ? line.substr(colon + 2) : std::string();
+        };
         if (line.rfind("  m_", 0) == 0) {
             inFloat = line == "  m_FloatCurves:";
-            clip[line.substr(2, line.find(':') - 2)] = line.substr(line.find(':') + 1);
+            keep(2);
             continue;
         }
-        if (line.rfind("    m_", 0) == 0) {
-            clip[line.substr(4, line.find(':') - 4)] = line.substr(line.find(':') + 2);
-        }
+        if (line.rfind("    m_", 0) == 0) keep(4);
         if (!inFloat) continue;
         if (line == "  - curve:") floats.emplace_back();
         const auto field = [&](const char* name) {
             const std::string prefix = name;
-            return line.rfind(prefix, 0) == 0 ? std::optional(line.substr(prefix.size())) : std::nullopt;
+            return line.rfind(prefix, 0) == 0 ? std::optional(line.substr(prefix.size()))
+                                              : std::nullopt;
         };
         if (auto v = field("        time: ")) time = std::stod(*v);
         if (auto v = field("        value: ")) floats.back().keys.emplace_back(time, std::stod(*v));
@@ -320,7 +328,8 @@ TEST(RigExport, UnityClipHasBlendShapeCurvesThroughEveryFrame) {
             while (k + 1 < keys.size() && keys[k + 1].first <= t + 1e-6) ++k;
             double v = keys[k].second;
             if (k + 1 < keys.size()) {
-                v += (keys[k + 1].second - v) * (t - keys[k].first) / (keys[k + 1].first - keys[k].first);
+                v += (keys[k + 1].second - v) * (t - keys[k].first) /
+                     (keys[k + 1].first - keys[k].first);
             }
             EXPECT_NEAR(v, weights[f][c] * 100.0, 1e-3) << c << " " << f;
         }
@@ -374,7 +383,8 @@ TEST_P(RigWeightCurves, MouthsSumToOneAndVowelsFollowTheAvatarMap) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Eases, RigWeightCurves,
-                         ::testing::Values(WeightCase{RigEase::Step, 3}, WeightCase{RigEase::Linear, 1},
+                         ::testing::Values(WeightCase{RigEase::Step, 3},
+                                           WeightCase{RigEase::Linear, 1},
                                            WeightCase{RigEase::Linear, 4},
                                            WeightCase{RigEase::Smooth, 3}));
 
