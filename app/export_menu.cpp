@@ -10,8 +10,8 @@
 #include "app/mouth_bands_dlg.h"
 #include "app/rig_export_dlg.h"
 #include "app/shape_names_dlg.h"
-#include "document/rig_settings.h"
 #include "document/key_export_command.h"
+#include "document/rig_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/message_service.h"
 
@@ -115,7 +115,8 @@ void ExportMenu::Export(KeyFormat format) {
         const auto chosen = askRig ? askRig(*rig, kept) : std::optional<RigExportOptions>(kept);
         if (!chosen) return;
         SaveRigOptions(*rig, *chosen);
-        const std::string problem = RigExportProblem(*rig, RigMouthsOf(ExportInfoOf(*doc_, mouths)));
+        const std::string problem =
+            RigExportProblem(*rig, RigMouthsOf(ExportInfoOf(*doc_, mouths)));
         if (!problem.empty()) {
             AfxMessageBox("Cannot export: " + problem + ".", MsgButtons::Ok, MsgIcon::Exclamation);
             return;

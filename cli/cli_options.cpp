@@ -1,11 +1,10 @@
 #include "cli/cli_options.h"
 
-#include "cli/cli_rig_options.h"
-
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
+#include "cli/cli_rig_options.h"
 #include "document/vokra_doc.h"
 #include "shapes/shape_lead.h"
 
@@ -254,7 +253,8 @@ private:
         if (name == "--format") {
             options_.shapeFormat = ShapeFormatFromName(value);
             if (!options_.shapeFormat) {
-                error_ = "--format must be one of " + ShapeFormatChoices() + " (got '" + value + "')";
+                error_ =
+                    "--format must be one of " + ShapeFormatChoices() + " (got '" + value + "')";
                 return false;
             }
             return true;

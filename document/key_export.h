@@ -56,7 +56,8 @@ const char* KeyFormatName(KeyFormat format);
 // The file extension a save dialog adds ("env", "csv", "json", "txt", "dat", "tsv", "json",
 // "xml").
 const char* KeyFormatExtension(KeyFormat format);
-// Whether a format writes the mouth shapes only (the cues and the rig formats) (a document without shapes has nothing to write).
+// Whether a format writes the mouth shapes only (the cues and the rig formats) (a document without
+// shapes has nothing to write).
 bool IsShapeCueFormat(KeyFormat format);
 
 // One mouth shape of the switch data: it is chosen while the opening is below `upper`; the last

@@ -3,15 +3,15 @@
 #include <filesystem>
 #include <sstream>
 
-#include "document/shape_export.h"
 #include "document/rig_settings.h"
-#include "shapes/script_alignment.h"
+#include "document/shape_export.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/atomic_file.h"
 #include "platform/file_dialog_service.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
+#include "shapes/script_alignment.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -132,8 +132,9 @@ std::string SoundPathNotUtf8Note() {
 void AddScriptWords(const CVokraDoc& doc, const SoundData& sound, KeyExportInfo& info) {
     const DocumentScript& script = doc.GetScript();
     if (script.text.empty() || script.language.empty() || !sound.IsLoaded()) return;
-    const ScriptAlignment a = AlignShapesToText(sound.GetSamples(), sound.GetSampleCount(),
-                                                sound.GetSampleRate(), script.text, script.language);
+    const ScriptAlignment a =
+        AlignShapesToText(sound.GetSamples(), sound.GetSampleCount(), sound.GetSampleRate(),
+                          script.text, script.language);
     if (!a.ok() || !a.notice.empty()) return;
     info.words = RigWordsOf(a.words, info.frameRate);
     info.script = script.text;

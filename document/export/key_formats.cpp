@@ -18,7 +18,8 @@ RigMouths RigMouthsOf(const KeyExportInfo& info) {
     // Every frame of the sound; frames without a shape at rest.
     double frames = 0.0;
     if (info.soundRate > 0 && info.frameRate > 0.0) {
-        frames = std::ceil(static_cast<double>(info.soundSamples) * info.frameRate / info.soundRate);
+        frames =
+            std::ceil(static_cast<double>(info.soundSamples) * info.frameRate / info.soundRate);
     }
     // Shapes past the sound's end (or without a sound) close at rest on the frame after the last,
     // so an engine holding the last key does not keep the mouth open.
