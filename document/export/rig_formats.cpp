@@ -15,7 +15,7 @@ namespace {
 const RigFormatEntry kRigFormats[kRigFormatCount] = {
     {RigFormat::GodotTres, "godot-tres", "tres", "&Godot 4 Animation (.tres) ...",
      "Write the mouth shapes as a Godot 4 Animation resource for an AnimationPlayer"},
-    {RigFormat::SpineJson, "spine-json", "json", "&Spine Animation (JSON) ...",
+    {RigFormat::SpineJson, "spine-json", "json", "Sp&ine Animation (JSON) ...",
      "Write the mouth shapes as a Spine slot attachment timeline"},
     {RigFormat::Live2dMotion, "live2d-motion3", "motion3.json", "&Live2D Motion (motion3.json) ...",
      "Write the mouth shapes as Live2D mouth opening and form curves"},
