@@ -47,6 +47,8 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
         }
     }
     if (const auto rig = RigFormatOf(format)) {
+        // The document's own sound is an input too: never replaced by the export.
+        if (!o.outputPath.empty() && doc.RefusesOwnSound(o.outputPath)) return false;
         info.rig = o.rig;
         return WriteRigOutput(*rig, RigMouthsOf(info), o, out, err) == kCliOk;
     }

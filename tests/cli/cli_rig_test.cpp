@@ -113,6 +113,20 @@ TEST_F(CliRig, IntoWritesACopyAndNeverTheSkeleton) {
     EXPECT_FALSE(std::filesystem::exists(none));
 }
 
+TEST_F(CliRig, ExportNeverWritesOverTheDocumentsSound) {
+    const std::string doc = dir_.File("take.vok");
+    ASSERT_EQ(RunTool({"autokey", take_, "--fps", "24", "--shapes", "--vok", doc}).exit, 0);
+    const std::string info = RunTool({"info", doc}).out;
+    const auto at = info.find("sound file: ");
+    ASSERT_NE(at, std::string::npos) << info;
+    const std::string sound = dir_.File(info.substr(at + 12, info.find('\n', at) - at - 12));
+    const std::string before = ReadFile(sound);
+    const Result r = RunTool({"export", doc, "--format", "godot-tres", "-o", sound});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("is the recording of this document"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(sound), before);
+}
+
 TEST_F(CliRig, PapagayoRefusesAFractionalFrameRate) {
     const std::string out = dir_.File("line.pgo");
     const Result r =
