@@ -121,6 +121,10 @@ RigExportDlg::RigExportDlg(RigFormat format, const RigExportOptions& options, QW
                             QStringLiteral("VRM 1 vowels (aa ih ou ee oh)")});
         weights_->setCurrentIndex(static_cast<int>(options.weights));
         form->addRow(QStringLiteral("&Weights:"), weights_);
+        // The vowels have their own names: the mouths' columns apply to the nine alone.
+        const auto nineOnly = [this](int index) { table_->setEnabled(index == 0); };
+        connect(weights_, &QComboBox::currentIndexChanged, this, nineOnly);
+        nineOnly(weights_->currentIndex());
     }
 
     auto* defaults = new QPushButton(QStringLiteral("&Defaults"), this);
