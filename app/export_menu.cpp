@@ -8,8 +8,10 @@
 #include <QStatusBar>
 
 #include "app/mouth_bands_dlg.h"
+#include "app/rig_export_dlg.h"
 #include "app/shape_names_dlg.h"
 #include "document/key_export_command.h"
+#include "document/rig_settings.h"
 #include "document/vokra_doc.h"
 #include "platform/message_service.h"
 
@@ -46,6 +48,9 @@ ExportMenu::ExportMenu(CVokraDoc* doc, QMainWindow* window)
     askShapeNames = [this](const MouthShapeNames& names) {
         return RunShapeNamesDlg(names, window_);
     };
+    askRig = [this](RigFormat format, const RigExportOptions& options) {
+        return RunRigExportDlg(format, options, window_);
+    };
 }
 
 QMenu* ExportMenu::CreateMenu(QWidget* parent) {
@@ -57,6 +62,16 @@ QMenu* ExportMenu::CreateMenu(QWidget* parent) {
         QAction* action = menu->addAction(QString::fromLatin1(item.text));
         action->setStatusTip(QString::fromLatin1(item.prompt));
         const KeyFormat format = item.format;
+        connect(action, &QAction::triggered, this, [this, format] { Export(format); });
+        formats_[static_cast<int>(format)] = action;
+    }
+    // The engines and rigs, from their one table: a group of their own.
+    menu->addSeparator();
+    for (int i = 0; i < kRigFormatCount; ++i) {
+        const RigFormatEntry& entry = RigFormatInfo(static_cast<RigFormat>(i));
+        QAction* action = menu->addAction(QString::fromLatin1(entry.menuText));
+        action->setStatusTip(QString::fromLatin1(entry.prompt));
+        const KeyFormat format = KeyFormatOf(entry.format);
         connect(action, &QAction::triggered, this, [this, format] { Export(format); });
         formats_[static_cast<int>(format)] = action;
     }
@@ -95,7 +110,18 @@ void ExportMenu::Export(KeyFormat format) {
         return;
     }
     MouthBands mouths = LoadMouthBands();
-    if (format == KeyFormat::Dat && hasShapes) {
+    if (const auto rig = RigFormatOf(format)) {
+        const RigExportOptions kept = LoadRigOptions(*rig);
+        const auto chosen = askRig ? askRig(*rig, kept) : std::optional<RigExportOptions>(kept);
+        if (!chosen) return;
+        SaveRigOptions(*rig, *chosen);
+        const std::string problem =
+            RigExportProblem(*rig, RigMouthsOf(ExportInfoOf(*doc_, mouths)));
+        if (!problem.empty()) {
+            AfxMessageBox("Cannot export: " + problem + ".", MsgButtons::Ok, MsgIcon::Exclamation);
+            return;
+        }
+    } else if (format == KeyFormat::Dat && hasShapes) {
         // The shapes are written, under their names: those are what the dialog offers.
         const MouthShapeNames names = LoadMouthShapeNames();
         const auto chosen =

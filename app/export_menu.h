@@ -1,6 +1,6 @@
 #pragma once
 // File > Export Keys (an item per format, each with its save dialog; the mouth cues of the
-// document's shapes among them) and Edit > Copy as After
+// document's shapes and the engine and rig formats among them) and Edit > Copy as After
 // Effects Keyframes (the same text on the clipboard). The writing itself is the document
 // folder's; this is only the window's side of it.
 #include <QObject>
@@ -41,6 +41,8 @@ public:
     std::function<std::optional<MouthBands>(const MouthBands&)> askMouths;
     // Asks for the names of the nine shapes, for a document that has shapes.
     std::function<std::optional<MouthShapeNames>(const MouthShapeNames&)> askShapeNames;
+    // Asks for the map, target and curves of an engine or rig format.
+    std::function<std::optional<RigExportOptions>(RigFormat, const RigExportOptions&)> askRig;
     // Applies a value still pending in a palette edit; false stops the export (it said why).
     std::function<bool()> commitPending;
 

@@ -43,8 +43,15 @@ bool WriteKeysOutput(const CVokraDoc& doc, const CliOptions& o, std::ostream& ou
             if (NotASoundReason(path).empty() && sound.Load(path, refusal) == 0) {
                 info.soundSamples = sound.GetSampleCount();
                 info.soundRate = sound.GetSampleRate();
+                if (format == KeyFormat::Pgo) AddScriptWords(doc, sound, info);
             }
         }
+    }
+    if (const auto rig = RigFormatOf(format)) {
+        // The document's own sound is an input too: never replaced by the export.
+        if (!o.outputPath.empty() && doc.RefusesOwnSound(o.outputPath)) return false;
+        info.rig = o.rig;
+        return WriteRigOutput(*rig, RigMouthsOf(info), o, out, err) == kCliOk;
     }
     if (!o.outputPath.empty()) return ExportKeysTo(doc, format, o.outputPath, info);
     KeyExportNotes notes;

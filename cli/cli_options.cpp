@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "cli/cli_rig_options.h"
 #include "document/vokra_doc.h"
 #include "shapes/shape_lead.h"
 
@@ -105,9 +106,7 @@ public:
         if (options_.command == CliCommand::Convert && options_.outputPath.empty()) {
             return Fail("convert needs an output file (OUT.wav)");
         }
-        if (options_.mouths && options_.format != KeyFormat::Dat) {
-            return Fail("--mouths applies only to --format dat");
-        }
+        if (const std::string why = FinishFormatOptions(options_); !why.empty()) return Fail(why);
         if (const std::string why = CheckShapeOptions(); !why.empty()) return Fail(why);
         if (const std::string why = CheckGuessOptions(); !why.empty()) return Fail(why);
         if (options_.from && options_.to && *options_.from > *options_.to) {
@@ -197,21 +196,13 @@ private:
         if (name == "--format") {
             options_.format = KeyFormatFromName(value);
             if (!options_.format) {
-                error_ =
-                    "--format must be env, csv, json, ae, dat, rhubarb-tsv, rhubarb-json or "
-                    "rhubarb-xml (got '" +
-                    value + "')";
+                error_ = "--format must be one of " + KeyFormatChoices() + " (got '" + value + "')";
                 return false;
             }
             return true;
         }
         if (name == "--mouths") {
-            MouthBandsParse parsed = ParseMouthBands(value);
-            if (!parsed.error.empty()) {
-                error_ = "--mouths: " + parsed.error;
-                return false;
-            }
-            options_.mouths = std::move(parsed.bands);
+            options_.mouthsText = value;  // read once the format is known
             return true;
         }
         if (value.empty()) return Empty(name);
@@ -262,13 +253,17 @@ private:
         if (name == "--format") {
             options_.shapeFormat = ShapeFormatFromName(value);
             if (!options_.shapeFormat) {
-                error_ = "--format must be tsv, json, xml, csv or dat (got '" + value + "')";
+                error_ =
+                    "--format must be one of " + ShapeFormatChoices() + " (got '" + value + "')";
                 return false;
             }
             return true;
         }
         if (name == "--fps") return Fps(value);
-        if (name == "--mouths") return ShapeNames(name, value);
+        if (name == "--mouths") {
+            options_.mouthsText = value;  // read once the format is known
+            return true;
+        }
         if (name == "--text" || name == "--language") return ScriptOption(name, value);
         if (value.empty()) return Empty(name);
         options_.outputPath = value;
@@ -391,6 +386,15 @@ private:
     bool Option(const std::string& arg) {
         const std::string name = arg.substr(0, arg.find('='));
         if (IsGuessOption(name)) return GuessOption(arg, name);
+        if (options_.command == CliCommand::Export || options_.command == CliCommand::AutoKey ||
+            options_.command == CliCommand::Shapes) {
+            if (IsRigOption(name)) {
+                std::string value;
+                if (!TakeValue(arg, value)) return false;
+                error_ = ApplyRigOption(options_, name, value);
+                return error_.empty();
+            }
+        }
         if (options_.command == CliCommand::Convert) return ConvertOption(arg, name);
         if (options_.command == CliCommand::Shapes) return ShapesOption(arg, name);
         if (options_.command == CliCommand::Edit) return EditOption(arg, name);

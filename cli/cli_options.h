@@ -59,6 +59,14 @@ struct CliOptions {
     std::string textPath;  // --text FILE
     std::string language;  // --language NAME
 
+    // export, autokey and shapes in an engine or rig format (--target, --name, --method, --curve,
+    // --ease, --fade, --weights; --mouths is the map): how it is written; --into SKELETON.json
+    // (spine-json) merges the animation into a copy of that skeleton
+    RigExportOptions rig;
+    std::string intoPath;
+    std::vector<std::string> rigOptionNames;  // the rig options given, checked against the format
+    std::optional<std::string> mouthsText;    // --mouths as given, read once the format is known
+
     // edit
     std::vector<std::pair<std::int32_t, float>> setKeys;               // --set FRAME:OPENING
     std::vector<std::pair<std::int32_t, std::int32_t>> releaseRanges;  // --release FIRST-LAST

@@ -55,7 +55,8 @@ void ReportWords(const ScriptAlignment& a, std::ostream& err) {
 
 }  // namespace
 
-int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std::ostream& err) {
+int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std::ostream& err,
+                     std::vector<PlacedWord>* words) {
     DocumentScript script;
     if (const int refused = ReadScript(o, script, err)) return refused;
     const ScriptAlignment a =
@@ -67,6 +68,7 @@ int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std:
     }
     ReportWords(a, err);
     per10ms = a.per10ms;
+    if (words) *words = a.words;
     // The rest of the chain, as for a guess: the lead, then the rig's mouths.
     const ShapeOptions options = ShapeOptionsOf(o);
     ApplyShapeLead(per10ms, options.leadMs);

@@ -113,8 +113,9 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
 
     const ShapeOptions options = ShapeOptionsOf(o);
     std::vector<MouthShape> per10ms;
+    std::vector<PlacedWord> words;
     if (!o.textPath.empty()) {
-        if (const int refused = ShapesFromScript(o, per10ms, err)) return refused;
+        if (const int refused = ShapesFromScript(o, per10ms, err, &words)) return refused;
     } else {
         per10ms = GuessShapes(g_sound.GetSamples(), g_sound.GetSampleCount(),
                               g_sound.GetSampleRate(), options);
@@ -129,6 +130,11 @@ int RunShapes(const CliOptions& o, std::ostream& out, std::ostream& err) {
     info.names = o.shapeNames.value_or(DefaultMouthShapeNames());
     info.shapeSet = options.extended;
     const ShapeFormat format = o.shapeFormat.value_or(ShapeFormat::Tsv);
+    if (const auto rig = RigFormatOf(format)) {
+        info.rig = o.rig;
+        info.words = RigWordsOf(words, o.fps);
+        return WriteRigOutput(*rig, RigMouthsOf(per10ms, info), o, out, err);
+    }
 
     std::ostringstream text;
     WriteShapes(format, per10ms, info, text);

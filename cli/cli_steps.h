@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "document/rig_export.h"
 #include "palettes/auto_key.h"
 #include "shapes/mouth_shape.h"
 #include "shapes/shape_options.h"
@@ -74,7 +75,13 @@ bool GuessDocumentShapes(CVokraDoc& doc, std::int32_t first, std::int32_t last,
 // The commands of cli_script.cpp: the 10 ms shapes of g_sound from the script of --text and
 // --language, and the same put on frames first..last of the document (the script kept in it);
 // 0, or the exit code after saying why not.
-int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std::ostream& err);
+// With `words`, also the script's words where they were placed.
+int ShapesFromScript(const CliOptions& o, std::vector<MouthShape>& per10ms, std::ostream& err,
+                     std::vector<PlacedWord>* words = nullptr);
+// Writes mouths in an engine or rig format as the options ask (-o, --into, the map and target);
+// the exit code.
+int WriteRigOutput(RigFormat format, const RigMouths& mouths, const CliOptions& o,
+                   std::ostream& out, std::ostream& err);
 int GuessDocumentShapesFromScript(CVokraDoc& doc, std::int32_t first, std::int32_t last,
                                   bool replaceHandEdits, const CliOptions& o, std::ostream& err);
 

@@ -11,24 +11,53 @@
 #include <vector>
 
 #include "document/keyframe_list.h"
+#include "document/rig_export.h"
 #include "document/shape_track.h"
 #include "shapes/shape_set.h"
 
 namespace vokra {
 
-// The last three write the document's mouth shapes (not its keys) as timed mouth cues in the
-// tsv, json and xml layouts of the 2D lip-sync pipelines, as vokra-cli shapes writes a guess.
-enum class KeyFormat { Env, Csv, Json, Ae, Dat, RhubarbTsv, RhubarbJson, RhubarbXml };
-constexpr int kKeyFormatCount = 8;
+// RhubarbTsv to RhubarbXml write the document's mouth shapes (not its keys) as timed mouth cues
+// in the tsv, json and xml layouts of the 2D lip-sync pipelines, as vokra-cli shapes writes a
+// guess; the formats after them are the engine and rig formats (RigFormat, in its order).
+enum class KeyFormat {
+    Env,
+    Csv,
+    Json,
+    Ae,
+    Dat,
+    RhubarbTsv,
+    RhubarbJson,
+    RhubarbXml,
+    GodotTres,
+    SpineJson,
+    Live2dMotion,
+    UnityAnim,
+    WeightsCsv,
+    WeightsJson,
+    Pgo
+};
+constexpr int kKeyFormatCount = 15;
+constexpr int kFirstRigKeyFormat = static_cast<int>(KeyFormat::GodotTres);
+static_assert(kKeyFormatCount - kFirstRigKeyFormat == kRigFormatCount);
+inline KeyFormat KeyFormatOf(RigFormat format) {
+    return static_cast<KeyFormat>(kFirstRigKeyFormat + static_cast<int>(format));
+}
+inline std::optional<RigFormat> RigFormatOf(KeyFormat format) {
+    const int i = static_cast<int>(format) - kFirstRigKeyFormat;
+    if (i < 0) return std::nullopt;
+    return static_cast<RigFormat>(i);
+}
 
 // The format of a command-line name ("env", "csv", "json", "ae", "dat", "rhubarb-tsv",
-// "rhubarb-json", "rhubarb-xml").
+// "rhubarb-json", "rhubarb-xml", and the rig formats' names).
 std::optional<KeyFormat> KeyFormatFromName(std::string_view name);
 const char* KeyFormatName(KeyFormat format);
 // The file extension a save dialog adds ("env", "csv", "json", "txt", "dat", "tsv", "json",
 // "xml").
 const char* KeyFormatExtension(KeyFormat format);
-// Whether a format writes the mouth shapes only (a document without shapes has nothing to write).
+// Whether a format writes the mouth shapes only (the cues and the rig formats) (a document without
+// shapes has nothing to write).
 bool IsShapeCueFormat(KeyFormat format);
 
 // One mouth shape of the switch data: it is chosen while the opening is below `upper`; the last
@@ -78,6 +107,10 @@ struct KeyExportInfo {
     // The sound's length for the mouth cues (0 when unknown: the cues end with the last shape).
     std::int64_t soundSamples = 0;
     std::int32_t soundRate = 0;
+    // The rig formats: their map, target and curves, and the script's words when it was aligned.
+    RigExportOptions rig;
+    std::vector<RigWord> words;
+    std::string script;
 };
 
 // What a writer noticed about its input that the user should be told.
@@ -102,6 +135,10 @@ bool WriteKeysMouthSwitch(const KeyframeList& keys, const KeyExportInfo& info, s
 // sound, or of the last shape when that is later; the sound's path as written in json and xml.
 bool WriteShapeCues(KeyFormat format, const KeyExportInfo& info, std::ostream& out,
                     KeyExportNotes* notes = nullptr);
+// The mouth of every frame of the document's shapes for the rig formats: the frames of the sound
+// and of the shapes past its end (then a frame at rest after them), frames without a shape at
+// rest, in the rig's mouths.
+RigMouths RigMouthsOf(const KeyExportInfo& info);
 // Any format, the envelope included; false when the stream reports a failure.
 bool WriteKeys(KeyFormat format, const KeyframeList& keys, const KeyExportInfo& info,
                std::ostream& out, KeyExportNotes* notes = nullptr);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "document/rig_settings.h"
 #include "document/shape_export.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
@@ -10,6 +11,7 @@
 #include "platform/file_dialog_service.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
+#include "shapes/script_alignment.h"
 #include "sound/sound_data.h"
 
 namespace vokra {
@@ -26,7 +28,7 @@ std::string FolderKey(KeyFormat format) {
     return key + "DIR";
 }
 
-const char* Filter(KeyFormat format) {
+std::string Filter(KeyFormat format) {
     switch (format) {
         case KeyFormat::Env:
             return "env Files (*.env)|*.env|All Files (*.*)|*.*||";
@@ -44,6 +46,15 @@ const char* Filter(KeyFormat format) {
             return "Mouth Cues, JSON (*.json)|*.json|All Files (*.*)|*.*||";
         case KeyFormat::RhubarbXml:
             return "Mouth Cues, XML (*.xml)|*.xml|All Files (*.*)|*.*||";
+        default:
+            break;
+    }
+    if (const auto rig = RigFormatOf(format)) {
+        std::string title = RigFormatInfo(*rig).menuText;
+        title = title.substr(0, title.find(" ..."));
+        std::erase(title, '&');
+        const std::string ext = RigFormatInfo(*rig).extension;
+        return title + " (*." + ext + ")|*." + ext + "|All Files (*.*)|*.*||";
     }
     return "All Files (*.*)|*.*||";
 }
@@ -118,9 +129,24 @@ std::string SoundPathNotUtf8Note() {
            "replacement characters (U+FFFD) in place of the invalid bytes.";
 }
 
+void AddScriptWords(const CVokraDoc& doc, const SoundData& sound, KeyExportInfo& info) {
+    const DocumentScript& script = doc.GetScript();
+    if (script.text.empty() || script.language.empty() || !sound.IsLoaded()) return;
+    const ScriptAlignment a =
+        AlignShapesToText(sound.GetSamples(), sound.GetSampleCount(), sound.GetSampleRate(),
+                          script.text, script.language);
+    if (!a.ok() || !a.notice.empty()) return;
+    info.words = RigWordsOf(a.words, info.frameRate);
+    info.script = script.text;
+}
+
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,
                   const MouthBands& mouths) {
-    return ExportKeysTo(doc, format, path, ExportInfoOf(doc, mouths));
+    KeyExportInfo info = ExportInfoOf(doc, mouths);
+    // The engine and rig formats as last set in their dialog.
+    if (const auto rig = RigFormatOf(format)) info.rig = LoadRigOptions(*rig);
+    if (format == KeyFormat::Pgo) AddScriptWords(doc, g_sound, info);
+    return ExportKeysTo(doc, format, path, info);
 }
 
 bool ExportKeysTo(const CVokraDoc& doc, KeyFormat format, const std::string& path,

@@ -10,6 +10,7 @@
 namespace vokra {
 
 class CVokraDoc;
+class SoundData;
 
 // The settings section of the exports; it holds nothing the envelope commands read.
 constexpr const char* kExportSection = "EXPORT";
@@ -28,6 +29,10 @@ bool SaveMouthShapeNames(const MouthShapeNames& names);
 // What the writers need of the document: its frame rate, its sound's full path, `mouths`, its
 // shapes, and the shape names and the rig's mouths from the settings.
 KeyExportInfo ExportInfoOf(const CVokraDoc& doc, const MouthBands& mouths);
+
+// The document's script placed on its sound again, for the words of a Papagayo-NG project: none
+// without a script, or when espeak-ng cannot read it (the project then holds the mouths alone).
+void AddScriptWords(const CVokraDoc& doc, const SoundData& sound, KeyExportInfo& info);
 
 // The keys in a format as one text (the clipboard's copy).
 std::string KeysAsText(const CVokraDoc& doc, KeyFormat format, const MouthBands& mouths,

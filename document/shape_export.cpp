@@ -105,6 +105,7 @@ std::optional<ShapeFormat> ShapeFormatFromName(std::string_view name) {
     if (name == "xml" || name == "rhubarb-xml") return ShapeFormat::Xml;
     if (name == "csv") return ShapeFormat::Csv;
     if (name == "dat") return ShapeFormat::Dat;
+    if (const auto rig = RigFormatFromName(name)) return ShapeFormatOf(*rig);
     return std::nullopt;
 }
 
@@ -299,6 +300,20 @@ bool WriteShapesDat(const std::vector<MouthShape>& per10ms, const ShapeExportInf
     return WriteShapeTrackSwitch(track, info.names, out);
 }
 
+RigMouths RigMouthsOf(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info) {
+    RigMouths m;
+    m.frameRate = info.frameRate;
+    m.soundPath = info.soundPath;
+    m.words = info.words;
+    m.script = info.script;
+    if (info.duration * info.frameRate > static_cast<double>(kMaxRigFrames)) {
+        m.tooLong = true;
+        return m;
+    }
+    m.frames = FrameShapes(per10ms, info);
+    return m;
+}
+
 bool WriteShapes(ShapeFormat format, const std::vector<MouthShape>& per10ms,
                  const ShapeExportInfo& info, std::ostream& out) {
     switch (format) {
@@ -312,8 +327,9 @@ bool WriteShapes(ShapeFormat format, const std::vector<MouthShape>& per10ms,
             return WriteShapesCsv(per10ms, info, out);
         case ShapeFormat::Dat:
             return WriteShapesDat(per10ms, info, out);
+        default:
+            return WriteRig(*RigFormatOf(format), RigMouthsOf(per10ms, info), info.rig, out);
     }
-    return false;
 }
 
 bool WriteShapeTrackSwitch(const ShapeTrack& track, const MouthShapeNames& names,

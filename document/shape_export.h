@@ -10,16 +10,41 @@
 #include <string_view>
 #include <vector>
 
+#include "document/rig_export.h"
 #include "document/shape_track.h"
 #include "shapes/mouth_shape.h"
 #include "shapes/shape_set.h"
 
 namespace vokra {
 
-enum class ShapeFormat { Tsv, Json, Xml, Csv, Dat };
+// After Dat, the engine and rig formats (RigFormat, in its order).
+enum class ShapeFormat {
+    Tsv,
+    Json,
+    Xml,
+    Csv,
+    Dat,
+    GodotTres,
+    SpineJson,
+    Live2dMotion,
+    UnityAnim,
+    WeightsCsv,
+    WeightsJson,
+    Pgo
+};
+constexpr int kFirstRigShapeFormat = static_cast<int>(ShapeFormat::GodotTres);
+inline ShapeFormat ShapeFormatOf(RigFormat format) {
+    return static_cast<ShapeFormat>(kFirstRigShapeFormat + static_cast<int>(format));
+}
+inline std::optional<RigFormat> RigFormatOf(ShapeFormat format) {
+    const int i = static_cast<int>(format) - kFirstRigShapeFormat;
+    if (i < 0) return std::nullopt;
+    return static_cast<RigFormat>(i);
+}
 
 // The format of a command-line name ("tsv", "json", "xml", "csv", "dat"; "rhubarb-tsv",
-// "rhubarb-json" and "rhubarb-xml" name the first three, as export calls them).
+// "rhubarb-json" and "rhubarb-xml" name the first three, as export calls them; and the rig
+// formats' names).
 std::optional<ShapeFormat> ShapeFormatFromName(std::string_view name);
 
 // One stretch of a single mouth, in seconds.
@@ -41,6 +66,10 @@ struct ShapeExportInfo {
     double frameRate = 24.0;       // csv and dat
     MouthShapeNames names = DefaultMouthShapeNames();  // dat
     ShapeSet shapeSet;  // the mouths the rig has: the others are written as their basic mouth
+    // The rig formats: their map, target and curves, and the script's words when it was aligned.
+    RigExportOptions rig;
+    std::vector<RigWord> words;
+    std::string script;
 };
 
 // The length tsv, json and xml give the sound, in whole hundredths of a second: cut, not rounded,
@@ -60,6 +89,9 @@ bool WriteShapesCsv(const std::vector<MouthShape>& per10ms, const ShapeExportInf
 // Switch data of the frames of the sound at the frame rate.
 bool WriteShapesDat(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info,
                     std::ostream& out);
+// The mouth of every frame of the sound, for the rig formats.
+RigMouths RigMouthsOf(const std::vector<MouthShape>& per10ms, const ShapeExportInfo& info);
+// Any format, the rig formats included.
 bool WriteShapes(ShapeFormat format, const std::vector<MouthShape>& per10ms,
                  const ShapeExportInfo& info, std::ostream& out);
 
