@@ -7,7 +7,6 @@
 // (the share of its words named).
 //   script_eval TEXT_DIR LANG...   (TEXT_DIR/LANG.txt: one line of the script per line)
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -24,7 +23,8 @@ namespace vokra {
 namespace {
 
 struct Score {
-    long windows = 0, exact = 0, near = 0, cls = 0, closures = 0, closuresFound = 0;
+    long windows = 0, exact = 0, near = 0, cls = 0, closures = 0, closuresFound = 0,
+         closuresExact = 0;
     void Add(const std::vector<MouthShape>& guess, const std::vector<MouthShape>& truth) {
         const long n = static_cast<long>(std::min(guess.size(), truth.size()));
         for (long w = 0; w < n; ++w) {
@@ -42,6 +42,7 @@ struct Score {
             if (truth[w] == MouthShape::A) {
                 ++closures;
                 closuresFound += closed;
+                closuresExact += guess[w] == MouthShape::A;
             }
         }
     }
@@ -116,6 +117,7 @@ void Merge(Score& into, const Score& s) {
     into.cls += s.cls;
     into.closures += s.closures;
     into.closuresFound += s.closuresFound;
+    into.closuresExact += s.closuresExact;
 }
 
 // The conditions of the script: the right one, a quarter of its words replaced, a sentence more
@@ -146,8 +148,11 @@ void Print(const std::string& lang, const std::string& cond, const Tally& t) {
         std::printf(" | %5.1f %5.1f", Pct(t.guess[k].exact, t.guess[k].windows),
                     Pct(t.script[k].exact, t.script[k].windows));
     }
-    std::printf(" | %5.1f %5.1f | %5.1f %5.1f", Pct(t.guess[kRight].closuresFound, t.guess[kRight].closures),
+    std::printf(" | %5.1f %5.1f %5.1f %5.1f | %5.1f %5.1f",
+                Pct(t.guess[kRight].closuresFound, t.guess[kRight].closures),
                 Pct(t.script[kRight].closuresFound, t.script[kRight].closures),
+                Pct(t.guess[kRight].closuresExact, t.guess[kRight].closures),
+                Pct(t.script[kRight].closuresExact, t.script[kRight].closures),
                 // precision: named words that were planted; recall: planted words named
                 Pct(t.namedRight, t.named), Pct(t.namedRight, t.planted));
     std::printf(" | %5.1f\n", Pct(t.rightNamed, t.rightWords));
@@ -158,7 +163,7 @@ int Run(const std::string& dir, const std::vector<std::string>& languages) {
     std::printf("exact per 10 ms, guess and script, per condition of the script\n");
     std::printf("%-5s %-6s %8s", "lang", "cond", "windows");
     for (const char* name : kCaseNames) std::printf(" | %-11s", name);
-    std::printf(" | AMB g / s   | 1/4 P   R   | right named\n");
+    std::printf(" | AMB 20ms g/s, exact g/s | 1/4 P   R   | right named\n");
     Tally all, allButEnglish;
     for (const std::string& lang : languages) {
         std::ifstream in(dir + "/" + lang + ".txt");
@@ -185,11 +190,7 @@ int Run(const std::string& dir, const std::vector<std::string>& languages) {
                     ScriptAlignment a = AlignShapesToText(take.samples.data(), count,
                                                           kScriptSpeechRate, script, lang);
                     t.script[k].Add(a.per10ms, take.truth);
-                    if (std::getenv("DEBUG_CASE") && std::atoi(std::getenv("DEBUG_CASE")) == k && i < 2) {
-                        std::fprintf(stderr, "--- %s\n", spoken.c_str());
-                        for (const PlacedWord& w : a.words)
-                            std::fprintf(stderr, "  %s %d-%d %s%s %.2f\n", w.text.c_str(), w.firstWindow, w.endWindow, w.found ? "found" : "NOT", w.skipped ? " skipped" : "", w.agreement);
-                    }
+
                     if (out) *out = std::move(a);
                     return true;
                 };
