@@ -54,7 +54,7 @@ void ReportWords(const ScriptAlignment& a, std::ostream& err) {
     if (!a.notice.empty()) err << "vokra-cli: " << a.notice << "\n";
     const std::string missing = NotFoundText(a, 100);
     if (!missing.empty()) {
-        err << "vokra-cli: " << missing << "; their shapes were guessed from the sound alone\n";
+        err << "vokra-cli: " << missing << "\n";
     }
     const std::string unscripted = UnscriptedText(a, 20);
     if (!unscripted.empty()) err << "vokra-cli: " << unscripted << "\n";

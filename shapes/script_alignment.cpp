@@ -14,6 +14,7 @@ namespace {
 
 constexpr float kNever = -1e30f;
 
+
 // States further than this below the best one are dropped; a path that far behind does not come
 // back within the few windows the beam could still hold it.
 constexpr float kBeam = 40.0f;
@@ -84,12 +85,12 @@ struct Chain {
 // The states of the script: a lead-in pause, then per word its phonemes (each split into one to
 // three parts that must each last a window, so it lasts at least that long; its last part stays
 // about its prior's length) and a pause after it that may be skipped.
-Chain BuildChain(const ScriptPhonemes& script, double tempo) {
+Chain BuildChain(const ScriptPhonemes& script, double tempo, float edgeCost) {
     Chain chain;
     for (const ScriptPhoneme& p : script.phonemes) chain.phonemes += p.word >= 0 ? 1 : 0;
     State lead;
     lead.pause = true;
-    lead.unscripted = kEdgeUnscriptedCost;
+    lead.unscripted = edgeCost;
     lead.phonemesLeft = chain.phonemes;
     chain.states.push_back(lead);
     std::int32_t done = 0;
@@ -143,7 +144,7 @@ Chain BuildChain(const ScriptPhonemes& script, double tempo) {
             chain.states.push_back(s);
         }
     }
-    addPause(0.0f, kEdgeUnscriptedCost);  // the silence after the last word
+    addPause(0.0f, edgeCost);  // the silence after the last word
     return chain;
 }
 
@@ -368,6 +369,163 @@ std::string Seconds(std::int32_t window) {
     return buf;
 }
 
+// Places the script's words with the given cost of unscripted speech at its ends: fills
+// out.words and out.unscripted, and returns the shapes (the script's where words were found).
+std::vector<MouthShape> PlaceWords(ScriptAlignment& out, const std::vector<float>& scores,
+                                   const ScriptPhonemes& script, const ScriptAlignOptions& options,
+                                   const std::vector<MouthShape>& guess, float edgeCost) {
+    const auto windows = static_cast<std::int32_t>(guess.size());
+    double priorWindows = 0.0;
+    for (const ScriptPhoneme& p : script.phonemes)
+        priorWindows += p.word >= 0 ? p.lengthMs / 10.0 : 0.0;
+    // The speaker's pace against espeak-ng's: the prior's lengths are scaled to the speech heard.
+    const auto speech = static_cast<double>(
+        std::count_if(guess.begin(), guess.end(), [](MouthShape m) { return m != MouthShape::X; }));
+    // All the speech over the script's length is the pace only when the take is the script; a
+    // take with more in it (the line before, a second take) would stretch every word. So the
+    // first walk assumes at most a somewhat slow pace, and the pace of the words it placed, when
+    // it differs, sets the second.
+    double tempo = std::clamp(speech / priorWindows, 0.5, kFirstWalkSlowest);
+    Chain chain = BuildChain(script, tempo, edgeCost);
+    Walk walk = BestWalk(chain, scores, windows);
+    {
+        double placed = 0.0, prior = 0.0;
+        std::vector<std::int32_t> first(script.words.size(), -1), end(script.words.size(), -1);
+        for (std::int32_t t = 0; t < windows; ++t) {
+            const State& s = chain.states[static_cast<std::size_t>(walk.states[static_cast<std::size_t>(t)])];
+            if (s.word < 0) continue;
+            if (first[static_cast<std::size_t>(s.word)] < 0) first[static_cast<std::size_t>(s.word)] = t;
+            end[static_cast<std::size_t>(s.word)] = t + 1;
+        }
+        std::vector<double> wordPrior(script.words.size(), 0.0);
+        for (const ScriptPhoneme& p : script.phonemes)
+            if (p.word >= 0) wordPrior[static_cast<std::size_t>(p.word)] += p.lengthMs / 10.0;
+        for (std::size_t i = 0; i < script.words.size(); ++i) {
+            if (first[i] < 0) continue;
+            placed += end[i] - first[i];
+            prior += wordPrior[i];
+        }
+        const double pace = prior > 0.0 ? std::clamp(placed / prior, 0.5, 2.5) : tempo;
+        if (std::abs(pace / tempo - 1.0) > 0.15) {
+            tempo = pace;
+            chain = BuildChain(script, tempo, edgeCost);
+            walk = BestWalk(chain, scores, windows);
+        }
+    }
+
+    // Each word's evidence: per phoneme, how its mouth scores against the guess's mouth over the
+    // windows it was placed on; the word's is the mean of its phonemes', so one short phoneme
+    // that is plainly not there counts as much as a long vowel that happens to match.
+    std::vector<MouthShape> shapes = guess;
+    // The pauses between words where the estimator is not sure of speech: the word each follows.
+    std::vector<std::int32_t> restAfter(static_cast<std::size_t>(windows), -1);
+    std::vector<double> phonemeSum(out.words.size(), 0.0);
+    std::vector<std::int32_t> phonemeCount(out.words.size(), 0);
+    double runSum = 0.0;
+    std::int32_t runWindows = 0, runPhoneme = -1;
+    auto closeRun = [&](std::int32_t word) {
+        if (runWindows == 0) return;
+        phonemeSum[static_cast<std::size_t>(word)] += runSum / runWindows;
+        ++phonemeCount[static_cast<std::size_t>(word)];
+        runSum = 0.0;
+        runWindows = 0;
+    };
+    std::int32_t runWord = -1;
+    for (std::int32_t t = 0; t < windows; ++t) {
+        const std::int32_t at = walk.states[static_cast<std::size_t>(t)];
+        const State& s = chain.states[static_cast<std::size_t>(at)];
+        const float* row = scores.data() + static_cast<std::size_t>(t) * kMouthShapeCount;
+        if (s.phoneme != runPhoneme && runWord >= 0) closeRun(runWord);
+        runWord = s.word;
+        runPhoneme = s.phoneme;
+        if (s.word < 0) {
+            // A pause between words found: rest, unless the estimator is sure of speech there.
+            if (row[MouthShapeIndex(MouthShape::X)] >=
+                *std::max_element(row, row + kMouthShapeCount) - kUnscriptedCost)
+                restAfter[static_cast<std::size_t>(t)] = s.after;
+            continue;
+        }
+        PlacedWord& w = out.words[static_cast<std::size_t>(s.word)];
+        if (w.firstWindow < 0) w.firstWindow = t;
+        w.endWindow = t + 1;
+        float mine = row[MouthShapeIndex(s.mouth)];
+        if (s.mouth == MouthShape::A) mine = std::max(mine, row[MouthShapeIndex(MouthShape::X)]);
+        const float theirs = row[MouthShapeIndex(guess[static_cast<std::size_t>(t)])];
+        runSum += std::max(kScoreFloor, mine) - std::max(kScoreFloor, theirs);
+        ++runWindows;
+        shapes[static_cast<std::size_t>(t)] = s.mouth;
+    }
+    if (runWord >= 0) closeRun(runWord);
+    // The pace of the words found, to tell a word squeezed or stretched past speaking.
+    std::vector<double> wordPrior(out.words.size(), 0.0);
+    for (const ScriptPhoneme& p : script.phonemes)
+        if (p.word >= 0) wordPrior[static_cast<std::size_t>(p.word)] += p.lengthMs / 10.0 * tempo;
+    for (std::size_t i = 0; i < out.words.size(); ++i) {
+        PlacedWord& w = out.words[i];
+        if (w.firstWindow < 0) continue;  // left out, or the sound ended before it
+        const double length = w.endWindow - w.firstWindow;
+        w.agreement = static_cast<float>(phonemeSum[i] / std::max(1, phonemeCount[i]));
+        const double pace = length / std::max(1.0, wordPrior[i]);
+        w.found = w.agreement >= options.leastWordAgreement && pace >= 0.25 && pace <= 4.0;
+    }
+    for (std::size_t j = 0; j < walk.skippedAt.size(); ++j) {
+        const std::int32_t t = walk.skippedAt[j];
+        if (t < 0) continue;
+        PlacedWord& w = out.words[static_cast<std::size_t>(chain.wordOf[j])];
+        w.firstWindow = w.endWindow = t;
+        w.skipped = true;
+    }
+    // Only the words found keep the script's mouths; everywhere else (the words not found, the
+    // gaps, speech the script does not have) the guess stands, so the script never silences
+    // speech.
+    std::vector<bool> covered(static_cast<std::size_t>(windows), false);
+    for (const PlacedWord& w : out.words) {
+        if (w.found) {
+            std::fill(covered.begin() + w.firstWindow, covered.begin() + w.endWindow, true);
+        } else if (w.endWindow > w.firstWindow && w.agreement < options.leastKeptAgreement) {
+            std::copy(guess.begin() + w.firstWindow, guess.begin() + w.endWindow,
+                      shapes.begin() + w.firstWindow);
+        }
+    }
+    // Between two words found in a row, a pause is rest where the estimator hears no sure speech:
+    // the script knows the words end there.
+    for (std::int32_t t = 0; t < windows; ++t) {
+        const std::int32_t after = restAfter[static_cast<std::size_t>(t)];
+        if (after >= 0 && static_cast<std::size_t>(after) + 1 < out.words.size() &&
+            out.words[static_cast<std::size_t>(after)].found &&
+            out.words[static_cast<std::size_t>(after) + 1].found) {
+            shapes[static_cast<std::size_t>(t)] = MouthShape::X;
+            covered[static_cast<std::size_t>(t)] = true;
+        }
+    }
+    // Speech the words found do not cover, a pause or two aside: said as such.
+    for (std::int32_t t = 0; t < windows;) {
+        if (covered[static_cast<std::size_t>(t)] || guess[static_cast<std::size_t>(t)] == MouthShape::X) {
+            ++t;
+            continue;
+        }
+        std::int32_t end = t, heard = 0, lastSpeech = t;
+        while (end < windows && !covered[static_cast<std::size_t>(end)] &&
+               end - lastSpeech < kLeastUnscriptedWindows) {
+            if (guess[static_cast<std::size_t>(end)] != MouthShape::X) {
+                ++heard;
+                lastSpeech = end;
+            }
+            ++end;
+        }
+        if (heard >= kLeastUnscriptedWindows) out.unscripted.push_back({t, lastSpeech + 1});
+        t = end;
+    }
+    return shapes;
+}
+
+std::int64_t FoundWords(const ScriptAlignment& a) {
+    std::int64_t n = 0;
+    for (const PlacedWord& w : a.words)
+        n += w.found;
+    return n;
+}
+
 }  // namespace
 
 std::int32_t ScriptAlignment::NotFoundCount() const {
@@ -431,125 +589,15 @@ ScriptAlignment AlignScoresToScript(const std::vector<float>& scores, const Scri
             "the sound alone.";
         return finish(guess);
     }
-    // The speaker's pace against espeak-ng's: the prior's lengths are scaled to the speech heard.
-    const auto speech = static_cast<double>(
-        std::count_if(guess.begin(), guess.end(), [](MouthShape m) { return m != MouthShape::X; }));
-    // All the speech over the script's length is the pace only when the take is the script; a
-    // take with more in it (the line before, a second take) would stretch every word. So the
-    // first walk assumes at most a somewhat slow pace, and the pace of the words it placed, when
-    // it differs, sets the second.
-    double tempo = std::clamp(speech / priorWindows, 0.5, kFirstWalkSlowest);
-    Chain chain = BuildChain(script, tempo);
-    Walk walk = BestWalk(chain, scores, windows);
-    {
-        double placed = 0.0, prior = 0.0;
-        std::vector<std::int32_t> first(script.words.size(), -1), end(script.words.size(), -1);
-        for (std::int32_t t = 0; t < windows; ++t) {
-            const State& s = chain.states[static_cast<std::size_t>(walk.states[static_cast<std::size_t>(t)])];
-            if (s.word < 0) continue;
-            if (first[static_cast<std::size_t>(s.word)] < 0) first[static_cast<std::size_t>(s.word)] = t;
-            end[static_cast<std::size_t>(s.word)] = t + 1;
-        }
-        std::vector<double> wordPrior(script.words.size(), 0.0);
-        for (const ScriptPhoneme& p : script.phonemes)
-            if (p.word >= 0) wordPrior[static_cast<std::size_t>(p.word)] += p.lengthMs / 10.0;
-        for (std::size_t i = 0; i < script.words.size(); ++i) {
-            if (first[i] < 0) continue;
-            placed += end[i] - first[i];
-            prior += wordPrior[i];
-        }
-        const double pace = prior > 0.0 ? std::clamp(placed / prior, 0.5, 2.5) : tempo;
-        if (std::abs(pace / tempo - 1.0) > 0.15) {
-            tempo = pace;
-            chain = BuildChain(script, tempo);
-            walk = BestWalk(chain, scores, windows);
-        }
-    }
-
-    // Each word's evidence: per phoneme, how its mouth scores against the guess's mouth over the
-    // windows it was placed on; the word's is the mean of its phonemes', so one short phoneme
-    // that is plainly not there counts as much as a long vowel that happens to match.
-    std::vector<MouthShape> shapes = guess;
-    std::vector<double> phonemeSum(out.words.size(), 0.0);
-    std::vector<std::int32_t> phonemeCount(out.words.size(), 0);
-    double runSum = 0.0;
-    std::int32_t runWindows = 0, runPhoneme = -1;
-    auto closeRun = [&](std::int32_t word) {
-        if (runWindows == 0) return;
-        phonemeSum[static_cast<std::size_t>(word)] += runSum / runWindows;
-        ++phonemeCount[static_cast<std::size_t>(word)];
-        runSum = 0.0;
-        runWindows = 0;
-    };
-    std::int32_t runWord = -1;
-    for (std::int32_t t = 0; t < windows; ++t) {
-        const std::int32_t at = walk.states[static_cast<std::size_t>(t)];
-        const State& s = chain.states[static_cast<std::size_t>(at)];
-        const float* row = scores.data() + static_cast<std::size_t>(t) * kMouthShapeCount;
-        if (s.phoneme != runPhoneme && runWord >= 0) closeRun(runWord);
-        runWord = s.word;
-        runPhoneme = s.phoneme;
-        if (s.word < 0) continue;
-        PlacedWord& w = out.words[static_cast<std::size_t>(s.word)];
-        if (w.firstWindow < 0) w.firstWindow = t;
-        w.endWindow = t + 1;
-        float mine = row[MouthShapeIndex(s.mouth)];
-        if (s.mouth == MouthShape::A) mine = std::max(mine, row[MouthShapeIndex(MouthShape::X)]);
-        const float theirs = row[MouthShapeIndex(guess[static_cast<std::size_t>(t)])];
-        runSum += std::max(kScoreFloor, mine) - std::max(kScoreFloor, theirs);
-        ++runWindows;
-        shapes[static_cast<std::size_t>(t)] = s.mouth;
-    }
-    if (runWord >= 0) closeRun(runWord);
-    // The pace of the words found, to tell a word squeezed or stretched past speaking.
-    std::vector<double> wordPrior(out.words.size(), 0.0);
-    for (const ScriptPhoneme& p : script.phonemes)
-        if (p.word >= 0) wordPrior[static_cast<std::size_t>(p.word)] += p.lengthMs / 10.0 * tempo;
-    for (std::size_t i = 0; i < out.words.size(); ++i) {
-        PlacedWord& w = out.words[i];
-        if (w.firstWindow < 0) continue;  // left out, or the sound ended before it
-        const double length = w.endWindow - w.firstWindow;
-        w.agreement = static_cast<float>(phonemeSum[i] / std::max(1, phonemeCount[i]));
-        const double pace = length / std::max(1.0, wordPrior[i]);
-        w.found = w.agreement >= options.leastWordAgreement && pace >= 0.25 && pace <= 4.0;
-    }
-    for (std::size_t j = 0; j < walk.skippedAt.size(); ++j) {
-        const std::int32_t t = walk.skippedAt[j];
-        if (t < 0) continue;
-        PlacedWord& w = out.words[static_cast<std::size_t>(chain.wordOf[j])];
-        w.firstWindow = w.endWindow = t;
-        w.skipped = true;
-    }
-    // Only the words found keep the script's mouths; everywhere else (the words not found, the
-    // gaps, speech the script does not have) the guess stands, so the script never silences
-    // speech.
-    std::vector<bool> covered(static_cast<std::size_t>(windows), false);
-    for (const PlacedWord& w : out.words) {
-        if (w.found) {
-            std::fill(covered.begin() + w.firstWindow, covered.begin() + w.endWindow, true);
-        } else if (w.endWindow > w.firstWindow) {
-            std::copy(guess.begin() + w.firstWindow, guess.begin() + w.endWindow,
-                      shapes.begin() + w.firstWindow);
-        }
-    }
-    // Speech the words found do not cover, a pause or two aside: said as such.
-    for (std::int32_t t = 0; t < windows;) {
-        if (covered[static_cast<std::size_t>(t)] || guess[static_cast<std::size_t>(t)] == MouthShape::X) {
-            ++t;
-            continue;
-        }
-        std::int32_t end = t, heard = 0, lastSpeech = t;
-        while (end < windows && !covered[static_cast<std::size_t>(end)] &&
-               end - lastSpeech < kLeastUnscriptedWindows) {
-            if (guess[static_cast<std::size_t>(end)] != MouthShape::X) {
-                ++heard;
-                lastSpeech = end;
-            }
-            ++end;
-        }
-        if (heard >= kLeastUnscriptedWindows) out.unscripted.push_back({t, lastSpeech + 1});
-        t = end;
-    }
+    // Two walks: one that holds the script's ends to the speech, one that lets speech before
+    // the first word and after the last go unscripted (a take with the line before, or twice).
+    // The one that finds more of the script's words is kept; the first on a tie.
+    ScriptAlignment strict = out, loose = out;
+    std::vector<MouthShape> strictShapes = PlaceWords(strict, scores, script, options, guess, kUnscriptedCost);
+    std::vector<MouthShape> looseShapes = PlaceWords(loose, scores, script, options, guess, kEdgeUnscriptedCost);
+    const bool useLoose = FoundWords(loose) > FoundWords(strict);
+    out = useLoose ? std::move(loose) : std::move(strict);
+    std::vector<MouthShape> shapes = useLoose ? std::move(looseShapes) : std::move(strictShapes);
     if (out.NotFoundCount() == static_cast<std::int32_t>(out.words.size())) {
         out.notice =
             "None of the script's words were found in the sound (another text, or another "

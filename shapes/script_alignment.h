@@ -11,8 +11,8 @@
 // ad-lib. The walk may leave any run of script words out (at a price per word and phoneme), and
 // speech between words may be speech the script does not have. Only the words found keep the
 // script's mouths: a word is found when its phonemes' mouths score, where it was placed, about
-// as well as the guess without the script does there; everywhere else the guess stands, so the
-// script never silences speech. What did not fit is said: the words not found, and the
+// as well as the guess without the script does there (a word that scores far worse, or was left
+// out, gets the guess); everywhere else the guess stands, so the script never silences speech. What did not fit is said: the words not found, and the
 // stretches of speech no word covers.
 #include <cstdint>
 #include <string>
@@ -31,6 +31,9 @@ struct ScriptAlignOptions {
     // A word whose phonemes agree with the sound worse than the guess by more than this on
     // average (in the scores' log units per window) is not found.
     float leastWordAgreement = -1.0f;
+    // A word not found keeps the script's mouths unless it agrees worse than this, or was left
+    // out: the script's mouths, though doubtful, are still most often better than the guess.
+    float leastKeptAgreement = -2.0f;
     // The timing rules of the guess (least durations, early closures); off for callers that
     // apply them as a step of their own.
     bool timing = true;
