@@ -43,8 +43,9 @@ ScriptDlg::ScriptDlg(const DocumentScript& script, QWidget* parent) : QDialog(pa
     connect(text_, &QPlainTextEdit::textChanged, this, [this] {
         // Counted as the status line and `info` count them.
         const std::size_t words = CountScriptWords(text_->toPlainText().toStdString());
-        count_->setText(words == 1 ? QStringLiteral("1 word")
-                                   : QStringLiteral("%1 words").arg(static_cast<qulonglong>(words)));
+        count_->setText(words == 1
+                            ? QStringLiteral("1 word")
+                            : QStringLiteral("%1 words").arg(static_cast<qulonglong>(words)));
     });
 
     auto* languageLabel = new QLabel(QStringLiteral("&Language:"), this);

@@ -121,9 +121,10 @@ int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
     Field(out, "hand-set shapes", std::to_string(handShapes));
     const DocumentScript& script = doc.GetScript();
     Field(out, "script",
-          script.IsEmpty() ? std::string("none")
-                           : GroupedNumber(static_cast<std::int64_t>(CountScriptWords(script.text))) +
-                                 " words in " + script.language);
+          script.IsEmpty()
+              ? std::string("none")
+              : GroupedNumber(static_cast<std::int64_t>(CountScriptWords(script.text))) +
+                    " words in " + script.language);
     if (!out.flush()) {
         err << "vokra-cli: could not write to standard output\n";
         return kCliFileError;

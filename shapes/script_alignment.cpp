@@ -14,7 +14,6 @@ namespace {
 
 constexpr float kNever = -1e30f;
 
-
 // States further than this below the best one are dropped; a path that far behind does not come
 // back within the few windows the beam could still hold it.
 constexpr float kBeam = 40.0f;
@@ -45,7 +44,7 @@ constexpr float kUnscriptedCost = 2.5f;
 // there, the pauses swallowed the script's own speech.
 constexpr float kEdgeUnscriptedCost = 1.0f;
 // The slowest pace, against the prior's, the first walk assumes.
-constexpr double kFirstWalkSlowest = 1.3;
+constexpr double kFirstWalkSlowest = 1.15;
 // Leaving words of the script out of the walk (a sentence cut from the take, a word never said):
 // this much for the run, and per word and phoneme left out, so a word that is there is walked
 // through rather than skipped for a few poor windows, while a whole sentence stays within the
@@ -177,8 +176,8 @@ public:
     }
     std::int32_t JumpFrom(std::size_t window, std::int32_t state) const {
         const auto first = jumps_.begin() + jumpsAt_[window];
-        const auto last = window + 1 < jumpsAt_.size() ? jumps_.begin() + jumpsAt_[window + 1]
-                                                       : jumps_.end();
+        const auto last =
+            window + 1 < jumpsAt_.size() ? jumps_.begin() + jumpsAt_[window + 1] : jumps_.end();
         const auto at = std::lower_bound(first, last, state,
                                          [](const Jump& j, std::int32_t s) { return j.state < s; });
         return at != last && at->state == state ? at->from : state;
@@ -351,9 +350,8 @@ Walk BestWalk(const Chain& chain, const std::vector<float>& scores, std::int32_t
         const std::uint8_t step = back.Get(static_cast<std::size_t>(t), s);
         if (step == 3) {
             const std::int32_t from = back.JumpFrom(static_cast<std::size_t>(t), s);
-            for (std::int32_t j = wordFrom(from); j < words &&
-                                                  chain.pauseAfter[static_cast<std::size_t>(j)] <= s;
-                 ++j)
+            for (std::int32_t j = wordFrom(from);
+                 j < words && chain.pauseAfter[static_cast<std::size_t>(j)] <= s; ++j)
                 walk.skippedAt[static_cast<std::size_t>(j)] = t;
             s = from;
         } else {
@@ -392,9 +390,11 @@ std::vector<MouthShape> PlaceWords(ScriptAlignment& out, const std::vector<float
         double placed = 0.0, prior = 0.0;
         std::vector<std::int32_t> first(script.words.size(), -1), end(script.words.size(), -1);
         for (std::int32_t t = 0; t < windows; ++t) {
-            const State& s = chain.states[static_cast<std::size_t>(walk.states[static_cast<std::size_t>(t)])];
+            const State& s =
+                chain.states[static_cast<std::size_t>(walk.states[static_cast<std::size_t>(t)])];
             if (s.word < 0) continue;
-            if (first[static_cast<std::size_t>(s.word)] < 0) first[static_cast<std::size_t>(s.word)] = t;
+            if (first[static_cast<std::size_t>(s.word)] < 0)
+                first[static_cast<std::size_t>(s.word)] = t;
             end[static_cast<std::size_t>(s.word)] = t + 1;
         }
         std::vector<double> wordPrior(script.words.size(), 0.0);
@@ -500,7 +500,8 @@ std::vector<MouthShape> PlaceWords(ScriptAlignment& out, const std::vector<float
     }
     // Speech the words found do not cover, a pause or two aside: said as such.
     for (std::int32_t t = 0; t < windows;) {
-        if (covered[static_cast<std::size_t>(t)] || guess[static_cast<std::size_t>(t)] == MouthShape::X) {
+        if (covered[static_cast<std::size_t>(t)] ||
+            guess[static_cast<std::size_t>(t)] == MouthShape::X) {
             ++t;
             continue;
         }
@@ -521,8 +522,7 @@ std::vector<MouthShape> PlaceWords(ScriptAlignment& out, const std::vector<float
 
 std::int64_t FoundWords(const ScriptAlignment& a) {
     std::int64_t n = 0;
-    for (const PlacedWord& w : a.words)
-        n += w.found;
+    for (const PlacedWord& w : a.words) n += w.found;
     return n;
 }
 
@@ -593,8 +593,10 @@ ScriptAlignment AlignScoresToScript(const std::vector<float>& scores, const Scri
     // the first word and after the last go unscripted (a take with the line before, or twice).
     // The one that finds more of the script's words is kept; the first on a tie.
     ScriptAlignment strict = out, loose = out;
-    std::vector<MouthShape> strictShapes = PlaceWords(strict, scores, script, options, guess, kUnscriptedCost);
-    std::vector<MouthShape> looseShapes = PlaceWords(loose, scores, script, options, guess, kEdgeUnscriptedCost);
+    std::vector<MouthShape> strictShapes =
+        PlaceWords(strict, scores, script, options, guess, kUnscriptedCost);
+    std::vector<MouthShape> looseShapes =
+        PlaceWords(loose, scores, script, options, guess, kEdgeUnscriptedCost);
     const bool useLoose = FoundWords(loose) > FoundWords(strict);
     out = useLoose ? std::move(loose) : std::move(strict);
     std::vector<MouthShape> shapes = useLoose ? std::move(looseShapes) : std::move(strictShapes);

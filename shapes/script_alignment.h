@@ -12,8 +12,8 @@
 // speech between words may be speech the script does not have. Only the words found keep the
 // script's mouths: a word is found when its phonemes' mouths score, where it was placed, about
 // as well as the guess without the script does there (a word that scores far worse, or was left
-// out, gets the guess); everywhere else the guess stands, so the script never silences speech. What did not fit is said: the words not found, and the
-// stretches of speech no word covers.
+// out, gets the guess); everywhere else the guess stands, so the script never silences speech. What
+// did not fit is said: the words not found, and the stretches of speech no word covers.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -256,7 +256,8 @@ std::string ScriptReadingProblem(std::string_view text, const std::string& langu
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // The first few thousand characters tell; a cut in the middle of a character is dropped.
     std::string head(text.substr(0, kReadingCheckBytes));
-    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80) head.pop_back();
+    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80)
+        head.pop_back();
     if (!head.empty() && static_cast<unsigned char>(head.back()) >= 0xC0) head.pop_back();
     std::lock_guard<std::mutex> hold(Lock());
     if (!Started()) return kNotStarted;

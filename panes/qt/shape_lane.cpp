@@ -115,7 +115,8 @@ void ShapeLane::Draw(DrawContext& dc) {
         const Rect oldClip = dc.GetClipBox();
         dc.SetClipRect(Rect{plot.left + 1, plot.top + 1, plot.right, plot.bottom});
         // With words placed, the cells leave the bottom line to them.
-        const bool words = !doc->GetScriptWords().empty() && plot.bottom - plot.top > 2 * WordRowHeight();
+        const bool words =
+            !doc->GetScriptWords().empty() && plot.bottom - plot.top > 2 * WordRowHeight();
         Rect cells = plot;
         if (words) cells.bottom -= WordRowHeight();
         DrawCells(dc, cells, vs, ve);

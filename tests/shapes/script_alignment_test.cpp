@@ -317,7 +317,8 @@ TEST_P(ScriptAlignment_Faults, AlignsWhatMatchesAndSaysWhatDoesNot) {
     std::size_t spoken = 0, near = 0;
     for (const PlacedWord& w : a.words) {
         const auto said = std::find_if(r.words.begin(), r.words.end(), [&](const ScriptWord& s) {
-            return s.text == w.text && (!w.found || std::abs(w.firstWindow * 10 - s.startMs) <= 150);
+            return s.text == w.text &&
+                   (!w.found || std::abs(w.firstWindow * 10 - s.startMs) <= 150);
         });
         if (said == r.words.end()) continue;
         ++spoken;
@@ -339,8 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"MissingSentence",
                   "We drove to the beach at dawn. Please pass me the butter, my dear friend.",
                   "Please pass me the butter, my dear friend.", "en-us", "", 0.75, true},
-        FaultCase{"TwoTakes",
-                  "Bring the blue box to my mother. Bring the blue box to my mother.",
+        FaultCase{"TwoTakes", "Bring the blue box to my mother. Bring the blue box to my mother.",
                   "Bring the blue box to my mother.", "en-us", "", 0.75, true},
         FaultCase{"UnspokenOneWord",
                   "We drove to the beach at dawn, and the waves were very high that morning, so "
@@ -436,23 +436,22 @@ TEST_P(ScriptText_Check, TellsTextFromBinary) {
     EXPECT_EQ(ScriptTextProblem(GetParam().bytes).empty(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ScriptText_Check,
-                         ::testing::Values(TextCase{"Ascii", "Hello,\r\n\tworld.", true},
-                                           TextCase{"Accents", "Grüße, ça va? Ελληνικά. 日本語 😀",
-                                                    true},
-                                           TextCase{"NulByte", std::string("ab\0cd", 5), false},
-                                           TextCase{"Escape", "ab\x1b[1m", false},
-                                           TextCase{"Latin1",
-                                                    "Gr\xfc\xdf"
-                                                    "e",
-                                                    false},
-                                           TextCase{"Overlong", "\xc0\xaf", false},
-                                           TextCase{"Surrogate", "\xed\xa0\x80", false},
-                                           TextCase{"PastUnicode", "\xf4\x90\x80\x80", false},
-                                           TextCase{"CutShort", "ab\xe6\x97", false},
-                                           TextCase{"Utf16", std::string("\xff\xfeH\0i\0", 6),
-                                                    false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScriptText_Check,
+    ::testing::Values(TextCase{"Ascii", "Hello,\r\n\tworld.", true},
+                      TextCase{"Accents", "Grüße, ça va? Ελληνικά. 日本語 😀", true},
+                      TextCase{"NulByte", std::string("ab\0cd", 5), false},
+                      TextCase{"Escape", "ab\x1b[1m", false},
+                      TextCase{"Latin1",
+                               "Gr\xfc\xdf"
+                               "e",
+                               false},
+                      TextCase{"Overlong", "\xc0\xaf", false},
+                      TextCase{"Surrogate", "\xed\xa0\x80", false},
+                      TextCase{"PastUnicode", "\xf4\x90\x80\x80", false},
+                      TextCase{"CutShort", "ab\xe6\x97", false},
+                      TextCase{"Utf16", std::string("\xff\xfeH\0i\0", 6), false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra
