@@ -320,13 +320,16 @@ bool IsScriptLanguage(const std::string& code) {
 }
 
 std::string ScriptTextProblem(std::string_view bytes) {
-    // UTF-16 (as some editors save "Unicode" text): a byte-order mark, or ASCII with a zero byte
-    // beside every letter.
+    // UTF-16 (as some editors save "Unicode" text): a byte-order mark, or text where nearly
+    // every pair of bytes is a letter and a zero.
     const bool utf16Mark = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-    std::size_t zeros = 0;
-    for (std::size_t k = 0; k < std::min<std::size_t>(bytes.size(), 512); ++k)
-        zeros += bytes[k] == '\0';
-    if (utf16Mark || (bytes.size() >= 4 && zeros * 3 >= std::min<std::size_t>(bytes.size(), 512))) {
+    const std::size_t pairs = std::min<std::size_t>(bytes.size(), 512) / 2;
+    std::size_t little = 0, big = 0;
+    for (std::size_t k = 0; k < pairs; ++k) {
+        little += bytes[2 * k] != '\0' && bytes[2 * k + 1] == '\0';
+        big += bytes[2 * k] == '\0' && bytes[2 * k + 1] != '\0';
+    }
+    if (utf16Mark || (pairs >= 2 && std::max(little, big) * 10 >= pairs * 8)) {
         return "it is UTF-16 text; save it as UTF-8 (in most editors: Save As, Encoding UTF-8)";
     }
     std::size_t i = 0;
