@@ -16,7 +16,7 @@ constexpr float kNever = -1e30f;
 
 // States further than this below the best one are dropped; a path that far behind does not come
 // back within the few windows the beam could still hold it.
-constexpr float kBeam = 40.0f;
+constexpr float kBeam = 60.0f;
 // The scores are log-probabilities from a small model, often sure of a wrong mouth; a window
 // that disagrees costs no more than this, so the order of the sounds and their lengths can
 // outweigh a run of confident mistakes.
@@ -50,8 +50,8 @@ constexpr double kFirstWalkSlowest = 1.15;
 // through rather than skipped for a few poor windows, while a whole sentence stays within the
 // beam's reach.
 constexpr float kSkipRunCost = 6.0f;
-constexpr float kSkipWordCost = 1.5f;
-constexpr float kSkipPhonemeCost = 0.3f;
+constexpr float kSkipWordCost = 2.0f;
+constexpr float kSkipPhonemeCost = 1.0f;
 // Speech outside the words found, longer than this, is named as not in the script.
 constexpr std::int32_t kLeastUnscriptedWindows = 50;
 
