@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include "app/window_state.h"
@@ -36,15 +35,17 @@ ScriptDlg::ScriptDlg(const DocumentScript& script, QWidget* parent) : QDialog(pa
     text_->setObjectName(QStringLiteral("scriptText"));
     text_->setPlaceholderText(QStringLiteral("Paste or type the script here"));
     text_->setTabChangesFocus(true);
-    load_ = new QPushButton(QStringLiteral("&Load .txt..."), this);
+    // Alt+L is the language's.
+    load_ = new QPushButton(QStringLiteral("L&oad .txt..."), this);
     load_->setObjectName(QStringLiteral("loadScript"));
     connect(load_, &QPushButton::clicked, this, &ScriptDlg::LoadText);
     count_ = new QLabel(this);
     connect(text_, &QPlainTextEdit::textChanged, this, [this] {
-        const QStringList words = text_->toPlainText().split(
-            QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-        count_->setText(words.size() == 1 ? QStringLiteral("1 word")
-                                          : QStringLiteral("%1 words").arg(words.size()));
+        // Counted as the status line and `info` count them.
+        const std::size_t words = CountScriptWords(text_->toPlainText().toStdString());
+        count_->setText(words == 1
+                            ? QStringLiteral("1 word")
+                            : QStringLiteral("%1 words").arg(static_cast<qulonglong>(words)));
     });
 
     auto* languageLabel = new QLabel(QStringLiteral("&Language:"), this);
@@ -125,8 +126,11 @@ void ScriptDlg::accept() {
 std::optional<DocumentScript> RunScriptDlg(const DocumentScript& script, QWidget* parent) {
     ScriptDlg dlg(script, parent);
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
-    Profile().WriteString(kWindowSection, kScriptLanguageKey, dlg.Script().language);
     return dlg.Script();
+}
+
+void RememberScriptLanguage(const std::string& language) {
+    Profile().WriteString(kWindowSection, kScriptLanguageKey, language);
 }
 
 }  // namespace vokra

@@ -45,7 +45,9 @@ private:
 // The settings key of the language chosen last.
 inline constexpr const char* kScriptLanguageKey = "ScriptLanguage";
 
-// Shows the dialog over `parent`; the accepted script (its language remembered), or nothing.
+// Shows the dialog over `parent`; the accepted script, or nothing.
 std::optional<DocumentScript> RunScriptDlg(const DocumentScript& script, QWidget* parent);
+// Keeps `language` as the one the dialog offers next time (after a guess that used it).
+void RememberScriptLanguage(const std::string& language);
 
 }  // namespace vokra

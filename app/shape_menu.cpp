@@ -114,16 +114,23 @@ void ShapeMenu::GuessShapesFromScript() {
         AfxMessageBox("Load a sound file before guessing shapes.");
         return;
     }
-    const std::optional<DocumentScript> script = RunScriptDlg(doc_->GetScript(), window_);
-    if (!script) return;
-    const bool replace = replaceHand_ && replaceHand_->isChecked();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ScriptGuessOutcome outcome =
-        GuessSelectionShapesFromScript(*doc_, *script, replace, LoadShapeOptions());
-    QApplication::restoreOverrideCursor();
-    if (!outcome.guess.ok) {
+    // A script that cannot be used brings the dialog back with what was typed, and its
+    // language is remembered only once it worked.
+    DocumentScript offered = doc_->GetScript();
+    ScriptGuessOutcome outcome;
+    for (;;) {
+        const std::optional<DocumentScript> script = RunScriptDlg(offered, window_);
+        if (!script) return;
+        const bool replace = replaceHand_ && replaceHand_->isChecked();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        outcome = GuessSelectionShapesFromScript(*doc_, *script, replace, LoadShapeOptions());
+        QApplication::restoreOverrideCursor();
+        if (outcome.guess.ok) {
+            RememberScriptLanguage(script->language);
+            break;
+        }
         AfxMessageBox(outcome.guess.error);
-        return;
+        offered = *script;
     }
     doc_->UpdateAllViews(nullptr, kHintAll);
     ShowStatus(QString::fromStdString(ScriptStatusText(outcome)));

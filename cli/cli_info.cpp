@@ -3,8 +3,10 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_steps.h"
+#include "document/key_edit.h"
 #include "document/vokra_doc.h"
 #include "platform/message_service.h"
+#include "shapes/script_phonemes.h"
 #include "sound/import.h"
 #include "sound/sound_data.h"
 
@@ -117,6 +119,12 @@ int RunInfo(const CliOptions& o, std::ostream& out, std::ostream& err) {
     Field(out, "hand-made keys", std::to_string(handKeys));
     Field(out, "shapes", std::to_string(doc.GetShapes().GetCount()));
     Field(out, "hand-set shapes", std::to_string(handShapes));
+    const DocumentScript& script = doc.GetScript();
+    Field(out, "script",
+          script.IsEmpty()
+              ? std::string("none")
+              : GroupedNumber(static_cast<std::int64_t>(CountScriptWords(script.text))) +
+                    " words in " + script.language);
     if (!out.flush()) {
         err << "vokra-cli: could not write to standard output\n";
         return kCliFileError;

@@ -1,6 +1,7 @@
 // vokra-cli's shapes from the script of the line: `shapes SOUND --text FILE --language NAME` and
-// `autokey --shapes --text FILE --language NAME`. Words the voice does not say are named on
-// standard error and guessed from the sound alone; the exit status is that of the guess.
+// `autokey --shapes --text FILE --language NAME`. Words the voice does not say, and speech the
+// script does not have, are named on standard error and guessed from the sound alone; the exit
+// status is that of the guess.
 #include <ostream>
 
 #include "cli/cli_options.h"
@@ -42,6 +43,10 @@ int ReadScript(const CliOptions& o, DocumentScript& script, std::ostream& err) {
             << "\n";
         return kCliUsageError;
     }
+    if (const std::string why = ScriptReadingProblem(script.text, script.language); !why.empty()) {
+        err << "vokra-cli: " << why << "\n";
+        return kCliUsageError;
+    }
     return kCliOk;
 }
 
@@ -49,8 +54,10 @@ void ReportWords(const ScriptAlignment& a, std::ostream& err) {
     if (!a.notice.empty()) err << "vokra-cli: " << a.notice << "\n";
     const std::string missing = NotFoundText(a, 100);
     if (!missing.empty()) {
-        err << "vokra-cli: " << missing << "; their shapes were guessed from the sound alone\n";
+        err << "vokra-cli: " << missing << "\n";
     }
+    const std::string unscripted = UnscriptedText(a, 20);
+    if (!unscripted.empty()) err << "vokra-cli: " << unscripted << "\n";
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ bool KeyEdit::ChangesNothing() const {
     return std::equal(before.begin(), before.end(), after.begin(), after.end(), same) &&
            (!rateChange || (rateBefore == rateAfter && presetBefore == presetAfter &&
                             customBefore == customAfter)) &&
-           (!shapeChange || shapesBefore == shapesAfter);
+           (!shapeChange || shapesBefore == shapesAfter) &&
+           (!scriptChange || (scriptBefore == scriptAfter && wordsBefore == wordsAfter));
 }
 
 RetimeResult RetimeKeys(const KeyframeList& keys, double oldRate, double newRate) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/keyframe.h"
+#include "document/script_record.h"
 #include "document/shape_track.h"
 
 namespace vokra {
@@ -45,6 +46,11 @@ struct KeyEdit {
     // The rate new documents start with, as the settings held it (preset, custom x 1000).
     std::int32_t settingPresetBefore = 0, settingPresetAfter = 0;
     std::int32_t settingCustomBefore = 0, settingCustomAfter = 0;
+    // Guess Shapes from Script changes the document's script and its placed words in the same
+    // step as the shapes it gives.
+    bool scriptChange = false;
+    DocumentScript scriptBefore, scriptAfter;
+    std::vector<ScriptWordPlace> wordsBefore, wordsAfter;
 
     // True when the keys after are the keys before (and the rates too): no edit at all. Whatever
     // else an edit comes to carry must be compared here as well.
@@ -53,7 +59,9 @@ struct KeyEdit {
     // What the edit holds in memory, for the history's budget.
     std::size_t Bytes() const {
         return sizeof(KeyEdit) + name.size() + (before.size() + after.size()) * sizeof(Keyframe) +
-               (shapesBefore.size() + shapesAfter.size()) * sizeof(ShapeEntry);
+               (shapesBefore.size() + shapesAfter.size()) * sizeof(ShapeEntry) +
+               scriptBefore.text.size() + scriptAfter.text.size() +
+               (wordsBefore.size() + wordsAfter.size()) * sizeof(ScriptWordPlace);
     }
 };
 

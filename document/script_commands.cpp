@@ -19,7 +19,7 @@ std::string ScriptProblem(const DocumentScript& script) {
     if (!IsPlausibleScriptLanguage(script.language) || !IsScriptLanguage(script.language)) {
         return "espeak-ng has no language '" + script.language + "'.";
     }
-    return {};
+    return ScriptReadingProblem(script.text, script.language);
 }
 
 ScriptGuessOutcome GuessSelectionShapesFromScript(CVokraDoc& doc, const DocumentScript& script,
@@ -43,8 +43,16 @@ ScriptGuessOutcome GuessSelectionShapesFromScript(CVokraDoc& doc, const Document
             ApplyShapeSet(shapes, options.extended);
             return shapes;
         },
-        true);
-    if (outcome.guess.ok && alignment.ok()) doc.SetScript(script);
+        [&](CVokraDoc& d) {
+            // Only a script that was used is kept; one set aside leaves the saved one alone.
+            if (!alignment.ok() || !alignment.notice.empty()) return;
+            std::vector<ScriptWordPlace> words;
+            for (const PlacedWord& w : alignment.words) {
+                if (w.firstWindow < 0) continue;
+                words.push_back({w.text, w.firstWindow / 100.0, w.endWindow / 100.0, w.found});
+            }
+            d.SetScriptInEdit(script, std::move(words));
+        });
     if (!alignment.ok()) {
         outcome.guess.ok = false;
         outcome.guess.error = alignment.error;
@@ -53,12 +61,13 @@ ScriptGuessOutcome GuessSelectionShapesFromScript(CVokraDoc& doc, const Document
 }
 
 std::string ScriptStatusText(const ScriptGuessOutcome& outcome) {
-    if (!outcome.alignment.notice.empty()) return outcome.alignment.notice;
     std::string text = GuessStatusText(outcome.guess);
-    const std::string missing = NotFoundText(outcome.alignment, 5);
-    if (!missing.empty()) {
+    if (!outcome.alignment.notice.empty()) return text + " " + outcome.alignment.notice;
+    for (const std::string& more :
+         {NotFoundText(outcome.alignment, 5), UnscriptedText(outcome.alignment, 3)}) {
+        if (more.empty()) continue;
         text.pop_back();  // the full stop
-        text += "; " + missing + ".";
+        text += "; " + more + ".";
     }
     return text;
 }

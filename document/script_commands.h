@@ -23,8 +23,8 @@ ScriptGuessOutcome GuessSelectionShapesFromScript(CVokraDoc& doc, const Document
                                                   bool replaceHandEdits,
                                                   const ShapeOptions& options = {});
 
-// Why a script cannot be aligned as it stands ("" when it can): no language espeak-ng has, or
-// text that is not UTF-8 or is too long.
+// Why a script cannot be aligned as it stands ("" when it can): no language espeak-ng has, text
+// that is not UTF-8 or is too long, or words that are not in the language chosen.
 std::string ScriptProblem(const DocumentScript& script);
 
 // The status line after it: "Guessed 120 frames from the script; 2 of 14 words were not found

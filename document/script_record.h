@@ -7,6 +7,7 @@
 // A document without a script has no record.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vokra {
 
@@ -26,5 +27,16 @@ std::string WriteScriptRecord(const DocumentScript& script);
 bool ReadScriptRecord(std::string_view payload, DocumentScript& script);
 // Whether `language` could name an espeak-ng voice (the characters above, 1 to 64 of them).
 bool IsPlausibleScriptLanguage(std::string_view language);
+
+// A word of the script where the alignment placed it, in seconds of the sound, for the shape
+// lane; `found` false for a word the sound did not support (then start == end where it was
+// left out). Kept with the document while it is open, not in its file.
+struct ScriptWordPlace {
+    std::string text;
+    double start = 0.0;
+    double end = 0.0;
+    bool found = false;
+    bool operator==(const ScriptWordPlace&) const = default;
+};
 
 }  // namespace vokra

@@ -39,11 +39,13 @@ std::string TooManyShapesMessage(const char* what, std::int64_t count) {
 }
 
 // Puts `run` in place of the shapes of first..last as one recorded edit, when it differs.
+// `alongside` changes what else the same step changes (the script), inside the edit.
 bool ReplaceShapes(CVokraDoc& doc, const char* name, std::int32_t first, std::int32_t last,
-                   const std::vector<ShapeEntry>& run) {
-    if (doc.GetShapes().CopyRange(first, last) == run) return false;
+                   const std::vector<ShapeEntry>& run, const EditAlongside& alongside = {}) {
+    if (!alongside && doc.GetShapes().CopyRange(first, last) == run) return false;
     doc.BeginKeyEdit(name, first, last, true);
     doc.GetShapes().ReplaceRange(first, last, run);
+    if (alongside) alongside(doc);
     doc.EndKeyEdit(true);
     doc.UpdateAllViews(nullptr, kHintAll);
     return true;
@@ -99,7 +101,7 @@ bool ClearSelectionShapes(CVokraDoc& doc) {
 }
 
 GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
-                                 const Per10msSource& source, bool allWithoutSelection) {
+                                 const Per10msSource& source, const EditAlongside& alongside) {
     GuessOutcome outcome;
     if (!g_sound.IsLoaded()) {
         outcome.ok = false;
@@ -110,7 +112,7 @@ GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const ch
     std::int32_t first, last;
     if (!SelectedRange(doc, first, last)) {
         // Like AutoKey: without a selection, from the frame after the cursor to the end.
-        first = allWithoutSelection ? 0 : std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
+        first = std::max(FrameOf(ts.SelectionStart() + 1.0), 0);
         last = FrameOf(ts.GetExtentMax());
     }
     const std::int32_t soundLast = LastSoundFrame(g_sound, doc.GetFrameRate());
@@ -177,7 +179,7 @@ GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const ch
         }
     }
     if (first > editLast) return outcome;  // nothing of the sound lies there, nothing to clear
-    ReplaceShapes(doc, name, first, editLast, run);
+    ReplaceShapes(doc, name, first, editLast, run, alongside);
     return outcome;
 }
 

@@ -49,10 +49,12 @@ struct GuessOutcome {
 GuessOutcome GuessSelectionShapes(CVokraDoc& doc, bool replaceHandEdits,
                                   const ShapeOptions& options = {});
 // The same with the 10 ms shapes from `source` (asked only when there are frames to fill), as
-// one edit named `name`; with `allWithoutSelection`, no selection means every frame.
+// one edit named `name`; `alongside`, when set, is called inside that edit (after `source`) to
+// change what else goes with it.
 using Per10msSource = std::function<std::vector<MouthShape>()>;
+using EditAlongside = std::function<void(CVokraDoc&)>;
 GuessOutcome FillSelectionShapes(CVokraDoc& doc, bool replaceHandEdits, const char* name,
-                                 const Per10msSource& source, bool allWithoutSelection = false);
+                                 const Per10msSource& source, const EditAlongside& alongside = {});
 // A line for the status bar after a guess: "Guessed 117 frames; kept 3 hand-set shapes." (the
 // frames of the range less those kept, as AutoKey counts them), then what happened past the end
 // of the sound.

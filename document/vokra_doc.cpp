@@ -93,6 +93,7 @@ void CVokraDoc::DeleteContents() {
     shapes.RemoveAll();
     sectionKept.Clear();
     script = {};
+    scriptWords.clear();
     g_sound.Unload();
     g_maxAmplitude = 1.0;
 

@@ -69,6 +69,11 @@ public:
     void SetScript(const DocumentScript& newScript);
     // The file reader's way in: the script as read, without marking the document modified.
     void LoadScript(DocumentScript newScript) { script = std::move(newScript); }
+    // The words of the last accepted alignment, where they were placed (empty without one).
+    const std::vector<ScriptWordPlace>& GetScriptWords() const { return scriptWords; }
+    // Within an open key edit: the script and its placed words change with it, and go back
+    // with its undo.
+    void SetScriptInEdit(const DocumentScript& newScript, std::vector<ScriptWordPlace> words);
     const std::string& GetSoundName() const { return soundName; }
     const std::string& GetSoundDir() const { return soundDir; }
     const std::string& GetEnvName() const { return envName; }
@@ -196,6 +201,7 @@ private:
     KeyframeList keys;
     ShapeTrack shapes;
     DocumentScript script;
+    std::vector<ScriptWordPlace> scriptWords;
     PlaybackPaletteLink* playbackPalette = nullptr;
     AutoKeyPaletteLink* autoKeyPalette = nullptr;
     std::string soundName;

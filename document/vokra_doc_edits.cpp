@@ -202,6 +202,16 @@ void CVokraDoc::BeginKeyEdit(std::string name, std::int32_t first, std::int32_t 
     editOpen = true;
 }
 
+void CVokraDoc::SetScriptInEdit(const DocumentScript& newScript,
+                                std::vector<ScriptWordPlace> words) {
+    if (!editOpen) return;
+    pendingEdit.scriptChange = true;
+    pendingEdit.scriptBefore = script;
+    pendingEdit.wordsBefore = scriptWords;
+    script = newScript;
+    scriptWords = std::move(words);
+}
+
 void CVokraDoc::EndKeyEdit(bool changed) {
     if (!editOpen) return;
     editOpen = false;
@@ -210,6 +220,10 @@ void CVokraDoc::EndKeyEdit(bool changed) {
     if (!changed) return;
     edit.after = keys.CopyRange(edit.first, edit.last);
     if (edit.shapeChange) edit.shapesAfter = shapes.CopyRange(edit.first, edit.last);
+    if (edit.scriptChange) {
+        edit.scriptAfter = script;
+        edit.wordsAfter = scriptWords;
+    }
     if (edit.ChangesNothing()) return;
     // Recorded before the flag is set: the history decides what "modified" means from here on.
     if (keyEditSink) keyEditSink->Record(std::move(edit));
@@ -221,6 +235,10 @@ void CVokraDoc::ApplyKeyEdit(const KeyEdit& edit, bool redo) {
     keys.ReplaceRange(edit.first, edit.last, redo ? edit.after : edit.before);
     if (edit.shapeChange) {
         shapes.ReplaceRange(edit.first, edit.last, redo ? edit.shapesAfter : edit.shapesBefore);
+    }
+    if (edit.scriptChange) {
+        script = redo ? edit.scriptAfter : edit.scriptBefore;
+        scriptWords = redo ? edit.wordsAfter : edit.wordsBefore;
     }
     if (edit.rateChange) {
         frameRate = redo ? edit.rateAfter : edit.rateBefore;

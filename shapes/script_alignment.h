@@ -7,13 +7,17 @@
 // one (a beam of at most kScriptBeamStates), so its work is bounded by the sound's length times
 // that width and its memory grows with the sound alone.
 //
-// Words the voice does not say (an ad-lib, a wrong script) must not drag the rest out of time:
-// each placed word is scored by how well the mouths it asks for agree with what the estimator
-// hears there, and a word that agrees badly, or came out far shorter or longer than it could be
-// spoken, is "not found" and gets the guess without the script.
+// The script animators have is rarely the take: a sentence cut from it, a second take, an
+// ad-lib. The walk may leave any run of script words out (at a price per word and phoneme), and
+// speech between words may be speech the script does not have. Only the words found keep the
+// script's mouths: a word is found when its phonemes' mouths score, where it was placed, about
+// as well as the guess without the script does there (a word that scores far worse, or was left
+// out, gets the guess); everywhere else the guess stands, so the script never silences speech. What
+// did not fit is said: the words not found, and the stretches of speech no word covers.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shapes/mouth_shape.h"
@@ -24,12 +28,12 @@ namespace vokra {
 constexpr std::int32_t kScriptBeamStates = 2048;
 
 struct ScriptAlignOptions {
-    // A word whose windows agree with the estimator worse than this on average (in the scores'
-    // log units; 0 is full agreement) is not found.
-    float leastWordAgreement = -2.2f;
-    // The same for all the words placed together: below it the whole script is set aside. Right
-    // scripts on spoken lines agree at -0.1 to -0.5, another text or language at -0.8 and below.
-    float leastScriptAgreement = -0.65f;
+    // A word whose phonemes agree with the sound worse than the guess by more than this on
+    // average (in the scores' log units per window) is not found.
+    float leastWordAgreement = -1.0f;
+    // A word not found keeps the script's mouths unless it agrees worse than this, or was left
+    // out: the script's mouths, though doubtful, are still most often better than the guess.
+    float leastKeptAgreement = -2.0f;
     // The timing rules of the guess (least durations, early closures); off for callers that
     // apply them as a step of their own.
     bool timing = true;
@@ -39,8 +43,12 @@ struct PlacedWord {
     std::string text;
     std::int32_t firstWindow = -1;  // the 10 ms windows it was placed on, [first, end)
     std::int32_t endWindow = -1;
-    float agreement = 0.0f;  // mean score of its mouths against the best mouth per window
+    // Mean over its phonemes of their mouths' scores against the guess's, per window (0: as
+    // good as the guess; below: the sound prefers the guess).
+    float agreement = 0.0f;
     bool found = false;
+    // Left out of the walk (firstWindow == endWindow: where it was left out).
+    bool skipped = false;
 };
 
 struct ScriptAlignment {
@@ -48,6 +56,9 @@ struct ScriptAlignment {
     // found, the guess without the script elsewhere.
     std::vector<MouthShape> per10ms;
     std::vector<PlacedWord> words;  // every word of the script, in order
+    // Stretches of speech no word found covers, [first, end) windows: the script misses them
+    // (a sentence cut from it, another take, an ad-lib); their shapes are the guess.
+    std::vector<std::pair<std::int32_t, std::int32_t>> unscripted;
     // Why the script was not used at all (no words, far longer than the sound); the shapes are
     // then the guess without it. Empty when it was used.
     std::string notice;
@@ -79,5 +90,8 @@ ScriptAlignment AlignShapesToText(const std::int16_t* samples, std::int32_t coun
 // "2 of 14 words were not found in the sound: "dog" (1.25 s), "lazy" (1.60 s)", naming at most
 // `most` of them; empty when every word was found.
 std::string NotFoundText(const ScriptAlignment& alignment, std::size_t most = 20);
+// "speech the script does not match, guessed from the sound alone: 3.50–7.80 s", naming at
+// most `most` stretches; empty when the words found cover all the speech.
+std::string UnscriptedText(const ScriptAlignment& alignment, std::size_t most = 5);
 
 }  // namespace vokra

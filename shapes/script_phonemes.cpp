@@ -18,6 +18,8 @@ namespace {
 // scaled back by what that pace shortens a reading by.
 constexpr int kReadingWordsPerMinute = 350;
 constexpr double kReadingScale = 1.75;
+// How much of a script is read to tell whether it is in its language.
+constexpr std::size_t kReadingCheckBytes = 4000;
 
 std::mutex& Lock() {
     static std::mutex lock;
@@ -43,18 +45,37 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// Whether espeak-ng has a voice for `language` (a language code any voice lists, or a voice's
-// name), a variant after '+' aside. Called under the lock.
-bool KnownLanguage(const std::string& language) {
-    const std::string base = Lower(language.substr(0, language.find('+')));
-    if (base.empty()) return false;
+// The voice identifier espeak-ng loads for `language` ("gmw/en-GB-x-rp+m2"), or "" when it has
+// none: the library finds voices by identifier or name only, so a language code ("en-gb", "zh",
+// "hy-arevela") is taken to the voice that lists it first (its lowest priority number). A
+// variant after '+' is kept. Called under the lock.
+std::string VoiceOf(const std::string& language) {
+    const std::size_t plus = language.find('+');
+    const std::string base = Lower(language.substr(0, plus));
+    const std::string variant = plus == std::string::npos ? "" : language.substr(plus);
+    if (base.empty()) return {};
+    const espeak_VOICE* best = nullptr;
+    int bestPriority = 256;
     for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
-        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
-            if (Lower(l + 1) == base) return true;
+        const std::string id = (*v)->identifier ? Lower((*v)->identifier) : "";
+        const std::string file = id.substr(id.rfind('/') + 1);
+        if (id == base || ((*v)->name && Lower((*v)->name) == base)) {
+            best = *v;
+            break;
         }
-        if ((*v)->name && Lower((*v)->name) == base) return true;
+        for (const char* l = (*v)->languages; l && *l; l += std::strlen(l + 1) + 2) {
+            const int priority = static_cast<unsigned char>(*l);
+            if ((Lower(l + 1) == base || file == base) && priority < bestPriority) {
+                best = *v;
+                bestPriority = priority;
+            }
+        }
     }
-    return false;
+    return best && best->identifier ? best->identifier + variant : std::string();
+}
+
+bool KnownLanguage(const std::string& language) {
+    return !VoiceOf(language).empty();
 }
 
 // What one synthesis collects, reached from the library's callback (set under the lock).
@@ -146,8 +167,8 @@ ScriptPhonemes PhonemesOfScript(std::string_view text, const std::string& langua
         out.error = kNotStarted;
         return out;
     }
-    const bool known = KnownLanguage(language);
-    if (!known || espeak_SetVoiceByName(language.c_str()) != EE_OK) {
+    const std::string voice = VoiceOf(language);
+    if (voice.empty() || espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
         out.error = "espeak-ng has no language '" + language + "'.";
         return out;
     }
@@ -195,7 +216,9 @@ ScriptPhonemes PhonemesOfScript(std::string_view text, const std::string& langua
 std::vector<ScriptLanguage> ScriptLanguages() {
     std::lock_guard<std::mutex> hold(Lock());
     static std::vector<ScriptLanguage> languages;
-    if (!languages.empty() || !Started()) return languages;
+    static bool listed = false;
+    if (listed || !Started()) return languages;
+    listed = true;
     // Every language any voice is for, named after the voice that speaks it best (the lowest
     // priority number).
     std::vector<int> priorities;
@@ -216,9 +239,79 @@ std::vector<ScriptLanguage> ScriptLanguages() {
             }
         }
     }
+    // Only what the library then loads is offered.
+    std::vector<ScriptLanguage> usable;
+    for (ScriptLanguage& l : languages) {
+        const std::string voice = VoiceOf(l.code);
+        if (!voice.empty() && espeak_SetVoiceByName(voice.c_str()) == EE_OK)
+            usable.push_back(std::move(l));
+    }
+    languages = std::move(usable);
     std::sort(languages.begin(), languages.end(),
               [](const ScriptLanguage& a, const ScriptLanguage& b) { return a.code < b.code; });
     return languages;
+}
+
+std::string ScriptReadingProblem(std::string_view text, const std::string& language) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // The first few thousand characters tell; a cut in the middle of a character is dropped.
+    std::string head(text.substr(0, kReadingCheckBytes));
+    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80)
+        head.pop_back();
+    if (!head.empty() && static_cast<unsigned char>(head.back()) >= 0xC0) head.pop_back();
+    std::lock_guard<std::mutex> hold(Lock());
+    if (!Started()) return kNotStarted;
+    const std::string voiceId = VoiceOf(language);
+    if (voiceId.empty() || espeak_SetVoiceByName(voiceId.c_str()) != EE_OK)
+        return "espeak-ng has no language '" + language + "'.";
+    const espeak_VOICE* voice = espeak_GetCurrentVoice();
+    const std::string own = voice && voice->languages ? Lower(voice->languages + 1) : "";
+    // espeak-ng reads a word it cannot read in the language by switching to another one (and
+    // marks it "(en)"): when most words go that way, the script is not in that language.
+    std::int32_t words = 0, foreign = 0;
+    std::string other;
+    const void* at = head.c_str();
+    while (at) {
+        const char* read = espeak_TextToPhonemes(&at, espeakCHARS_UTF8, 0);
+        if (!read) break;
+        bool switched = false, wordForeign = false, inWord = false;
+        for (const char* c = read;; ++c) {
+            if (*c == '(') {
+                const char* close = std::strchr(c, ')');
+                if (!close) break;
+                const std::string name = Lower(std::string(c + 1, close));
+                switched = name != own && !own.empty() && own.rfind(name, 0) != 0;
+                if (switched) other = name;
+                c = close;
+                continue;
+            }
+            const bool space = *c == ' ' || *c == '\0';
+            if (!space) {
+                inWord = true;
+                wordForeign |= switched;
+            } else if (inWord) {
+                ++words;
+                foreign += wordForeign;
+                inWord = wordForeign = false;
+            }
+            if (*c == '\0') break;
+        }
+    }
+    if (words == 0 || foreign * 2 <= words) return {};
+    const std::string base = Lower(language.substr(0, language.find('+')));
+    const std::string name = voice && voice->name ? voice->name : language;
+    if (base == "cmn" || base == "zh" || base == "zh-cmn") {
+        return "espeak-ng reads Mandarin here from pinyin only (it would read these words as " +
+               other +
+               "): write the line in pinyin with tone numbers (\"ni3 hao3\") and choose the "
+               "language cmn-latn-pinyin.";
+    }
+    if (base == "ja") {
+        return "espeak-ng reads Japanese from kana only (it would read these words as " + other +
+               "): write the line in hiragana or katakana.";
+    }
+    return "Most words of the script are not " + name + " to espeak-ng (it would read them as " +
+           other + "): choose the language the line is written in.";
 }
 
 bool IsScriptLanguage(const std::string& code) {
@@ -227,6 +320,18 @@ bool IsScriptLanguage(const std::string& code) {
 }
 
 std::string ScriptTextProblem(std::string_view bytes) {
+    // UTF-16 (as some editors save "Unicode" text): a byte-order mark, or text where nearly
+    // every pair of bytes is a letter and a zero.
+    const bool utf16Mark = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+    const std::size_t pairs = std::min<std::size_t>(bytes.size(), 512) / 2;
+    std::size_t little = 0, big = 0;
+    for (std::size_t k = 0; k < pairs; ++k) {
+        little += bytes[2 * k] != '\0' && bytes[2 * k + 1] == '\0';
+        big += bytes[2 * k] == '\0' && bytes[2 * k + 1] != '\0';
+    }
+    if (utf16Mark || (pairs >= 2 && std::max(little, big) * 10 >= pairs * 8)) {
+        return "it is UTF-16 text; save it as UTF-8 (in most editors: Save As, Encoding UTF-8)";
+    }
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto c = static_cast<unsigned char>(bytes[i]);
@@ -257,10 +362,39 @@ std::string ScriptTextProblem(std::string_view bytes) {
             const auto b = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
             ok = k == 1 ? (b >= lo && b <= hi) : (b >= 0x80 && b <= 0xBF);
         }
-        if (!ok) return "it is not UTF-8 text";
+        if (!ok) {
+            return "it is not UTF-8 text (Latin-1 or another older encoding?); save it as UTF-8 "
+                   "(in most editors: Save As, Encoding UTF-8)";
+        }
         i += static_cast<std::size_t>(length);
     }
     return {};
+}
+
+std::size_t CountScriptWords(std::string_view text) {
+    std::size_t words = 0;
+    bool inWord = false, counted = false;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        const auto c = i < text.size() ? static_cast<unsigned char>(text[i]) : ' ';
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            inWord = counted = false;
+            continue;
+        }
+        inWord = true;
+        // Any letter beyond ASCII counts; the punctuation of U+2000-U+206F (dashes, ellipsis,
+        // quotes: E2 80/81 xx) and U+3000-U+303F (E3 80 xx) does not.
+        bool letter = std::isalnum(c) != 0;
+        if (c >= 0xC2 && (c & 0xC0) == 0xC0) {
+            const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+            letter = !(c == 0xC2) && !(c == 0xE2 && (next == 0x80 || next == 0x81)) &&
+                     !(c == 0xE3 && next == 0x80);
+        }
+        if (inWord && letter && !counted) {
+            ++words;
+            counted = true;
+        }
+    }
+    return words;
 }
 
 }  // namespace vokra

@@ -67,6 +67,15 @@ struct ScriptLanguage {
 std::vector<ScriptLanguage> ScriptLanguages();
 bool IsScriptLanguage(const std::string& code);
 
+// Why a script does not fit its language ("" when it does): most of its words are ones
+// espeak-ng cannot read in that language (another writing system, another language's words),
+// with what to do about it (Mandarin: pinyin with cmn-latn-pinyin; Japanese: kana).
+std::string ScriptReadingProblem(std::string_view text, const std::string& language);
+
+// The words of a script as the window and `info` count them: runs between spaces that hold a
+// letter or a digit (a lone dash or an ellipsis is no word).
+std::size_t CountScriptWords(std::string_view text);
+
 // Why a script's bytes cannot be read as text ("" when they can): not UTF-8, or control
 // characters other than line breaks and tabs (a binary file).
 std::string ScriptTextProblem(std::string_view bytes);

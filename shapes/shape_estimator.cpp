@@ -140,7 +140,10 @@ std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
     // The same walk as AutoKey: frame `first` opens with the window its start falls in, each
     // frame gathers the windows that start before it ends, and the window that ends the
     // gathering opens the next frame.
-    std::int64_t j = TruncToInt32((first * kWindowsPerSecond) / f);
+    // A hair of slack against rounding: at 100 fps frame f must open with window f exactly, not
+    // one early because f * 100 / 100 came out a little below f.
+    constexpr double kSlack = 1e-9;
+    std::int64_t j = TruncToInt32((first * kWindowsPerSecond) / f + kSlack);
     MouthShape cur = at(j);
     for (std::int64_t frame = first; frame <= last; ++frame) {
         std::array<int, kMouthShapeCount> votes{};
@@ -155,12 +158,13 @@ std::vector<MouthShape> ShapesForFrames(const std::vector<MouthShape>& per10ms,
         vote(cur);
         ++j;
         cur = at(j);
-        double t = (static_cast<double>(j) / kWindowsPerSecond) * f;
-        while (static_cast<double>(frame) + 1 > t) {
+        // Multiplied before dividing: j * 100 / 100 is j exactly, (j / 100) * 100 may be less.
+        double t = static_cast<double>(j) * f / kWindowsPerSecond;
+        while (static_cast<double>(frame) + 1 - t > kSlack) {
             vote(cur);
             ++j;
             cur = at(j);
-            t = (static_cast<double>(j) / kWindowsPerSecond) * f;
+            t = static_cast<double>(j) * f / kWindowsPerSecond;
         }
         int best = -1;
         for (int s = 0; s < kMouthShapeCount; ++s) {

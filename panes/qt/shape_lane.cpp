@@ -70,9 +70,14 @@ double ShapeLane::SnapPosition(double x) {
 }
 
 int ShapeLane::IdealHeight() const {
-    // A plot of at least 25 pixels (smaller ones are not drawn), and room for a letter in a cell.
+    // A plot of at least 25 pixels (smaller ones are not drawn), room for a letter in a cell,
+    // and a line below the cells for the words of the script.
     const int text = QFontMetrics(font()).height();
-    return std::max(25, text + 2 * kCellInset + 4) + 2 * kLaneMargin;
+    return std::max(25, text + 2 * kCellInset + 4) + WordRowHeight() + 2 * kLaneMargin;
+}
+
+int ShapeLane::WordRowHeight() const {
+    return QFontMetrics(font()).height() + 2;
 }
 
 bool ShapeLane::SetShape(MouthShape shape) {
@@ -109,7 +114,13 @@ void ShapeLane::Draw(DrawContext& dc) {
     if (doc) {
         const Rect oldClip = dc.GetClipBox();
         dc.SetClipRect(Rect{plot.left + 1, plot.top + 1, plot.right, plot.bottom});
-        DrawCells(dc, plot, vs, ve);
+        // With words placed, the cells leave the bottom line to them.
+        const bool words =
+            !doc->GetScriptWords().empty() && plot.bottom - plot.top > 2 * WordRowHeight();
+        Rect cells = plot;
+        if (words) cells.bottom -= WordRowHeight();
+        DrawCells(dc, cells, vs, ve);
+        if (words) DrawWords(dc, Rect{plot.left, cells.bottom, plot.right, plot.bottom});
         dc.SetClipRect(oldClip);
     }
     DrawCursorLine(dc, ts, plot);
@@ -159,6 +170,38 @@ void ShapeLane::DrawCells(DrawContext& dc, const Rect& plot, double vs, double v
         }
         it = std::next(last);
     }
+}
+
+void ShapeLane::DrawWords(DrawContext& dc, const Rect& row) {
+    const CVokraDoc& doc = *GetDocument();
+    const double fps = doc.GetFrameRate();
+    const int textY = row.top + 1;
+    const Rgb found{40, 40, 40}, missing{190, 30, 30};
+    int freeFrom = row.left + 1;  // a word's name is written only where the one before ended
+    const Rgb before = dc.SetTextColor(found);
+    for (const ScriptWordPlace& w : doc.GetScriptWords()) {
+        // Frame f covers f - 0.5 .. f + 0.5 and starts at f / fps seconds.
+        const int x0 = mapping.WorldToPixelX(w.start * fps - 0.5);
+        const int x1 = std::max(mapping.WorldToPixelX(w.end * fps - 0.5), x0 + 1);
+        if (x1 < row.left || x0 > row.right) continue;
+        const Rgb ink = w.found ? found : missing;
+        if (w.end > w.start) {
+            // The word's span: a bar from its first frame to its last, with ticks at both ends.
+            dc.FillSolidRect(Rect{x0, row.top, x1, row.top + 1}, ink);
+            dc.FillSolidRect(Rect{x0, row.top, x0 + 1, row.bottom - 2}, ink);
+        } else {
+            // Left out: a mark where the walk passed it by.
+            dc.FillSolidRect(Rect{x0 - 1, row.top, x0 + 2, row.top + 3}, ink);
+        }
+        const std::string text = w.found ? w.text : w.text + "?";
+        const Size extent = dc.GetTextExtent(text);
+        const int x = std::max(x0 + 2, freeFrom);
+        if (x + extent.cx > std::max(x1, x0 + extent.cx + 2) + 40) continue;  // no room near it
+        dc.SetTextColor(ink);
+        dc.TextOut(x, textY, text);
+        freeFrom = x + extent.cx + 4;
+    }
+    dc.SetTextColor(before);
 }
 
 void ShapeLane::keyPressEvent(QKeyEvent* event) {

@@ -6,7 +6,9 @@
 // frames and Delete clears them; the context menu offers the same. Without a selection a letter
 // sets the frame after the cursor and moves the cursor on, so a line is corrected by typing.
 // Dragging the boundary between two runs of different shapes moves it. A frame too narrow for
-// its letter names it in a tooltip. Each change is one undoable edit.
+// its letter names it in a tooltip. Each change is one undoable edit. Below the cells, the words
+// of the script Guess Shapes from Script placed are written under their frames, the words the
+// sound did not support in red.
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -70,6 +72,10 @@ protected:
 
 private:
     void DrawCells(DrawContext& dc, const Rect& plot, double vs, double ve);
+    // The words of the last alignment under the frames they were placed on; words not found in
+    // red with a question mark.
+    void DrawWords(DrawContext& dc, const Rect& row);
+    int WordRowHeight() const;
     // Pixels of one frame at the current zoom.
     int FrameWidth() const;
     // The boundary drag: from the press to the release it is one open edit of the document.

@@ -117,9 +117,46 @@ TEST_F(ScriptUi, GuessFromScriptFillsEveryFrameInOneStepAndKeepsTheScript) {
     });
     Frame().GetShapeMenu()->GuessFromScriptAction()->trigger();
     EXPECT_EQ(Doc().GetScript().text, "Bring the box.");
+    // The script and its words go back and forth with the shapes, in the same step.
     undo.undo();
+    EXPECT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
     undo.undo();
     EXPECT_EQ(Doc().GetShapes().GetCount(), 1);
+    EXPECT_TRUE(Doc().GetScript().IsEmpty());
+    EXPECT_TRUE(Doc().GetScriptWords().empty());
+    undo.redo();
+    EXPECT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
+    EXPECT_EQ(Doc().GetScriptWords().size(), 7u);
+}
+
+// A script the program sets aside (no word in it) still guesses the frames from the sound, says
+// so after the usual count, and leaves the saved script as it was, also after Undo.
+TEST_F(ScriptUi, SetAsideScriptLeavesTheSavedOne) {
+    StartWithLine();
+    QUndoStack& undo = Frame().GetHistory()->Stack();
+    AnswerDialog([](ScriptDlg& dlg) {
+        dlg.TextBox()->setPlainText(QString::fromUtf8(kLine));
+        ASSERT_TRUE(dlg.SelectLanguage("en-us"));
+    });
+    Frame().GetShapeMenu()->GuessFromScriptAction()->trigger();
+    ASSERT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
+    Doc().GetShapes().RemoveAll();
+    Doc().GetShapes().Set(2, MouthShape::H, true);
+    const int steps = undo.count();
+    AnswerDialog([](ScriptDlg& dlg) {
+        dlg.TextBox()->setPlainText(QStringLiteral("\u2014 \u2026"));
+        ASSERT_TRUE(dlg.SelectLanguage("de"));
+    });
+    Frame().GetShapeMenu()->GuessFromScriptAction()->trigger();
+    const std::string status = Frame().GetStatusBar()->currentMessage().toStdString();
+    EXPECT_NE(status.find("kept 1 hand-set shape"), std::string::npos) << status;
+    EXPECT_NE(status.find("no words"), std::string::npos) << status;
+    EXPECT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
+    EXPECT_EQ(Profile().GetString(kWindowSection, kScriptLanguageKey), "de");
+    ASSERT_EQ(undo.count(), steps + 1);
+    undo.undo();
+    EXPECT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
+    EXPECT_EQ(Doc().GetScriptWords().size(), 7u);
 }
 
 }  // namespace

@@ -185,7 +185,8 @@ TEST_F(CliProcess, InfoPrintsTheDocumentAfterTheProgramsReadingRules) {
               "12 0.333\n"
               "hand-made keys: 0\n"
               "shapes: 0\n"
-              "hand-set shapes: 0\n");
+              "hand-set shapes: 0\n"
+              "script: none\n");
     EXPECT_EQ(r.err, "");  // the sound is not looked for
 }
 

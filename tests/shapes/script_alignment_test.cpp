@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@ constexpr std::int32_t kLeadMs = 400;  // silence before the speech, so a place 
 struct Recording {
     std::vector<std::int16_t> samples;
     std::vector<ScriptWord> words;  // where espeak-ng spoke each word, from the recording's start
+    std::vector<MouthShape> truth;  // the mouth of the phoneme under each window's centre
 };
 
 // espeak-ng speaks `text` with another voice and pace than the prior's reading, after a pause,
@@ -43,7 +46,23 @@ Recording Speak(const std::string& text, const std::string& voice, std::int32_t 
     std::uniform_int_distribution<int> hiss(-40, 40);
     for (std::int16_t& s : r.samples)
         s = static_cast<std::int16_t>(std::clamp(s + hiss(noise), -32768, 32767));
+    r.truth.assign((r.samples.size() * 100 + kScriptSpeechRate - 1) / kScriptSpeechRate,
+                   MouthShape::X);
+    for (const ScriptPhoneme& p : spoken.phonemes) {
+        for (std::size_t w = 0; w < r.truth.size(); ++w) {
+            const double centre = w * 10.0 + 5.0 - kLeadMs;
+            if (centre >= p.startMs && centre < p.startMs + p.lengthMs) r.truth[w] = p.mouth;
+        }
+    }
     return r;
+}
+
+// The share of windows whose mouth is the truth's.
+double Exact(const std::vector<MouthShape>& shapes, const std::vector<MouthShape>& truth) {
+    std::size_t hit = 0;
+    for (std::size_t w = 0; w < std::min(shapes.size(), truth.size()); ++w)
+        hit += shapes[w] == truth[w];
+    return truth.empty() ? 0.0 : static_cast<double>(hit) / truth.size();
 }
 
 ScriptAlignment Align(const Recording& r, const std::string& text, const std::string& language) {
@@ -243,12 +262,13 @@ struct WrongScriptCase {
 class ScriptAlignment_WrongScript : public ::testing::TestWithParam<WrongScriptCase> {};
 
 // Another text, or a text in another language than the voice's, is not forced onto the voice:
-// it is set aside with a word, or most of its words are reported as not found.
+// it is set aside with a word, or at least half its words are reported as not found (a few
+// short words of another language match English sounds well enough).
 TEST_P(ScriptAlignment_WrongScript, IsNotForcedOntoTheVoice) {
     const Recording r = Speak("We will leave at noon, then drive home slowly.", "en-us", 160);
     const ScriptAlignment a = Align(r, GetParam().script, GetParam().language);
     ASSERT_TRUE(a.ok()) << a.error;
-    EXPECT_TRUE(!a.notice.empty() || a.NotFoundCount() * 2 > static_cast<int>(a.words.size()))
+    EXPECT_TRUE(!a.notice.empty() || a.NotFoundCount() * 2 >= static_cast<int>(a.words.size()))
         << NotFoundText(a);
 }
 
@@ -259,6 +279,117 @@ INSTANTIATE_TEST_SUITE_P(
                         "en-us"},
         WrongScriptCase{"AnotherLanguage", "Der Mann wollte heute mit dem Boot fahren.", "de"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- The scripts animators really have: a sentence more or less than the take, two takes of
+// the line, a word never said, a script in another language than the one chosen. None may do
+// worse than the guess without the script, silence speech, or pass without a word.
+
+struct FaultCase {
+    const char* name;
+    const char* spoken;    // what the voice says (en-us)
+    const char* script;    // what the script holds
+    const char* language;  // the script's language
+    const char* refusal;   // part of why the script is refused before aligning, or ""
+    double leastFound;     // share of the spoken words of the script that must be found
+    bool unscripted;       // speech the script does not have must be named
+};
+
+class ScriptAlignment_Faults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(ScriptAlignment_Faults, AlignsWhatMatchesAndSaysWhatDoesNot) {
+    const FaultCase& c = GetParam();
+    const Recording r = Speak(c.spoken, "en-us+m3", 165);
+    const std::string refusal = ScriptReadingProblem(c.script, c.language);
+    if (*c.refusal) {
+        EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+        return;
+    }
+    ASSERT_EQ(refusal, "");
+    const ScriptAlignment a = Align(r, c.script, c.language);
+    ASSERT_TRUE(a.ok()) << a.error;
+    const std::vector<MouthShape> guess = GuessShapes(
+        r.samples.data(), static_cast<std::int32_t>(r.samples.size()), kScriptSpeechRate);
+    // Never worse than the guess, and never rest where the guess hears speech.
+    EXPECT_GE(Exact(a.per10ms, r.truth) + 0.01, Exact(guess, r.truth)) << NotFoundText(a);
+    std::size_t silenced = 0;
+    for (std::size_t w = 0; w < guess.size(); ++w)
+        silenced += guess[w] != MouthShape::X && a.per10ms[w] == MouthShape::X;
+    EXPECT_LE(silenced, guess.size() / 50);
+    // The script's words that were spoken: found, near where they were said.
+    std::size_t spoken = 0, near = 0;
+    for (const PlacedWord& w : a.words) {
+        const auto said = std::find_if(r.words.begin(), r.words.end(), [&](const ScriptWord& s) {
+            return s.text == w.text &&
+                   (!w.found || std::abs(w.firstWindow * 10 - s.startMs) <= 150);
+        });
+        if (said == r.words.end()) continue;
+        ++spoken;
+        near += w.found;
+    }
+    EXPECT_GE(static_cast<double>(near), c.leastFound * spoken) << NotFoundText(a);
+    // What did not fit is said: words not found, speech outside the script, or a notice.
+    const bool said = !NotFoundText(a).empty() || !UnscriptedText(a).empty() || !a.notice.empty();
+    if (c.leastFound < 1.0 || c.unscripted) {
+        EXPECT_TRUE(said);
+    }
+    if (c.unscripted) {
+        EXPECT_FALSE(a.unscripted.empty()) << UnscriptedText(a);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScriptAlignment_Faults,
+    ::testing::Values(
+        FaultCase{"ExtraSentence", "Please pass me the butter, my dear friend.",
+                  "I would like some soup. Please pass me the butter, my dear friend.", "en-us", "",
+                  0.75, false},
+        FaultCase{"MissingSentence",
+                  "We drove to the beach at dawn. Please pass me the butter, my dear friend.",
+                  "Please pass me the butter, my dear friend.", "en-us", "", 0.75, true},
+        FaultCase{"TwoTakes", "Bring the blue box to my mother. Bring the blue box to my mother.",
+                  "Bring the blue box to my mother.", "en-us", "", 0.75, true},
+        FaultCase{"UnspokenOneWord",
+                  "We drove to the beach at dawn, and the waves were very high that morning, so "
+                  "we walked along the sand for a while.",
+                  "Hello", "en-us", "", 0.0, true},
+        FaultCase{"EnglishAsJapanese", "We drove to the beach.", "We drove to the beach.", "ja",
+                  "kana", 0.0, false},
+        FaultCase{"HanziAsMandarin", "We drove to the beach.", "你好，世界。我们去海边。", "cmn",
+                  "cmn-latn-pinyin", 0.0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every language the program lists is one espeak-ng loads and reads: a line of numbers, spoken
+// by the entry's own voice, is aligned with it.
+class ScriptLanguages_Listed : public ::testing::TestWithParam<ScriptLanguage> {};
+
+TEST_P(ScriptLanguages_Listed, AlignsAShortLine) {
+    const std::string& code = GetParam().code;
+    // Numbers, read in the language's own words; a line of its words where its voice has no
+    // rules for numbers.
+    static const std::map<std::string, std::string> kNoNumbers = {
+        {"chr-us-qaaa-x-west", "ᎣᏏᏲ ᏙᎯᏧ"},
+        {"cv", "Салам, мĕнле пурăнатăр"},
+        {"he", "שלום עולם, מה שלומך"},
+        {"nog", "Салам, калай турасыз"},
+        {"qya", "Elen síla lúmenn omentielvo"},
+        {"sjn", "Mae govannen, mellon"},
+        {"tk", "Salam, nähili ýagdaýlar"}};
+    const auto own = kNoNumbers.find(code);
+    const std::string line = own != kNoNumbers.end() ? own->second : "12, 345, 6789.";
+    const Recording r = Speak(line, code, 170);
+    const ScriptAlignment a = Align(r, line, code);
+    ASSERT_TRUE(a.ok()) << a.error;
+    EXPECT_FALSE(a.words.empty());
+    EXPECT_EQ(a.per10ms.size(), r.truth.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ScriptLanguages_Listed, ::testing::ValuesIn(ScriptLanguages()),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char c : info.param.code)
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
 
 // Scripts that cannot be placed: each gives a word or an error, never a hang, and the shapes of
 // the guess without the script where a fall-back makes sense.
@@ -283,6 +414,10 @@ TEST(ScriptAlignment_BadInput, UnknownLanguageIsAnError) {
     EXPECT_TRUE(IsScriptLanguage("en"));
     EXPECT_TRUE(IsScriptLanguage("FR"));
     EXPECT_TRUE(IsScriptLanguage("en-us+f2"));
+    // Codes that name no voice file of their own are taken to the voice that lists them.
+    for (const char* code : {"en-gb", "fr-fr", "pt-pt", "es-mx", "zh", "zh-cmn", "zh-yue", "no",
+                             "hbs", "hy-arevela", "hy-arevmda", "chr-us-qaaa-x-west"})
+        EXPECT_TRUE(PhonemesOfScript("1", code).ok()) << code;
 }
 
 TEST(ScriptAlignment_BadInput, ScriptFarLongerThanTheSoundIsLeftOut) {
@@ -318,21 +453,22 @@ TEST_P(ScriptText_Check, TellsTextFromBinary) {
     EXPECT_EQ(ScriptTextProblem(GetParam().bytes).empty(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ScriptText_Check,
-                         ::testing::Values(TextCase{"Ascii", "Hello,\r\n\tworld.", true},
-                                           TextCase{"Accents", "Grüße, ça va? Ελληνικά. 日本語 😀",
-                                                    true},
-                                           TextCase{"NulByte", std::string("ab\0cd", 5), false},
-                                           TextCase{"Escape", "ab\x1b[1m", false},
-                                           TextCase{"Latin1",
-                                                    "Gr\xfc\xdf"
-                                                    "e",
-                                                    false},
-                                           TextCase{"Overlong", "\xc0\xaf", false},
-                                           TextCase{"Surrogate", "\xed\xa0\x80", false},
-                                           TextCase{"PastUnicode", "\xf4\x90\x80\x80", false},
-                                           TextCase{"CutShort", "ab\xe6\x97", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScriptText_Check,
+    ::testing::Values(TextCase{"Ascii", "Hello,\r\n\tworld.", true},
+                      TextCase{"Accents", "Grüße, ça va? Ελληνικά. 日本語 😀", true},
+                      TextCase{"NulByte", std::string("ab\0cd", 5), false},
+                      TextCase{"Escape", "ab\x1b[1m", false},
+                      TextCase{"Latin1",
+                               "Gr\xfc\xdf"
+                               "e",
+                               false},
+                      TextCase{"Overlong", "\xc0\xaf", false},
+                      TextCase{"Surrogate", "\xed\xa0\x80", false},
+                      TextCase{"PastUnicode", "\xf4\x90\x80\x80", false},
+                      TextCase{"CutShort", "ab\xe6\x97", false},
+                      TextCase{"Utf16", std::string("\xff\xfeH\0i\0", 6), false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vokra
