@@ -70,9 +70,12 @@ struct LiveBackgroundRun::State {
         for (auto& s : sinks) raw.push_back(s.get());
         LiveRunOptions options;
         options.settings = settings;
-        const std::int32_t rate = std::max<std::int32_t>(1, source->Rate());
         const auto t0 = Clock::now();
-        options.watch = [this, rate, t0](const LiveFrame& f) { Watch(f, rate, t0); };
+        // A device's rate is known once it is open, which the run does.
+        options.watch = [this, t0](const LiveFrame& f) {
+            const std::int32_t rate = source->Rate();
+            if (rate > 0) Watch(f, rate, t0);
+        };
         options.log = [this](const std::string& line) {
             std::lock_guard lock(mutex);
             if (shared.log.size() < 100) shared.log.push_back(line);

@@ -125,12 +125,12 @@ void CLivePalette::Build() {
     lips_->setMinimumSize(200, 120);
     lips_->SetPainter([this](DrawContext& dc, int width, int height) {
         if (framesSeen_ == 0) {
-            DrawLipPicture(dc, width, height, 0.0, 0);
+            DrawMouthPicture(dc, width, height, MouthShape::X, -1.0, -1);
             return;
         }
         // Half open at the least, so a quiet vowel still reads as its mouth.
-        DrawMouthPicture(dc, width, height, shown_.mouth, 0.5 + 0.5 * shown_.opening,
-                         static_cast<std::int32_t>(shown_.window));
+        // No frame number: live windows are not the document's frames.
+        DrawMouthPicture(dc, width, height, shown_.mouth, 0.5 + 0.5 * shown_.opening, -1);
     });
     top->addWidget(lips_, 1);
 
