@@ -150,6 +150,10 @@ void ShapeMenu::ShowLive() {
     livePalette_->activateWindow();
 }
 
+void ShapeMenu::CloseLive() {
+    if (livePalette_) livePalette_->close();
+}
+
 void ShapeMenu::EditSettings() {
     const std::optional<ShapeOptions> chosen =
         askSettings ? askSettings(LoadShapeOptions()) : std::nullopt;

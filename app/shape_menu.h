@@ -60,6 +60,8 @@ public:
     void EditSettings();
     // Shapes > Live...: shows the Live palette (made the first time), brought forward.
     void ShowLive();
+    // Ends a live run and closes the Live palette (the window closing): the take is finished.
+    void CloseLive();
     // The Live palette, once shown.
     CLivePalette* LivePalette() const { return livePalette_; }
 

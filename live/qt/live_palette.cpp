@@ -18,7 +18,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
+#include <iostream>
 
+#include "document/app_values.h"
 #include "live/live_net_sinks.h"
 #include "live/live_take.h"
 #include "live/live_vts_sink.h"
@@ -26,6 +28,8 @@
 #include "palettes/lip_picture.h"
 #include "palettes/qt/lip_preview.h"
 #include "platform/ini_file.h"
+#include "sound/amplitude.h"
+#include "sound/sound_data.h"
 
 namespace vokra {
 namespace {
@@ -41,6 +45,24 @@ enum InputKind { kMicrophone, kFile, kAskFile };
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
+
+// The take's sink as the run sees it: it gathers the sound and the mouths on the run's thread,
+// but its end is left to the window's thread. Writing the take loads it into a document of its
+// own through the program's one sound, which the window's document holds and must get back.
+class GatherOnly final : public LiveSink {
+public:
+    explicit GatherOnly(std::shared_ptr<LiveSink> take) : take_(std::move(take)) {}
+    std::string Name() const override { return take_->Name(); }
+    void Begin(std::int32_t rate) override { take_->Begin(rate); }
+    void Samples(const std::int16_t* samples, std::size_t count) override {
+        take_->Samples(samples, count);
+    }
+    void Frame(const LiveFrame& frame) override { take_->Frame(frame); }
+    LiveSinkStatus Status() const override { return take_->Status(); }
+
+private:
+    std::shared_ptr<LiveSink> take_;
+};
 
 }  // namespace
 
@@ -335,10 +357,12 @@ bool CLivePalette::Start(bool record) {
     if (record) {
         const std::string path = askTakePath ? askTakePath() : std::string();
         if (path.empty()) return false;
-        auto sink = MakeTakeSink(path, kind == kFile ? value : std::string(), why);
+        std::shared_ptr<LiveSink> sink =
+            MakeTakeSink(path, kind == kFile ? value : std::string(), why);
         if (!sink) return fail("Record: " + why);
         takePath_ = path;
-        sinks.push_back(std::move(sink));
+        take_ = sink;
+        sinks.push_back(std::make_unique<GatherOnly>(std::move(sink)));
     }
     LiveSettings settings;
     settings.lookAheadMs = lookAhead_->value();
@@ -363,6 +387,13 @@ void CLivePalette::Stop() {
 }
 
 void CLivePalette::SetRunning(bool running, bool recording) {
+    if (!running) {
+        // At rest between runs: the mouth shut, the meter empty.
+        shown_ = LiveFrame{};
+        lips_->update();
+        meter_->Show(LiveLevelMeter::kFloorDb, meter_->GateDb(), false);
+        levelText_->setText(QStringLiteral("– dB"));
+    }
     start_->setEnabled(true);
     start_->setText(running ? QStringLiteral("S&top") : QStringLiteral("S&tart"));
     record_->setEnabled(!running);
@@ -426,12 +457,30 @@ void CLivePalette::Finished(const LiveSnapshot& s) {
     if (s.stats.dropped > 0)
         line += QStringLiteral(" %1 samples were lost: the analysis fell behind the input.")
                     .arg(s.stats.dropped);
-    status_->setText(line);
     const std::string take = std::exchange(takePath_, std::string());
-    if (s.ok && !take.empty()) {
+    std::string why;
+    const bool kept = take_ && FinishTake(why);
+    if (!why.empty()) line += QStringLiteral(" The take: ") + Q(why);
+    status_->setText(line);
+    if (kept) {
         lastTake_ = take;
         if (askOpenTake && askOpenTake(take) && openTake) openTake(take);
     }
+}
+
+bool CLivePalette::FinishTake(std::string& error) {
+    const std::shared_ptr<LiveSink> take = std::exchange(take_, nullptr);
+    if (!take) return false;
+    // The window's sound is put aside while the take is loaded and written, then put back.
+    SoundData windows;
+    windows.TakeFrom(g_sound);
+    const double amplitude = g_maxAmplitude;
+    const std::string folder = g_currentDir;
+    const bool ok = take->End(error);
+    g_sound.TakeFrom(windows);
+    g_maxAmplitude = amplitude;
+    g_currentDir = folder;
+    return ok;
 }
 
 void CLivePalette::EndRun() {
@@ -439,9 +488,17 @@ void CLivePalette::EndRun() {
     run_->Stop();
     // The take is written as the run ends: give it a bounded moment, then let the thread go.
     if (run_->Wait(kEndWaitMs)) {
-        const LiveSnapshot s = run_->Take();
-        if (s.ok && !takePath_.empty()) lastTake_ = takePath_;
+        std::string why;
+        if (take_ && FinishTake(why))
+            lastTake_ = takePath_;
+        else if (!why.empty())
+            std::cerr << "vokra: the take " << takePath_ << ": " << why << "\n";
+    } else if (take_) {
+        // The run still holds the take: it cannot be written under it.
+        std::cerr << "vokra: the live run did not end; the take " << takePath_
+                  << " was not written\n";
     }
+    take_.reset();
     timer_->stop();
     run_.reset();
     takePath_.clear();

@@ -77,8 +77,10 @@ private:
     void SetRunning(bool running, bool recording);
     void ShowStatus(LiveLight* light, QLabel* text, const LiveSinkStatus& status);
     void Finished(const LiveSnapshot& s);
-    // Ends the run now, waiting a bounded moment for the take (closing).
+    // Ends the run now, waiting a bounded moment for it (closing), and finishes the take.
     void EndRun();
+    // Writes the take gathered by the ended run; false with the reason in `error`.
+    bool FinishTake(std::string& error);
 
     std::string settingsPath_;
     std::unique_ptr<LiveBackgroundRun> run_;
@@ -87,6 +89,8 @@ private:
     int vmcIndex_ = -1;
     int vtsIndex_ = -1;
     std::string takePath_;
+    // The take's sink, shared with the run, which only gathers into it: it is finished here.
+    std::shared_ptr<LiveSink> take_;
     std::string lastTake_;
     std::int64_t framesSeen_ = 0;
     LiveFrame shown_;

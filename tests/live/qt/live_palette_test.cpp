@@ -1,6 +1,7 @@
 // The Live palette on a sound file played in real time: the run starts, its frames reach the lips
 // and the meter, the VMC output (nobody listening) shows its status, Stop finishes the take and
-// offers it, and closing the palette mid-run finishes that take too. The choices land in [Live].
+// offers it, and closing the palette mid-run finishes that take too, the window's own sound kept.
+// The choices land in [Live].
 #include "live/qt/live_palette.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "live/qt/live_meter.h"
 #include "platform/ini_file.h"
 #include "sound/import/wave_bytes.h"
+#include "sound/sound_data.h"
 #include "tests/live/live_test_sound.h"
 #include "tests/support/temp_dir.h"
 
@@ -53,6 +55,14 @@ TEST(LivePalette, FileRunShowsFramesStatusesAndKeepsTheTakes) {
     const std::string ini = dir.File("vokra.ini");
     const int port = FreeUdpPort();
     IniFile(ini).WriteString("Live", "VmcTarget", "127.0.0.1:" + std::to_string(port));
+
+    // The window's own sound, which writing a take must leave as it was.
+    const std::string windowWav = dir.File("window.wav");
+    const auto windowLine = test::LiveLine(22050);
+    ASSERT_TRUE(WriteWaveFile(
+        windowWav, std::vector<std::int16_t>(windowLine.begin(), windowLine.begin() + 30000),
+        22050));
+    ASSERT_EQ(g_sound.Load(windowWav), 0);
 
     CLivePalette palette(ini);
     std::vector<std::string> offered;
@@ -102,6 +112,8 @@ TEST(LivePalette, FileRunShowsFramesStatusesAndKeepsTheTakes) {
         EXPECT_TRUE(std::filesystem::is_regular_file(take));
         EXPECT_GT(std::filesystem::file_size(take), 0u);
     }
+    EXPECT_EQ(g_sound.GetSampleCount(), 30000);
+    EXPECT_EQ(g_sound.GetSampleRate(), 22050);
     // Only the take stopped from the palette is offered; closing offers nothing.
     EXPECT_EQ(offered, std::vector<std::string>{dir.File("take.vok")});
     EXPECT_EQ(opened, offered);
