@@ -371,6 +371,7 @@ bool CLivePalette::Start(bool record) {
     SaveSettings();
 
     framesSeen_ = 0;
+    latency_->setText(QStringLiteral("Latency: –"));
     run_ = std::make_unique<LiveBackgroundRun>(std::move(source), std::move(sinks),
                                                ClampedLiveSettings(settings));
     SetRunning(true, record);
