@@ -146,6 +146,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     playbackPalette.hide();
     autoKeyPalette.hide();
     togglingPalette_ = false;
+    if (shapeMenu_) shapeMenu_->CloseLive();
     event->accept();
 }
 

@@ -221,6 +221,7 @@ void CMainFrame::CreateMenus() {
     UpdateEditActions();
 
     shapeMenu_ = new ShapeMenu(doc_, this);
+    shapeMenu_->openDocument = [this](const std::string& path) { OpenDocument(path); };
     shapeMenu_->AddHandItems(edit);
     bar->addMenu(shapeMenu_->CreateMenu(bar));
     shapeMenu_->AttachLane(shapeLane);

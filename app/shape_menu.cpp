@@ -13,6 +13,7 @@
 #include "document/shape_commands.h"
 #include "document/shape_settings.h"
 #include "document/vokra_doc.h"
+#include "live/qt/live_palette.h"
 #include "panes/qt/shape_lane.h"
 #include "platform/ini_file.h"
 #include "platform/message_service.h"
@@ -71,6 +72,10 @@ QMenu* ShapeMenu::CreateMenu(QWidget* parent) {
         menu->addAction(QStringLiteral("Shape Se&ttings..."), this, &ShapeMenu::EditSettings);
     settings_->setStatusTip(
         QStringLiteral("How far mouths lead the sound, and which mouths the rig has"));
+    menu->addSeparator();
+    live_ = menu->addAction(QStringLiteral("&Live..."), this, &ShapeMenu::ShowLive);
+    live_->setStatusTip(
+        QStringLiteral("Follow a microphone as it is spoken and drive an avatar's mouth"));
     for (QAction* a : menu->actions()) a->setIconVisibleInMenu(false);
     connect(menu, &QMenu::aboutToShow, this, &ShapeMenu::UpdateActions);
     UpdateActions();
@@ -138,6 +143,22 @@ void ShapeMenu::GuessShapesFromScript() {
 
 void ShapeMenu::SetShape(MouthShape shape) {
     if (doc_ && SetSelectionShape(*doc_, shape)) doc_->UpdateAllViews(nullptr, kHintAll);
+}
+
+void ShapeMenu::ShowLive() {
+    if (!livePalette_) {
+        livePalette_ = new CLivePalette(Profile().Path(), window_);
+        livePalette_->openTake = [this](const std::string& path) {
+            if (openDocument) openDocument(path);
+        };
+    }
+    livePalette_->show();
+    livePalette_->raise();
+    livePalette_->activateWindow();
+}
+
+void ShapeMenu::CloseLive() {
+    if (livePalette_) livePalette_->close();
 }
 
 void ShapeMenu::EditSettings() {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "shapes/mouth_shape.h"
 #include "shapes/shape_options.h"
@@ -18,6 +19,7 @@ class QMenu;
 namespace vokra {
 
 class CVokraDoc;
+class CLivePalette;
 class ShapeLane;
 
 class ShapeMenu : public QObject {
@@ -39,6 +41,7 @@ public:
     QAction* ReleaseHandAction() const { return releaseHand_; }
     QAction* SetShapeAction(MouthShape shape) const { return setShape_[MouthShapeIndex(shape)]; }
     QAction* SettingsAction() const { return settings_; }
+    QAction* LiveAction() const { return live_; }
 
     // Asks for the shape settings (the Shape Settings dialog; tests answer it themselves).
     std::function<std::optional<ShapeOptions>(const ShapeOptions&)> askSettings;
@@ -55,6 +58,15 @@ public:
     void ClearShapes();
     // Shapes > Shape Settings: the lead and the rig's mouths, saved in the settings file.
     void EditSettings();
+    // Shapes > Live...: shows the Live palette (made the first time), brought forward.
+    void ShowLive();
+    // Ends a live run and closes the Live palette (the window closing): the take is finished.
+    void CloseLive();
+    // The Live palette, once shown.
+    CLivePalette* LivePalette() const { return livePalette_; }
+
+    // Opens a take the Live palette kept (the main frame's open).
+    std::function<void(const std::string&)> openDocument;
 
 private:
     void ShowStatus(const QString& text);
@@ -72,6 +84,8 @@ private:
     QAction* releaseHand_ = nullptr;
     QAction* setShape_[kMouthShapeCount] = {};
     QAction* settings_ = nullptr;
+    QAction* live_ = nullptr;
+    CLivePalette* livePalette_ = nullptr;
 };
 
 }  // namespace vokra

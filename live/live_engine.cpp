@@ -188,6 +188,7 @@ void LiveEngine::Decide(std::int64_t t) {
     frame.opening = opening_;
     frame.levelDb = static_cast<float>(std::max(level, -90.0));
     frame.gateOpen = open;
+    frame.gateDb = static_cast<float>(std::max(gate, -90.0));
     frame.decidedAt = samplesIn_;
     if (onFrame_) onFrame_(frame);
 }

@@ -17,6 +17,7 @@ struct LiveFrame {
     float opening = 0.0f;    // the voice's envelope, 0 (shut) to 1
     float levelDb = -90.0f;  // the window's level in dB relative to full scale
     bool gateOpen = false;
+    float gateDb = -90.0f;  // the noise gate's threshold then, in the same dB
     // Samples of the input consumed when it was decided: it left as soon as these had arrived.
     std::int64_t decidedAt = 0;
 };

@@ -84,6 +84,8 @@ TEST_F(MainFrame, MenusInTheirOrder) {
                                                "&Clear Shapes",
                                                "-",
                                                "Shape Se&ttings...",
+                                               "-",
+                                               "&Live...",
                                                "[&View]",
                                                "&Toolbar",
                                                "&Status Bar",
