@@ -3,19 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shapes/shape_window.h"
+
 namespace vokra {
+using namespace shape_window;
 namespace {
 
-// The arithmetic below is the offline features' own (shape_features.cpp), window for window, so
-// the model sees live what it was trained on; only the levels it is read against differ.
-constexpr int kFrame = ShapeFeatureStream::kFrame;
-constexpr int kLags = 12;
-constexpr int kBands = 32;
+// The window's spectral arithmetic is the offline features' own (shape_window.h), so the model
+// sees live what it was trained on; only the levels it is read against differ.
 constexpr double kDbFloor = kShapeLevelFloor * 20.0;
-constexpr double kOverSubtract = 1.5;
-constexpr float kSubtract = 2.0f;
-constexpr float kKeep = 0.1f;
-constexpr double kPi = 3.14159265358979;
 
 // The levels' memory: the histogram forgets with this time constant, the noise average with the
 // shorter one, so a floor that changes (a fan switched on) is followed within seconds.
@@ -24,77 +20,6 @@ constexpr double kNoiseMemorySeconds = 3.0;
 constexpr double kDcMemorySeconds = 1.0;
 constexpr double kLowest = -30.0;
 constexpr int kSteps = 280;
-
-const std::array<float, kFrame>& Hamming() {
-    static const auto table = [] {
-        std::array<float, kFrame> w{};
-        for (int i = 0; i < kFrame; ++i)
-            w[i] = static_cast<float>(0.54 - 0.46 * std::cos(2 * kPi * (i + 0.5) / kFrame));
-        return w;
-    }();
-    return table;
-}
-
-void FrameSums(const float* src, float* sums) {
-    const auto& hamming = Hamming();
-    std::array<float, kFrame + kLags> x{};
-    for (int i = 0; i < kFrame; ++i) x[i] = (src[i] - 0.9f * src[i - 1]) * hamming[i];
-    for (int lag = 0; lag < kLags; ++lag) {
-        float acc[8] = {};
-        for (int i = 0; i < kFrame; i += 8)
-            for (int j = 0; j < 8; ++j) acc[j] += x[i + j] * x[i + j + lag];
-        sums[lag] =
-            ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
-    }
-}
-
-const std::array<std::array<float, kLags>, kBands + 1>& Cosines() {
-    static const auto table = [] {
-        std::array<std::array<float, kLags>, kBands + 1> t{};
-        for (int k = 0; k <= kBands; ++k)
-            for (int l = 0; l <= kShapeLpcOrder; ++l)
-                t[k][l] = static_cast<float>(std::cos(kPi * k * l / kBands));
-        return t;
-    }();
-    return table;
-}
-
-const std::array<float, kLags>& LagWindow() {
-    static const auto table = [] {
-        std::array<float, kLags> w{};
-        for (int l = 0; l <= kShapeLpcOrder; ++l) {
-            const double a = 2 * kPi * 100.0 * l / ShapeFeatureStream::kRate;
-            w[l] = static_cast<float>(std::exp(-0.5 * a * a));
-        }
-        return w;
-    }();
-    return table;
-}
-
-void SpectrumOf(const float* sums, float* spectrum) {
-    const auto& c = Cosines();
-    const auto& taper = LagWindow();
-    for (int k = 0; k <= kBands; ++k) {
-        float acc = 0.0f;
-        for (int l = 1; l < kLags; ++l) acc += c[k][l] * taper[l] * sums[l];
-        spectrum[k] = sums[0] + 2.0f * acc;
-    }
-}
-
-void Compensate(float* sums, const float* noise, float subtract, float keep) {
-    std::array<float, kBands + 1> p{};
-    SpectrumOf(sums, p.data());
-    for (int k = 0; k <= kBands; ++k) {
-        const float weight = (k == 0 || k == kBands) ? 0.5f / kBands : 1.0f / kBands;
-        p[k] = weight * std::max(p[k] - subtract * noise[k], keep * (noise[k] + noise[kBands + 1]));
-    }
-    const auto& c = Cosines();
-    for (int l = 0; l < kLags; ++l) {
-        float acc = 0.0f;
-        for (int k = 0; k <= kBands; ++k) acc += c[k][l] * p[k];
-        sums[l] = acc;
-    }
-}
 
 double Db(double meanSquare) {
     return 10.0 * std::log10(meanSquare + 1e-3);
@@ -216,37 +141,10 @@ void LiveFeatures::FollowLevels(double meanSquare) {
 }
 
 void LiveFeatures::Features(float* out) {
-    std::array<float, kLags> sums{};
-    FrameSums(frame_.data() + kPerWindow / 2, sums.data());
-    Compensate(sums.data(), noiseSpectrum_.data(), kSubtract, kKeep);
-    sums[0] += static_cast<float>(floorMs_ * 1.81 * 0.397 * kFrame);
-    std::array<float, kShapeLpcOrder + 1> lpc{}, prev{};
-    lpc[0] = 1.0f;
-    const float total = sums[0] * (1.0f + 1e-6f) + 1e-3f;
-    float error = total;
-    for (int i = 1; i <= kShapeLpcOrder; ++i) {
-        float acc = sums[i];
-        for (int j = 1; j < i; ++j) acc += lpc[j] * sums[i - j];
-        const float k = std::clamp(-acc / error, -0.9999f, 0.9999f);
-        prev = lpc;
-        for (int j = 1; j < i; ++j) lpc[j] = prev[j] + k * prev[i - j];
-        lpc[i] = k;
-        error = std::max(error * (1.0f - k * k), total * 1e-7f);
-    }
-    std::array<float, kShapeCepstra + 1> c{};
-    for (int n = 1; n <= kShapeCepstra; ++n) {
-        float acc = n <= kShapeLpcOrder ? -lpc[n] : 0.0f;
-        for (int k = std::max(1, n - kShapeLpcOrder); k < n; ++k)
-            acc -= static_cast<float>(k) / static_cast<float>(n) * c[k] * lpc[n - k];
-        c[n] = acc;
-        out[n - 1] = acc;
-    }
+    SpectralFeatures(frame_.data() + kPerWindow / 2, noiseSpectrum_.data(), floorMs_, out);
     const double energy = std::max(0.0, energy_[1] - noiseMs_);
     out[kShapeEnergy] = Relative(energy);
     out[kShapeHigh] = Relative(std::max(0.0, energy_[1] - low_[1] - noiseHighMs_));
-    out[kShapeCrossings] =
-        std::acos(std::clamp(sums[1] / std::max(sums[0], 1e-9f), -1.0f, 1.0f)) / 3.14159265f;
-    out[kShapeNoise] = std::max(-4.0f, std::log10(error / total));
     out[kShapeAbove] = static_cast<float>(std::max(0.0, Db(energy) - floorDb_) / 20.0);
     lastLevelDb_ = Db(energy_[1]);
 }
