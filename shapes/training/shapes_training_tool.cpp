@@ -315,7 +315,7 @@ int Align(const std::string& id, const std::string& wavPath, const std::string& 
     ScriptAlignOptions options;
     options.timing = false;
     options.leastWordAgreement = -1e9f;
-    options.leastScriptAgreement = -1e9f;
+    options.leastKeptAgreement = -1e9f;
     const auto a =
         AlignShapesToText(sound.samples.data(), static_cast<std::int32_t>(sound.samples.size()),
                           sound.rate, text, language, options);
