@@ -247,6 +247,11 @@ std::vector<ScriptLanguage> ScriptLanguages() {
             usable.push_back(std::move(l));
     }
     languages = std::move(usable);
+    // Loading voice after voice leaves the library in a state where the next synthesis reports
+    // no event for its first word; one short synthesis here takes that loss instead of a script.
+    espeak_SetSynthCallback([](short*, int, espeak_EVENT*) { return 0; });
+    espeak_Synth("a", 2, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+    espeak_Synchronize();
     std::sort(languages.begin(), languages.end(),
               [](const ScriptLanguage& a, const ScriptLanguage& b) { return a.code < b.code; });
     return languages;
