@@ -101,8 +101,6 @@ TEST_F(ScriptUi, GuessFromScriptFillsEveryFrameInOneStepAndKeepsTheScript) {
         ASSERT_TRUE(dlg.SelectLanguage("en-us"));
     });
     Frame().GetShapeMenu()->GuessFromScriptAction()->trigger();
-    const std::size_t placed = Doc().GetScriptWords().size();
-    EXPECT_GE(placed, 5u);  // of the line's 7 words
     EXPECT_EQ(undo.count(), steps + 1);
     EXPECT_EQ(Doc().GetShapes().GetCount(), frames_);
     EXPECT_EQ(Doc().GetShapes().Find(3)->shape, MouthShape::H);
@@ -128,7 +126,7 @@ TEST_F(ScriptUi, GuessFromScriptFillsEveryFrameInOneStepAndKeepsTheScript) {
     EXPECT_TRUE(Doc().GetScriptWords().empty());
     undo.redo();
     EXPECT_EQ(Doc().GetScript(), (DocumentScript{kLine, "en-us"}));
-    EXPECT_EQ(Doc().GetScriptWords().size(), placed);
+    EXPECT_EQ(Doc().GetScriptWords().size(), 7u);
 }
 
 // A script the program sets aside (no word in it) still guesses the frames from the sound, says
