@@ -15,23 +15,16 @@
 #include <new>
 #include <random>
 
+#include "platform/path_parts.h"
+
 namespace vokra {
 namespace {
 
 // A temporary file untouched this long, and held by no save, is a leftover.
 constexpr std::time_t kStaleSeconds = 5;
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using path::FolderOf;
+using path::NameOf;
 
 // Writing through a symbolic link updates the file it points to, not the link, as text editors
 // do; a link to nothing yet makes its target, which the link then names. Followed by hand because

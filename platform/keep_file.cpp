@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/path_parts.h"
 
 namespace vokra {
 namespace {
@@ -50,17 +51,8 @@ std::uint64_t WholeSum(std::string_view bytes) {
     return Fnv(bytes.substr(kCheckAt + 8), Fnv(bytes.substr(0, kCheckAt), kFnvBasis));
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using path::FolderOf;
+using path::NameOf;
 
 std::int64_t Nanos(const struct timespec& t) {
     return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
